@@ -1,0 +1,10 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace skelder::cli {
+
+// Each command registers its subcommand and returns the exit status when it ran.
+void addTelemetryCommand(CLI::App& app, int& exitStatus);
+
+}  // namespace skelder::cli

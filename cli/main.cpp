@@ -1,0 +1,13 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.hpp"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Skelder: telemetry, highlights and HUD overlays for Kovra track recordings",
+                 "skelder"};
+    app.require_subcommand(1);
+    int exitStatus = 0;
+    skelder::cli::addTelemetryCommand(app, exitStatus);
+    CLI11_PARSE(app, argc, argv);
+    return exitStatus;
+}

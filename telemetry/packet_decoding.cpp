@@ -1,0 +1,81 @@
+#include "telemetry/packet_decoding.hpp"
+
+#include <bit>
+
+namespace skelder {
+
+std::optional<PayloadValue> readPayloadValue(ByteSpan payload, std::size_t& cursor,
+                                             std::uint8_t rawType) {
+    const auto size = static_cast<std::size_t>(rawTypeByteSize(rawType));
+    if (cursor > payload.size() || size > payload.size() - cursor)
+        return std::nullopt;
+    const std::uint8_t* p = payload.data() + cursor;
+    cursor += size;
+    const std::uint64_t bits = loadUnsigned(p, static_cast<int>(size));
+    switch (rawType) {
+        case 1: {
+            const auto v = static_cast<std::int8_t>(bits);
+            return PayloadValue{double(v), static_cast<std::uint64_t>(std::int64_t{v})};
+        }
+        case 3: {
+            const auto v = static_cast<std::int16_t>(bits);
+            return PayloadValue{double(v), static_cast<std::uint64_t>(std::int64_t{v})};
+        }
+        case 5: {
+            const auto v = static_cast<std::int32_t>(bits);
+            return PayloadValue{double(v), static_cast<std::uint64_t>(std::int64_t{v})};
+        }
+        case 7: {
+            const auto v = static_cast<std::int64_t>(bits);
+            return PayloadValue{static_cast<double>(v), bits};
+        }
+        case 2:
+        case 4:
+        case 6:
+        case 8:
+            return PayloadValue{static_cast<double>(bits), bits};
+        case 9:
+            return PayloadValue{std::bit_cast<float>(static_cast<std::uint32_t>(bits)), bits};
+        case 10:
+            return PayloadValue{std::bit_cast<double>(bits), bits};
+        default:
+            return std::nullopt;
+    }
+}
+
+double calibrate(const ChannelInfo& channel, double value, std::uint64_t rawBits) {
+    if (const auto* numeric = std::get_if<NumericCalibration>(&channel.calibration)) {
+        double clamped = value;
+        if (clamped < numeric->minRaw)
+            clamped = numeric->minRaw;
+        if (clamped > numeric->maxRaw)
+            clamped = numeric->maxRaw;
+        return numeric->offset + clamped * numeric->gain;
+    }
+    if (const auto* bitfield = std::get_if<BitfieldCalibration>(&channel.calibration)) {
+        return static_cast<double>(rawBits & bitfield->mask);
+    }
+    return value;
+}
+
+PacketDecoder::PacketDecoder(const TelemetrySampleDescription& description,
+                             const std::map<std::uint16_t, ResolvedChannel>& resolvedChannels) {
+    const std::uint64_t minimum = description.minimumIntervalTicks;
+    minimumIntervalTicks_ = minimum > static_cast<std::uint64_t>(INT64_MAX)
+                                ? INT64_MAX
+                                : static_cast<std::int64_t>(minimum);
+    if (minimumIntervalTicks_ == 0)
+        minimumIntervalTicks_ = 1;
+    for (const RateDefinition& rate : description.rates) {
+        CompiledRate compiled{rate.intervalTicks, {}};
+        for (const RateChannelDefinition& channel : rate.channels) {
+            const auto found = resolvedChannels.find(channel.channelID);
+            compiled.channels.push_back(
+                {channel.channelID, channel.rawType,
+                 found == resolvedChannels.end() ? nullptr : &found->second});
+        }
+        rates_.push_back(std::move(compiled));
+    }
+}
+
+}  // namespace skelder

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "telemetry/extraction_service.hpp"
+#include "telemetry/writer/kovra_writer.hpp"
+#include "tests/support/run_command.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder {
+namespace {
+
+using testing::runCommand;
+using testing::skelderExecutable;
+
+class TelemetryCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        kovra::RecordingOptions options;
+        options.durationSeconds = 12;
+        options.headerOffsetTicks = 6'500'000;
+        recording = dir / "session.mp4";
+        kovra::writeRecording(recording, options);
+        data = BasicTelemetryExtractionService().extractTelemetry(recording, true, true);
+    }
+    testing::TempDir dir;
+    std::filesystem::path recording;
+    ParsedTelemetryData data;
+};
+
+TEST_F(TelemetryCommand, PrintsTheTimingReportThenTheGridSummary) {
+    const auto result = runCommand({skelderExecutable(), "telemetry", recording});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardError, "");
+    std::string expected;
+    for (const auto& line : telemetryTimingReport(
+             data.packetRecords, data.overlaySamplesByDecisecond, data.headerMinusPTSSeconds)) {
+        expected += line + "\n";
+    }
+    expected += "\ngrid: 120 deciseconds from 0.0 s to 11.9 s; 12 feature buckets\n";
+    EXPECT_EQ(result.standardOutput, expected);
+    EXPECT_NE(result.standardOutput.find("median_header_minus_pts=0.650 sec"), std::string::npos);
+}
+
+TEST_F(TelemetryCommand, CSVReadsBackToTheSameGrid) {
+    const auto result = runCommand({skelderExecutable(), "telemetry", recording, "--csv"});
+    ASSERT_EQ(result.exitStatus, 0);
+    std::istringstream lines(result.standardOutput);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "decisecond,seconds,speedMps,throttle,brake,rpm,gear,latG,lonG,steeringDeg");
+    auto expected = data.overlaySamplesByDecisecond.begin();
+    std::size_t rows = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_NE(expected, data.overlaySamplesByDecisecond.end());
+        const auto [decisecond, sample] = *expected;
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');)
+            fields.push_back(cell);
+        ASSERT_EQ(fields.size(), 10u) << line;
+        const auto real = [&](int i) { return std::strtod(fields[i].c_str(), nullptr); };
+        EXPECT_EQ(std::stoll(fields[0]), decisecond);
+        EXPECT_EQ(real(1), static_cast<double>(decisecond) / 10.0);
+        EXPECT_EQ(real(2), sample.speedMps);
+        EXPECT_EQ(real(3), sample.throttle);
+        EXPECT_EQ(real(4), sample.brake);
+        EXPECT_EQ(real(5), sample.rpm);
+        EXPECT_EQ(std::stoll(fields[6]), sample.gear);
+        EXPECT_EQ(real(7), sample.latG);
+        EXPECT_EQ(real(8), sample.lonG);
+        EXPECT_EQ(real(9), sample.steeringDeg);
+        ++expected;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 120u);
+}
+
+TEST(CommandLine, HelpAndUsageErrors) {
+    const auto help = runCommand({skelderExecutable(), "telemetry", "--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_NE(help.standardOutput.find("--csv"), std::string::npos);
+    const auto missing = runCommand({skelderExecutable(), "telemetry"});
+    EXPECT_NE(missing.exitStatus, 0);
+    EXPECT_NE(missing.standardError.find("FILE is required"), std::string::npos);
+    const auto none = runCommand({skelderExecutable(), "telemetry", "/no/such/recording.mp4"});
+    EXPECT_EQ(none.exitStatus, 1);
+    EXPECT_EQ(none.standardError, "/no/such/recording.mp4: No such file or directory\n");
+}
+
+}  // namespace
+}  // namespace skelder

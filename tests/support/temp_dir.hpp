@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace skelder::testing {
+
+// A fresh directory under the system temporary directory, removed with its contents.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+std::string readTextFile(const std::filesystem::path& path);
+
+}  // namespace skelder::testing
