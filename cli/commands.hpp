@@ -6,5 +6,6 @@ namespace skelder::cli {
 
 // Each command registers its subcommand and returns the exit status when it ran.
 void addTelemetryCommand(CLI::App& app, int& exitStatus);
+void addScanCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace skelder::cli

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitStatus = 0;
     skelder::cli::addTelemetryCommand(app, exitStatus);
+    skelder::cli::addScanCommand(app, exitStatus);
     CLI11_PARSE(app, argc, argv);
     return exitStatus;
 }

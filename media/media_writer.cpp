@@ -1,0 +1,325 @@
+#include "media/media_writer.hpp"
+
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "media/ffmpeg_handles.hpp"
+#include "media/library_setup.hpp"
+#include "media/media_error.hpp"
+#include "media/pixel_conversion.hpp"
+#include "media/reader_status.hpp"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace skelder::media {
+namespace {
+
+// Frames waiting for the encoder; small, because render workers keep their own frames in
+// flight and every queued 4K frame holds 33 MB.
+constexpr std::size_t kVideoQueueCapacity = 3;
+// Audio may run this far ahead of the video handed to the encoder, which bounds what the
+// muxer has to hold back to interleave.
+constexpr double kAudioLeadSeconds = 1.0;
+constexpr AVRational kVideoTimeBase{1, 60000};
+
+constexpr int code(WriterStatus status) { return static_cast<int>(status); }
+
+AVColorPrimaries primariesFor(const ColorProperties& color) {
+    if (color.primaries != AVCOL_PRI_UNSPECIFIED) return color.primaries;
+    return color.matrix == AVCOL_SPC_BT709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+}
+AVColorTransferCharacteristic transferFor(const ColorProperties& color) {
+    if (color.transfer != AVCOL_TRC_UNSPECIFIED) return color.transfer;
+    return color.matrix == AVCOL_SPC_BT709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+}
+
+}  // namespace
+
+struct MediaWriter::State {
+    std::filesystem::path path;
+    OutputContext output;
+    StatusCell status;
+    std::mutex muxMutex;  // every write into the muxer
+
+    // Video.
+    AVStream* videoStream = nullptr;
+    CodecContext encoder;
+    std::unique_ptr<ToYuv420Converter> converter;
+    FramePtr yuvFrame;
+    std::int64_t lastVideoPts = AV_NOPTS_VALUE;
+
+    mutable std::mutex queueMutex;
+    std::condition_variable queueChanged;
+    std::deque<VideoFrame> queue;
+    bool videoFinished = false;
+    bool stopEncoder = false;
+    double videoAppendedSeconds = 0;
+    std::thread encoderThread;
+
+    // Audio.
+    AVStream* audioStream = nullptr;
+    std::atomic<double> audioWrittenSeconds{0};
+    bool audioFinished = false;
+
+    void fail(const std::string& text) {
+        status.setError(text);
+        status.compareAndSet(code(WriterStatus::writing), code(WriterStatus::failed));
+        status.compareAndSet(code(WriterStatus::unknown), code(WriterStatus::failed));
+    }
+    bool isWriting() const { return status.load() == code(WriterStatus::writing); }
+
+    void writePacket(AVPacket* packet, AVStream* stream, AVRational from) {
+        av_packet_rescale_ts(packet, from, stream->time_base);
+        packet->stream_index = stream->index;
+        std::lock_guard lock(muxMutex);
+        // A cancel from another thread may have closed the file meanwhile.
+        if (output->pb == nullptr) return;
+        checkFFmpeg(av_interleaved_write_frame(output.get(), packet));
+    }
+
+    // Sends one picture (or the end, for nullptr) and writes every packet that comes out.
+    void encode(AVFrame* frame) {
+        checkFFmpeg(avcodec_send_frame(encoder.get(), frame));
+        PacketPtr packet = allocatePacket();
+        for (;;) {
+            const int received = avcodec_receive_packet(encoder.get(), packet.get());
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
+            checkFFmpeg(received);
+            writePacket(packet.get(), videoStream, encoder->time_base);
+        }
+    }
+
+    void runEncoder() {
+        try {
+            for (;;) {
+                VideoFrame frame;
+                {
+                    std::unique_lock lock(queueMutex);
+                    queueChanged.wait(lock, [&] { return stopEncoder || videoFinished || !queue.empty(); });
+                    if (stopEncoder) return;
+                    if (queue.empty()) break;  // finished and drained
+                    frame = std::move(queue.front());
+                    queue.pop_front();
+                }
+                queueChanged.notify_all();
+                checkFFmpeg(av_frame_make_writable(yuvFrame.get()));
+                converter->convert(frame, *yuvFrame);
+                std::int64_t pts = frame.presentationTime.unitsOf(kVideoTimeBase.num, kVideoTimeBase.den);
+                if (lastVideoPts != AV_NOPTS_VALUE && pts <= lastVideoPts) pts = lastVideoPts + 1;
+                lastVideoPts = pts;
+                yuvFrame->pts = pts;
+                encode(yuvFrame.get());
+            }
+            encode(nullptr);
+        } catch (const MediaError& error) {
+            fail(error.what());
+            std::lock_guard lock(queueMutex);
+            queue.clear();
+        } catch (const std::exception& error) {
+            fail(error.what());
+        }
+        queueChanged.notify_all();
+    }
+
+    void stopEncoderThread(bool discardQueue) {
+        {
+            std::lock_guard lock(queueMutex);
+            if (discardQueue) {
+                stopEncoder = true;
+                queue.clear();
+            }
+            videoFinished = true;
+        }
+        queueChanged.notify_all();
+        if (encoderThread.joinable()) encoderThread.join();
+    }
+};
+
+MediaWriter::MediaWriter(const std::filesystem::path& outputPath) : state_(std::make_unique<State>()) {
+    configureMediaLibrary();
+    state_->path = outputPath;
+    AVFormatContext* raw = nullptr;
+    checkFFmpeg(avformat_alloc_output_context2(&raw, nullptr, "mp4", outputPath.c_str()));
+    state_->output.reset(raw);
+}
+
+MediaWriter::~MediaWriter() {
+    if (state_->status.load() == code(WriterStatus::writing)) cancelWriting();
+    state_->stopEncoderThread(true);
+}
+
+bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
+    State& s = *state_;
+    try {
+        const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+        if (codec == nullptr) throw MediaError(ffmpegErrorText(AVERROR_ENCODER_NOT_FOUND));
+        CodecContext encoder(avcodec_alloc_context3(codec));
+        if (!encoder) throw std::bad_alloc();
+        const ColorProperties color = settings.color.resolved(settings.width, settings.height);
+        encoder->width = settings.width;
+        encoder->height = settings.height;
+        encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+        encoder->time_base = kVideoTimeBase;
+        const double fps = settings.frameRateHint > 0 ? settings.frameRateHint : 30;
+        encoder->framerate = av_d2q(fps, 60000);
+        encoder->bit_rate = settings.averageBitRate;
+        encoder->colorspace = color.matrix;
+        encoder->color_range = color.range;
+        encoder->color_primaries = primariesFor(color);
+        encoder->color_trc = transferFor(color);
+        encoder->thread_count = 0;
+        if (s.output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        checkFFmpeg(av_opt_set(encoder->priv_data, "preset", settings.preset.c_str(), 0));
+        checkFFmpeg(av_opt_set(encoder->priv_data, "profile", "high", 0));
+        checkFFmpeg(avcodec_open2(encoder.get(), codec, nullptr));
+
+        AVStream* stream = avformat_new_stream(s.output.get(), nullptr);
+        if (stream == nullptr) throw std::bad_alloc();
+        checkFFmpeg(avcodec_parameters_from_context(stream->codecpar, encoder.get()));
+        stream->time_base = encoder->time_base;
+        stream->avg_frame_rate = encoder->framerate;
+        if (settings.transform != AffineTransform::identity()) {
+            const auto matrix = settings.transform.displayMatrix();
+            std::uint8_t* side = av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof matrix);
+            if (side == nullptr) throw std::bad_alloc();
+            std::memcpy(side, matrix.data(), sizeof matrix);
+        }
+        s.yuvFrame = allocateFrame();
+        s.yuvFrame->format = AV_PIX_FMT_YUV420P;
+        s.yuvFrame->width = settings.width;
+        s.yuvFrame->height = settings.height;
+        checkFFmpeg(av_frame_get_buffer(s.yuvFrame.get(), 0));
+        s.converter = std::make_unique<ToYuv420Converter>(settings.width, settings.height, color);
+        s.encoder = std::move(encoder);
+        s.videoStream = stream;
+        return true;
+    } catch (const MediaError& error) {
+        s.status.setError(error.what());
+        return false;
+    }
+}
+
+bool MediaWriter::addAudioInput(const AudioFormat& format) {
+    State& s = *state_;
+    if (!format.parameters) return false;
+    try {
+        AVStream* stream = avformat_new_stream(s.output.get(), nullptr);
+        if (stream == nullptr) throw std::bad_alloc();
+        checkFFmpeg(avcodec_parameters_copy(stream->codecpar, format.parameters.get()));
+        stream->codecpar->codec_tag = 0;
+        stream->time_base = format.timeBase;
+        s.audioStream = stream;
+        return true;
+    } catch (const MediaError& error) {
+        s.status.setError(error.what());
+        return false;
+    }
+}
+
+bool MediaWriter::startWriting() {
+    State& s = *state_;
+    if (!s.status.compareAndSet(code(WriterStatus::unknown), code(WriterStatus::writing))) return false;
+    try {
+        if (!(s.output->oformat->flags & AVFMT_NOFILE)) {
+            checkFFmpeg(avio_open(&s.output->pb, s.path.c_str(), AVIO_FLAG_WRITE));
+        }
+        checkFFmpeg(avformat_write_header(s.output.get(), nullptr));
+    } catch (const MediaError& error) {
+        s.fail(error.what());
+        return false;
+    }
+    if (s.encoder) s.encoderThread = std::thread([&s] { s.runEncoder(); });
+    return true;
+}
+
+bool MediaWriter::isVideoReadyForMoreData() const {
+    const State& s = *state_;
+    if (!s.isWriting()) return false;
+    std::lock_guard lock(s.queueMutex);
+    return !s.videoFinished && s.queue.size() < kVideoQueueCapacity;
+}
+
+bool MediaWriter::appendVideoFrame(VideoFrame frame, MediaTime presentationTime) {
+    State& s = *state_;
+    if (!s.isWriting() || !s.encoder) return false;
+    frame.presentationTime = presentationTime;
+    {
+        std::lock_guard lock(s.queueMutex);
+        if (s.videoFinished) return false;
+        s.queue.push_back(std::move(frame));
+        s.videoAppendedSeconds = presentationTime.seconds();
+    }
+    s.queueChanged.notify_all();
+    return true;
+}
+
+void MediaWriter::markVideoFinished() {
+    State& s = *state_;
+    {
+        std::lock_guard lock(s.queueMutex);
+        s.videoFinished = true;
+    }
+    s.queueChanged.notify_all();
+}
+
+bool MediaWriter::isAudioReadyForMoreData() const {
+    const State& s = *state_;
+    if (!s.isWriting() || s.audioFinished) return false;
+    if (!s.encoder) return true;
+    std::lock_guard lock(s.queueMutex);
+    return s.videoFinished || s.audioWrittenSeconds.load() <= s.videoAppendedSeconds + kAudioLeadSeconds;
+}
+
+bool MediaWriter::appendAudioPacket(AudioPacket packet) {
+    State& s = *state_;
+    if (!s.isWriting() || s.audioStream == nullptr) return false;
+    try {
+        const AVRational base = packet.timeBase;
+        if (packet.packet->dts != AV_NOPTS_VALUE) {
+            s.audioWrittenSeconds.store(packet.packet->dts * av_q2d(base));
+        }
+        s.writePacket(packet.packet.get(), s.audioStream, base);
+        return true;
+    } catch (const MediaError& error) {
+        s.fail(error.what());
+        return false;
+    }
+}
+
+void MediaWriter::markAudioFinished() { state_->audioFinished = true; }
+
+void MediaWriter::finishWriting() {
+    State& s = *state_;
+    s.stopEncoderThread(false);
+    if (!s.isWriting()) return;
+    try {
+        std::lock_guard lock(s.muxMutex);
+        checkFFmpeg(av_write_trailer(s.output.get()));
+        if (!(s.output->oformat->flags & AVFMT_NOFILE)) checkFFmpeg(avio_closep(&s.output->pb));
+    } catch (const MediaError& error) {
+        s.fail(error.what());
+        return;
+    }
+    s.status.compareAndSet(code(WriterStatus::writing), code(WriterStatus::completed));
+}
+
+void MediaWriter::cancelWriting() {
+    State& s = *state_;
+    if (!s.status.compareAndSet(code(WriterStatus::writing), code(WriterStatus::cancelled)) &&
+        !s.status.compareAndSet(code(WriterStatus::unknown), code(WriterStatus::cancelled))) {
+        return;
+    }
+    s.stopEncoderThread(true);
+    std::lock_guard lock(s.muxMutex);
+    if (s.output->pb != nullptr && !(s.output->oformat->flags & AVFMT_NOFILE)) avio_closep(&s.output->pb);
+}
+
+WriterStatus MediaWriter::status() const { return static_cast<WriterStatus>(state_->status.load()); }
+std::string MediaWriter::errorDescription() const { return state_->status.error(); }
+
+}  // namespace skelder::media

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "media/affine_transform.hpp"
+#include "media/audio_reader.hpp"
+#include "media/color_properties.hpp"
+#include "media/media_time.hpp"
+#include "media/video_frame.hpp"
+
+namespace skelder::media {
+
+enum class WriterStatus { unknown, writing, completed, failed, cancelled };
+
+struct VideoInputSettings {
+    int width = 0;
+    int height = 0;
+    std::int64_t averageBitRate = 10'000'000;
+    AffineTransform transform;
+    ColorProperties color;       // of the source; written as the stream's colour tags
+    double frameRateHint = 30;   // frames per second, for the encoder's rate control
+    std::string preset = "veryfast";
+};
+
+// Writes an MPEG-4 file: BGRA frames encoded as H.264 High (yuv420p, automatic level) on an
+// encoder thread behind a bounded queue, and compressed audio copied through. Muxer writes
+// are serialized. Video calls come from one thread, audio calls from (at most) another;
+// status, error and cancelWriting are safe from any thread.
+class MediaWriter {
+public:
+    // Throws MediaError when no MPEG-4 writer can be made for the path.
+    explicit MediaWriter(const std::filesystem::path& outputPath);
+    ~MediaWriter();
+    MediaWriter(const MediaWriter&) = delete;
+    MediaWriter& operator=(const MediaWriter&) = delete;
+
+    // False when the input cannot be added (the error description says why).
+    bool addVideoInput(const VideoInputSettings& settings);
+    bool addAudioInput(const AudioFormat& format);
+
+    // Opens the file and writes its header; false (status failed) on error.
+    bool startWriting();
+
+    bool isVideoReadyForMoreData() const;
+    // Queues a frame for encoding; presentation times must increase. False when the writer
+    // is not writing (failed or cancelled).
+    bool appendVideoFrame(VideoFrame frame, MediaTime presentationTime);
+    void markVideoFinished();
+
+    bool isAudioReadyForMoreData() const;
+    bool appendAudioPacket(AudioPacket packet);
+    void markAudioFinished();
+
+    // Drains the encoder and completes the file; afterwards status is completed or failed.
+    void finishWriting();
+    // Stops encoding and closes the file unfinished (the caller removes it).
+    void cancelWriting();
+
+    WriterStatus status() const;
+    std::string errorDescription() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace skelder::media

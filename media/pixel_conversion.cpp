@@ -1,0 +1,132 @@
+#include "media/pixel_conversion.hpp"
+
+#include <libyuv.h>
+
+#include "media/media_error.hpp"
+
+namespace skelder::media {
+namespace {
+
+bool isBT601(AVColorSpace matrix) {
+    return matrix == AVCOL_SPC_BT470BG || matrix == AVCOL_SPC_SMPTE170M ||
+           matrix == AVCOL_SPC_FCC || matrix == AVCOL_SPC_SMPTE240M;
+}
+bool isBT2020(AVColorSpace matrix) {
+    return matrix == AVCOL_SPC_BT2020_NCL || matrix == AVCOL_SPC_BT2020_CL;
+}
+
+const libyuv::YuvConstants* yuvConstantsFor(const ColorProperties& color) {
+    const bool full = color.isFullRange();
+    if (isBT601(color.matrix)) return full ? &libyuv::kYuvJPEGConstants : &libyuv::kYuvI601Constants;
+    if (isBT2020(color.matrix)) return full ? &libyuv::kYuvV2020Constants : &libyuv::kYuv2020Constants;
+    return full ? &libyuv::kYuvF709Constants : &libyuv::kYuvH709Constants;
+}
+
+int swsColorspaceFor(AVColorSpace matrix) {
+    if (isBT601(matrix)) return SWS_CS_ITU601;
+    if (isBT2020(matrix)) return SWS_CS_BT2020;
+    return SWS_CS_ITU709;
+}
+
+ColorProperties colorOf(const AVFrame& frame) {
+    ColorProperties color{frame.colorspace, frame.color_range, frame.color_primaries,
+                          frame.color_trc};
+    switch (frame.format) {
+        case AV_PIX_FMT_YUVJ420P:
+        case AV_PIX_FMT_YUVJ422P:
+        case AV_PIX_FMT_YUVJ444P:
+            color.range = AVCOL_RANGE_JPEG;
+            break;
+        default:
+            break;
+    }
+    return color.resolved(frame.width, frame.height);
+}
+
+}  // namespace
+
+ColorProperties ColorProperties::resolved(int width, int height) const {
+    ColorProperties result = *this;
+    if (result.matrix == AVCOL_SPC_UNSPECIFIED || result.matrix == AVCOL_SPC_RESERVED ||
+        result.matrix == AVCOL_SPC_RGB) {
+        result.matrix = (width >= 1280 || height >= 720) ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    }
+    if (result.range != AVCOL_RANGE_JPEG) result.range = AVCOL_RANGE_MPEG;
+    return result;
+}
+
+void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
+    const ColorProperties color = colorOf(s);
+    const libyuv::YuvConstants* k = yuvConstantsFor(color);
+    std::uint8_t* out = destination.data();
+    const int outStride = destination.stride();
+    const int w = s.width, h = s.height;
+    int result = -1;
+    // A picture of another size (a composition of differently sized files) is scaled below.
+    const bool sameSize = w == destination.width() && h == destination.height();
+    switch (sameSize ? s.format : AV_PIX_FMT_NONE) {
+        case AV_PIX_FMT_YUV420P:
+        case AV_PIX_FMT_YUVJ420P:
+            result = libyuv::I420ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
+                                              s.data[2], s.linesize[2], out, outStride, k, w, h);
+            break;
+        case AV_PIX_FMT_YUV422P:
+        case AV_PIX_FMT_YUVJ422P:
+            result = libyuv::I422ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
+                                              s.data[2], s.linesize[2], out, outStride, k, w, h);
+            break;
+        case AV_PIX_FMT_YUV444P:
+        case AV_PIX_FMT_YUVJ444P:
+            result = libyuv::I444ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
+                                              s.data[2], s.linesize[2], out, outStride, k, w, h);
+            break;
+        case AV_PIX_FMT_NV12:
+            result = libyuv::NV12ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
+                                              out, outStride, k, w, h);
+            break;
+        default:
+            break;
+    }
+    if (result == 0) return;
+
+    // Formats libyuv does not take (10-bit, paletted, RGB…): libswscale.
+    fallback_.reset(sws_getCachedContext(fallback_.release(), w, h,
+                                         static_cast<AVPixelFormat>(s.format), destination.width(),
+                                         destination.height(), AV_PIX_FMT_BGRA, SWS_BILINEAR,
+                                         nullptr, nullptr, nullptr));
+    if (!fallback_) throw MediaError("Unsupported pixel format");
+    const int* coefficients = sws_getCoefficients(swsColorspaceFor(color.matrix));
+    sws_setColorspaceDetails(fallback_.get(), coefficients, color.isFullRange() ? 1 : 0,
+                             coefficients, 1, 0, 1 << 16, 1 << 16);
+    std::uint8_t* planes[4] = {out, nullptr, nullptr, nullptr};
+    int strides[4] = {outStride, 0, 0, 0};
+    sws_scale(fallback_.get(), s.data, s.linesize, 0, h, planes, strides);
+}
+
+ToYuv420Converter::ToYuv420Converter(int width, int height, ColorProperties color)
+    : width_(width), height_(height), color_(color.resolved(width, height)) {
+    if (!isBT601(color_.matrix)) {
+        sws_.reset(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P,
+                                  SWS_BILINEAR, nullptr, nullptr, nullptr));
+        if (!sws_) throw MediaError("Cannot convert frames for the encoder");
+        const int* coefficients = sws_getCoefficients(swsColorspaceFor(color_.matrix));
+        sws_setColorspaceDetails(sws_.get(), coefficients, 1, coefficients,
+                                 color_.isFullRange() ? 1 : 0, 0, 1 << 16, 1 << 16);
+    }
+}
+
+void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) {
+    if (sws_) {
+        const std::uint8_t* planes[4] = {source.data(), nullptr, nullptr, nullptr};
+        const int strides[4] = {source.stride(), 0, 0, 0};
+        sws_scale(sws_.get(), planes, strides, 0, height_, d.data, d.linesize);
+        return;
+    }
+    const auto convert = color_.isFullRange() ? libyuv::ARGBToJ420 : libyuv::ARGBToI420;
+    if (convert(source.data(), source.stride(), d.data[0], d.linesize[0], d.data[1], d.linesize[1],
+                d.data[2], d.linesize[2], width_, height_) != 0) {
+        throw MediaError("Cannot convert frames for the encoder");
+    }
+}
+
+}  // namespace skelder::media

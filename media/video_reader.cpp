@@ -1,0 +1,163 @@
+#include "media/video_reader.hpp"
+
+#include "media/ffmpeg_handles.hpp"
+#include "media/media_error.hpp"
+#include "media/pixel_conversion.hpp"
+#include "media/piece_input.hpp"
+
+namespace skelder::media {
+
+struct VideoReader::State {
+    MediaSource source;
+    FramePool pool;
+    StatusCell status;
+    std::atomic<bool> cancelRequested{false};
+
+    std::size_t nextPiece = 0;
+    std::unique_ptr<PieceInput> input;
+    CodecContext decoder;
+    bool draining = false;
+    std::int64_t lastUnits = AV_NOPTS_VALUE;
+    FramePtr decoded = allocateFrame();
+    PacketPtr packet = allocatePacket();
+    ToBgraConverter converter;
+
+    State(MediaSource s, int width, int height) : source(std::move(s)), pool(width, height) {}
+
+    void fail(const std::string& text) {
+        status.setError(text);
+        status.compareAndSet(StatusCell::code(ReaderStatus::reading), StatusCell::code(ReaderStatus::failed));
+    }
+
+    // Opens the next piece that has a video stream; false when none is left.
+    bool openNextPiece() {
+        input.reset();
+        decoder.reset();
+        while (nextPiece < source.pieces.size()) {
+            auto candidate = std::make_unique<PieceInput>(source.pieces[nextPiece++], AVMEDIA_TYPE_VIDEO);
+            if (candidate->stream() == nullptr) continue;
+            const AVCodecParameters* parameters = candidate->stream()->codecpar;
+            const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+            if (codec == nullptr) throw MediaError(ffmpegErrorText(AVERROR_DECODER_NOT_FOUND));
+            CodecContext context(avcodec_alloc_context3(codec));
+            if (!context) throw std::bad_alloc();
+            checkFFmpeg(avcodec_parameters_to_context(context.get(), parameters));
+            context->thread_count = 0;  // as many as the machine has
+            context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+            context->pkt_timebase = candidate->stream()->time_base;
+            checkFFmpeg(avcodec_open2(context.get(), codec, nullptr));
+            input = std::move(candidate);
+            decoder = std::move(context);
+            draining = false;
+            lastUnits = AV_NOPTS_VALUE;
+            return true;
+        }
+        return false;
+    }
+
+    // The next decoded frame of the current piece inside its range, or nullptr when the
+    // piece is done.
+    AVFrame* nextDecodedFrame() {
+        for (;;) {
+            if (cancelRequested.load()) return nullptr;
+            const int received = avcodec_receive_frame(decoder.get(), decoded.get());
+            if (received == 0) {
+                std::int64_t units = decoded->best_effort_timestamp;
+                if (units == AV_NOPTS_VALUE) units = lastUnits == AV_NOPTS_VALUE ? 0 : lastUnits + 1;
+                lastUnits = units;
+                if (input->isBeforeRange(units)) {
+                    av_frame_unref(decoded.get());
+                    continue;
+                }
+                if (input->isPastRange(units)) return nullptr;
+                decoded->pts = units;
+                return decoded.get();
+            }
+            if (received == AVERROR_EOF) return nullptr;
+            if (received != AVERROR(EAGAIN)) checkFFmpeg(received);
+            if (draining) return nullptr;
+            if (input->readPacket(packet.get())) {
+                const int sent = avcodec_send_packet(decoder.get(), packet.get());
+                av_packet_unref(packet.get());
+                // A damaged packet costs its picture, not the whole read.
+                if (sent < 0 && sent != AVERROR_INVALIDDATA && sent != AVERROR(EAGAIN)) {
+                    checkFFmpeg(sent);
+                }
+            } else {
+                checkFFmpeg(avcodec_send_packet(decoder.get(), nullptr));
+                draining = true;
+            }
+        }
+    }
+};
+
+VideoReader::VideoReader(MediaSource source, int outputWidth, int outputHeight)
+    : state_(std::make_unique<State>(std::move(source), outputWidth, outputHeight)) {}
+
+VideoReader::~VideoReader() = default;
+
+bool VideoReader::startReading() {
+    State& s = *state_;
+    if (!s.status.compareAndSet(StatusCell::code(ReaderStatus::unknown),
+                                StatusCell::code(ReaderStatus::reading))) {
+        return false;
+    }
+    try {
+        if (!s.openNextPiece()) {
+            s.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
+            return false;
+        }
+    } catch (const MediaError& error) {
+        s.fail(error.what());
+        return false;
+    }
+    return true;
+}
+
+std::optional<VideoFrame> VideoReader::copyNextFrame() {
+    State& s = *state_;
+    if (s.status.load() != StatusCell::code(ReaderStatus::reading)) return std::nullopt;
+    try {
+        while (s.input) {
+            if (AVFrame* frame = s.nextDecodedFrame()) {
+                VideoFrame picture = s.pool.makeFrame();
+                s.converter.convert(*frame, picture);
+                picture.presentationTime = s.input->outputTime(frame->pts);
+                av_frame_unref(frame);
+                return picture;
+            }
+            if (s.cancelRequested.load()) break;
+            s.openNextPiece();
+        }
+    } catch (const MediaError& error) {
+        s.fail(error.what());
+        return std::nullopt;
+    }
+    if (s.cancelRequested.load()) {
+        s.status.compareAndSet(StatusCell::code(ReaderStatus::reading),
+                               StatusCell::code(ReaderStatus::cancelled));
+    } else {
+        s.status.compareAndSet(StatusCell::code(ReaderStatus::reading),
+                               StatusCell::code(ReaderStatus::completed));
+    }
+    return std::nullopt;
+}
+
+void VideoReader::cancelReading() {
+    state_->cancelRequested.store(true);
+    state_->status.compareAndSet(StatusCell::code(ReaderStatus::unknown),
+                                 StatusCell::code(ReaderStatus::cancelled));
+}
+
+ReaderStatus VideoReader::status() const {
+    const int value = state_->status.load();
+    // A cancel that arrived while reading shows at once, as the platform's reader does.
+    if (value == StatusCell::code(ReaderStatus::reading) && state_->cancelRequested.load()) {
+        return ReaderStatus::cancelled;
+    }
+    return static_cast<ReaderStatus>(value);
+}
+
+std::string VideoReader::errorDescription() const { return state_->status.error(); }
+
+}  // namespace skelder::media

@@ -1,0 +1,173 @@
+#include "media/media_writer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "media/asset.hpp"
+#include "media/audio_reader.hpp"
+#include "media/video_reader.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/run_command.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder::media {
+namespace {
+
+using testing::ffprobe;
+
+// Copies a file through reader and writer without drawing anything.
+void copyThrough(const std::filesystem::path& source, const std::filesystem::path& output,
+                 std::int64_t bitRate, AffineTransform transform, bool withAudio = true) {
+    const Asset asset = Asset::open(source);
+    const VideoTrackInfo& video = *asset.videoTrack();
+    VideoReader videoReader(MediaSource::file(source), video.naturalWidth, video.naturalHeight);
+    AudioReader audioReader(MediaSource::file(source));
+    MediaWriter writer(output);
+    ASSERT_TRUE(writer.addVideoInput({video.naturalWidth, video.naturalHeight, bitRate, transform,
+                                      video.color, video.nominalFrameRate, "veryfast"}));
+    const bool audio = withAudio && asset.audioTrack() && audioReader.startReading();
+    if (audio) {
+        ASSERT_TRUE(writer.addAudioInput(audioReader.format()));
+    }
+    ASSERT_TRUE(writer.startWriting()) << writer.errorDescription();
+    ASSERT_TRUE(videoReader.startReading());
+    // Video first, then audio: the writer's audio input holds back only while video is open.
+    while (auto frame = videoReader.copyNextFrame()) {
+        while (!writer.isVideoReadyForMoreData()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const MediaTime time = frame->presentationTime;
+        ASSERT_TRUE(writer.appendVideoFrame(std::move(*frame), time));
+    }
+    writer.markVideoFinished();
+    if (audio) {
+        while (auto packet = audioReader.copyNextPacket()) {
+            ASSERT_TRUE(writer.isAudioReadyForMoreData());
+            ASSERT_TRUE(writer.appendAudioPacket(std::move(*packet)));
+        }
+        writer.markAudioFinished();
+    }
+    writer.finishWriting();
+    ASSERT_EQ(writer.status(), WriterStatus::completed) << writer.errorDescription();
+}
+
+double psnr(const std::filesystem::path& a, const std::filesystem::path& b) {
+    const auto result = testing::runCommand(
+        {"ffmpeg", "-nostdin", "-i", a.string(), "-i", b.string(), "-lavfi", "psnr", "-f", "null", "-"});
+    std::smatch match;
+    const std::regex average("average:([0-9.]+|inf)");
+    if (!std::regex_search(result.standardError, match, average)) {
+        ADD_FAILURE() << result.standardError;
+        return 0;
+    }
+    return match[1] == "inf" ? 1000.0 : std::stod(match[1]);
+}
+
+std::string audioFrameMD5(const std::filesystem::path& file) {
+    const auto result = testing::runCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(),
+                                             "-map", "0:a", "-c", "copy", "-f", "framemd5", "-"});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    // Only the packet lines: sizes and checksums, not the header comments.
+    std::string lines;
+    std::istringstream in(result.standardOutput);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#') lines += line.substr(line.rfind(',')) + "\n";
+    }
+    return lines;
+}
+
+class Writing : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+};
+
+TEST_F(Writing, RoundTripKeepsPictureColoursTimesAndAudio) {
+    const auto source = dir / "source.mp4";
+    // Moving gradients: natural colours inside the RGB gamut, so a trip through BGRA loses
+    // only rounding.
+    testing::ffmpeg({"-f", "lavfi", "-i", "gradients=s=320x240:r=30", "-f", "lavfi", "-i",
+                     "sine=frequency=330:sample_rate=44100", "-t", "2", "-c:v", "libx264", "-preset",
+                     "ultrafast", "-qp", "10", "-pix_fmt", "yuv420p", "-colorspace", "bt709",
+                     "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-c:a",
+                     "aac", source.string()});
+    const auto output = dir / "output.mp4";
+    copyThrough(source, output, 20'000'000, AffineTransform::identity());
+
+    EXPECT_GE(psnr(output, source), 40.0);
+    const auto in = ffprobe(source)["streams"];
+    const auto out = ffprobe(output)["streams"];
+    ASSERT_EQ(out.size(), 2u);
+    const auto& video = out[0]["codec_type"] == "video" ? out[0] : out[1];
+    const auto& sourceVideo = in[0]["codec_type"] == "video" ? in[0] : in[1];
+    EXPECT_EQ(video["codec_name"], "h264");
+    EXPECT_EQ(video["profile"], "High");
+    EXPECT_EQ(video["pix_fmt"], "yuv420p");
+    EXPECT_EQ(video["nb_frames"], "60");
+    for (const char* tag : {"color_space", "color_range", "color_primaries", "color_transfer"}) {
+        EXPECT_EQ(video[tag], sourceVideo[tag]) << tag;
+    }
+    EXPECT_EQ(audioFrameMD5(output), audioFrameMD5(source));
+}
+
+TEST_F(Writing, FrameTimesAreKeptAsFed) {
+    const auto source = dir / "source.mp4";
+    testing::makeTestVideo(source, {.fps = 10, .seconds = 1, .audio = false});
+    const auto output = dir / "output.mp4";
+    copyThrough(source, output, 10'000'000, AffineTransform::identity());
+    const auto frames =
+        ffprobe(output, {"-select_streams", "v", "-show_frames", "-show_entries", "frame=pts_time"})["frames"];
+    ASSERT_EQ(frames.size(), 10u);
+    for (std::size_t index = 0; index < frames.size(); ++index) {
+        EXPECT_NEAR(std::stod(frames[index]["pts_time"].get<std::string>()), index / 10.0, 1e-4);
+    }
+}
+
+TEST_F(Writing, DisplayMatrixAndAverageBitRate) {
+    const auto source = dir / "moving.mp4";
+    testing::ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=640x360:r=30", "-t", "4", "-c:v", "libx264",
+                     "-preset", "ultrafast", "-qp", "5", source.string()});
+    const auto output = dir / "rotated.mp4";
+    copyThrough(source, output, 1'500'000, AffineTransform::rotation(90, 640, 360));
+    const auto stream = ffprobe(output)["streams"][0];
+    bool sawMatrix = false;
+    for (const auto& side : stream["side_data_list"]) {
+        if (side["side_data_type"] == "Display Matrix") {
+            sawMatrix = true;
+            EXPECT_EQ(side["rotation"], -90);  // a quarter turn clockwise
+        }
+    }
+    EXPECT_TRUE(sawMatrix);
+    EXPECT_EQ(Asset::open(output).videoTrack()->preferredTransform.clockwiseDegrees(), 90);
+    const double bitRate = std::stod(stream["bit_rate"].get<std::string>());
+    EXPECT_NEAR(bitRate, 1'500'000, 1'500'000 * 0.3);
+}
+
+TEST_F(Writing, CancelStopsEverything) {
+    const auto source = dir / "source.mp4";
+    testing::makeTestVideo(source, {.fps = 10, .seconds = 2});
+    MediaWriter writer(dir / "cancelled.mp4");
+    ASSERT_TRUE(writer.addVideoInput({64, 48, 10'000'000, {}, {}, 10, "veryfast"}));
+    ASSERT_TRUE(writer.startWriting());
+    VideoReader reader(MediaSource::file(source), 64, 48);
+    ASSERT_TRUE(reader.startReading());
+    auto frame = reader.copyNextFrame();
+    ASSERT_TRUE(writer.appendVideoFrame(std::move(*frame), MediaTime::zero()));
+    writer.cancelWriting();
+    EXPECT_EQ(writer.status(), WriterStatus::cancelled);
+    EXPECT_FALSE(writer.isVideoReadyForMoreData());
+    EXPECT_FALSE(writer.appendVideoFrame(*reader.copyNextFrame(), MediaTime(1, 10)));
+    writer.finishWriting();
+    EXPECT_EQ(writer.status(), WriterStatus::cancelled);
+}
+
+TEST_F(Writing, StartFailureCarriesFFmpegsText) {
+    MediaWriter writer(dir / "no-such-folder" / "out.mp4");
+    ASSERT_TRUE(writer.addVideoInput({64, 48, 10'000'000, {}, {}, 10, "veryfast"}));
+    EXPECT_FALSE(writer.startWriting());
+    EXPECT_EQ(writer.status(), WriterStatus::failed);
+    EXPECT_EQ(writer.errorDescription(), "No such file or directory");
+}
+
+}  // namespace
+}  // namespace skelder::media

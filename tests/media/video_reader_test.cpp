@@ -1,0 +1,157 @@
+#include "media/video_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "media/audio_reader.hpp"
+#include "tests/media/test_frames.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder::media {
+namespace {
+
+struct Decoded {
+    std::vector<int> frameNumbers;
+    std::vector<double> seconds;
+};
+
+Decoded readAll(MediaSource source, int width = 64, int height = 48) {
+    VideoReader reader(std::move(source), width, height);
+    EXPECT_TRUE(reader.startReading()) << reader.errorDescription();
+    Decoded decoded;
+    while (auto frame = reader.copyNextFrame()) {
+        EXPECT_EQ(frame->width(), width);
+        decoded.frameNumbers.push_back(testing::frameNumberOfGrey(averageGrey(*frame)));
+        decoded.seconds.push_back(frame->presentationTime.seconds());
+    }
+    EXPECT_EQ(reader.status(), ReaderStatus::completed) << reader.errorDescription();
+    return decoded;
+}
+
+class VideoReading : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::makeTestVideo(first, {.fps = 10, .seconds = 3});
+        testing::makeTestVideo(second, {.fps = 10, .seconds = 2, .audio = false});
+    }
+    testing::TempDir dir;
+    std::filesystem::path first = dir / "first.mp4";
+    std::filesystem::path second = dir / "second.mp4";
+};
+
+TEST_F(VideoReading, EveryFrameInOrderWithItsTime) {
+    const Decoded decoded = readAll(MediaSource::file(first));
+    ASSERT_EQ(decoded.frameNumbers.size(), 30u);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(decoded.frameNumbers[i], i);
+        EXPECT_NEAR(decoded.seconds[i], i / 10.0, 1e-9);
+    }
+}
+
+TEST_F(VideoReading, CompositionReadsRangesBackToBack) {
+    Composition composition;
+    // 1.2 s to 2.0 s of the first file (frames 12 to 19), then 0.5 s to 1.0 s of the second.
+    composition.appendTimeRange(first, {MediaTime(720, 600), MediaTime(480, 600)});
+    composition.appendTimeRange(second, {MediaTime(300, 600), MediaTime(300, 600)});
+    composition.setPreferredTransform(AffineTransform::rotation(180, 64, 48));
+    EXPECT_EQ(composition.duration(), MediaTime(780, 600));
+
+    const Decoded decoded = readAll(MediaSource::composition(composition));
+    const std::vector<int> expected{12, 13, 14, 15, 16, 17, 18, 19, 5, 6, 7, 8, 9};
+    EXPECT_EQ(decoded.frameNumbers, expected);
+    ASSERT_EQ(decoded.seconds.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(decoded.seconds[i], i / 10.0, 1e-9) << i;
+    }
+
+    const SourceProperties properties = describe(MediaSource::composition(composition));
+    EXPECT_EQ(properties.video->preferredTransform.clockwiseDegrees(), 180);
+    EXPECT_TRUE(properties.hasAudio);
+    EXPECT_EQ(*properties.duration, MediaTime(780, 600));
+}
+
+TEST_F(VideoReading, FramesOfAnotherSizeAreScaledToTheOutput) {
+    const Decoded decoded = readAll(MediaSource::file(second), 32, 24);
+    EXPECT_EQ(decoded.frameNumbers.size(), 20u);
+    EXPECT_EQ(decoded.frameNumbers[7], 7);
+}
+
+TEST_F(VideoReading, ColoursFollowTheStreamsMatrix) {
+    // Pure BT.709 red, limited range: Y 63, Cb 102, Cr 240.
+    const auto red = dir / "red.mp4";
+    testing::ffmpeg({"-f", "lavfi", "-i", "nullsrc=s=64x48:r=5,geq=lum=63:cb=102:cr=240", "-t", "1",
+                     "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0", "-pix_fmt", "yuv420p",
+                     "-colorspace", "bt709", "-color_range", "tv", red.string()});
+    VideoReader reader(MediaSource::file(red), 64, 48);
+    ASSERT_TRUE(reader.startReading());
+    const auto frame = reader.copyNextFrame();
+    ASSERT_TRUE(frame);
+    const std::uint8_t* pixel = frame->data() + 20 * frame->stride() + 30 * 4;
+    EXPECT_NEAR(pixel[2], 255, 4);  // R
+    EXPECT_NEAR(pixel[1], 0, 4);    // G
+    EXPECT_NEAR(pixel[0], 0, 4);    // B
+    EXPECT_EQ(pixel[3], 255);       // opaque
+}
+
+TEST_F(VideoReading, CancelStopsAtTheNextFrame) {
+    VideoReader reader(MediaSource::file(first), 64, 48);
+    ASSERT_TRUE(reader.startReading());
+    ASSERT_TRUE(reader.copyNextFrame());
+    std::thread([&] { reader.cancelReading(); }).join();
+    EXPECT_EQ(reader.status(), ReaderStatus::cancelled);
+    EXPECT_FALSE(reader.copyNextFrame());
+    EXPECT_EQ(reader.status(), ReaderStatus::cancelled);
+}
+
+TEST_F(VideoReading, FailuresCarryFFmpegsText) {
+    VideoReader missing(MediaSource::file(dir / "missing.mp4"), 64, 48);
+    EXPECT_FALSE(missing.startReading());
+    EXPECT_EQ(missing.status(), ReaderStatus::failed);
+    EXPECT_EQ(missing.errorDescription(), "No such file or directory");
+
+    const auto audioOnly = dir / "tone.mp4";
+    testing::ffmpeg({"-f", "lavfi", "-i", "sine", "-t", "1", "-c:a", "aac", audioOnly.string()});
+    VideoReader noVideo(MediaSource::file(audioOnly), 64, 48);
+    EXPECT_FALSE(noVideo.startReading());
+    EXPECT_EQ(noVideo.errorDescription(), "Stream not found");
+
+    // A piece that vanished midway fails the read where it is reached.
+    Composition composition;
+    composition.appendTimeRange(first, {MediaTime::zero(), MediaTime(60, 600)});
+    composition.appendTimeRange(dir / "gone.mp4", {MediaTime::zero(), MediaTime(60, 600)});
+    VideoReader reader(MediaSource::composition(composition), 64, 48);
+    ASSERT_TRUE(reader.startReading());
+    int frames = 0;
+    while (reader.copyNextFrame()) ++frames;
+    EXPECT_EQ(frames, 1);
+    EXPECT_EQ(reader.status(), ReaderStatus::failed);
+    EXPECT_EQ(reader.errorDescription(), "No such file or directory");
+}
+
+TEST_F(VideoReading, AudioPacketsOfACompositionAreRetimed) {
+    Composition composition;
+    composition.appendTimeRange(second, {MediaTime::zero(), MediaTime(600, 600)});  // no audio
+    composition.appendTimeRange(first, {MediaTime(600, 600), MediaTime(600, 600)});
+    AudioReader reader(MediaSource::composition(composition));
+    ASSERT_TRUE(reader.startReading());
+    EXPECT_EQ(reader.format().parameters->codec_id, AV_CODEC_ID_AAC);
+    double firstSeconds = -1, lastSeconds = -1;
+    int packets = 0;
+    while (auto packet = reader.copyNextPacket()) {
+        const double seconds = packet->packet->pts * av_q2d(packet->timeBase);
+        if (firstSeconds < 0) firstSeconds = seconds;
+        EXPECT_GT(seconds, lastSeconds);
+        lastSeconds = seconds;
+        ++packets;
+    }
+    EXPECT_EQ(reader.status(), ReaderStatus::completed);
+    // The first second is silent (a gap), the audio of the second piece fills 1 s to 2 s.
+    EXPECT_NEAR(firstSeconds, 1.0, 0.03);
+    EXPECT_LT(lastSeconds, 2.0);
+    EXPECT_NEAR(packets, 47, 2);  // 48000 / 1024 packets per second
+}
+
+}  // namespace
+}  // namespace skelder::media
