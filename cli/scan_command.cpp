@@ -89,7 +89,8 @@ void addScanCommand(CLI::App& app, int& exitStatus) {
             }
             results.push_back(std::move(entry));
         }
-        if (*json) fmt::print("{}\n", results.dump(2));
+        if (*json)
+            fmt::print("{}\n", results.dump(2));
         if (files.empty()) {
             fmt::print(stderr, "No MP4 files found\n");
             allScanned = false;

@@ -29,17 +29,20 @@ std::vector<std::filesystem::path> mp4Files(const std::filesystem::path& directo
     std::error_code error;
     std::filesystem::recursive_directory_iterator entries(
         directory, std::filesystem::directory_options::skip_permission_denied, error);
-    if (error) return found;
+    if (error)
+        return found;
     const std::filesystem::recursive_directory_iterator end;
     while (entries != end) {
         const std::filesystem::path& path = entries->path();
         if (isHidden(path)) {
-            if (entries->is_directory(error)) entries.disable_recursion_pending();
+            if (entries->is_directory(error))
+                entries.disable_recursion_pending();
         } else if (hasMP4Extension(path)) {
             found.push_back(path);
         }
         entries.increment(error);
-        if (error) break;
+        if (error)
+            break;
     }
     std::sort(found.begin(), found.end());
     return found;
@@ -49,12 +52,14 @@ std::vector<std::filesystem::path> uniqueURLs(const std::vector<std::filesystem:
     std::vector<std::filesystem::path> unique;
     std::set<std::string> seen;
     for (const auto& url : urls) {
-        if (seen.insert(pathKey(url)).second) unique.push_back(url);
+        if (seen.insert(pathKey(url)).second)
+            unique.push_back(url);
     }
     return unique;
 }
 
-std::vector<std::filesystem::path> collectMP4Items(const std::vector<std::filesystem::path>& items) {
+std::vector<std::filesystem::path> collectMP4Items(
+    const std::vector<std::filesystem::path>& items) {
     std::vector<std::filesystem::path> collected;
     for (const auto& item : items) {
         std::error_code error;

@@ -20,10 +20,14 @@ std::int32_t fixed(double value, double unit) {
 
 AffineTransform AffineTransform::rotation(int clockwiseDegrees, int width, int height) {
     switch (((clockwiseDegrees % 360) + 360) % 360) {
-        case 90: return {0, 1, -1, 0, static_cast<double>(height), 0};
-        case 180: return {-1, 0, 0, -1, static_cast<double>(width), static_cast<double>(height)};
-        case 270: return {0, -1, 1, 0, 0, static_cast<double>(width)};
-        default: return identity();
+        case 90:
+            return {0, 1, -1, 0, static_cast<double>(height), 0};
+        case 180:
+            return {-1, 0, 0, -1, static_cast<double>(width), static_cast<double>(height)};
+        case 270:
+            return {0, -1, 1, 0, 0, static_cast<double>(width)};
+        default:
+            return identity();
     }
 }
 
@@ -33,18 +37,22 @@ AffineTransform AffineTransform::fromDisplayMatrix(const std::int32_t m[9]) {
 }
 
 std::array<std::int32_t, 9> AffineTransform::displayMatrix() const {
-    return {fixed(a, kFixed16),  fixed(b, kFixed16),  0, fixed(c, kFixed16), fixed(d, kFixed16),
-            0,                   fixed(tx, kFixed16), fixed(ty, kFixed16), fixed(1.0, kFixed30)};
+    return {fixed(a, kFixed16),  fixed(b, kFixed16),  0,
+            fixed(c, kFixed16),  fixed(d, kFixed16),  0,
+            fixed(tx, kFixed16), fixed(ty, kFixed16), fixed(1.0, kFixed30)};
 }
 
 int AffineTransform::clockwiseDegrees() const {
     const auto matrix = displayMatrix();
     const double counterClockwise = av_display_rotation_get(matrix.data());
-    if (std::isnan(counterClockwise)) return 0;
+    if (std::isnan(counterClockwise))
+        return 0;
     const long quarterTurns = std::lround(-counterClockwise / 90.0);
     return static_cast<int>(((quarterTurns % 4) + 4) % 4) * 90;
 }
 
-bool AffineTransform::isMirrored() const { return a * d - b * c < 0; }
+bool AffineTransform::isMirrored() const {
+    return a * d - b * c < 0;
+}
 
 }  // namespace skelder::media

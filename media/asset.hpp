@@ -32,7 +32,7 @@ struct AudioTrackInfo {
 
 // A media file opened for its properties: duration and first video and audio tracks.
 class Asset {
-public:
+  public:
     // Throws MediaError with FFmpeg's description when the file cannot be opened.
     static Asset open(const std::filesystem::path& path);
 
@@ -41,7 +41,7 @@ public:
     const std::optional<VideoTrackInfo>& videoTrack() const { return video_; }
     const std::optional<AudioTrackInfo>& audioTrack() const { return audio_; }
 
-private:
+  private:
     std::filesystem::path path_;
     std::optional<MediaTime> duration_;
     std::optional<VideoTrackInfo> video_;

@@ -33,21 +33,26 @@ struct AudioReader::State {
 
     void fail(const std::string& text) {
         status.setError(text);
-        status.compareAndSet(StatusCell::code(ReaderStatus::reading), StatusCell::code(ReaderStatus::failed));
+        status.compareAndSet(StatusCell::code(ReaderStatus::reading),
+                             StatusCell::code(ReaderStatus::failed));
     }
 
     // Opens the next piece whose audio matches the format; false when none is left.
     bool openNextPiece() {
         input.reset();
         while (nextPiece < source.pieces.size()) {
-            auto candidate = std::make_unique<PieceInput>(source.pieces[nextPiece++], AVMEDIA_TYPE_AUDIO);
-            if (candidate->stream() == nullptr) continue;
+            auto candidate =
+                std::make_unique<PieceInput>(source.pieces[nextPiece++], AVMEDIA_TYPE_AUDIO);
+            if (candidate->stream() == nullptr)
+                continue;
             if (!format.parameters) {
                 AVCodecParameters* copy = avcodec_parameters_alloc();
-                if (copy == nullptr) throw std::bad_alloc();
+                if (copy == nullptr)
+                    throw std::bad_alloc();
                 std::unique_ptr<AVCodecParameters, ParametersDeleter> owned(copy);
                 checkFFmpeg(avcodec_parameters_copy(copy, candidate->stream()->codecpar));
-                format.parameters = std::shared_ptr<const AVCodecParameters>(owned.release(), ParametersDeleter());
+                format.parameters =
+                    std::shared_ptr<const AVCodecParameters>(owned.release(), ParametersDeleter());
                 format.timeBase = candidate->stream()->time_base;
             } else if (!sameFormat(*format.parameters, *candidate->stream()->codecpar)) {
                 continue;
@@ -80,11 +85,14 @@ bool AudioReader::startReading() {
     return true;
 }
 
-const AudioFormat& AudioReader::format() const { return state_->format; }
+const AudioFormat& AudioReader::format() const {
+    return state_->format;
+}
 
 std::optional<AudioPacket> AudioReader::copyNextPacket() {
     State& s = *state_;
-    if (s.status.load() != StatusCell::code(ReaderStatus::reading)) return std::nullopt;
+    if (s.status.load() != StatusCell::code(ReaderStatus::reading))
+        return std::nullopt;
     try {
         PacketPtr packet = allocatePacket();
         while (s.input && !s.cancelRequested.load()) {
@@ -106,7 +114,8 @@ std::optional<AudioPacket> AudioReader::copyNextPacket() {
             const AVRational pieceBase = s.input->stream()->time_base;
             for (std::int64_t* field : {&packet->pts, &packet->dts}) {
                 if (*field != AV_NOPTS_VALUE) {
-                    *field = av_rescale_q(s.input->outputUnits(*field), pieceBase, s.format.timeBase);
+                    *field =
+                        av_rescale_q(s.input->outputUnits(*field), pieceBase, s.format.timeBase);
                 }
             }
             packet->duration = av_rescale_q(packet->duration, pieceBase, s.format.timeBase);
@@ -137,6 +146,8 @@ ReaderStatus AudioReader::status() const {
     return static_cast<ReaderStatus>(value);
 }
 
-std::string AudioReader::errorDescription() const { return state_->status.error(); }
+std::string AudioReader::errorDescription() const {
+    return state_->status.error();
+}
 
 }  // namespace skelder::media

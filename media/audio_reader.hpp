@@ -26,7 +26,7 @@ struct AudioPacket {
 // Reads the audio of a source as compressed packets (no decoding). Pieces without audio, or
 // whose audio differs in format from the first piece with audio, leave a gap.
 class AudioReader {
-public:
+  public:
     explicit AudioReader(MediaSource source);
     ~AudioReader();
     AudioReader(const AudioReader&) = delete;
@@ -42,7 +42,7 @@ public:
     ReaderStatus status() const;
     std::string errorDescription() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -16,7 +16,8 @@ struct InputContextDeleter {
 };
 struct OutputContextDeleter {
     void operator()(AVFormatContext* context) const {
-        if (context == nullptr) return;
+        if (context == nullptr)
+            return;
         if (context->pb != nullptr && !(context->oformat->flags & AVFMT_NOFILE)) {
             avio_closep(&context->pb);
         }

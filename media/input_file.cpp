@@ -7,13 +7,15 @@ namespace skelder::media {
 
 FramePtr allocateFrame() {
     FramePtr frame(av_frame_alloc());
-    if (!frame) throw std::bad_alloc();
+    if (!frame)
+        throw std::bad_alloc();
     return frame;
 }
 
 PacketPtr allocatePacket() {
     PacketPtr packet(av_packet_alloc());
-    if (!packet) throw std::bad_alloc();
+    if (!packet)
+        throw std::bad_alloc();
     return packet;
 }
 

@@ -52,8 +52,8 @@ std::optional<std::vector<std::uint8_t>> encodeJPEG(const BgraImage& image, int 
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() +
-                                            static_cast<std::size_t>(info.next_scanline) * image.stride());
+        JSAMPROW row = const_cast<JSAMPROW>(
+            image.pixels.data() + static_cast<std::size_t>(info.next_scanline) * image.stride());
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);

@@ -8,7 +8,7 @@ namespace skelder::media {
 // A failure of the media library; the message is the library's own description, which
 // callers append after their own prefix (for example "Failed to start writer: ").
 class MediaError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -22,7 +22,8 @@ SourceProperties describe(const MediaSource& source) {
     for (std::size_t i = 0; i < source.pieces.size(); ++i) {
         const SourcePiece& piece = source.pieces[i];
         const Asset asset = Asset::open(piece.path);
-        if (i == 0) properties.video = asset.videoTrack();
+        if (i == 0)
+            properties.video = asset.videoTrack();
         properties.hasAudio = properties.hasAudio || asset.audioTrack().has_value();
         if (piece.range) {
             total = max(total, piece.outputStart + piece.range->duration);
@@ -35,7 +36,8 @@ SourceProperties describe(const MediaSource& source) {
     if (properties.video && source.transformOverride) {
         properties.video->preferredTransform = *source.transformOverride;
     }
-    if (durationKnown && !source.pieces.empty()) properties.duration = total;
+    if (durationKnown && !source.pieces.empty())
+        properties.duration = total;
     return properties;
 }
 

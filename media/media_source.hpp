@@ -27,7 +27,7 @@ struct SourcePiece {
 // Time ranges of several files laid back to back, read as one asset; the video carries one
 // preferred transform.
 class Composition {
-public:
+  public:
     // Appends a range of a file at the current end of the composition.
     void appendTimeRange(const std::filesystem::path& path, TimeRange range);
     void setPreferredTransform(AffineTransform transform) { transform_ = transform; }
@@ -36,7 +36,7 @@ public:
     const AffineTransform& preferredTransform() const { return transform_; }
     MediaTime duration() const { return end_; }
 
-private:
+  private:
     std::vector<SourcePiece> pieces_;
     AffineTransform transform_;
     MediaTime end_ = MediaTime::zero();

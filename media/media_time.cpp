@@ -26,7 +26,8 @@ std::int64_t narrow(Wide value) {
 // (exact), else the larger scale (rounded).
 std::int32_t commonScale(std::int32_t a, std::int32_t b) {
     const auto common = std::lcm(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b));
-    if (common <= std::numeric_limits<std::int32_t>::max()) return static_cast<std::int32_t>(common);
+    if (common <= std::numeric_limits<std::int32_t>::max())
+        return static_cast<std::int32_t>(common);
     return std::max(a, b);
 }
 
@@ -34,12 +35,14 @@ std::int32_t commonScale(std::int32_t a, std::int32_t b) {
 
 MediaTime MediaTime::fromSeconds(double seconds, std::int32_t timescale) {
     const double units = seconds * timescale;
-    if (!(std::fabs(units) < 9.2e18)) throw std::out_of_range("media time out of range");
+    if (!(std::fabs(units) < 9.2e18))
+        throw std::out_of_range("media time out of range");
     return {static_cast<std::int64_t>(std::llround(units)), timescale};
 }
 
 MediaTime MediaTime::fromRational(std::int64_t units, int num, int den) {
-    if (num == 1) return {units, den};
+    if (num == 1)
+        return {units, den};
     return {av_rescale_q(units, AVRational{num, den}, AVRational{1, 90000}), 90000};
 }
 
@@ -48,7 +51,8 @@ double MediaTime::seconds() const noexcept {
 }
 
 MediaTime MediaTime::convertedTo(std::int32_t newTimescale) const {
-    if (newTimescale == timescale) return *this;
+    if (newTimescale == timescale)
+        return *this;
     return {av_rescale_rnd(value, newTimescale, timescale,
                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX)),
             newTimescale};
@@ -72,7 +76,11 @@ std::strong_ordering operator<=>(MediaTime a, MediaTime b) {
     return Wide{a.value} * b.timescale <=> Wide{b.value} * a.timescale;
 }
 
-MediaTime min(MediaTime a, MediaTime b) { return b < a ? b : a; }
-MediaTime max(MediaTime a, MediaTime b) { return a < b ? b : a; }
+MediaTime min(MediaTime a, MediaTime b) {
+    return b < a ? b : a;
+}
+MediaTime max(MediaTime a, MediaTime b) {
+    return a < b ? b : a;
+}
 
 }  // namespace skelder::media

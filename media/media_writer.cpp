@@ -27,14 +27,18 @@ constexpr std::size_t kVideoQueueCapacity = 3;
 constexpr double kAudioLeadSeconds = 1.0;
 constexpr AVRational kVideoTimeBase{1, 60000};
 
-constexpr int code(WriterStatus status) { return static_cast<int>(status); }
+constexpr int code(WriterStatus status) {
+    return static_cast<int>(status);
+}
 
 AVColorPrimaries primariesFor(const ColorProperties& color) {
-    if (color.primaries != AVCOL_PRI_UNSPECIFIED) return color.primaries;
+    if (color.primaries != AVCOL_PRI_UNSPECIFIED)
+        return color.primaries;
     return color.matrix == AVCOL_SPC_BT709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
 }
 AVColorTransferCharacteristic transferFor(const ColorProperties& color) {
-    if (color.transfer != AVCOL_TRC_UNSPECIFIED) return color.transfer;
+    if (color.transfer != AVCOL_TRC_UNSPECIFIED)
+        return color.transfer;
     return color.matrix == AVCOL_SPC_BT709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
 }
 
@@ -78,7 +82,8 @@ struct MediaWriter::State {
         packet->stream_index = stream->index;
         std::lock_guard lock(muxMutex);
         // A cancel from another thread may have closed the file meanwhile.
-        if (output->pb == nullptr) return;
+        if (output->pb == nullptr)
+            return;
         checkFFmpeg(av_interleaved_write_frame(output.get(), packet));
     }
 
@@ -88,7 +93,8 @@ struct MediaWriter::State {
         PacketPtr packet = allocatePacket();
         for (;;) {
             const int received = avcodec_receive_packet(encoder.get(), packet.get());
-            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+                return;
             checkFFmpeg(received);
             writePacket(packet.get(), videoStream, encoder->time_base);
         }
@@ -100,17 +106,22 @@ struct MediaWriter::State {
                 VideoFrame frame;
                 {
                     std::unique_lock lock(queueMutex);
-                    queueChanged.wait(lock, [&] { return stopEncoder || videoFinished || !queue.empty(); });
-                    if (stopEncoder) return;
-                    if (queue.empty()) break;  // finished and drained
+                    queueChanged.wait(
+                        lock, [&] { return stopEncoder || videoFinished || !queue.empty(); });
+                    if (stopEncoder)
+                        return;
+                    if (queue.empty())
+                        break;  // finished and drained
                     frame = std::move(queue.front());
                     queue.pop_front();
                 }
                 queueChanged.notify_all();
                 checkFFmpeg(av_frame_make_writable(yuvFrame.get()));
                 converter->convert(frame, *yuvFrame);
-                std::int64_t pts = frame.presentationTime.unitsOf(kVideoTimeBase.num, kVideoTimeBase.den);
-                if (lastVideoPts != AV_NOPTS_VALUE && pts <= lastVideoPts) pts = lastVideoPts + 1;
+                std::int64_t pts =
+                    frame.presentationTime.unitsOf(kVideoTimeBase.num, kVideoTimeBase.den);
+                if (lastVideoPts != AV_NOPTS_VALUE && pts <= lastVideoPts)
+                    pts = lastVideoPts + 1;
                 lastVideoPts = pts;
                 yuvFrame->pts = pts;
                 encode(yuvFrame.get());
@@ -136,11 +147,13 @@ struct MediaWriter::State {
             videoFinished = true;
         }
         queueChanged.notify_all();
-        if (encoderThread.joinable()) encoderThread.join();
+        if (encoderThread.joinable())
+            encoderThread.join();
     }
 };
 
-MediaWriter::MediaWriter(const std::filesystem::path& outputPath) : state_(std::make_unique<State>()) {
+MediaWriter::MediaWriter(const std::filesystem::path& outputPath)
+    : state_(std::make_unique<State>()) {
     configureMediaLibrary();
     state_->path = outputPath;
     AVFormatContext* raw = nullptr;
@@ -149,7 +162,8 @@ MediaWriter::MediaWriter(const std::filesystem::path& outputPath) : state_(std::
 }
 
 MediaWriter::~MediaWriter() {
-    if (state_->status.load() == code(WriterStatus::writing)) cancelWriting();
+    if (state_->status.load() == code(WriterStatus::writing))
+        cancelWriting();
     state_->stopEncoderThread(true);
 }
 
@@ -157,9 +171,11 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
     State& s = *state_;
     try {
         const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-        if (codec == nullptr) throw MediaError(ffmpegErrorText(AVERROR_ENCODER_NOT_FOUND));
+        if (codec == nullptr)
+            throw MediaError(ffmpegErrorText(AVERROR_ENCODER_NOT_FOUND));
         CodecContext encoder(avcodec_alloc_context3(codec));
-        if (!encoder) throw std::bad_alloc();
+        if (!encoder)
+            throw std::bad_alloc();
         const ColorProperties color = settings.color.resolved(settings.width, settings.height);
         encoder->width = settings.width;
         encoder->height = settings.height;
@@ -173,20 +189,24 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
         encoder->color_primaries = primariesFor(color);
         encoder->color_trc = transferFor(color);
         encoder->thread_count = 0;
-        if (s.output->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (s.output->oformat->flags & AVFMT_GLOBALHEADER)
+            encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         checkFFmpeg(av_opt_set(encoder->priv_data, "preset", settings.preset.c_str(), 0));
         checkFFmpeg(av_opt_set(encoder->priv_data, "profile", "high", 0));
         checkFFmpeg(avcodec_open2(encoder.get(), codec, nullptr));
 
         AVStream* stream = avformat_new_stream(s.output.get(), nullptr);
-        if (stream == nullptr) throw std::bad_alloc();
+        if (stream == nullptr)
+            throw std::bad_alloc();
         checkFFmpeg(avcodec_parameters_from_context(stream->codecpar, encoder.get()));
         stream->time_base = encoder->time_base;
         stream->avg_frame_rate = encoder->framerate;
         if (settings.transform != AffineTransform::identity()) {
             const auto matrix = settings.transform.displayMatrix();
-            std::uint8_t* side = av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof matrix);
-            if (side == nullptr) throw std::bad_alloc();
+            std::uint8_t* side =
+                av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof matrix);
+            if (side == nullptr)
+                throw std::bad_alloc();
             std::memcpy(side, matrix.data(), sizeof matrix);
         }
         s.yuvFrame = allocateFrame();
@@ -206,10 +226,12 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
 
 bool MediaWriter::addAudioInput(const AudioFormat& format) {
     State& s = *state_;
-    if (!format.parameters) return false;
+    if (!format.parameters)
+        return false;
     try {
         AVStream* stream = avformat_new_stream(s.output.get(), nullptr);
-        if (stream == nullptr) throw std::bad_alloc();
+        if (stream == nullptr)
+            throw std::bad_alloc();
         checkFFmpeg(avcodec_parameters_copy(stream->codecpar, format.parameters.get()));
         stream->codecpar->codec_tag = 0;
         stream->time_base = format.timeBase;
@@ -223,7 +245,8 @@ bool MediaWriter::addAudioInput(const AudioFormat& format) {
 
 bool MediaWriter::startWriting() {
     State& s = *state_;
-    if (!s.status.compareAndSet(code(WriterStatus::unknown), code(WriterStatus::writing))) return false;
+    if (!s.status.compareAndSet(code(WriterStatus::unknown), code(WriterStatus::writing)))
+        return false;
     try {
         if (!(s.output->oformat->flags & AVFMT_NOFILE)) {
             checkFFmpeg(avio_open(&s.output->pb, s.path.c_str(), AVIO_FLAG_WRITE));
@@ -233,24 +256,28 @@ bool MediaWriter::startWriting() {
         s.fail(error.what());
         return false;
     }
-    if (s.encoder) s.encoderThread = std::thread([&s] { s.runEncoder(); });
+    if (s.encoder)
+        s.encoderThread = std::thread([&s] { s.runEncoder(); });
     return true;
 }
 
 bool MediaWriter::isVideoReadyForMoreData() const {
     const State& s = *state_;
-    if (!s.isWriting()) return false;
+    if (!s.isWriting())
+        return false;
     std::lock_guard lock(s.queueMutex);
     return !s.videoFinished && s.queue.size() < kVideoQueueCapacity;
 }
 
 bool MediaWriter::appendVideoFrame(VideoFrame frame, MediaTime presentationTime) {
     State& s = *state_;
-    if (!s.isWriting() || !s.encoder) return false;
+    if (!s.isWriting() || !s.encoder)
+        return false;
     frame.presentationTime = presentationTime;
     {
         std::lock_guard lock(s.queueMutex);
-        if (s.videoFinished) return false;
+        if (s.videoFinished)
+            return false;
         s.queue.push_back(std::move(frame));
         s.videoAppendedSeconds = presentationTime.seconds();
     }
@@ -269,15 +296,19 @@ void MediaWriter::markVideoFinished() {
 
 bool MediaWriter::isAudioReadyForMoreData() const {
     const State& s = *state_;
-    if (!s.isWriting() || s.audioFinished) return false;
-    if (!s.encoder) return true;
+    if (!s.isWriting() || s.audioFinished)
+        return false;
+    if (!s.encoder)
+        return true;
     std::lock_guard lock(s.queueMutex);
-    return s.videoFinished || s.audioWrittenSeconds.load() <= s.videoAppendedSeconds + kAudioLeadSeconds;
+    return s.videoFinished ||
+           s.audioWrittenSeconds.load() <= s.videoAppendedSeconds + kAudioLeadSeconds;
 }
 
 bool MediaWriter::appendAudioPacket(AudioPacket packet) {
     State& s = *state_;
-    if (!s.isWriting() || s.audioStream == nullptr) return false;
+    if (!s.isWriting() || s.audioStream == nullptr)
+        return false;
     try {
         const AVRational base = packet.timeBase;
         if (packet.packet->dts != AV_NOPTS_VALUE) {
@@ -291,16 +322,20 @@ bool MediaWriter::appendAudioPacket(AudioPacket packet) {
     }
 }
 
-void MediaWriter::markAudioFinished() { state_->audioFinished = true; }
+void MediaWriter::markAudioFinished() {
+    state_->audioFinished = true;
+}
 
 void MediaWriter::finishWriting() {
     State& s = *state_;
     s.stopEncoderThread(false);
-    if (!s.isWriting()) return;
+    if (!s.isWriting())
+        return;
     try {
         std::lock_guard lock(s.muxMutex);
         checkFFmpeg(av_write_trailer(s.output.get()));
-        if (!(s.output->oformat->flags & AVFMT_NOFILE)) checkFFmpeg(avio_closep(&s.output->pb));
+        if (!(s.output->oformat->flags & AVFMT_NOFILE))
+            checkFFmpeg(avio_closep(&s.output->pb));
     } catch (const MediaError& error) {
         s.fail(error.what());
         return;
@@ -316,10 +351,15 @@ void MediaWriter::cancelWriting() {
     }
     s.stopEncoderThread(true);
     std::lock_guard lock(s.muxMutex);
-    if (s.output->pb != nullptr && !(s.output->oformat->flags & AVFMT_NOFILE)) avio_closep(&s.output->pb);
+    if (s.output->pb != nullptr && !(s.output->oformat->flags & AVFMT_NOFILE))
+        avio_closep(&s.output->pb);
 }
 
-WriterStatus MediaWriter::status() const { return static_cast<WriterStatus>(state_->status.load()); }
-std::string MediaWriter::errorDescription() const { return state_->status.error(); }
+WriterStatus MediaWriter::status() const {
+    return static_cast<WriterStatus>(state_->status.load());
+}
+std::string MediaWriter::errorDescription() const {
+    return state_->status.error();
+}
 
 }  // namespace skelder::media

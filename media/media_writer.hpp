@@ -19,8 +19,8 @@ struct VideoInputSettings {
     int height = 0;
     std::int64_t averageBitRate = 10'000'000;
     AffineTransform transform;
-    ColorProperties color;       // of the source; written as the stream's colour tags
-    double frameRateHint = 30;   // frames per second, for the encoder's rate control
+    ColorProperties color;      // of the source; written as the stream's colour tags
+    double frameRateHint = 30;  // frames per second, for the encoder's rate control
     std::string preset = "veryfast";
 };
 
@@ -29,7 +29,7 @@ struct VideoInputSettings {
 // are serialized. Video calls come from one thread, audio calls from (at most) another;
 // status, error and cancelWriting are safe from any thread.
 class MediaWriter {
-public:
+  public:
     // Throws MediaError when no MPEG-4 writer can be made for the path.
     explicit MediaWriter(const std::filesystem::path& outputPath);
     ~MediaWriter();
@@ -61,7 +61,7 @@ public:
     WriterStatus status() const;
     std::string errorDescription() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

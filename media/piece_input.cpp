@@ -8,10 +8,12 @@ namespace skelder::media {
 PieceInput::PieceInput(const SourcePiece& piece, AVMediaType type)
     : context_(openInput(piece.path)), outputStart_(piece.outputStart) {
     const int index = av_find_best_stream(context_.get(), type, -1, -1, nullptr, 0);
-    if (index < 0) return;
+    if (index < 0)
+        return;
     stream_ = context_->streams[index];
     for (unsigned i = 0; i < context_->nb_streams; ++i) {
-        context_->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        context_->streams[i]->discard =
+            static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
     const AVRational base = stream_->time_base;
     outputStartUnits_ = piece.outputStart.unitsOf(base.num, base.den);
@@ -21,23 +23,27 @@ PieceInput::PieceInput(const SourcePiece& piece, AVMediaType type)
         endUnits_ = piece.range->end().unitsOf(base.num, base.den);
         // Back to the keyframe at or before the start; frames before it are dropped later.
         const int sought = avformat_seek_file(context_.get(), index, INT64_MIN, start, start, 0);
-        if (sought < 0 && start > 0) checkFFmpeg(sought);
+        if (sought < 0 && start > 0)
+            checkFFmpeg(sought);
     }
 }
 
 bool PieceInput::readPacket(AVPacket* packet) {
     for (;;) {
         const int result = av_read_frame(context_.get(), packet);
-        if (result == AVERROR_EOF) return false;
+        if (result == AVERROR_EOF)
+            return false;
         checkFFmpeg(result);
-        if (packet->stream_index == stream_->index) return true;
+        if (packet->stream_index == stream_->index)
+            return true;
         av_packet_unref(packet);
     }
 }
 
 MediaTime PieceInput::outputTime(std::int64_t units) const {
     const AVRational base = stream_->time_base;
-    return outputStart_ + MediaTime::fromRational(units - startUnits_.value_or(0), base.num, base.den);
+    return outputStart_ +
+           MediaTime::fromRational(units - startUnits_.value_or(0), base.num, base.den);
 }
 
 std::int64_t PieceInput::outputUnits(std::int64_t units) const {

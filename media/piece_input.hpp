@@ -10,7 +10,7 @@ namespace skelder::media {
 // One piece of a source opened for one kind of stream: positioned at the keyframe before
 // the piece's range, with the range in stream units and the mapping to output time.
 class PieceInput {
-public:
+  public:
     // Throws MediaError. `stream()` is null when the file has no stream of that kind.
     PieceInput(const SourcePiece& piece, AVMediaType type);
 
@@ -26,7 +26,7 @@ public:
     // Shifts a timestamp in stream units to the output timeline, in stream units.
     std::int64_t outputUnits(std::int64_t units) const;
 
-private:
+  private:
     InputContext context_;
     AVStream* stream_ = nullptr;
     std::optional<std::int64_t> startUnits_;

@@ -17,14 +17,18 @@ bool isBT2020(AVColorSpace matrix) {
 
 const libyuv::YuvConstants* yuvConstantsFor(const ColorProperties& color) {
     const bool full = color.isFullRange();
-    if (isBT601(color.matrix)) return full ? &libyuv::kYuvJPEGConstants : &libyuv::kYuvI601Constants;
-    if (isBT2020(color.matrix)) return full ? &libyuv::kYuvV2020Constants : &libyuv::kYuv2020Constants;
+    if (isBT601(color.matrix))
+        return full ? &libyuv::kYuvJPEGConstants : &libyuv::kYuvI601Constants;
+    if (isBT2020(color.matrix))
+        return full ? &libyuv::kYuvV2020Constants : &libyuv::kYuv2020Constants;
     return full ? &libyuv::kYuvF709Constants : &libyuv::kYuvH709Constants;
 }
 
 int swsColorspaceFor(AVColorSpace matrix) {
-    if (isBT601(matrix)) return SWS_CS_ITU601;
-    if (isBT2020(matrix)) return SWS_CS_BT2020;
+    if (isBT601(matrix))
+        return SWS_CS_ITU601;
+    if (isBT2020(matrix))
+        return SWS_CS_BT2020;
     return SWS_CS_ITU709;
 }
 
@@ -51,7 +55,8 @@ ColorProperties ColorProperties::resolved(int width, int height) const {
         result.matrix == AVCOL_SPC_RGB) {
         result.matrix = (width >= 1280 || height >= 720) ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
     }
-    if (result.range != AVCOL_RANGE_JPEG) result.range = AVCOL_RANGE_MPEG;
+    if (result.range != AVCOL_RANGE_JPEG)
+        result.range = AVCOL_RANGE_MPEG;
     return result;
 }
 
@@ -87,14 +92,15 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
         default:
             break;
     }
-    if (result == 0) return;
+    if (result == 0)
+        return;
 
     // Formats libyuv does not take (10-bit, paletted, RGB…): libswscale.
-    fallback_.reset(sws_getCachedContext(fallback_.release(), w, h,
-                                         static_cast<AVPixelFormat>(s.format), destination.width(),
-                                         destination.height(), AV_PIX_FMT_BGRA, SWS_BILINEAR,
-                                         nullptr, nullptr, nullptr));
-    if (!fallback_) throw MediaError("Unsupported pixel format");
+    fallback_.reset(sws_getCachedContext(
+        fallback_.release(), w, h, static_cast<AVPixelFormat>(s.format), destination.width(),
+        destination.height(), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!fallback_)
+        throw MediaError("Unsupported pixel format");
     const int* coefficients = sws_getCoefficients(swsColorspaceFor(color.matrix));
     sws_setColorspaceDetails(fallback_.get(), coefficients, color.isFullRange() ? 1 : 0,
                              coefficients, 1, 0, 1 << 16, 1 << 16);
@@ -108,7 +114,8 @@ ToYuv420Converter::ToYuv420Converter(int width, int height, ColorProperties colo
     if (!isBT601(color_.matrix)) {
         sws_.reset(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P,
                                   SWS_BILINEAR, nullptr, nullptr, nullptr));
-        if (!sws_) throw MediaError("Cannot convert frames for the encoder");
+        if (!sws_)
+            throw MediaError("Cannot convert frames for the encoder");
         const int* coefficients = sws_getCoefficients(swsColorspaceFor(color_.matrix));
         sws_setColorspaceDetails(sws_.get(), coefficients, 1, coefficients,
                                  color_.isFullRange() ? 1 : 0, 0, 1 << 16, 1 << 16);

@@ -10,14 +10,18 @@ enum class ReaderStatus { unknown, reading, completed, failed, cancelled };
 
 // Status and error text of a reader or writer, readable from any thread.
 class StatusCell {
-public:
+  public:
     template <typename Status>
-    static constexpr int code(Status status) { return static_cast<int>(status); }
+    static constexpr int code(Status status) {
+        return static_cast<int>(status);
+    }
 
     int load() const { return value_.load(); }
     void store(int value) { value_.store(value); }
     // Moves to `value` unless the cell already ended (failed or cancelled keep their state).
-    bool compareAndSet(int expected, int value) { return value_.compare_exchange_strong(expected, value); }
+    bool compareAndSet(int expected, int value) {
+        return value_.compare_exchange_strong(expected, value);
+    }
 
     void setError(std::string text) {
         std::lock_guard lock(mutex_);
@@ -28,7 +32,7 @@ public:
         return error_;
     }
 
-private:
+  private:
     std::atomic<int> value_{0};
     mutable std::mutex mutex_;
     std::string error_;

@@ -29,32 +29,50 @@ VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
     }
     return *this;
 }
-VideoFrame::~VideoFrame() { av_frame_free(&frame_); }
+VideoFrame::~VideoFrame() {
+    av_frame_free(&frame_);
+}
 
-int VideoFrame::width() const { return frame_ ? frame_->width : 0; }
-int VideoFrame::height() const { return frame_ ? frame_->height : 0; }
-int VideoFrame::stride() const { return frame_ ? frame_->linesize[0] : 0; }
-std::uint8_t* VideoFrame::data() { return frame_ ? frame_->data[0] : nullptr; }
-const std::uint8_t* VideoFrame::data() const { return frame_ ? frame_->data[0] : nullptr; }
+int VideoFrame::width() const {
+    return frame_ ? frame_->width : 0;
+}
+int VideoFrame::height() const {
+    return frame_ ? frame_->height : 0;
+}
+int VideoFrame::stride() const {
+    return frame_ ? frame_->linesize[0] : 0;
+}
+std::uint8_t* VideoFrame::data() {
+    return frame_ ? frame_->data[0] : nullptr;
+}
+const std::uint8_t* VideoFrame::data() const {
+    return frame_ ? frame_->data[0] : nullptr;
+}
 
 FramePool::FramePool(int width, int height)
     : width_(width),
       height_(height),
       stride_((width * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment),
       pool_(nullptr) {
-    if (width <= 0 || height <= 0) throw std::invalid_argument("frame size must be positive");
+    if (width <= 0 || height <= 0)
+        throw std::invalid_argument("frame size must be positive");
     pool_ = av_buffer_pool_init(static_cast<std::size_t>(stride_) * height_, av_buffer_allocz);
-    if (pool_ == nullptr) throw std::bad_alloc();
+    if (pool_ == nullptr)
+        throw std::bad_alloc();
 }
 
-FramePool::~FramePool() { av_buffer_pool_uninit(&pool_); }
+FramePool::~FramePool() {
+    av_buffer_pool_uninit(&pool_);
+}
 
 VideoFrame FramePool::makeFrame() {
     VideoFrame frame;
     frame.frame_ = av_frame_alloc();
-    if (frame.frame_ == nullptr) throw std::bad_alloc();
+    if (frame.frame_ == nullptr)
+        throw std::bad_alloc();
     frame.frame_->buf[0] = av_buffer_pool_get(pool_);
-    if (frame.frame_->buf[0] == nullptr) throw std::bad_alloc();
+    if (frame.frame_->buf[0] == nullptr)
+        throw std::bad_alloc();
     frame.frame_->data[0] = frame.frame_->buf[0]->data;
     frame.frame_->linesize[0] = stride_;
     frame.frame_->width = width_;

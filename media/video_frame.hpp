@@ -13,7 +13,7 @@ namespace skelder::media {
 // A decoded picture as 32-bit BGRA (premultiplied, opaque) with its presentation time.
 // The pixels belong to whoever holds the frame: the export draws the HUD straight into them.
 class VideoFrame {
-public:
+  public:
     VideoFrame();
     VideoFrame(VideoFrame&&) noexcept;
     VideoFrame& operator=(VideoFrame&&) noexcept;
@@ -31,7 +31,7 @@ public:
     // The underlying FFmpeg frame (pixel format BGRA).
     AVFrame* avFrame() const { return frame_; }
 
-private:
+  private:
     friend class FramePool;
     AVFrame* frame_ = nullptr;
 };
@@ -39,7 +39,7 @@ private:
 // Reuses BGRA buffers of one size so that decoding a long video does not allocate (and
 // fault in) a fresh picture for every frame. Frames may outlive the pool.
 class FramePool {
-public:
+  public:
     FramePool(int width, int height);
     ~FramePool();
     FramePool(const FramePool&) = delete;
@@ -49,7 +49,7 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-private:
+  private:
     int width_;
     int height_;
     int stride_;

@@ -2,8 +2,8 @@
 
 #include "media/ffmpeg_handles.hpp"
 #include "media/media_error.hpp"
-#include "media/pixel_conversion.hpp"
 #include "media/piece_input.hpp"
+#include "media/pixel_conversion.hpp"
 
 namespace skelder::media {
 
@@ -26,7 +26,8 @@ struct VideoReader::State {
 
     void fail(const std::string& text) {
         status.setError(text);
-        status.compareAndSet(StatusCell::code(ReaderStatus::reading), StatusCell::code(ReaderStatus::failed));
+        status.compareAndSet(StatusCell::code(ReaderStatus::reading),
+                             StatusCell::code(ReaderStatus::failed));
     }
 
     // Opens the next piece that has a video stream; false when none is left.
@@ -34,13 +35,17 @@ struct VideoReader::State {
         input.reset();
         decoder.reset();
         while (nextPiece < source.pieces.size()) {
-            auto candidate = std::make_unique<PieceInput>(source.pieces[nextPiece++], AVMEDIA_TYPE_VIDEO);
-            if (candidate->stream() == nullptr) continue;
+            auto candidate =
+                std::make_unique<PieceInput>(source.pieces[nextPiece++], AVMEDIA_TYPE_VIDEO);
+            if (candidate->stream() == nullptr)
+                continue;
             const AVCodecParameters* parameters = candidate->stream()->codecpar;
             const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
-            if (codec == nullptr) throw MediaError(ffmpegErrorText(AVERROR_DECODER_NOT_FOUND));
+            if (codec == nullptr)
+                throw MediaError(ffmpegErrorText(AVERROR_DECODER_NOT_FOUND));
             CodecContext context(avcodec_alloc_context3(codec));
-            if (!context) throw std::bad_alloc();
+            if (!context)
+                throw std::bad_alloc();
             checkFFmpeg(avcodec_parameters_to_context(context.get(), parameters));
             context->thread_count = 0;  // as many as the machine has
             context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
@@ -59,23 +64,29 @@ struct VideoReader::State {
     // piece is done.
     AVFrame* nextDecodedFrame() {
         for (;;) {
-            if (cancelRequested.load()) return nullptr;
+            if (cancelRequested.load())
+                return nullptr;
             const int received = avcodec_receive_frame(decoder.get(), decoded.get());
             if (received == 0) {
                 std::int64_t units = decoded->best_effort_timestamp;
-                if (units == AV_NOPTS_VALUE) units = lastUnits == AV_NOPTS_VALUE ? 0 : lastUnits + 1;
+                if (units == AV_NOPTS_VALUE)
+                    units = lastUnits == AV_NOPTS_VALUE ? 0 : lastUnits + 1;
                 lastUnits = units;
                 if (input->isBeforeRange(units)) {
                     av_frame_unref(decoded.get());
                     continue;
                 }
-                if (input->isPastRange(units)) return nullptr;
+                if (input->isPastRange(units))
+                    return nullptr;
                 decoded->pts = units;
                 return decoded.get();
             }
-            if (received == AVERROR_EOF) return nullptr;
-            if (received != AVERROR(EAGAIN)) checkFFmpeg(received);
-            if (draining) return nullptr;
+            if (received == AVERROR_EOF)
+                return nullptr;
+            if (received != AVERROR(EAGAIN))
+                checkFFmpeg(received);
+            if (draining)
+                return nullptr;
             if (input->readPacket(packet.get())) {
                 const int sent = avcodec_send_packet(decoder.get(), packet.get());
                 av_packet_unref(packet.get());
@@ -116,7 +127,8 @@ bool VideoReader::startReading() {
 
 std::optional<VideoFrame> VideoReader::copyNextFrame() {
     State& s = *state_;
-    if (s.status.load() != StatusCell::code(ReaderStatus::reading)) return std::nullopt;
+    if (s.status.load() != StatusCell::code(ReaderStatus::reading))
+        return std::nullopt;
     try {
         while (s.input) {
             if (AVFrame* frame = s.nextDecodedFrame()) {
@@ -126,7 +138,8 @@ std::optional<VideoFrame> VideoReader::copyNextFrame() {
                 av_frame_unref(frame);
                 return picture;
             }
-            if (s.cancelRequested.load()) break;
+            if (s.cancelRequested.load())
+                break;
             s.openNextPiece();
         }
     } catch (const MediaError& error) {
@@ -158,6 +171,8 @@ ReaderStatus VideoReader::status() const {
     return static_cast<ReaderStatus>(value);
 }
 
-std::string VideoReader::errorDescription() const { return state_->status.error(); }
+std::string VideoReader::errorDescription() const {
+    return state_->status.error();
+}
 
 }  // namespace skelder::media

@@ -14,7 +14,7 @@ namespace skelder::media {
 // each with its presentation time on the source's timeline. Decoding uses FFmpeg's threads.
 // cancelReading may be called from any thread; everything else from one thread.
 class VideoReader {
-public:
+  public:
     VideoReader(MediaSource source, int outputWidth, int outputHeight);
     ~VideoReader();
     VideoReader(const VideoReader&) = delete;
@@ -30,7 +30,7 @@ public:
     // FFmpeg's description of the failure, empty when there is none.
     std::string errorDescription() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -10,7 +10,8 @@ namespace skelder {
 inline std::string pathKey(const std::filesystem::path& path) {
     std::error_code ignored;
     std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
-    if (absolute.empty()) absolute = path;
+    if (absolute.empty())
+        absolute = path;
     return absolute.lexically_normal().string();
 }
 

@@ -38,13 +38,15 @@ QuickTelemetryStats computeQuickStats(const DecisecondGrid& grid, std::uint64_t 
             topCombined = combined;
             peak = decisecond;
         }
-        if (sample.throttle >= kWideOpenThrottle && sample.brake <= kWideOpenBrakeLimit) ++wideOpen;
+        if (sample.throttle >= kWideOpenThrottle && sample.brake <= kWideOpenBrakeLimit)
+            ++wideOpen;
     }
     QuickTelemetryStats stats;
     stats.maxSpeedMPH = std::max(topSpeed * kMetresPerSecondToMPH, 0.0);
     stats.maxRPM = std::max(topRPM, 0.0);
     stats.maxCombinedG = std::max(topCombined, 0.0);
-    if (peak) stats.peakCombinedGSecond = static_cast<double>(*peak) / 10.0;
+    if (peak)
+        stats.peakCombinedGSecond = static_cast<double>(*peak) / 10.0;
     stats.wotSeconds = static_cast<double>(wideOpen) / 10.0;
     stats.durationSeconds = durationSeconds;
     stats.fileSizeBytes = fileSizeBytes;
@@ -55,19 +57,23 @@ QuickTelemetryStats quickStats(const TelemetryExtractionService& extractor,
                                const std::filesystem::path& inputURL,
                                const VideoDurationLoader& loadVideoDuration) {
     std::optional<double> duration = loadVideoDuration ? loadVideoDuration(inputURL) : std::nullopt;
-    if (duration && !std::isfinite(*duration)) duration.reset();
-    if (duration && *duration < 0) duration = 0.0;
+    if (duration && !std::isfinite(*duration))
+        duration.reset();
+    if (duration && *duration < 0)
+        duration = 0.0;
     const ParsedTelemetryData data = extractor.extractTelemetry(inputURL, false, false);
     return computeQuickStats(data.overlaySamplesByDecisecond, data.fileSizeBytes, duration);
 }
 
-std::string DroppedFileItem::id() const { return pathKey(url); }
+std::string DroppedFileItem::id() const {
+    return pathKey(url);
+}
 
 std::string DroppedFileItem::statusText() const {
     if (const auto* done = std::get_if<QuickScanDone>(&quickScanStatus)) {
         const QuickTelemetryStats& s = done->stats;
-        return fmt::sprintf("%.0f mph  |  %.0f rpm  |  WOT %.1fs  |  G %.2f", s.maxSpeedMPH, s.maxRPM,
-                            s.wotSeconds, s.maxCombinedG);
+        return fmt::sprintf("%.0f mph  |  %.0f rpm  |  WOT %.1fs  |  G %.2f", s.maxSpeedMPH,
+                            s.maxRPM, s.wotSeconds, s.maxCombinedG);
     }
     if (const auto* failed = std::get_if<QuickScanFailed>(&quickScanStatus)) {
         return classifyScanFailure(failed->description);
@@ -77,7 +83,8 @@ std::string DroppedFileItem::statusText() const {
 
 std::string DroppedFileItem::durationText() const {
     if (const auto* done = std::get_if<QuickScanDone>(&quickScanStatus)) {
-        if (done->stats.durationSeconds) return positionalDuration(*done->stats.durationSeconds) + " total";
+        if (done->stats.durationSeconds)
+            return positionalDuration(*done->stats.durationSeconds) + " total";
     }
     return "Duration pending";
 }
@@ -85,9 +92,12 @@ std::string DroppedFileItem::durationText() const {
 std::string classifyScanFailure(const std::string& description) {
     const std::string text = lowercased(description);
     const auto has = [&](const char* word) { return text.find(word) != std::string::npos; };
-    if (has("adrv") || has("telemetry") || has("adco")) return "No Kovra Data";
-    if (has("moov")) return "Not a Valid MP4";
-    if (has("empty")) return "Empty File";
+    if (has("adrv") || has("telemetry") || has("adco"))
+        return "No Kovra Data";
+    if (has("moov"))
+        return "Not a Valid MP4";
+    if (has("empty"))
+        return "Empty File";
     return "Unsupported File";
 }
 

@@ -45,7 +45,8 @@ struct QuickScanDone {
 struct QuickScanFailed {
     std::string description;
 };
-using QuickScanStatus = std::variant<QuickScanPending, QuickScanScanning, QuickScanDone, QuickScanFailed>;
+using QuickScanStatus =
+    std::variant<QuickScanPending, QuickScanScanning, QuickScanDone, QuickScanFailed>;
 
 // One entry of the file list.
 struct DroppedFileItem {

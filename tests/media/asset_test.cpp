@@ -12,7 +12,8 @@ namespace {
 TEST(Asset, PropertiesOfAVideoWithAudio) {
     testing::TempDir dir;
     const auto file = dir / "clip.mp4";
-    testing::makeTestVideo(file, {.width = 64, .height = 48, .fps = 25, .seconds = 2, .rotation = 90});
+    testing::makeTestVideo(file,
+                           {.width = 64, .height = 48, .fps = 25, .seconds = 2, .rotation = 90});
     const Asset asset = Asset::open(file);
     ASSERT_TRUE(asset.duration().has_value());
     EXPECT_NEAR(asset.duration()->seconds(), 2.0, 0.05);

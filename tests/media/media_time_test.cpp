@@ -10,7 +10,7 @@ namespace skelder::media {
 namespace {
 
 TEST(MediaTime, ExactArithmeticAcrossScales) {
-    const MediaTime third{200, 600};    // 1/3 s
+    const MediaTime third{200, 600};     // 1/3 s
     const MediaTime frame{1001, 30000};  // one frame at 29.97
     const MediaTime sum = third + frame;
     EXPECT_EQ(sum.timescale, 30000);

@@ -36,7 +36,8 @@ void copyThrough(const std::filesystem::path& source, const std::filesystem::pat
     ASSERT_TRUE(videoReader.startReading());
     // Video first, then audio: the writer's audio input holds back only while video is open.
     while (auto frame = videoReader.copyNextFrame()) {
-        while (!writer.isVideoReadyForMoreData()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!writer.isVideoReadyForMoreData())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const MediaTime time = frame->presentationTime;
         ASSERT_TRUE(writer.appendVideoFrame(std::move(*frame), time));
     }
@@ -53,8 +54,8 @@ void copyThrough(const std::filesystem::path& source, const std::filesystem::pat
 }
 
 double psnr(const std::filesystem::path& a, const std::filesystem::path& b) {
-    const auto result = testing::runCommand(
-        {"ffmpeg", "-nostdin", "-i", a.string(), "-i", b.string(), "-lavfi", "psnr", "-f", "null", "-"});
+    const auto result = testing::runCommand({"ffmpeg", "-nostdin", "-i", a.string(), "-i",
+                                             b.string(), "-lavfi", "psnr", "-f", "null", "-"});
     std::smatch match;
     const std::regex average("average:([0-9.]+|inf)");
     if (!std::regex_search(result.standardError, match, average)) {
@@ -65,20 +66,22 @@ double psnr(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 std::string audioFrameMD5(const std::filesystem::path& file) {
-    const auto result = testing::runCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(),
-                                             "-map", "0:a", "-c", "copy", "-f", "framemd5", "-"});
+    const auto result =
+        testing::runCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(), "-map",
+                             "0:a", "-c", "copy", "-f", "framemd5", "-"});
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     // Only the packet lines: sizes and checksums, not the header comments.
     std::string lines;
     std::istringstream in(result.standardOutput);
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line[0] != '#') lines += line.substr(line.rfind(',')) + "\n";
+        if (!line.empty() && line[0] != '#')
+            lines += line.substr(line.rfind(',')) + "\n";
     }
     return lines;
 }
 
 class Writing : public ::testing::Test {
-protected:
+  protected:
     testing::TempDir dir;
 };
 
@@ -86,11 +89,35 @@ TEST_F(Writing, RoundTripKeepsPictureColoursTimesAndAudio) {
     const auto source = dir / "source.mp4";
     // Moving gradients: natural colours inside the RGB gamut, so a trip through BGRA loses
     // only rounding.
-    testing::ffmpeg({"-f", "lavfi", "-i", "gradients=s=320x240:r=30", "-f", "lavfi", "-i",
-                     "sine=frequency=330:sample_rate=44100", "-t", "2", "-c:v", "libx264", "-preset",
-                     "ultrafast", "-qp", "10", "-pix_fmt", "yuv420p", "-colorspace", "bt709",
-                     "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-c:a",
-                     "aac", source.string()});
+    testing::ffmpeg({"-f",
+                     "lavfi",
+                     "-i",
+                     "gradients=s=320x240:r=30",
+                     "-f",
+                     "lavfi",
+                     "-i",
+                     "sine=frequency=330:sample_rate=44100",
+                     "-t",
+                     "2",
+                     "-c:v",
+                     "libx264",
+                     "-preset",
+                     "ultrafast",
+                     "-qp",
+                     "10",
+                     "-pix_fmt",
+                     "yuv420p",
+                     "-colorspace",
+                     "bt709",
+                     "-color_primaries",
+                     "bt709",
+                     "-color_trc",
+                     "bt709",
+                     "-color_range",
+                     "tv",
+                     "-c:a",
+                     "aac",
+                     source.string()});
     const auto output = dir / "output.mp4";
     copyThrough(source, output, 20'000'000, AffineTransform::identity());
 
@@ -115,8 +142,8 @@ TEST_F(Writing, FrameTimesAreKeptAsFed) {
     testing::makeTestVideo(source, {.fps = 10, .seconds = 1, .audio = false});
     const auto output = dir / "output.mp4";
     copyThrough(source, output, 10'000'000, AffineTransform::identity());
-    const auto frames =
-        ffprobe(output, {"-select_streams", "v", "-show_frames", "-show_entries", "frame=pts_time"})["frames"];
+    const auto frames = ffprobe(output, {"-select_streams", "v", "-show_frames", "-show_entries",
+                                         "frame=pts_time"})["frames"];
     ASSERT_EQ(frames.size(), 10u);
     for (std::size_t index = 0; index < frames.size(); ++index) {
         EXPECT_NEAR(std::stod(frames[index]["pts_time"].get<std::string>()), index / 10.0, 1e-4);

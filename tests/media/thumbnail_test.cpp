@@ -21,10 +21,11 @@ DecodedJPEG decodeJPEG(const testing::TempDir& dir, const std::vector<std::uint8
     const auto info = testing::ffprobe(file)["streams"][0];
     EXPECT_EQ(info["codec_name"], "mjpeg");
     DecodedJPEG decoded{info["width"].get<int>(), info["height"].get<int>(), 0};
-    const auto grey = testing::runCommand({"ffmpeg", "-v", "error", "-i", file.string(), "-f",
-                                           "rawvideo", "-pix_fmt", "gray", "-"});
+    const auto grey = testing::runCommand(
+        {"ffmpeg", "-v", "error", "-i", file.string(), "-f", "rawvideo", "-pix_fmt", "gray", "-"});
     double sum = 0;
-    for (unsigned char c : grey.standardOutput) sum += c;
+    for (unsigned char c : grey.standardOutput)
+        sum += c;
     decoded.averageGrey = sum / std::max<std::size_t>(grey.standardOutput.size(), 1);
     return decoded;
 }
@@ -32,7 +33,8 @@ DecodedJPEG decodeJPEG(const testing::TempDir& dir, const std::vector<std::uint8
 TEST(Thumbnail, FrameAtTheTimeFittedAndUpright) {
     testing::TempDir dir;
     const auto file = dir / "clip.mp4";
-    testing::makeTestVideo(file, {.width = 640, .height = 480, .fps = 10, .seconds = 2, .rotation = 90});
+    testing::makeTestVideo(file,
+                           {.width = 640, .height = 480, .fps = 10, .seconds = 2, .rotation = 90});
     const auto jpeg = thumbnailJPEG(file, 1.25);
     ASSERT_TRUE(jpeg.has_value());
     const DecodedJPEG decoded = decodeJPEG(dir, *jpeg);

@@ -31,7 +31,7 @@ Decoded readAll(MediaSource source, int width = 64, int height = 48) {
 }
 
 class VideoReading : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing::makeTestVideo(first, {.fps = 10, .seconds = 3});
         testing::makeTestVideo(second, {.fps = 10, .seconds = 2, .audio = false});
@@ -124,7 +124,8 @@ TEST_F(VideoReading, FailuresCarryFFmpegsText) {
     VideoReader reader(MediaSource::composition(composition), 64, 48);
     ASSERT_TRUE(reader.startReading());
     int frames = 0;
-    while (reader.copyNextFrame()) ++frames;
+    while (reader.copyNextFrame())
+        ++frames;
     EXPECT_EQ(frames, 1);
     EXPECT_EQ(reader.status(), ReaderStatus::failed);
     EXPECT_EQ(reader.errorDescription(), "No such file or directory");
@@ -141,7 +142,8 @@ TEST_F(VideoReading, AudioPacketsOfACompositionAreRetimed) {
     int packets = 0;
     while (auto packet = reader.copyNextPacket()) {
         const double seconds = packet->packet->pts * av_q2d(packet->timeBase);
-        if (firstSeconds < 0) firstSeconds = seconds;
+        if (firstSeconds < 0)
+            firstSeconds = seconds;
         EXPECT_GT(seconds, lastSeconds);
         lastSeconds = seconds;
         ++packets;

@@ -17,8 +17,8 @@ void ffmpeg(const std::vector<std::string>& arguments) {
 }
 
 nlohmann::json ffprobe(const std::filesystem::path& file, const std::vector<std::string>& extra) {
-    std::vector<std::string> command{"ffprobe", "-v", "error", "-print_format", "json",
-                                     "-show_format", "-show_streams"};
+    std::vector<std::string> command{"ffprobe", "-v",           "error",        "-print_format",
+                                     "json",    "-show_format", "-show_streams"};
     command.insert(command.end(), extra.begin(), extra.end());
     command.push_back(file.string());
     const CommandResult result = runCommand(command);
@@ -33,16 +33,19 @@ void makeTestVideo(const std::filesystem::path& file, const TestVideoOptions& o)
         "nullsrc=s=" + size + ":r=" + std::to_string(o.fps) +
             ",geq=lum='16+mod(N*6,216)':cb=128:cr=128,format=yuv420p"};
     if (o.audio) {
-        arguments.insert(arguments.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000"});
+        arguments.insert(arguments.end(),
+                         {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000"});
     }
     arguments.insert(arguments.end(),
                      {"-t", std::to_string(o.seconds), "-c:v", "libx264", "-preset", "ultrafast",
                       "-g", std::to_string(o.keyframeInterval), "-bf", "2", "-colorspace", "bt709",
                       "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv"});
-    if (o.audio) arguments.insert(arguments.end(), {"-c:a", "aac", "-b:a", "64k"});
+    if (o.audio)
+        arguments.insert(arguments.end(), {"-c:a", "aac", "-b:a", "64k"});
     arguments.push_back(file.string());
     ffmpeg(arguments);
-    if (o.rotation != 0) setDisplayRotation(file, o.rotation);
+    if (o.rotation != 0)
+        setDisplayRotation(file, o.rotation);
 }
 
 void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees) {
@@ -63,8 +66,10 @@ void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees)
     const auto find = [&](std::uint64_t start, std::uint64_t end, const std::string& type) {
         for (std::uint64_t at = start; at + 8 <= end;) {
             const std::uint32_t size = readU32(at);
-            if (size < 8) break;
-            if (typeAt(at) == type) return at;
+            if (size < 8)
+                break;
+            if (typeAt(at) == type)
+                return at;
             at += size;
         }
         throw std::runtime_error("no " + type + " box");
@@ -91,7 +96,8 @@ void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees)
         const char bytes[4] = {char(u >> 24), char(u >> 16), char(u >> 8), char(u)};
         io.write(bytes, 4);
     }
-    if (!io) throw std::runtime_error("cannot patch " + file.string());
+    if (!io)
+        throw std::runtime_error("cannot patch " + file.string());
 }
 
 int frameNumberOfGrey(double averageGrey) {

@@ -12,7 +12,8 @@ namespace skelder::testing {
 void ffmpeg(const std::vector<std::string>& arguments);
 
 // ffprobe's JSON description (-show_format -show_streams) of a file.
-nlohmann::json ffprobe(const std::filesystem::path& file, const std::vector<std::string>& extra = {});
+nlohmann::json ffprobe(const std::filesystem::path& file,
+                       const std::vector<std::string>& extra = {});
 
 // A test video made by ffmpeg alone: frame n is uniformly grey with luma 16 + 6·n (for the
 // first 36 frames; so a decoded frame tells its number), optionally with a sine tone, H.264
