@@ -6,6 +6,9 @@ namespace skelder::cli {
 
 // Each command registers its subcommand and returns the exit status when it ran.
 void addTelemetryCommand(CLI::App& app, int& exitStatus);
+void addSampleCommand(CLI::App& app, int& exitStatus);
 void addScanCommand(CLI::App& app, int& exitStatus);
+void addExportCommand(CLI::App& app, int& exitStatus);
+void addHudCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace skelder::cli

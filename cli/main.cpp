@@ -8,7 +8,10 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitStatus = 0;
     skelder::cli::addTelemetryCommand(app, exitStatus);
+    skelder::cli::addSampleCommand(app, exitStatus);
     skelder::cli::addScanCommand(app, exitStatus);
+    skelder::cli::addExportCommand(app, exitStatus);
+    skelder::cli::addHudCommand(app, exitStatus);
     CLI11_PARSE(app, argc, argv);
     return exitStatus;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "telemetry/writer/mp4_merge.hpp"
 #include "tests/support/run_command.hpp"
 
 namespace skelder::testing {
@@ -46,6 +47,14 @@ void makeTestVideo(const std::filesystem::path& file, const TestVideoOptions& o)
     ffmpeg(arguments);
     if (o.rotation != 0)
         setDisplayRotation(file, o.rotation);
+}
+
+void makeRecordingWithVideo(const std::filesystem::path& file, const TestVideoOptions& video,
+                            const kovra::RecordingOptions& telemetry) {
+    const auto camera = file.parent_path() / (file.stem().string() + ".camera.mp4");
+    makeTestVideo(camera, video);
+    kovra::appendTelemetryTrack(camera, file, telemetry);
+    std::filesystem::remove(camera);
 }
 
 void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees) {

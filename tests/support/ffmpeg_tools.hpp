@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "telemetry/writer/kovra_writer.hpp"
+
 namespace skelder::testing {
 
 // Runs the ffmpeg command line (quiet, overwriting) and fails the test when it fails.
@@ -28,6 +30,10 @@ struct TestVideoOptions {
     int keyframeInterval = 5;
 };
 void makeTestVideo(const std::filesystem::path& file, const TestVideoOptions& options = {});
+
+// A recording with camera video (the grey test video) and the recorder's telemetry track.
+void makeRecordingWithVideo(const std::filesystem::path& file, const TestVideoOptions& video,
+                            const kovra::RecordingOptions& telemetry);
 
 // Writes a display rotation (clockwise) into the first track's header of an MP4 file, the
 // way cameras mark portrait video.

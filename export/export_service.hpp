@@ -1,0 +1,49 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <stop_token>
+
+#include "export/frame_pipeline.hpp"
+#include "export/overlay_export_job.hpp"
+#include "export/parallel_export_config.hpp"
+
+namespace skelder {
+
+// Writes export jobs to MP4 files. Progress is reported on the thread that runs the export;
+// callers that need it elsewhere (a UI thread) forward it.
+class ExportServicing {
+public:
+    virtual ~ExportServicing() = default;
+
+    // Decodes the job's video, draws the HUD on every frame, encodes it (H.264 High) with the
+    // audio copied through, and puts the finished file at outputURL. Reports 0.0 first, then
+    // [0, 0.999] while rendering, then 1.0 once the file is in place. Throws ExportError,
+    // media::MediaError or std::filesystem::filesystem_error for failures, and
+    // CancellationError when `stop` fires; in every case the temporary file is removed and an
+    // existing output is left untouched.
+    virtual void exportOverlayVideo(const OverlayExportJob& job, const std::filesystem::path& outputURL,
+                                    const ProgressCallback& progress, std::stop_token stop) = 0;
+};
+
+class ExportService : public ExportServicing {
+public:
+    explicit ExportService(ParallelExportConfig config = ParallelExportConfig::defaults(),
+                           std::string encoderPreset = "veryfast")
+        : config_(config), encoderPreset_(std::move(encoderPreset)) {}
+
+    void exportOverlayVideo(const OverlayExportJob& job, const std::filesystem::path& outputURL,
+                            const ProgressCallback& progress, std::stop_token stop) override;
+
+    const ParallelExportConfig& parallelConfig() const { return config_; }
+
+private:
+    // Writes the job into `temporary`; throws like exportOverlayVideo.
+    void renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
+                    const ProgressCallback& progress, std::stop_token stop);
+
+    ParallelExportConfig config_;
+    std::string encoderPreset_;
+};
+
+}  // namespace skelder

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace skelder {
+
+// What an export writes: one video per file, or one reel of all highlights.
+enum class ProcessingMode { full, highlights };
+
+std::string processingModeText(ProcessingMode mode);  // "full" or "highlights"
+
+// Where the user chose to write: exactly one file, or one file per input into a folder.
+struct SingleFileTarget {
+    std::filesystem::path url;
+};
+struct FolderTarget {
+    std::filesystem::path url;
+};
+using OutputTarget = std::variant<SingleFileTarget, FolderTarget>;
+
+// The output name of an input: its name without extension + ".full.overlay.mp4" or
+// ".highlights.mp4".
+std::string outputFileName(const std::filesystem::path& inputURL, ProcessingMode mode);
+
+// The proposed reel name: the one input's highlights name, else "highlights.reel.mp4".
+std::string defaultReelFileName(const std::vector<std::filesystem::path>& inputURLs);
+
+// Path keys already handed out during one export run.
+using ReservedPaths = std::set<std::string>;
+
+// The first free name in a folder: the output name, then "-2", "-3"… before the extension;
+// free means neither reserved nor existing. The chosen path is reserved.
+std::filesystem::path uniqueOutputURL(const std::filesystem::path& inputURL, ProcessingMode mode,
+                                      const std::filesystem::path& folder, ReservedPaths& reserved);
+
+}  // namespace skelder

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "media/media_source.hpp"
+#include "overlay/overlay_renderer.hpp"
+#include "overlay/timeline.hpp"
+#include "telemetry/decisecond_grid.hpp"
+
+namespace skelder {
+
+// Everything one export needs: what to read, how long it is (for progress), which recording
+// and instant each output second shows, and the telemetry of every recording.
+struct OverlayExportJob {
+    media::MediaSource asset;
+    media::MediaTime duration = media::MediaTime::zero();
+    std::vector<HighlightTimelineSegment> timelineSegments;
+    std::vector<DecisecondGrid> sampleSources;
+    std::vector<std::string> sampleSourceLabels;
+    HighlightsOverlayOptions overlayOptions;
+};
+
+// What every render worker reads while frames are rendered; made once per export and never
+// changed while workers run.
+struct OverlayRenderSharedState {
+    std::vector<HighlightTimelineSegment> timelineSegments;
+    std::vector<DecisecondGrid> sampleSources;
+    std::vector<std::string> sampleSourceLabels;
+    HighlightsOverlayOptions overlayOptions;
+    std::vector<std::optional<OverlaySampleBounds>> sampleBoundsBySource;
+    std::shared_ptr<const StaticHUD> staticHUD;
+
+    OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth, int renderHeight);
+
+    OverlayTimelineView timelineView() const {
+        return {timelineSegments, sampleSources, sampleBoundsBySource, sampleSourceLabels,
+                overlayOptions};
+    }
+};
+
+}  // namespace skelder

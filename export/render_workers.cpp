@@ -1,0 +1,90 @@
+#include "export/render_workers.hpp"
+
+#include <algorithm>
+
+namespace skelder {
+
+OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth,
+                                                   int renderHeight)
+    : timelineSegments(job.timelineSegments),
+      sampleSources(job.sampleSources),
+      sampleSourceLabels(job.sampleSourceLabels),
+      overlayOptions(job.overlayOptions),
+      staticHUD(OverlayRenderer::makeStaticHUD(renderWidth, renderHeight)) {
+    for (const DecisecondGrid& source : sampleSources) {
+        sampleBoundsBySource.push_back(makeSampleBounds(source));
+    }
+}
+
+void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& context,
+                 media::VideoFrame& frame) {
+    const double outputSeconds = std::max(frame.presentationTime.seconds(), 0.0);
+    const auto content = overlayFrameAt(shared.timelineView(), outputSeconds);
+    if (!content) return;  // written without HUD
+    const BgraFrame target{frame.data(), frame.width(), frame.height(), frame.stride()};
+    OverlayRenderer::drawOverlay(
+        context, target, content->sample, content->debugInfo,
+        OverlayRenderer::staticLayerFor(shared.staticHUD.get(), frame.width(), frame.height()));
+}
+
+RenderWorkerPool::RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared)
+    : shared_(shared) {
+    for (int i = 0; i < workerCount; ++i) workers_.push_back(std::make_unique<Worker>());
+    for (int i = 0; i < workerCount; ++i) {
+        workers_[static_cast<std::size_t>(i)]->thread = std::thread([this, i] { run(i); });
+    }
+}
+
+RenderWorkerPool::~RenderWorkerPool() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    taskReady_.notify_all();
+    for (auto& worker : workers_) {
+        if (worker->thread.joinable()) worker->thread.join();
+    }
+}
+
+void RenderWorkerPool::submit(int workerIndex, std::int64_t index, media::VideoFrame frame) {
+    {
+        std::lock_guard lock(mutex_);
+        workers_[static_cast<std::size_t>(workerIndex)]->task =
+            RenderedFrame{index, std::move(frame), workerIndex, nullptr};
+    }
+    taskReady_.notify_all();
+}
+
+RenderedFrame RenderWorkerPool::awaitNext() {
+    std::unique_lock lock(mutex_);
+    resultReady_.wait(lock, [&] { return !results_.empty(); });
+    RenderedFrame result = std::move(results_.front());
+    results_.pop_front();
+    return result;
+}
+
+void RenderWorkerPool::run(int workerIndex) {
+    Worker& worker = *workers_[static_cast<std::size_t>(workerIndex)];
+    for (;;) {
+        RenderedFrame task;
+        {
+            std::unique_lock lock(mutex_);
+            taskReady_.wait(lock, [&] { return stopping_ || worker.task.has_value(); });
+            if (stopping_) return;
+            task = std::move(*worker.task);
+            worker.task.reset();
+        }
+        try {
+            renderFrame(shared_, worker.context, task.frame);
+        } catch (...) {
+            task.error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            results_.push_back(std::move(task));
+        }
+        resultReady_.notify_one();
+    }
+}
+
+}  // namespace skelder

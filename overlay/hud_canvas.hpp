@@ -1,0 +1,59 @@
+#pragma once
+
+// Drawing in frame coordinates (origin at the lower-left corner, y upwards) on a Cairo target
+// whose rows run top to bottom. The conversion between the two lives here and nowhere else.
+
+#include <optional>
+#include <string_view>
+
+#include "overlay/bgra_image.hpp"
+#include "overlay/geometry.hpp"
+#include "overlay/hud_text.hpp"
+
+namespace skelder {
+
+class HudCanvas {
+  public:
+    // `cr` draws on the target's pixels; `height` is the frame height in pixels.
+    HudCanvas(cairo_t* cr, double width, double height, HudTextPainter& text)
+        : cr_(cr), width_(width), height_(height), text_(text) {}
+
+    double width() const { return width_; }
+    double height() const { return height_; }
+    cairo_t* cairo() const { return cr_; }
+
+    // Frame point to target device point.
+    double deviceX(double x) const { return x; }
+    double deviceY(double y) const { return height_ - y; }
+
+    void fillRect(const Rect& rect, const Rgba& colour);
+    void fillCircle(Point centre, double radius, const Rgba& colour);
+    void strokeCircle(Point centre, double radius, double lineWidth, const Rgba& colour);
+    // One path of line segments, stroked once.
+    void strokeLines(std::initializer_list<std::pair<Point, Point>> lines, double lineWidth,
+                     const Rgba& colour);
+    void saveState();
+    void restoreState();
+    void clipToCircle(Point centre, double radius);
+
+    // Composites an image (source-over) with its lower-left corner at a frame point.
+    void drawImage(cairo_surface_t* image, int imageHeight, Point lowerLeft);
+
+    std::optional<TextExtent> measureText(std::string_view text, const HudTextStyle& style) {
+        return text_.measure(text, style);
+    }
+    void drawText(std::string_view text, const HudTextStyle& style, Point lowerLeft) {
+        text_.draw(*this, text, style, lowerLeft);
+    }
+
+  private:
+    void setColour(const Rgba& colour);
+    void circlePath(Point centre, double radius);
+
+    cairo_t* cr_;
+    double width_;
+    double height_;
+    HudTextPainter& text_;
+};
+
+}  // namespace skelder

@@ -1,0 +1,123 @@
+#include "overlay/hud_layout.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace skelder {
+namespace {
+
+constexpr double kMphPerMps = 2.2369362921;
+constexpr double kRpmScaleEnd = 7000;
+constexpr double kSteeringLimitDeg = 540;
+
+double finiteOrZero(double value) {
+    return std::isfinite(value) ? value : 0.0;
+}
+
+}  // namespace
+
+double hudLayoutScale(double width, double height) {
+    return std::max(0.4, std::min(width / 1920.0, height / 1080.0));
+}
+
+HudLayout HudLayout::forFrame(double width, double height) {
+    HudLayout layout;
+    layout.width = width;
+    layout.height = height;
+    const double s = hudLayoutScale(width, height);
+    const double m = 26 * s;
+    layout.s = s;
+    layout.m = m;
+    layout.right = width - m;
+    layout.topBaseline = height - m - 170 * s;
+    layout.gPanel = {m, m + 14 * s, 190 * s, 190 * s};
+    layout.gPanelCentreY = m + 109 * s;
+    // Scale labels, bar, gap and readout form one block centred on the G panel's centre line.
+    layout.rpmBar = {0.22 * width, layout.gPanelCentreY - 34 * s, 0.56 * width, 52 * s};
+    layout.steeringBox = {layout.right - 230 * s, layout.gPanelCentreY - 66 * s, 230 * s, 132 * s};
+    return layout;
+}
+
+Rect HudLayout::brakeCell(int row) const {
+    return {right - 358 * s, topBaseline + 52 * s + 20 * s * row, 90 * s, 14 * s};
+}
+
+Rect HudLayout::throttleCell(int row) const {
+    return {right - 256 * s, topBaseline + 52 * s + 20 * s * row, 90 * s, 14 * s};
+}
+
+Rect HudLayout::debugPanel() const {
+    return {22 * s, height - 108 * s, std::min(760 * s, 0.72 * width), 84 * s};
+}
+
+double speedMph(double speedMps) {
+    return std::max(finiteOrZero(speedMps) * kMphPerMps, 0.0);
+}
+
+double displayRpm(double rpm) {
+    return std::max(finiteOrZero(rpm), 0.0);
+}
+
+double rpmFraction(double rpm) {
+    return std::min(displayRpm(rpm) / kRpmScaleEnd, 1.0);
+}
+
+double clampedSteeringDeg(double steeringDeg) {
+    if (std::isnan(steeringDeg)) {
+        return -kSteeringLimitDeg;
+    }
+    return std::clamp(steeringDeg, -kSteeringLimitDeg, kSteeringLimitDeg);
+}
+
+std::string gearText(std::int64_t gear) {
+    // Values below 1 and the code 13 are not gears the driver is in.
+    return gear >= 1 && gear != 13 ? fmt::format("{}", gear) : "N";
+}
+
+std::string speedText(double speedMps) {
+    return fmt::format("{:.0f}", speedMph(speedMps));
+}
+
+std::string steeringText(double steeringDeg) {
+    return fmt::format("{:+.0f}\u00b0", clampedSteeringDeg(steeringDeg));
+}
+
+std::string rpmReadoutText(double rpm) {
+    return fmt::format("RPM {:.0f}", displayRpm(rpm));
+}
+
+std::string gLabelText(double valueG) {
+    return fmt::format("{:.1f}", finiteOrZero(valueG));
+}
+
+std::string peakGText(double peakG) {
+    return fmt::format("{:.2f} G", finiteOrZero(peakG));
+}
+
+Rgba gForceColour(double valueG, double alpha) {
+    if (valueG > 0.9) {
+        return {0.96, 0.24, 0.18, alpha};
+    }
+    if (valueG > 0.75) {
+        return {1.0, 0.85, 0.22, alpha};
+    }
+    return white(alpha);
+}
+
+std::string debugSourceLine(const OverlayFrameDebugInfo& info) {
+    // Wrapping arithmetic: the index is a small count in practice, never worth a crash.
+    const auto number =
+        static_cast<std::int64_t>(static_cast<std::uint64_t>(info.sampleSourceIndex) + 1u);
+    const std::string label = info.sampleSourceLabel.value_or(fmt::format("source_{}", number));
+    return fmt::format("SRC {}  {}", number, label);
+}
+
+std::string debugTimingLine(const OverlayFrameDebugInfo& info) {
+    return fmt::format("OUT {:.3f}s  MAP {:.3f}s  ADJ {:.3f}s  OFF {:+.3f}s", info.outputSeconds,
+                       info.mappedSourceSeconds, info.adjustedSourceSeconds,
+                       info.timeOffsetSeconds);
+}
+
+}  // namespace skelder

@@ -1,0 +1,118 @@
+#include "overlay/overlay_renderer.hpp"
+
+#include "overlay/hud_elements.hpp"
+
+namespace skelder {
+
+struct OverlayRenderContext::FrameTarget {
+    BgraFrame frame;
+    SurfacePtr surface;
+    CairoPtr cr;
+};
+
+// This worker's own Cairo surfaces over the shared layer's pixels: the layer's pixels are only
+// read, and no Cairo object is shared between threads.
+struct OverlayRenderContext::StaticSources {
+    std::uint64_t layerId = 0;
+    std::vector<SurfacePtr> patches;
+};
+
+OverlayRenderContext::OverlayRenderContext() : OverlayRenderContext(makeCairoTextPainter()) {}
+
+OverlayRenderContext::OverlayRenderContext(std::unique_ptr<HudTextPainter> textPainter)
+    : text_(std::move(textPainter)), staticSources_(std::make_unique<StaticSources>()) {}
+
+OverlayRenderContext::~OverlayRenderContext() = default;
+
+cairo_t* OverlayRenderContext::targetFor(const BgraFrame& frame) {
+    if (target_ && target_->frame.data == frame.data && target_->frame.width == frame.width &&
+        target_->frame.height == frame.height && target_->frame.stride == frame.stride) {
+        cairo_surface_mark_dirty(target_->surface.get());  // the decoder wrote new pixels
+        return target_->cr.get();
+    }
+    target_.reset();
+    SurfacePtr surface{cairo_image_surface_create_for_data(
+        frame.data, CAIRO_FORMAT_ARGB32, frame.width, frame.height, frame.stride)};
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        return nullptr;
+    }
+    CairoPtr cr{cairo_create(surface.get())};
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) {
+        return nullptr;
+    }
+    target_ = std::make_unique<FrameTarget>(FrameTarget{frame, std::move(surface), std::move(cr)});
+    return target_->cr.get();
+}
+
+void OverlayRenderContext::drawStaticLayer(HudCanvas& canvas, const StaticHUD& layer) {
+    if (staticSources_->layerId != layer.id()) {
+        staticSources_->patches.clear();
+        for (const StaticHUD::Patch& patch : layer.patches()) {
+            staticSources_->patches.emplace_back(cairo_image_surface_create_for_data(
+                const_cast<std::uint8_t*>(patch.image.data()), CAIRO_FORMAT_ARGB32,
+                patch.image.width(), patch.image.height(), patch.image.stride()));
+        }
+        staticSources_->layerId = layer.id();
+    }
+    for (std::size_t i = 0; i < layer.patches().size(); ++i) {
+        const StaticHUD::Patch& patch = layer.patches()[i];
+        cairo_surface_t* source = staticSources_->patches[i].get();
+        if (cairo_surface_status(source) != CAIRO_STATUS_SUCCESS) {
+            continue;
+        }
+        canvas.drawImage(source, patch.image.height(),
+                         {static_cast<double>(patch.left), static_cast<double>(patch.bottom)});
+    }
+}
+
+bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
+                                  const OverlayRenderSample& renderSample,
+                                  const std::optional<OverlayFrameDebugInfo>& debugInfo,
+                                  const StaticHUD* staticLayer) {
+    if (frame.width <= 0 || frame.height <= 0 || frame.data == nullptr) {
+        return false;
+    }
+    cairo_t* cr = context.targetFor(frame);
+    if (cr == nullptr) {
+        return false;
+    }
+    const StaticHUD* layer = staticLayerFor(staticLayer, frame.width, frame.height);
+    const HudLayout layout = HudLayout::forFrame(frame.width, frame.height);
+    const OverlayTelemetrySample& values = renderSample.telemetry;
+
+    cairo_save(cr);
+    HudCanvas canvas(cr, frame.width, frame.height, *context.text_);
+    // Each element goes over the previous ones, in this order, as over one overlay image.
+    if (layer != nullptr) {
+        context.drawStaticLayer(canvas, *layer);
+    }
+    hud::drawGear(canvas, layout, values.gear);
+    for (int row = 0; row < HudLayout::kPedalRows; ++row) {
+        if (layer == nullptr) {
+            hud::drawPedalBackground(canvas, layout, row);
+        }
+        hud::drawPedalLevels(canvas, layout, row, values.brake, values.throttle);
+    }
+    hud::drawSpeed(canvas, layout, values.speedMps);
+    if (layer == nullptr) {
+        hud::drawMphLabel(canvas, layout);
+    }
+    drawGForcePanel(canvas, renderSample, layout.s, layout.m, context.meter_);
+    hud::drawSteeringAngle(canvas, layout, values.steeringDeg);
+    if (layer == nullptr) {
+        hud::drawRpmBody(canvas, layout);
+    }
+    hud::drawRpmMarker(canvas, layout, values.rpm);
+    if (layer == nullptr) {
+        hud::drawRpmScale(canvas, layout);
+    }
+    hud::drawRpmReadout(canvas, layout, values.rpm);
+    if (debugInfo) {
+        hud::drawDebugPanel(canvas, layout, *debugInfo);
+    }
+    cairo_restore(cr);
+    cairo_surface_flush(cairo_get_target(cr));
+    return true;
+}
+
+}  // namespace skelder

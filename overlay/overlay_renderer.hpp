@@ -1,0 +1,98 @@
+#pragma once
+
+// The telemetry HUD drawn straight into decoded video frames: gear, speed, pedal bars, the
+// engine-speed bar, the steering angle, the G-force meter and the timing debug panel.
+//
+// Per job: makeStaticHUD once, shared read-only by every render worker. Per worker: one
+// OverlayRenderContext. Per frame: drawOverlay into the frame's BGRA pixels, touching only the
+// pixels under the HUD.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "overlay/bgra_image.hpp"
+#include "overlay/gforce_meter.hpp"
+#include "overlay/hud_text.hpp"
+#include "overlay/timeline.hpp"
+
+namespace skelder {
+
+// The elements that never change during a job (pedal backgrounds, "MPH", the steering panel,
+// the engine-speed bar and its scale) for one frame size, kept as the rectangles of the layer
+// that hold any pixels. Immutable once made.
+class StaticHUD {
+  public:
+    struct Patch {
+        int left = 0;
+        int bottom = 0;  // lower edge in frame coordinates (y upwards)
+        BgraImage image;
+    };
+
+    StaticHUD(int width, int height, std::vector<Patch> patches);
+    StaticHUD(const StaticHUD&) = delete;
+    StaticHUD& operator=(const StaticHUD&) = delete;
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool empty() const { return width_ <= 0 || height_ <= 0; }
+    const std::vector<Patch>& patches() const { return patches_; }
+    // Distinguishes layers for the workers' caches.
+    std::uint64_t id() const { return id_; }
+
+  private:
+    int width_;
+    int height_;
+    std::vector<Patch> patches_;
+    std::uint64_t id_;
+};
+
+// What one render worker draws with: its text painter with cached fonts, its meter raster and
+// its Cairo objects for the frame buffer. Used by one thread at a time.
+class OverlayRenderContext {
+  public:
+    OverlayRenderContext();
+    explicit OverlayRenderContext(std::unique_ptr<HudTextPainter> textPainter);
+    ~OverlayRenderContext();
+    OverlayRenderContext(const OverlayRenderContext&) = delete;
+    OverlayRenderContext& operator=(const OverlayRenderContext&) = delete;
+
+  private:
+    friend class OverlayRenderer;
+    struct FrameTarget;
+    struct StaticSources;
+
+    // Cairo objects over the frame's pixels, kept while the same buffer comes back.
+    cairo_t* targetFor(const BgraFrame& frame);
+    void drawStaticLayer(HudCanvas& canvas, const StaticHUD& layer);
+
+    std::unique_ptr<HudTextPainter> text_;
+    GForceMeterRaster meter_;
+    std::unique_ptr<FrameTarget> target_;
+    std::unique_ptr<StaticSources> staticSources_;
+};
+
+class OverlayRenderer {
+  public:
+    OverlayRenderer() = delete;
+
+    // The static layer for frames of this size; an empty layer when a side is not positive.
+    static std::shared_ptr<const StaticHUD> makeStaticHUD(int width, int height);
+    static std::shared_ptr<const StaticHUD> makeStaticHUD(OverlayRenderContext& context, int width,
+                                                          int height);
+
+    // The layer when the frame's width and height each differ from it by less than half a
+    // pixel, else null (the frame then draws the static elements itself).
+    static const StaticHUD* staticLayerFor(const StaticHUD* staticHUD, double frameWidth,
+                                           double frameHeight);
+
+    // Draws the HUD over the frame (source-over). A layer that does not fit the frame is
+    // ignored. Returns false, leaving the frame untouched, when the frame has no pixels.
+    static bool drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
+                            const OverlayRenderSample& renderSample,
+                            const std::optional<OverlayFrameDebugInfo>& debugInfo,
+                            const StaticHUD* staticLayer);
+};
+
+}  // namespace skelder

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace skelder::samples {
+
+// One 8-bit plane of a picture.
+struct Plane {
+    std::uint8_t* data = nullptr;
+    int stride = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// A 4:2:0 picture in limited-range YUV: chroma planes are half the size in both directions.
+struct YuvPicture {
+    Plane y;
+    Plane u;
+    Plane v;
+};
+
+// What one sample picture shows.
+struct PictureContent {
+    std::int64_t frameNumber = 0;
+    std::string elapsedText;    // "MM:SS.mmm"
+    double seconds = 0;         // drives the slow colour drift
+    double distanceMetres = 0;  // drives the scrolling stripes, so they stop when the car stops
+};
+
+// "MM:SS.mmm" for the start of a frame at a frame rate of numerator/denominator, milliseconds
+// rounded down; minutes grow beyond two digits when needed.
+std::string elapsedText(std::int64_t frameNumber, int rateNumerator, int rateDenominator);
+
+// Paints the whole picture: a moving colour gradient, the frame code at the top, the elapsed time
+// and "#<frame number>" in large seven-segment digits below it.
+void paintSamplePicture(const PictureContent& content, YuvPicture& picture);
+
+// Seven-segment text in the luma plane on a dark plate, chroma made neutral; digits, ':', '.'
+// and '#'. Returns the width drawn.
+int drawSegmentText(YuvPicture& picture, std::string_view text, int left, int top, int height);
+int segmentTextWidth(std::string_view text, int height);
+
+}  // namespace skelder::samples

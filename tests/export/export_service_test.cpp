@@ -1,0 +1,264 @@
+#include "export/export_service.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+
+#include "export/export_error.hpp"
+#include "media/asset.hpp"
+#include "media/video_reader.hpp"
+#include "telemetry/cancellation.hpp"
+#include "telemetry/extraction_service.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/run_command.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder {
+namespace {
+
+using media::MediaTime;
+
+// Speed climbs 5 m/s every second so that every second's HUD reads differently.
+kovra::RecordingOptions climbingSpeed(double seconds) {
+    kovra::RecordingOptions options;
+    options.durationSeconds = seconds;
+    options.valueAt = [](const kovra::ChannelDefinition& channel, double t) {
+        switch (channel.id) {
+            case kovra::kSpeedChannel: return 10.0 + 5.0 * std::floor(t);
+            case kovra::kThrottleChannel: return 0.7;
+            case kovra::kEngineSpeedChannel: return 400.0;
+            case kovra::kGearChannel: return 3.0;
+            case kovra::kLateralAccelChannel: return 4.0;
+            default: return 0.0;
+        }
+    };
+    return options;
+}
+
+OverlayExportJob fullJob(const std::filesystem::path& input, double offsetSeconds = 0.65) {
+    OverlayExportJob job;
+    job.asset = media::MediaSource::file(input);
+    job.duration = media::Asset::open(input).duration().value_or(MediaTime::zero());
+    job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
+    job.sampleSources = {
+        BasicTelemetryExtractionService().extractTelemetry(input, false, false).overlaySamplesByDecisecond};
+    job.sampleSourceLabels = {input.filename().string()};
+    job.overlayOptions = {offsetSeconds, false};
+    return job;
+}
+
+class ExportServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(temporary);
+        previousTemporary = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        ::setenv("TMPDIR", temporary.c_str(), 1);
+        testing::makeRecordingWithVideo(input, {.width = 160, .height = 96, .fps = 10, .seconds = 3},
+                                        climbingSpeed(3));
+    }
+    void TearDown() override {
+        if (previousTemporary.empty()) {
+            ::unsetenv("TMPDIR");
+        } else {
+            ::setenv("TMPDIR", previousTemporary.c_str(), 1);
+        }
+    }
+    bool temporaryIsEmpty() const { return std::filesystem::is_empty(temporary); }
+
+    testing::TempDir dir;
+    std::filesystem::path temporary = dir / "tmp";
+    std::filesystem::path input = dir / "lap.mp4";
+    std::filesystem::path output = dir / "lap.full.overlay.mp4";
+    std::string previousTemporary;
+    ExportService service{ParallelExportConfig{3, 6, 0.0}};
+};
+
+std::vector<double> framePTS(const std::filesystem::path& file) {
+    std::vector<double> times;
+    const auto probed =
+        testing::ffprobe(file, {"-select_streams", "v", "-show_frames", "-show_entries", "frame=pts_time"});
+    for (const auto& frame : probed["frames"]) {
+        times.push_back(std::stod(frame["pts_time"].get<std::string>()));
+    }
+    return times;
+}
+
+std::string audioChecksums(const std::filesystem::path& file) {
+    const auto result = testing::runCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(),
+                                             "-map", "0:a?", "-c", "copy", "-f", "framemd5", "-"});
+    std::string sums;
+    std::istringstream in(result.standardOutput);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#') sums += line.substr(line.rfind(',')) + "\n";
+    }
+    return sums;
+}
+
+TEST_F(ExportServiceTest, KeepsFramesTimesAndAudioAndReportsProgress) {
+    std::vector<double> progress;
+    service.exportOverlayVideo(fullJob(input), output, [&](double p) { progress.push_back(p); }, {});
+    ASSERT_TRUE(std::filesystem::exists(output));
+    EXPECT_TRUE(temporaryIsEmpty());
+
+    const auto streams = testing::ffprobe(output)["streams"];
+    ASSERT_EQ(streams.size(), 2u);
+    const auto& video = streams[0]["codec_type"] == "video" ? streams[0] : streams[1];
+    EXPECT_EQ(video["codec_name"], "h264");
+    EXPECT_EQ(video["profile"], "High");
+    EXPECT_EQ(video["pix_fmt"], "yuv420p");
+    EXPECT_EQ(framePTS(output), framePTS(input));
+    EXPECT_FALSE(audioChecksums(input).empty());
+    EXPECT_EQ(audioChecksums(output), audioChecksums(input));
+
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ(progress.front(), 0.0);
+    EXPECT_EQ(progress.back(), 1.0);
+    for (std::size_t i = 1; i + 1 < progress.size(); ++i) {
+        EXPECT_LE(progress[i], 0.999);
+        EXPECT_GE(progress[i], progress[i - 1]);
+    }
+}
+
+// Mean absolute difference of two BGRA frames over their colour channels.
+double difference(const media::VideoFrame& a, const BgraImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width() * 4; ++x) {
+            if (x % 4 == 3) continue;
+            sum += std::abs(a.data()[y * a.stride() + x] - b.data()[y * b.stride() + x]);
+        }
+    }
+    return sum / (a.width() * a.height() * 3.0);
+}
+
+TEST_F(ExportServiceTest, EveryFrameCarriesTheHUDOfItsInstantPlusTheOffset) {
+    const OverlayExportJob job = fullJob(input);
+    service.exportOverlayVideo(job, output, {}, {});
+    const OverlayRenderSharedState shared(job, 160, 96);
+
+    media::VideoReader exported(media::MediaSource::file(output), 160, 96);
+    media::VideoReader original(media::MediaSource::file(input), 160, 96);
+    ASSERT_TRUE(exported.startReading());
+    ASSERT_TRUE(original.startReading());
+    OverlayRenderContext context;
+    int frames = 0;
+    while (auto frame = exported.copyNextFrame()) {
+        auto source = original.copyNextFrame();
+        ASSERT_TRUE(source);
+        // The reference: the source picture with the HUD of the right instant, and with the
+        // HUD of an instant a second away.
+        const auto reference = [&](double seconds) {
+            auto image = BgraImage::create(160, 96).value();
+            for (int y = 0; y < 96; ++y) {
+                std::copy_n(source->data() + y * source->stride(), 160 * 4, image.data() + y * image.stride());
+            }
+            const auto content = overlayFrameAt(shared.timelineView(), seconds);
+            EXPECT_TRUE(content.has_value());
+            OverlayRenderer::drawOverlay(context, image.frame(), content->sample, std::nullopt,
+                                         shared.staticHUD.get());
+            return image;
+        };
+        const double t = frame->presentationTime.seconds();
+        // Another instant whose telemetry second (and so its speed readout) differs; past the
+        // last sample the HUD holds it.
+        const auto telemetrySecond = [](double x) { return std::floor(std::min(x + 0.65, 2.99)); };
+        double other = t;
+        for (double candidate : {t + 1, t - 1, t - 2, t + 2}) {
+            if (candidate >= 0 && candidate < 2.95 && telemetrySecond(candidate) != telemetrySecond(t)) {
+                other = candidate;
+                break;
+            }
+        }
+        ASSERT_NE(other, t);
+        const double right = difference(*frame, reference(t));
+        const double wrong = difference(*frame, reference(other));
+        EXPECT_LT(right, 2.5) << t;
+        EXPECT_LT(right * 2, wrong) << "t=" << t;
+        ++frames;
+    }
+    EXPECT_EQ(frames, 30);
+}
+
+TEST_F(ExportServiceTest, SilentInputsGiveSilentOutputsAndRotationIsKept) {
+    const auto silent = dir / "silent.mp4";
+    testing::makeRecordingWithVideo(silent, {.width = 96, .height = 64, .fps = 10, .seconds = 1, .audio = false, .rotation = 90},
+                                    climbingSpeed(1));
+    service.exportOverlayVideo(fullJob(silent), output, {}, {});
+    const auto streams = testing::ffprobe(output)["streams"];
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(media::Asset::open(output).videoTrack()->preferredTransform.clockwiseDegrees(), 90);
+}
+
+TEST_F(ExportServiceTest, InputWithoutVideoFailsAndLeavesNothing) {
+    const auto tone = dir / "tone.mp4";
+    testing::ffmpeg({"-f", "lavfi", "-i", "sine", "-t", "1", "-c:a", "aac", tone.string()});
+    OverlayExportJob job;
+    job.asset = media::MediaSource::file(tone);
+    job.duration = MediaTime(1, 1);
+    try {
+        service.exportOverlayVideo(job, output, {}, {});
+        ADD_FAILURE();
+    } catch (const ExportError& error) {
+        EXPECT_EQ(error.errorCase(), ExportError::Case::missingVideoTrack);
+        EXPECT_STREQ(error.what(), "Input has no video track");
+    }
+    EXPECT_TRUE(temporaryIsEmpty());
+    EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
+    testing::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
+    std::stop_source stop;
+    EXPECT_THROW(service.exportOverlayVideo(
+                     fullJob(input), output,
+                     [&](double p) {
+                         if (p > 0.2) stop.request_stop();
+                     },
+                     stop.get_token()),
+                 CancellationError);
+    EXPECT_EQ(testing::readTextFile(output), "old");
+    EXPECT_TRUE(temporaryIsEmpty());
+
+    // Nowhere to move the finished file: the file system's error, nothing left behind.
+    EXPECT_THROW(service.exportOverlayVideo(fullJob(input), dir / "missing" / "out.mp4", {}, {}),
+                 std::filesystem::filesystem_error);
+    EXPECT_TRUE(temporaryIsEmpty());
+
+    // A broken input: the reader's failure, and the old output still there.
+    const auto broken = dir / "broken.mp4";
+    testing::writeFile(broken, std::vector<std::uint8_t>(100, 'x'));
+    OverlayExportJob job = fullJob(input);
+    job.asset = media::MediaSource::file(broken);
+    EXPECT_THROW(service.exportOverlayVideo(job, output, {}, {}), std::exception);
+    EXPECT_EQ(testing::readTextFile(output), "old");
+    EXPECT_TRUE(temporaryIsEmpty());
+
+    service.exportOverlayVideo(fullJob(input), output, {}, {});
+    EXPECT_GT(std::filesystem::file_size(output), 3u);
+}
+
+TEST_F(ExportServiceTest, TemporaryFilesOnAnotherFileSystemAreCopiedIntoPlace) {
+    struct stat shm {}, here {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.path().c_str(), &here) != 0 ||
+        shm.st_dev == here.st_dev) {
+        GTEST_SKIP() << "no second file system here";
+    }
+    const std::filesystem::path elsewhere = "/dev/shm/skelder-export-test-" + std::to_string(::getpid());
+    std::filesystem::create_directories(elsewhere);
+    ::setenv("TMPDIR", elsewhere.c_str(), 1);
+    service.exportOverlayVideo(fullJob(input), output, {}, {});
+    ::setenv("TMPDIR", temporary.c_str(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    std::filesystem::remove_all(elsewhere);
+    EXPECT_EQ(framePTS(output).size(), 30u);
+}
+
+TEST_F(ExportServiceTest, NoWorkersConfiguredStillRendersWithOne) {
+    ExportService single{ParallelExportConfig{0, 0, 0.1}};
+    single.exportOverlayVideo(fullJob(input), output, {}, {});
+    EXPECT_EQ(framePTS(output).size(), 30u);
+}
+
+}  // namespace
+}  // namespace skelder

@@ -1,0 +1,107 @@
+#include "export/output_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <regex>
+
+#include "export/parallel_export_config.hpp"
+#include "export/video_output_settings.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder {
+namespace {
+
+// Points the system temporary directory somewhere else for one test.
+class TemporaryDirectoryOverride {
+public:
+    explicit TemporaryDirectoryOverride(const std::filesystem::path& path) {
+        if (const char* old = std::getenv("TMPDIR")) previous_ = old;
+        ::setenv("TMPDIR", path.c_str(), 1);
+    }
+    ~TemporaryDirectoryOverride() {
+        if (previous_) {
+            ::setenv("TMPDIR", previous_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+TEST(PartialOutput, NamedAfterTheOutputWithAnUppercaseUUID) {
+    testing::TempDir dir;
+    TemporaryDirectoryOverride temporary(dir.path());
+    const auto partial = makePartialOutputURL("/out/lap1.full.overlay.mp4");
+    EXPECT_EQ(partial.parent_path(), dir.path());
+    const std::regex uuid("lap1\\.full\\.overlay\\.[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\.mp4");
+    EXPECT_TRUE(std::regex_match(partial.filename().string(), uuid)) << partial;
+    EXPECT_NE(makePartialOutputURL("/out/lap1.full.overlay.mp4"), partial);
+    const auto bare = makePartialOutputURL("/out/reel").filename().string();
+    EXPECT_TRUE(std::regex_match(bare, std::regex("reel\\.[0-9A-F-]{36}\\.partial"))) << bare;
+}
+
+TEST(MoveIntoPlace, MovesAndReplaces) {
+    testing::TempDir dir;
+    const auto temporary = dir / "t.mp4";
+    const auto output = dir / "out.mp4";
+    testing::writeFile(temporary, std::vector<std::uint8_t>{1, 2, 3});
+    moveIntoPlace(temporary, output);
+    EXPECT_EQ(testing::readTextFile(output), std::string("\1\2\3"));
+    EXPECT_FALSE(std::filesystem::exists(temporary));
+
+    testing::writeFile(temporary, std::vector<std::uint8_t>{9});
+    moveIntoPlace(temporary, output);
+    EXPECT_EQ(testing::readTextFile(output), std::string("\x09"));
+
+    testing::writeFile(temporary, std::vector<std::uint8_t>{7});
+    EXPECT_THROW(moveIntoPlace(temporary, dir / "no-folder" / "out.mp4"),
+                 std::filesystem::filesystem_error);
+    removeItemIfPresent(temporary);
+    removeItemIfPresent(temporary);  // nothing there: no error
+    EXPECT_FALSE(std::filesystem::exists(temporary));
+}
+
+TEST(MoveIntoPlace, CopiesAcrossFileSystems) {
+    // Shared memory is its own file system on Linux.
+    const std::filesystem::path shm = "/dev/shm";
+    testing::TempDir dir;
+    struct stat a {}, b {};
+    if (::stat(shm.c_str(), &a) != 0 || ::stat(dir.path().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
+        GTEST_SKIP() << "no second file system here";
+    }
+    const auto temporary = shm / ("skelder-move-test-" + std::to_string(::getpid()) + ".mp4");
+    testing::writeFile(temporary, std::vector<std::uint8_t>(100000, 5));
+    const auto output = dir / "out.mp4";
+    testing::writeFile(output, std::vector<std::uint8_t>{1});
+    moveIntoPlace(temporary, output);
+    EXPECT_EQ(std::filesystem::file_size(output), 100000u);
+    EXPECT_FALSE(std::filesystem::exists(temporary));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no staging left
+}
+
+TEST(VideoOutputSettings, BitRateRule) {
+    EXPECT_EQ(videoOutputSettings(1920, 1080, 30, 0).averageBitRate, 12'441'600);
+    EXPECT_EQ(videoOutputSettings(1280, 720, 59.94, 0).averageBitRate, 11'048'140);
+    EXPECT_EQ(videoOutputSettings(640, 480, 30, 0).averageBitRate, 10'000'000);
+    EXPECT_EQ(videoOutputSettings(1920, 1080, 0, 0).averageBitRate, 12'441'600);   // factor 30
+    EXPECT_EQ(videoOutputSettings(1920, 1080, 12, 0).averageBitRate, 10'000'000);  // factor 24
+    EXPECT_EQ(videoOutputSettings(1920, 1080, 30, 20'000'000).averageBitRate, 22'000'000);
+    EXPECT_EQ(videoOutputSettings(3840, 2160, 60, 200'000'000).averageBitRate, 120'000'000);
+    EXPECT_EQ(videoOutputSettings(0, 0, 30, 0).averageBitRate, 10'000'000);
+}
+
+TEST(ParallelExportConfig, DefaultsFromTheCoreCount) {
+    EXPECT_EQ(ParallelExportConfig::defaults(2).workerCount, 4);
+    EXPECT_EQ(ParallelExportConfig::defaults(2).queueDepth, 8);
+    EXPECT_EQ(ParallelExportConfig::defaults(7).workerCount, 6);
+    EXPECT_EQ(ParallelExportConfig::defaults(32).workerCount, 8);
+    EXPECT_EQ(ParallelExportConfig::defaults(1).progressUpdateInterval, 0.1);
+    EXPECT_EQ((ParallelExportConfig{0, 0, 0.1}).effectiveWorkerCount(), 1);
+    EXPECT_EQ((ParallelExportConfig{6, 2, 0.1}).effectiveWorkerCount(), 2);
+}
+
+}  // namespace
+}  // namespace skelder

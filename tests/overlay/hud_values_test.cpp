@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "overlay/hud_layout.hpp"
+
+namespace skelder {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+TEST(HudLayout, ScaleFollowsTheSmallerRatioToTheReferenceFrameWithAFloor) {
+    EXPECT_DOUBLE_EQ(hudLayoutScale(1920, 1080), 1.0);
+    EXPECT_DOUBLE_EQ(hudLayoutScale(3840, 2160), 2.0);
+    EXPECT_DOUBLE_EQ(hudLayoutScale(640, 360), 0.4);  // 1/3 raised to the floor
+    EXPECT_DOUBLE_EQ(hudLayoutScale(1080, 1920), 0.5625);
+    EXPECT_DOUBLE_EQ(hudLayoutScale(2560, 1080), 1.0);
+}
+
+TEST(HudLayout, BarAndSteeringBoxAreCentredOnTheGPanelsCentreLine) {
+    for (const auto& [w, h] : {std::pair{1920.0, 1080.0}, {1080.0, 1920.0}, {640.0, 360.0}}) {
+        const HudLayout layout = HudLayout::forFrame(w, h);
+        const double s = layout.s;
+        const double centre = layout.gPanel.y + layout.gPanel.height / 2;
+        EXPECT_DOUBLE_EQ(layout.gPanelCentreY, centre);
+        // Scale labels (24 s), bar (52 s), gap (10 s) and readout (30 s) around the line.
+        const double blockBottom = layout.rpmBar.y - 24 * s;
+        const double blockTop = layout.rpmBar.top() + 10 * s + 30 * s;
+        EXPECT_NEAR((blockBottom + blockTop) / 2, centre, 1e-9);
+        EXPECT_NEAR(layout.steeringBox.y + layout.steeringBox.height / 2, centre, 1e-9);
+        EXPECT_NEAR(layout.steeringBox.right(), w - layout.m, 1e-9);
+    }
+}
+
+TEST(HudText, GearShowsNForNeutralAndInvalidCodes) {
+    EXPECT_EQ(gearText(0), "N");
+    EXPECT_EQ(gearText(-1), "N");
+    EXPECT_EQ(gearText(13), "N");
+    EXPECT_EQ(gearText(1), "1");
+    EXPECT_EQ(gearText(6), "6");
+    EXPECT_EQ(gearText(12), "12");
+    EXPECT_EQ(gearText(14), "14");
+}
+
+TEST(HudText, SpeedIsWholeMilesPerHourAndNeverNegative) {
+    EXPECT_EQ(speedText(26.8224), "60");
+    EXPECT_EQ(speedText(-5), "0");
+    EXPECT_EQ(speedText(0), "0");
+    EXPECT_EQ(speedText(kNaN), "0");
+    EXPECT_EQ(speedText(100), "224");  // 223.69 rounds up
+}
+
+TEST(HudText, SteeringHasASignNoDecimalsAndStopsAt540) {
+    EXPECT_EQ(steeringText(12.4), "+12\u00b0");
+    EXPECT_EQ(steeringText(-0.4), "-0\u00b0");
+    EXPECT_EQ(steeringText(600), "+540\u00b0");
+    EXPECT_EQ(steeringText(-1000), "-540\u00b0");
+    EXPECT_EQ(steeringText(kNaN), "-540\u00b0");
+    EXPECT_EQ(steeringText(0), "+0\u00b0");
+}
+
+TEST(HudText, EngineSpeedReadoutIsNotCappedButTheMarkerIs) {
+    EXPECT_EQ(rpmReadoutText(8000), "RPM 8000");
+    EXPECT_EQ(rpmReadoutText(-200), "RPM 0");
+    EXPECT_DOUBLE_EQ(rpmFraction(8000), 1.0);
+    EXPECT_DOUBLE_EQ(rpmFraction(3500), 0.5);
+    EXPECT_DOUBLE_EQ(rpmFraction(-10), 0.0);
+    EXPECT_DOUBLE_EQ(rpmFraction(kNaN), 0.0);
+}
+
+TEST(HudText, GForceReadingsAndTheirColours) {
+    EXPECT_EQ(gLabelText(0.8), "0.8");
+    EXPECT_EQ(gLabelText(1.6), "1.6");
+    EXPECT_EQ(peakGText(1.234), "1.23 G");
+    EXPECT_EQ(peakGText(0), "0.00 G");
+
+    const Rgba red{0.96, 0.24, 0.18, 0.9};
+    const Rgba amber{1.0, 0.85, 0.22, 0.9};
+    EXPECT_EQ(gForceColour(0.9, 0.9), amber) << "exactly 0.9 is not above it";
+    EXPECT_EQ(gForceColour(0.9001, 0.9), red);
+    EXPECT_EQ(gForceColour(0.75, 0.9), white(0.9)) << "exactly 0.75 is not above it";
+    EXPECT_EQ(gForceColour(0.7501, 0.9), amber);
+    EXPECT_EQ(gForceColour(0.95, 0.95).a, 0.95);
+}
+
+TEST(HudText, DebugLinesNameTheSourceAndEveryTime) {
+    OverlayFrameDebugInfo info{12.3456, 40.5, 41.15, 0.65, 2, std::nullopt};
+    EXPECT_EQ(debugSourceLine(info), "SRC 3  source_3");
+    info.sampleSourceLabel = "lap 2.mp4";
+    EXPECT_EQ(debugSourceLine(info), "SRC 3  lap 2.mp4");
+    EXPECT_EQ(debugTimingLine(info), "OUT 12.346s  MAP 40.500s  ADJ 41.150s  OFF +0.650s");
+    info.timeOffsetSeconds = -0.25;
+    EXPECT_EQ(debugTimingLine(info), "OUT 12.346s  MAP 40.500s  ADJ 41.150s  OFF -0.250s");
+}
+
+}  // namespace
+}  // namespace skelder

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "overlay/timeline.hpp"
+
+namespace skelder {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Tick k holds speed k, gear k; other fields derived from k so each tick is distinct.
+DecisecondGrid rampGrid(std::int64_t firstKey, int count) {
+    std::vector<OverlayTelemetrySample> samples;
+    for (int i = 0; i < count; ++i) {
+        const double k = static_cast<double>(firstKey + i);
+        samples.push_back({k, k / 1000, k / 2000, 100 * k, firstKey + i, k / 100, -k / 100, -k});
+    }
+    return DecisecondGrid(firstKey, std::move(samples));
+}
+
+// Two reel segments: output [0, 4) from source 10 s of file 0, [4, 6.5) from 3 s of file 1.
+const std::vector<HighlightTimelineSegment> kReel = {{0, 4, 10, 0}, {4, 6.5, 3, 1}};
+
+TEST(TimelinePosition, MapsOutputTimeIntoTheSegmentsSource) {
+    const auto inFirst = resolveTimelinePosition(kReel, 1.5);
+    ASSERT_TRUE(inFirst);
+    EXPECT_DOUBLE_EQ(inFirst->mappedSourceSeconds, 11.5);
+    EXPECT_EQ(inFirst->sampleSourceIndex, 0);
+
+    const auto inSecond = resolveTimelinePosition(kReel, 6.25);
+    ASSERT_TRUE(inSecond);
+    EXPECT_DOUBLE_EQ(inSecond->mappedSourceSeconds, 5.25);
+    EXPECT_EQ(inSecond->sampleSourceIndex, 1);
+}
+
+TEST(TimelinePosition, ABoundaryBelongsToTheLaterSegmentAtItsSourceStart) {
+    const auto boundary = resolveTimelinePosition(kReel, 4.0);
+    ASSERT_TRUE(boundary);
+    EXPECT_EQ(boundary->sampleSourceIndex, 1);
+    EXPECT_DOUBLE_EQ(boundary->mappedSourceSeconds, 3.0);
+}
+
+TEST(TimelinePosition, NothingAtOrAfterTheEndBeforeTheStartOrForNaN) {
+    EXPECT_FALSE(resolveTimelinePosition(kReel, 6.5));
+    EXPECT_FALSE(resolveTimelinePosition(kReel, 100));
+    EXPECT_FALSE(resolveTimelinePosition(kReel, -0.01));
+    EXPECT_FALSE(resolveTimelinePosition(kReel, kNaN));
+    EXPECT_FALSE(resolveTimelinePosition({}, 1));
+}
+
+TEST(TimelinePosition, OverlappingSegmentsTakeTheFirstInListOrder) {
+    const std::vector<HighlightTimelineSegment> overlapping = {{2, 5, 100, 7}, {0, 10, 0, 3}};
+    EXPECT_EQ(resolveTimelinePosition(overlapping, 3)->sampleSourceIndex, 7);
+    EXPECT_EQ(resolveTimelinePosition(overlapping, 1)->sampleSourceIndex, 3);
+}
+
+TEST(SampleBounds, SmallestAndLargestKeyOrNoneWhenEmpty) {
+    EXPECT_FALSE(makeSampleBounds(DecisecondGrid{}));
+    const auto bounds = makeSampleBounds(rampGrid(-3, 10));
+    ASSERT_TRUE(bounds);
+    EXPECT_EQ(bounds->minTick, -3);
+    EXPECT_EQ(bounds->maxTick, 6);
+}
+
+TEST(FrameDebugInfo, CarriesEveryTimeAndTheLabelWhenTheListIsLongEnough) {
+    const std::vector<std::string> labels = {"a.mp4", "b.mp4"};
+    const auto info = makeFrameDebugInfo(1.5, 2.5, 3.15, 0.65, 1, labels);
+    EXPECT_DOUBLE_EQ(info.outputSeconds, 1.5);
+    EXPECT_DOUBLE_EQ(info.mappedSourceSeconds, 2.5);
+    EXPECT_DOUBLE_EQ(info.adjustedSourceSeconds, 3.15);
+    EXPECT_DOUBLE_EQ(info.timeOffsetSeconds, 0.65);
+    EXPECT_EQ(info.sampleSourceIndex, 1);
+    EXPECT_EQ(info.sampleSourceLabel, "b.mp4");
+
+    EXPECT_EQ(makeFrameDebugInfo(0, 0, 0, 0, 2, labels).sampleSourceLabel, std::nullopt);
+    EXPECT_EQ(makeFrameDebugInfo(0, 0, 0, 0, -1, labels).sampleSourceLabel, std::nullopt);
+}
+
+// A full export job over one file, as the export workflow builds it.
+struct FullExport {
+    std::vector<HighlightTimelineSegment> segments = {{0, 30, 0, 0}};
+    std::vector<DecisecondGrid> sources;
+    std::vector<std::optional<OverlaySampleBounds>> bounds;
+    std::vector<std::string> labels = {"lap.mp4"};
+    HighlightsOverlayOptions options;
+
+    explicit FullExport(DecisecondGrid grid, double offsetSeconds = 0, bool debug = false) {
+        bounds.push_back(makeSampleBounds(grid));
+        sources.push_back(std::move(grid));
+        options = {offsetSeconds, debug};
+    }
+    OverlayTimelineView view() const { return {segments, sources, bounds, labels, options}; }
+};
+
+TEST(OverlayFrame, APositiveOffsetSamplesLaterTelemetryHalfwayBetweenTicks) {
+    const FullExport job(rampGrid(0, 100), 0.25);
+    const auto frame = overlayFrameAt(job.view(), 1.0);
+    ASSERT_TRUE(frame);
+    // 1.25 s: tick 12, halfway to tick 13; the gear switches at exactly half.
+    const OverlayTelemetrySample& t = frame->sample.telemetry;
+    EXPECT_DOUBLE_EQ(t.speedMps, 12.5);
+    EXPECT_DOUBLE_EQ(t.rpm, 1250);
+    EXPECT_DOUBLE_EQ(t.steeringDeg, -12.5);
+    EXPECT_DOUBLE_EQ(t.latG, 0.125);
+    EXPECT_EQ(t.gear, 13);
+    EXPECT_FALSE(frame->debugInfo);
+}
+
+TEST(OverlayFrame, ANegativeOffsetBeyondTheMappedTimeSamplesTheStart) {
+    const FullExport job(rampGrid(0, 100), -5, true);
+    const auto frame = overlayFrameAt(job.view(), 1.0);
+    ASSERT_TRUE(frame);
+    EXPECT_DOUBLE_EQ(frame->sample.telemetry.speedMps, 0);
+    ASSERT_TRUE(frame->debugInfo);
+    EXPECT_DOUBLE_EQ(frame->debugInfo->outputSeconds, 1.0);
+    EXPECT_DOUBLE_EQ(frame->debugInfo->mappedSourceSeconds, 1.0);
+    EXPECT_DOUBLE_EQ(frame->debugInfo->adjustedSourceSeconds, 0.0);
+    EXPECT_DOUBLE_EQ(frame->debugInfo->timeOffsetSeconds, -5);
+    EXPECT_EQ(frame->debugInfo->sampleSourceLabel, "lap.mp4");
+}
+
+TEST(OverlayFrame, ANegativeFrameTimeCountsAsZero) {
+    const FullExport job(rampGrid(0, 100), 0, true);
+    const auto frame = overlayFrameAt(job.view(), -0.4);
+    ASSERT_TRUE(frame);
+    EXPECT_DOUBLE_EQ(frame->debugInfo->outputSeconds, 0);
+    EXPECT_DOUBLE_EQ(frame->sample.telemetry.speedMps, 0);
+}
+
+TEST(OverlayFrame, ReelFramesMapToTheirOwnSourceAndLabel) {
+    FullExport job(rampGrid(0, 100), 0.5, true);
+    job.segments = kReel;
+    job.sources.push_back(rampGrid(1000, 200));
+    job.bounds.push_back(makeSampleBounds(job.sources.back()));
+    job.labels = {"first.mp4"};  // too short for the second source
+    const auto frame = overlayFrameAt(job.view(), 4.0);
+    ASSERT_TRUE(frame);
+    // Segment 2 starts at source 3.0 s; + 0.5 s offset = 3.5 s, before the source's first
+    // tick (100 s), so its first sample shows.
+    EXPECT_DOUBLE_EQ(frame->sample.telemetry.speedMps, 1000);
+    EXPECT_EQ(frame->debugInfo->sampleSourceIndex, 1);
+    EXPECT_DOUBLE_EQ(frame->debugInfo->adjustedSourceSeconds, 3.5);
+    EXPECT_EQ(frame->debugInfo->sampleSourceLabel, std::nullopt);
+}
+
+TEST(OverlayFrame, NoHUDWhenTheGuardsFail) {
+    FullExport job(rampGrid(0, 100));
+    EXPECT_FALSE(overlayFrameAt(job.view(), 30.0)) << "after the only segment";
+
+    job.segments = {{0, 30, 0, 1}};
+    EXPECT_FALSE(overlayFrameAt(job.view(), 1.0)) << "index past the sources";
+    job.segments = {{0, 30, 0, -1}};
+    EXPECT_FALSE(overlayFrameAt(job.view(), 1.0)) << "negative index";
+
+    const FullExport empty(DecisecondGrid{});
+    EXPECT_FALSE(overlayFrameAt(empty.view(), 1.0)) << "source without samples";
+
+    FullExport noBounds(rampGrid(0, 100));
+    noBounds.bounds.clear();
+    EXPECT_FALSE(overlayFrameAt(noBounds.view(), 1.0)) << "bounds list shorter than sources";
+}
+
+}  // namespace
+}  // namespace skelder

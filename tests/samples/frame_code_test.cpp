@@ -1,0 +1,219 @@
+#include "samples/frame_code.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "samples/sample_picture.hpp"
+#include "samples/seeded_noise.hpp"
+
+namespace skelder::samples {
+namespace {
+
+// A 4:2:0 picture with its own buffers.
+struct OwnedPicture {
+    OwnedPicture(int width, int height)
+        : luma(static_cast<std::size_t>(width * height)),
+          u(static_cast<std::size_t>((width / 2) * (height / 2))),
+          v(u.size()),
+          picture{{luma.data(), width, width, height},
+                  {u.data(), width / 2, width / 2, height / 2},
+                  {v.data(), width / 2, width / 2, height / 2}} {}
+    std::vector<std::uint8_t> luma, u, v;
+    YuvPicture picture;
+};
+
+OwnedPicture paintedFrame(int width, int height, std::int64_t frameNumber) {
+    OwnedPicture owned(width, height);
+    paintSamplePicture({.frameNumber = frameNumber,
+                        .elapsedText = elapsedText(frameNumber, 30, 1),
+                        .seconds = frameNumber / 30.0,
+                        .distanceMetres = frameNumber * 1.3},
+                       owned.picture);
+    return owned;
+}
+
+// BT.709 limited range to BGRA, as a decoder would hand over the picture.
+std::vector<std::uint8_t> toBgra(const OwnedPicture& owned) {
+    const YuvPicture& p = owned.picture;
+    std::vector<std::uint8_t> bgra(static_cast<std::size_t>(p.y.width * p.y.height * 4));
+    const auto clamp = [](double value) {
+        return static_cast<std::uint8_t>(std::clamp(value + 0.5, 0.0, 255.0));
+    };
+    for (int y = 0; y < p.y.height; ++y) {
+        for (int x = 0; x < p.y.width; ++x) {
+            const double luma = 1.164 * (p.y.data[y * p.y.stride + x] - 16);
+            const double cb = p.u.data[(y / 2) * p.u.stride + x / 2] - 128;
+            const double cr = p.v.data[(y / 2) * p.v.stride + x / 2] - 128;
+            std::uint8_t* out = &bgra[static_cast<std::size_t>((y * p.y.width + x) * 4)];
+            out[0] = clamp(luma + 2.112 * cb);
+            out[1] = clamp(luma - 0.213 * cb - 0.533 * cr);
+            out[2] = clamp(luma + 1.793 * cr);
+            out[3] = 255;
+        }
+    }
+    return bgra;
+}
+
+std::optional<std::int64_t> readBgra(const std::vector<std::uint8_t>& bgra, int width, int height) {
+    return readBurnedFrameNumber(bgra.data(), width, height, width * 4);
+}
+
+void fillBgra(std::vector<std::uint8_t>& bgra, int width, int x0, int y0, int x1, int y1,
+              std::uint8_t value) {
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            std::fill_n(&bgra[static_cast<std::size_t>((y * width + x) * 4)], 3, value);
+        }
+    }
+}
+
+TEST(FrameCode, ReadsBackEveryBitPattern) {
+    for (const std::int64_t frame : std::initializer_list<std::int64_t>{
+             0, 1, 2, 1023, 1024, 12345, 699050, 349525, kLargestBurnedFrameNumber}) {
+        const OwnedPicture owned = paintedFrame(320, 180, frame);
+        EXPECT_EQ(readBgra(toBgra(owned), 320, 180), frame);
+        EXPECT_EQ(readBurnedFrameNumberFromLuma(owned.luma.data(), 320, 180, 320), frame);
+    }
+}
+
+TEST(FrameCode, ReadsAtManyPictureSizesWithPaddedRows) {
+    for (const auto& [width, height] :
+         {std::pair{64, 64}, {160, 90}, {180, 320}, {1920, 1080}, {3840, 400}, {400, 2000}}) {
+        const OwnedPicture owned = paintedFrame(width, height, 777);
+        // Rows padded as decoders do.
+        const int stride = width + 32;
+        std::vector<std::uint8_t> padded(static_cast<std::size_t>(stride * height), 0);
+        for (int y = 0; y < height; ++y) {
+            std::copy_n(&owned.luma[static_cast<std::size_t>(y * width)], width,
+                        &padded[static_cast<std::size_t>(y * stride)]);
+        }
+        EXPECT_EQ(readBurnedFrameNumberFromLuma(padded.data(), width, height, stride), 777)
+            << width << "x" << height;
+    }
+}
+
+TEST(FrameCode, SurvivesNoiseBlurAndAHudOverTheLowerPart) {
+    const int width = 640;
+    const int height = 360;
+    std::vector<std::uint8_t> bgra = toBgra(paintedFrame(width, height, 4242));
+    // Compression-like damage: noise of +-40 and a 5x5 box blur.
+    const SeededNoise noise(3);
+    for (std::size_t i = 0; i < bgra.size(); ++i) {
+        if (i % 4 != 3) {
+            bgra[i] = static_cast<std::uint8_t>(
+                std::clamp(bgra[i] + static_cast<int>(40 * noise.uniform(0, i)), 0, 255));
+        }
+    }
+    std::vector<std::uint8_t> blurred = bgra;
+    for (int y = 2; y < height - 2; ++y) {
+        for (int x = 2; x < width - 2; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int dy = -2; dy <= 2; ++dy) {
+                    for (int dx = -2; dx <= 2; ++dx) {
+                        sum += bgra[static_cast<std::size_t>(((y + dy) * width + x + dx) * 4 + c)];
+                    }
+                }
+                blurred[static_cast<std::size_t>((y * width + x) * 4 + c)] =
+                    static_cast<std::uint8_t>(sum / 25);
+            }
+        }
+    }
+    // A HUD over the lower corners and the bottom centre.
+    fillBgra(blurred, width, 0, height / 2, width / 3, height, 255);
+    fillBgra(blurred, width, 2 * width / 3, height / 2, width, height, 0);
+    fillBgra(blurred, width, width / 3, 2 * height / 3, 2 * width / 3, height, 200);
+    EXPECT_EQ(readBgra(blurred, width, height), 4242);
+}
+
+TEST(FrameCode, ReadsAPictureScaledAsAWhole) {
+    const OwnedPicture full = paintedFrame(1280, 720, 90001);
+    // Halve by averaging 2x2 blocks.
+    std::vector<std::uint8_t> half(640 * 360);
+    for (int y = 0; y < 360; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const auto at = [&](int dx, int dy) {
+                return full.luma[static_cast<std::size_t>((2 * y + dy) * 1280 + 2 * x + dx)];
+            };
+            half[static_cast<std::size_t>(y * 640 + x)] =
+                static_cast<std::uint8_t>((at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1)) / 4);
+        }
+    }
+    EXPECT_EQ(readBurnedFrameNumberFromLuma(half.data(), 640, 360, 640), 90001);
+}
+
+TEST(FrameCode, PicturesWithoutAValidCodeReadAsNothing) {
+    const int width = 320;
+    const int height = 180;
+    std::vector<std::uint8_t> grey(static_cast<std::size_t>(width * height * 4), 128);
+    EXPECT_EQ(readBgra(grey, width, height), std::nullopt);
+
+    std::vector<std::uint8_t> random(grey.size());
+    const SeededNoise noise(9);
+    for (std::size_t i = 0; i < random.size(); ++i) {
+        random[i] = static_cast<std::uint8_t>(128 + 127 * noise.uniform(1, i));
+    }
+    EXPECT_EQ(readBgra(random, width, height), std::nullopt);
+
+    const FrameCodeLayout layout = frameCodeLayout(width, height);
+    const auto cell = [&](int row, int column) {
+        return std::array{
+            layout.left + column * layout.cellSize, layout.top + row * layout.cellSize,
+            layout.left + (column + 1) * layout.cellSize, layout.top + (row + 1) * layout.cellSize};
+    };
+    const std::vector<std::uint8_t> good = toBgra(paintedFrame(width, height, 5));
+    ASSERT_EQ(readBgra(good, width, height), 5);
+    {
+        // One data bit flipped: the row's parity no longer matches.
+        std::vector<std::uint8_t> flipped = good;
+        const auto c = cell(1, 3);
+        fillBgra(flipped, width, c[0], c[1], c[2], c[3], 255);
+        EXPECT_EQ(readBgra(flipped, width, height), std::nullopt);
+    }
+    {
+        // A cell that is neither black nor white.
+        std::vector<std::uint8_t> unclear = good;
+        const auto c = cell(0, 5);
+        fillBgra(unclear, width, c[0], c[1], c[2], c[3], 128);
+        EXPECT_EQ(readBgra(unclear, width, height), std::nullopt);
+    }
+    {
+        // Markers swapped: an upside-down or inverted code.
+        std::vector<std::uint8_t> swapped = good;
+        const auto white = cell(0, 0);
+        const auto black = cell(1, 0);
+        fillBgra(swapped, width, white[0], white[1], white[2], white[3], 16);
+        fillBgra(swapped, width, black[0], black[1], black[2], black[3], 235);
+        EXPECT_EQ(readBgra(swapped, width, height), std::nullopt);
+    }
+    EXPECT_EQ(readBurnedFrameNumber(nullptr, width, height, width * 4), std::nullopt);
+    EXPECT_EQ(readBurnedFrameNumber(good.data(), width, height, width * 4 - 1), std::nullopt);
+    EXPECT_EQ(readBurnedFrameNumber(good.data(), 0, 0, 0), std::nullopt);
+    EXPECT_EQ(readBurnedFrameNumber(good.data(), 40, 30, 160), std::nullopt);  // too small
+}
+
+TEST(FrameCode, SitsInTheTopBandAndCoversOnlyFrameNumbersItCanHold) {
+    for (const auto& [width, height] : {std::pair{320, 180}, {1920, 1080}, {1080, 1920}}) {
+        const FrameCodeLayout layout = frameCodeLayout(width, height);
+        EXPECT_GE(layout.cellSize, 24) << width;
+        EXPECT_GE(layout.left, 0);
+        EXPECT_LE(layout.left + kFrameCodeColumns * layout.cellSize, width);
+        EXPECT_LE(layout.bottom(), height * 0.3) << width;
+    }
+    EXPECT_THROW(frameCodeCells(-1), std::out_of_range);
+    EXPECT_THROW(frameCodeCells(kLargestBurnedFrameNumber + 1), std::out_of_range);
+}
+
+TEST(SamplePicture, ElapsedTimeUsesTheExactFrameRate) {
+    EXPECT_EQ(elapsedText(0, 30, 1), "00:00.000");
+    EXPECT_EQ(elapsedText(1, 30000, 1001), "00:00.033");
+    EXPECT_EQ(elapsedText(1798, 30000, 1001), "00:59.993");
+    EXPECT_EQ(elapsedText(1800, 30, 1), "01:00.000");
+    EXPECT_EQ(elapsedText(3 * 3600 * 25, 25, 1), "180:00.000");
+}
+
+}  // namespace
+}  // namespace skelder::samples

@@ -1,0 +1,123 @@
+#include "tests/samples/media_probe.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <numbers>
+
+#include "tests/support/run_command.hpp"
+
+namespace skelder::samples::testing {
+
+using skelder::testing::runCommand;
+
+namespace {
+
+std::string checkedOutput(const std::vector<std::string>& arguments) {
+    const auto result = runCommand(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << arguments.front() << ": " << result.standardError;
+    EXPECT_EQ(result.standardError, "") << arguments.front();
+    return result.standardOutput;
+}
+
+}  // namespace
+
+nlohmann::json probe(const std::filesystem::path& file, const std::vector<std::string>& extra) {
+    std::vector<std::string> arguments{"ffprobe", "-v",           "error",        "-of",
+                                       "json",    "-show_format", "-show_streams"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    arguments.push_back(file.string());
+    return nlohmann::json::parse(checkedOutput(arguments));
+}
+
+std::string bgraFrameAt(const std::filesystem::path& file, double seconds) {
+    return checkedOutput({"ffmpeg", "-v", "error", "-noautorotate", "-ss", std::to_string(seconds),
+                          "-i", file.string(), "-frames:v", "1", "-f", "rawvideo", "-pix_fmt",
+                          "bgra", "-"});
+}
+
+std::vector<std::string> bgraFramesNumbered(const std::filesystem::path& file,
+                                            const std::vector<int>& frameIndexes, int width,
+                                            int height) {
+    std::string select = "select=";
+    for (std::size_t i = 0; i < frameIndexes.size(); ++i) {
+        select +=
+            (i > 0 ? "+" : "") + std::string("eq(n\\,") + std::to_string(frameIndexes[i]) + ")";
+    }
+    const std::string bytes =
+        checkedOutput({"ffmpeg", "-v", "error", "-noautorotate", "-i", file.string(), "-vf", select,
+                       "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-"});
+    const auto frameSize = static_cast<std::size_t>(width * height * 4);
+    EXPECT_EQ(bytes.size(), frameIndexes.size() * frameSize);
+    std::vector<std::string> frames;
+    for (std::size_t at = 0; at + frameSize <= bytes.size(); at += frameSize) {
+        frames.push_back(bytes.substr(at, frameSize));
+    }
+    return frames;
+}
+
+std::vector<float> decodedAudio(const std::filesystem::path& file) {
+    const std::string bytes = checkedOutput({"ffmpeg", "-v", "error", "-i", file.string(), "-vn",
+                                             "-ac", "1", "-ar", "48000", "-f", "f32le", "-"});
+    std::vector<float> samples(bytes.size() / sizeof(float));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+    return samples;
+}
+
+double dominantFrequencyHz(const std::vector<float>& samples, std::size_t first, std::size_t count,
+                           double sampleRate, double lowestHz, double highestHz) {
+    double best = lowestHz;
+    double bestPower = -1;
+    for (double frequency = lowestHz; frequency <= highestHz; frequency += 1) {
+        // Goertzel filter at this frequency, Hann-windowed.
+        const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / sampleRate);
+        double previous = 0;
+        double beforePrevious = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double window =
+                0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / count);
+            const double current =
+                window * samples[first + i] + coefficient * previous - beforePrevious;
+            beforePrevious = previous;
+            previous = current;
+        }
+        const double power = previous * previous + beforePrevious * beforePrevious -
+                             coefficient * previous * beforePrevious;
+        if (power > bestPower) {
+            bestPower = power;
+            best = frequency;
+        }
+    }
+    return best;
+}
+
+std::vector<std::string> topLevelBoxes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> types;
+    const auto fileSize = std::filesystem::file_size(file);
+    std::uint64_t position = 0;
+    while (position + 8 <= fileSize) {
+        in.seekg(static_cast<std::streamoff>(position));
+        unsigned char header[16] = {};
+        in.read(reinterpret_cast<char*>(header), 16);
+        std::uint64_t size =
+            (std::uint64_t{header[0]} << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
+        if (size == 1) {
+            size = 0;
+            for (int i = 8; i < 16; ++i) {
+                size = (size << 8) | header[i];
+            }
+        }
+        types.emplace_back(reinterpret_cast<const char*>(header + 4), 4);
+        if (size < 8) {
+            break;
+        }
+        position += size;
+    }
+    EXPECT_EQ(position, fileSize) << "boxes do not tile " << file;
+    return types;
+}
+
+}  // namespace skelder::samples::testing
