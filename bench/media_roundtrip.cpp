@@ -26,8 +26,9 @@ int main(int argc, char** argv) {
     VideoReader videoReader(MediaSource::file(argv[1]), video.naturalWidth, video.naturalHeight);
     AudioReader audioReader(MediaSource::file(argv[1]));
     MediaWriter writer(argv[2]);
-    writer.addVideoInput({video.naturalWidth, video.naturalHeight, bitRate, video.preferredTransform,
-                          video.color, video.nominalFrameRate, "veryfast"});
+    writer.addVideoInput({video.naturalWidth, video.naturalHeight, bitRate,
+                          video.preferredTransform, video.color, video.nominalFrameRate,
+                          "veryfast"});
     const bool audio = asset.audioTrack() && audioReader.startReading() &&
                        writer.addAudioInput(audioReader.format());
     if (!writer.startWriting() || !videoReader.startReading()) {
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
     std::thread audioPump([&] {
         while (audio) {
             auto packet = audioReader.copyNextPacket();
-            if (!packet) break;
+            if (!packet)
+                break;
             while (!writer.isAudioReadyForMoreData() && writer.status() == WriterStatus::writing) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
@@ -48,7 +50,8 @@ int main(int argc, char** argv) {
     });
     int frames = 0;
     while (auto frame = videoReader.copyNextFrame()) {
-        while (!writer.isVideoReadyForMoreData()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!writer.isVideoReadyForMoreData())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const MediaTime time = frame->presentationTime;
         writer.appendVideoFrame(std::move(*frame), time);
         ++frames;

@@ -10,5 +10,6 @@ void addSampleCommand(CLI::App& app, int& exitStatus);
 void addScanCommand(CLI::App& app, int& exitStatus);
 void addExportCommand(CLI::App& app, int& exitStatus);
 void addHudCommand(CLI::App& app, int& exitStatus);
+void addHighlightsCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace skelder::cli

@@ -31,7 +31,8 @@ OverlayExportJob fullExportJob(const std::filesystem::path& input, double offset
     const ParsedTelemetryData telemetry =
         BasicTelemetryExtractionService().extractTelemetry(input, false, false);
     const media::Asset asset = media::Asset::open(input);
-    if (!asset.videoTrack()) throw ExportError::missingVideoTrack();
+    if (!asset.videoTrack())
+        throw ExportError::missingVideoTrack();
     OverlayExportJob job;
     job.asset = media::MediaSource::file(input);
     job.duration = asset.duration().value_or(media::MediaTime::zero());
@@ -54,7 +55,8 @@ int runExport(const ExportOptions& options) {
     const bool outputIsFolder =
         !output.empty() && (std::filesystem::is_directory(output, error) || inputs.size() > 1 ||
                             options.output.back() == '/');
-    if (outputIsFolder) std::filesystem::create_directories(output, error);
+    if (outputIsFolder)
+        std::filesystem::create_directories(output, error);
 
     InterruptToStop interrupt;
     ExportService service(ParallelExportConfig::defaults(), options.preset);
@@ -66,7 +68,8 @@ int runExport(const ExportOptions& options) {
         const std::filesystem::path& input = inputs[i];
         const std::string name = input.filename().string();
         const std::filesystem::path target =
-            output.empty()    ? uniqueOutputURL(input, ProcessingMode::full, input.parent_path(), reserved)
+            output.empty()
+                ? uniqueOutputURL(input, ProcessingMode::full, input.parent_path(), reserved)
             : outputIsFolder ? uniqueOutputURL(input, ProcessingMode::full, output, reserved)
                              : output;
         const std::string label = fmt::format("{} ({}/{})", name, i + 1, inputs.size());
@@ -97,17 +100,21 @@ int runExport(const ExportOptions& options) {
 }  // namespace
 
 void addExportCommand(CLI::App& app, int& exitStatus) {
-    auto* command = app.add_subcommand("export", "Write videos with the telemetry HUD on every frame");
+    auto* command =
+        app.add_subcommand("export", "Write videos with the telemetry HUD on every frame");
     auto options = std::make_shared<ExportOptions>();
-    command->add_option("FILE_OR_FOLDER", options->inputs, "Recordings, or folders searched for .mp4 files")
+    command
+        ->add_option("FILE_OR_FOLDER", options->inputs,
+                     "Recordings, or folders searched for .mp4 files")
         ->required();
     command->add_option("--mode", options->mode, "full: one overlay video per recording")
         ->check(CLI::IsMember({"full"}))
         ->capture_default_str();
     command->add_option("-o,--output", options->output,
                         "Output file (one input) or folder; default: next to each input");
-    command->add_option("--offset-ms", options->offsetMilliseconds,
-                        "Telemetry shift against the video, in milliseconds (positive: earlier)")
+    command
+        ->add_option("--offset-ms", options->offsetMilliseconds,
+                     "Telemetry shift against the video, in milliseconds (positive: earlier)")
         ->capture_default_str();
     command->add_option("--preset", options->preset, "x264 preset (speed against size)")
         ->check(CLI::IsMember({"ultrafast", "superfast", "veryfast", "faster", "fast", "medium",

@@ -58,9 +58,11 @@ std::optional<media::BgraImage> recordingFrameAt(const std::filesystem::path& re
 std::optional<BgraImage> backgroundFrameFor(const std::optional<media::BgraImage>& picture,
                                             FrameSize size) {
     auto frame = BgraImage::create(size.width, size.height);
-    if (!frame) return frame;
+    if (!frame)
+        return frame;
     frame->fill({128, 128, 128, 255});
-    if (!picture) return frame;
+    if (!picture)
+        return frame;
     SurfacePtr source(cairo_image_surface_create_for_data(
         const_cast<std::uint8_t*>(picture->pixels.data()), CAIRO_FORMAT_ARGB32, picture->width,
         picture->height, picture->stride()));
@@ -86,10 +88,9 @@ struct HudOptions {
 // Renders the HUD of one instant as a full export would draw it; returns the exit status.
 int renderHud(const HudOptions& options) {
     const auto picture = recordingFrameAt(options.file, options.atSeconds);
-    const std::string sizeText =
-        !options.size.empty() ? options.size
-        : picture             ? fmt::format("{}x{}", picture->width, picture->height)
-                              : "1920x1080";
+    const std::string sizeText = !options.size.empty() ? options.size
+                                 : picture ? fmt::format("{}x{}", picture->width, picture->height)
+                                           : "1920x1080";
     const auto size = parseFrameSize(sizeText);
     if (!size) {
         fmt::print(stderr, "Invalid frame size \"{}\": expected WIDTHxHEIGHT, e.g. 1920x1080\n",

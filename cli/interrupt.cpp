@@ -26,10 +26,12 @@ InterruptToStop::InterruptToStop() {
     watcher_ = std::jthread([this, set](std::stop_token done) {
         int signal = 0;
         while (sigwait(&set, &signal) == 0) {
-            if (done.stop_requested()) return;
+            if (done.stop_requested())
+                return;
             if (signal == SIGINT || signal == SIGTERM) {
                 // The first asks for a clean stop; a second one means "now".
-                if (source_.stop_requested()) std::_Exit(128 + signal);
+                if (source_.stop_requested())
+                    std::_Exit(128 + signal);
                 source_.request_stop();
             }
         }

@@ -9,7 +9,7 @@ namespace skelder::cli {
 // cleanly (temporary files removed) instead of dying mid-write. A second Ctrl-C ends the
 // process at once.
 class InterruptToStop {
-public:
+  public:
     InterruptToStop();
     ~InterruptToStop();
     InterruptToStop(const InterruptToStop&) = delete;
@@ -18,7 +18,7 @@ public:
     std::stop_token token() const { return source_.get_token(); }
     bool interrupted() const { return source_.stop_requested(); }
 
-private:
+  private:
     std::stop_source source_;
     std::jthread watcher_;
 };

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     skelder::cli::addScanCommand(app, exitStatus);
     skelder::cli::addExportCommand(app, exitStatus);
     skelder::cli::addHudCommand(app, exitStatus);
+    skelder::cli::addHighlightsCommand(app, exitStatus);
     CLI11_PARSE(app, argc, argv);
     return exitStatus;
 }

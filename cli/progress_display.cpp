@@ -38,7 +38,8 @@ void ProgressDisplay::update(const std::string& label, double fraction) {
 }
 
 void ProgressDisplay::finish() {
-    if (lineOpen_) fmt::print(stderr, "\n");
+    if (lineOpen_)
+        fmt::print(stderr, "\n");
     lineOpen_ = false;
     lastPlainPercent_ = -1;
 }

@@ -8,14 +8,14 @@ namespace skelder::cli {
 // Shows progress on standard error: a bar redrawn in place on a terminal, otherwise a plain
 // line at most every few seconds (logs stay readable).
 class ProgressDisplay {
-public:
+  public:
     ProgressDisplay();
     // A fraction 0…1 with a label (the file or step).
     void update(const std::string& label, double fraction);
     // Ends the current bar line.
     void finish();
 
-private:
+  private:
     bool terminal_;
     bool lineOpen_ = false;
     std::chrono::steady_clock::time_point lastPlainLine_{};

@@ -14,20 +14,27 @@ AudioPump::AudioPump(media::AudioReader& reader, media::MediaWriter& writer,
     thread_ = std::jthread([this](std::stop_token pumpStop) { run(pumpStop); });
 }
 
-AudioPump::~AudioPump() { cancelAndWait(); }
+AudioPump::~AudioPump() {
+    cancelAndWait();
+}
 
 void AudioPump::wait() {
-    if (thread_.joinable()) thread_.join();
-    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+    if (thread_.joinable())
+        thread_.join();
+    if (error_)
+        std::rethrow_exception(std::exchange(error_, nullptr));
 }
 
 void AudioPump::cancelAndWait() {
     thread_.request_stop();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void AudioPump::run(std::stop_token pumpStop) {
-    const auto cancelled = [&] { return exportStop_.stop_requested() || pumpStop.stop_requested(); };
+    const auto cancelled = [&] {
+        return exportStop_.stop_requested() || pumpStop.stop_requested();
+    };
     try {
         for (;;) {
             std::optional<media::AudioPacket> packet = reader_.copyNextPacket();
@@ -37,14 +44,17 @@ void AudioPump::run(std::stop_token pumpStop) {
                 writer_.markAudioFinished();
                 return;
             }
-            if (cancelled()) throw CancellationError();
+            if (cancelled())
+                throw CancellationError();
             while (!writer_.isAudioReadyForMoreData()) {
-                if (cancelled()) throw CancellationError();
+                if (cancelled())
+                    throw CancellationError();
                 if (writer_.status() == media::WriterStatus::failed) {
                     throw ExportError::exportFailed("Writer failed while waiting for audio input",
                                                     writer_.errorDescription());
                 }
-                if (writer_.status() == media::WriterStatus::cancelled) throw CancellationError();
+                if (writer_.status() == media::WriterStatus::cancelled)
+                    throw CancellationError();
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             if (!writer_.appendAudioPacket(std::move(*packet))) {

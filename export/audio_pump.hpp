@@ -13,7 +13,7 @@ namespace skelder {
 // the writer's audio input is not ready. The input is marked finished only when every packet
 // was appended.
 class AudioPump {
-public:
+  public:
     AudioPump(media::AudioReader& reader, media::MediaWriter& writer, std::stop_token exportStop);
     ~AudioPump();
     AudioPump(const AudioPump&) = delete;
@@ -24,7 +24,7 @@ public:
     // Stops the pump early (when the video side failed) and waits for it.
     void cancelAndWait();
 
-private:
+  private:
     void run(std::stop_token pumpStop);
 
     media::AudioReader& reader_;

@@ -7,7 +7,7 @@ namespace skelder {
 
 // A failed export; the message is what the user sees.
 class ExportError : public std::runtime_error {
-public:
+  public:
     enum class Case {
         exportFailed,
         missingVideoTrack,
@@ -16,7 +16,9 @@ public:
         noHighlightsSelected,
     };
 
-    static ExportError exportFailed(const std::string& message) { return {Case::exportFailed, message}; }
+    static ExportError exportFailed(const std::string& message) {
+        return {Case::exportFailed, message};
+    }
     // message + ": " + detail when the library reported a detail, else message alone.
     static ExportError exportFailed(const std::string& message, const std::string& detail) {
         return {Case::exportFailed, detail.empty() ? message : message + ": " + detail};
@@ -36,7 +38,7 @@ public:
 
     Case errorCase() const noexcept { return case_; }
 
-private:
+  private:
     ExportError(Case errorCase, const std::string& message)
         : std::runtime_error(message), case_(errorCase) {}
     Case case_;

@@ -27,13 +27,15 @@ void ExportService::exportOverlayVideo(const OverlayExportJob& job,
                                        const ProgressCallback& progress, std::stop_token stop) {
     const std::filesystem::path temporary = makePartialOutputURL(outputURL);
     removeItemIfPresent(temporary);
-    if (progress) progress(0.0);
+    if (progress)
+        progress(0.0);
 
     const auto failWith = [&](std::exception_ptr error) {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
         // Cancelling makes readers and the writer fail too; the cancel is what happened.
-        if (stop.stop_requested()) throw CancellationError();
+        if (stop.stop_requested())
+            throw CancellationError();
         std::rethrow_exception(error);
     };
     try {
@@ -47,14 +49,16 @@ void ExportService::exportOverlayVideo(const OverlayExportJob& job,
     } catch (...) {
         failWith(std::current_exception());
     }
-    if (progress) progress(1.0);
+    if (progress)
+        progress(1.0);
 }
 
 void ExportService::renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
                                const ProgressCallback& progress, std::stop_token stop) {
     // Tracks and their properties.
     const media::SourceProperties properties = media::describe(job.asset);
-    if (!properties.video) throw ExportError::missingVideoTrack();
+    if (!properties.video)
+        throw ExportError::missingVideoTrack();
     const media::VideoTrackInfo& video = *properties.video;
     const int width = std::max(video.naturalWidth, 1);
     const int height = std::max(video.naturalHeight, 1);
@@ -85,19 +89,22 @@ void ExportService::renderPass(const OverlayExportJob& job, const std::filesyste
         throw ExportError::exportFailed("Failed to start writer", writer.errorDescription());
     }
     if (!videoReader.startReading()) {
-        throw ExportError::exportFailed("Failed to start video reader", videoReader.errorDescription());
+        throw ExportError::exportFailed("Failed to start video reader",
+                                        videoReader.errorDescription());
     }
 
     // Cancelling the caller stops the reader(s) and the writer at once; the loops notice at
     // their next check.
     const std::stop_callback onCancel(stop, [&] {
         videoReader.cancelReading();
-        if (audioReader) audioReader->cancelReading();
+        if (audioReader)
+            audioReader->cancelReading();
         writer.cancelWriting();
     });
 
     std::optional<AudioPump> audioPump;
-    if (audioReader) audioPump.emplace(*audioReader, writer, stop);
+    if (audioReader)
+        audioPump.emplace(*audioReader, writer, stop);
 
     const FramePipelineSettings pipeline{config_.progressUpdateInterval,
                                          std::max(job.duration.seconds(), 0.001)};
@@ -106,7 +113,8 @@ void ExportService::renderPass(const OverlayExportJob& job, const std::filesyste
         runFramePipeline([&] { return videoReader.copyNextFrame(); }, encoder, pool, pipeline,
                          progress, stop);
     } catch (...) {
-        if (audioPump) audioPump->cancelAndWait();
+        if (audioPump)
+            audioPump->cancelAndWait();
         throw;
     }
 
@@ -114,7 +122,8 @@ void ExportService::renderPass(const OverlayExportJob& job, const std::filesyste
         throw ExportError::exportFailed("Video reader failed", videoReader.errorDescription());
     }
     writer.markVideoFinished();
-    if (audioPump) audioPump->wait();
+    if (audioPump)
+        audioPump->wait();
     if (audioReader && audioReader->status() == ReaderStatus::failed) {
         throw ExportError::exportFailed("Audio reader failed", audioReader->errorDescription());
     }
@@ -122,7 +131,8 @@ void ExportService::renderPass(const OverlayExportJob& job, const std::filesyste
     if (writer.status() == WriterStatus::failed) {
         // The writer's own description when it gave one, as the platform's completion does.
         const std::string description = writer.errorDescription();
-        if (!description.empty()) throw ExportError::exportFailed(description);
+        if (!description.empty())
+            throw ExportError::exportFailed(description);
         throw ExportError::exportFailed("Writer failed");
     }
     throwIfCancelled(stop);

@@ -13,7 +13,7 @@ namespace skelder {
 // Writes export jobs to MP4 files. Progress is reported on the thread that runs the export;
 // callers that need it elsewhere (a UI thread) forward it.
 class ExportServicing {
-public:
+  public:
     virtual ~ExportServicing() = default;
 
     // Decodes the job's video, draws the HUD on every frame, encodes it (H.264 High) with the
@@ -22,12 +22,13 @@ public:
     // media::MediaError or std::filesystem::filesystem_error for failures, and
     // CancellationError when `stop` fires; in every case the temporary file is removed and an
     // existing output is left untouched.
-    virtual void exportOverlayVideo(const OverlayExportJob& job, const std::filesystem::path& outputURL,
+    virtual void exportOverlayVideo(const OverlayExportJob& job,
+                                    const std::filesystem::path& outputURL,
                                     const ProgressCallback& progress, std::stop_token stop) = 0;
 };
 
 class ExportService : public ExportServicing {
-public:
+  public:
     explicit ExportService(ParallelExportConfig config = ParallelExportConfig::defaults(),
                            std::string encoderPreset = "veryfast")
         : config_(config), encoderPreset_(std::move(encoderPreset)) {}
@@ -37,7 +38,7 @@ public:
 
     const ParallelExportConfig& parallelConfig() const { return config_; }
 
-private:
+  private:
     // Writes the job into `temporary`; throws like exportOverlayVideo.
     void renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
                     const ProgressCallback& progress, std::stop_token stop);

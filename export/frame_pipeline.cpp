@@ -19,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 const media::MediaTime kMinimumStep{1, 60000};
 
 class FrameCoordinator {
-public:
+  public:
     FrameCoordinator(VideoEncoderInput& writer, FrameRenderers& pool,
                      const FramePipelineSettings& settings, const ProgressCallback& progress,
                      std::stop_token stop)
@@ -29,25 +29,30 @@ public:
     }
 
     void submit(media::VideoFrame frame) {
-        while (available_.empty()) handle(pool_.awaitNext());
+        while (available_.empty())
+            handle(pool_.awaitNext());
         const std::int64_t index = nextFrameIndex_++;
-        if (available_.empty()) throw ExportError::exportFailed("Failed to acquire render worker");
+        if (available_.empty())
+            throw ExportError::exportFailed("Failed to acquire render worker");
         const int worker = available_.back();
         available_.pop_back();
         pool_.submit(worker, index, std::move(frame));
         ++inFlight_;
-        if (inFlight_ >= pool_.size()) handle(pool_.awaitNext());
+        if (inFlight_ >= pool_.size())
+            handle(pool_.awaitNext());
     }
 
     void drain() {
-        while (inFlight_ > 0) handle(pool_.awaitNext());
+        while (inFlight_ > 0)
+            handle(pool_.awaitNext());
     }
 
-private:
+  private:
     void handle(RenderedFrame result) {
         --inFlight_;
         available_.push_back(result.workerIndex);
-        if (result.error) std::rethrow_exception(result.error);
+        if (result.error)
+            std::rethrow_exception(result.error);
         pending_.emplace(result.index, std::move(result.frame));
         for (auto next = pending_.find(nextWriteIndex_); next != pending_.end();
              next = pending_.find(nextWriteIndex_)) {
@@ -65,7 +70,8 @@ private:
                 throw ExportError::exportFailed("Writer failed while waiting for video input",
                                                 writer_.errorDescription());
             }
-            if (writer_.status() == media::WriterStatus::cancelled) throw CancellationError();
+            if (writer_.status() == media::WriterStatus::cancelled)
+                throw CancellationError();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
@@ -73,9 +79,11 @@ private:
     void write(media::VideoFrame frame) {
         waitUntilWriterIsReady();
         media::MediaTime time = frame.presentationTime;
-        if (lastWritten_ && time <= *lastWritten_) time = *lastWritten_ + kMinimumStep;
+        if (lastWritten_ && time <= *lastWritten_)
+            time = *lastWritten_ + kMinimumStep;
         if (!writer_.append(std::move(frame), time)) {
-            throw ExportError::exportFailed("Failed while appending video", writer_.errorDescription());
+            throw ExportError::exportFailed("Failed while appending video",
+                                            writer_.errorDescription());
         }
         lastWritten_ = time;
         const Clock::time_point now = Clock::now();
@@ -83,7 +91,8 @@ private:
                                 settings_.progressUpdateInterval) {
             lastReport_ = now;
             const double fraction = time.seconds() / settings_.durationSeconds;
-            if (progress_) progress_(std::clamp(fraction, 0.0, 0.999));
+            if (progress_)
+                progress_(std::clamp(fraction, 0.0, 0.999));
         }
     }
 

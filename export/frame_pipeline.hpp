@@ -15,7 +15,7 @@ using ProgressCallback = std::function<void(double fraction)>;
 
 // The encoder side as the pipeline sees it (the writer's video input).
 class VideoEncoderInput {
-public:
+  public:
     virtual ~VideoEncoderInput() = default;
     virtual bool isReadyForMoreData() const = 0;
     virtual media::WriterStatus status() const = 0;
@@ -25,7 +25,7 @@ public:
 
 // The writer's video input.
 class WriterVideoInput : public VideoEncoderInput {
-public:
+  public:
     explicit WriterVideoInput(media::MediaWriter& writer) : writer_(writer) {}
     bool isReadyForMoreData() const override { return writer_.isVideoReadyForMoreData(); }
     media::WriterStatus status() const override { return writer_.status(); }
@@ -34,7 +34,7 @@ public:
         return writer_.appendVideoFrame(std::move(frame), time);
     }
 
-private:
+  private:
     media::MediaWriter& writer_;
 };
 

@@ -15,14 +15,15 @@ std::string uppercaseUUID() {
     std::mt19937_64 generator((std::uint64_t{device()} << 32) ^ device());
     std::uint64_t high = generator(), low = generator();
     high = (high & 0xFFFFFFFFFFFF0FFFull) | 0x0000000000004000ull;  // version 4
-    low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;   // RFC 4122 variant
+    low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;    // RFC 4122 variant
     return fmt::format("{:08X}-{:04X}-{:04X}-{:04X}-{:012X}", high >> 32, (high >> 16) & 0xFFFF,
                        high & 0xFFFF, low >> 48, low & 0xFFFFFFFFFFFFull);
 }
 
 [[noreturn]] void throwFileError(const char* what, const std::filesystem::path& a,
                                  const std::filesystem::path& b, int error) {
-    throw std::filesystem::filesystem_error(what, a, b, std::error_code(error, std::generic_category()));
+    throw std::filesystem::filesystem_error(what, a, b,
+                                            std::error_code(error, std::generic_category()));
 }
 
 }  // namespace
@@ -44,12 +45,15 @@ void removeItemIfPresent(const std::filesystem::path& url) {
     }
 }
 
-void moveIntoPlace(const std::filesystem::path& temporaryURL, const std::filesystem::path& outputURL) {
+void moveIntoPlace(const std::filesystem::path& temporaryURL,
+                   const std::filesystem::path& outputURL) {
     // rename() replaces an existing file atomically, so the old output stays whole until the
     // new one takes its name.
-    if (std::rename(temporaryURL.c_str(), outputURL.c_str()) == 0) return;
+    if (std::rename(temporaryURL.c_str(), outputURL.c_str()) == 0)
+        return;
     const int error = errno;
-    if (error != EXDEV) throwFileError("Cannot move file into place", temporaryURL, outputURL, error);
+    if (error != EXDEV)
+        throwFileError("Cannot move file into place", temporaryURL, outputURL, error);
 
     // Another file system: copy next to the output first, then rename over it, so a failed
     // copy never leaves a half-written output.
@@ -61,8 +65,8 @@ void moveIntoPlace(const std::filesystem::path& temporaryURL, const std::filesys
     if (copyError) {
         std::error_code ignored;
         std::filesystem::remove(staging, ignored);
-        throw std::filesystem::filesystem_error("Cannot copy file into place", temporaryURL, outputURL,
-                                                copyError);
+        throw std::filesystem::filesystem_error("Cannot copy file into place", temporaryURL,
+                                                outputURL, copyError);
     }
     if (std::rename(staging.c_str(), outputURL.c_str()) != 0) {
         const int renameError = errno;

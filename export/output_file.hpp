@@ -15,6 +15,7 @@ void removeItemIfPresent(const std::filesystem::path& url);
 // Puts the finished temporary file at the output path: replacing an existing file atomically,
 // or moving it; across file systems (EXDEV) it is copied and the temporary removed.
 // Throws std::filesystem::filesystem_error.
-void moveIntoPlace(const std::filesystem::path& temporaryURL, const std::filesystem::path& outputURL);
+void moveIntoPlace(const std::filesystem::path& temporaryURL,
+                   const std::filesystem::path& outputURL);
 
 }  // namespace skelder

@@ -14,12 +14,14 @@ std::string outputFileName(const std::filesystem::path& inputURL, ProcessingMode
 }
 
 std::string defaultReelFileName(const std::vector<std::filesystem::path>& inputURLs) {
-    if (inputURLs.size() == 1) return outputFileName(inputURLs.front(), ProcessingMode::highlights);
+    if (inputURLs.size() == 1)
+        return outputFileName(inputURLs.front(), ProcessingMode::highlights);
     return "highlights.reel.mp4";
 }
 
 std::filesystem::path uniqueOutputURL(const std::filesystem::path& inputURL, ProcessingMode mode,
-                                      const std::filesystem::path& folder, ReservedPaths& reserved) {
+                                      const std::filesystem::path& folder,
+                                      ReservedPaths& reserved) {
     const std::filesystem::path name = outputFileName(inputURL, mode);
     const std::string stem = name.stem().string();
     const std::string extension = name.extension().string();  // ".mp4" or empty
@@ -28,7 +30,8 @@ std::filesystem::path uniqueOutputURL(const std::filesystem::path& inputURL, Pro
             attempt == 0 ? folder / name
                          : folder / (stem + "-" + std::to_string(attempt + 1) + extension);
         std::error_code error;
-        const bool exists = std::filesystem::exists(std::filesystem::symlink_status(candidate, error));
+        const bool exists =
+            std::filesystem::exists(std::filesystem::symlink_status(candidate, error));
         const std::string key = pathKey(candidate);
         if (!exists && !reserved.contains(key)) {
             reserved.insert(key);

@@ -11,7 +11,8 @@ struct ParallelExportConfig {
     double progressUpdateInterval = 0.1;  // seconds
 
     // min(max(P − 1, 4), 8) workers for P active cores, a queue twice as deep, 0.1 s progress.
-    static ParallelExportConfig defaults(unsigned activeCores = std::thread::hardware_concurrency()) {
+    static ParallelExportConfig defaults(
+        unsigned activeCores = std::thread::hardware_concurrency()) {
         const int cores = static_cast<int>(activeCores == 0 ? 1 : activeCores);
         const int workers = std::min(std::max(cores - 1, 4), 8);
         return {workers, 2 * workers, 0.1};

@@ -20,7 +20,8 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
                  media::VideoFrame& frame) {
     const double outputSeconds = std::max(frame.presentationTime.seconds(), 0.0);
     const auto content = overlayFrameAt(shared.timelineView(), outputSeconds);
-    if (!content) return;  // written without HUD
+    if (!content)
+        return;  // written without HUD
     const BgraFrame target{frame.data(), frame.width(), frame.height(), frame.stride()};
     OverlayRenderer::drawOverlay(
         context, target, content->sample, content->debugInfo,
@@ -29,7 +30,8 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
 
 RenderWorkerPool::RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared)
     : shared_(shared) {
-    for (int i = 0; i < workerCount; ++i) workers_.push_back(std::make_unique<Worker>());
+    for (int i = 0; i < workerCount; ++i)
+        workers_.push_back(std::make_unique<Worker>());
     for (int i = 0; i < workerCount; ++i) {
         workers_[static_cast<std::size_t>(i)]->thread = std::thread([this, i] { run(i); });
     }
@@ -42,7 +44,8 @@ RenderWorkerPool::~RenderWorkerPool() {
     }
     taskReady_.notify_all();
     for (auto& worker : workers_) {
-        if (worker->thread.joinable()) worker->thread.join();
+        if (worker->thread.joinable())
+            worker->thread.join();
     }
 }
 
@@ -70,7 +73,8 @@ void RenderWorkerPool::run(int workerIndex) {
         {
             std::unique_lock lock(mutex_);
             taskReady_.wait(lock, [&] { return stopping_ || worker.task.has_value(); });
-            if (stopping_) return;
+            if (stopping_)
+                return;
             task = std::move(*worker.task);
             worker.task.reset();
         }

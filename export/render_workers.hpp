@@ -30,7 +30,7 @@ struct RenderedFrame {
 // Renderers as the frame pipeline uses them: a fixed number of workers, a frame given to one
 // idle worker at a time, results collected in the order renders finish.
 class FrameRenderers {
-public:
+  public:
     virtual ~FrameRenderers() = default;
     virtual int size() const = 0;
     // The worker must be idle (its index held by the caller).
@@ -43,7 +43,7 @@ public:
 // results come back in the order renders finish. Stopping (or destroying) the pool lets the
 // renders under way finish and joins every thread.
 class RenderWorkerPool : public FrameRenderers {
-public:
+  public:
     RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared);
     ~RenderWorkerPool();
     RenderWorkerPool(const RenderWorkerPool&) = delete;
@@ -53,7 +53,7 @@ public:
     void submit(int workerIndex, std::int64_t index, media::VideoFrame frame) override;
     RenderedFrame awaitNext() override;
 
-private:
+  private:
     struct Worker {
         OverlayRenderContext context;
         std::optional<RenderedFrame> task;

@@ -19,24 +19,31 @@ kovra::RecordingOptions steadyLap() {
     options.durationSeconds = 2;
     options.valueAt = [](const kovra::ChannelDefinition& channel, double) {
         switch (channel.id) {
-            case kovra::kSpeedChannel: return 44.704;
-            case kovra::kThrottleChannel: return 1.0;
-            case kovra::kEngineSpeedChannel: return 6000 * 2 * M_PI / 60;
-            case kovra::kGearChannel: return 4.0;
-            case kovra::kLateralAccelChannel: return 9.80665;
-            default: return 0.0;
+            case kovra::kSpeedChannel:
+                return 44.704;
+            case kovra::kThrottleChannel:
+                return 1.0;
+            case kovra::kEngineSpeedChannel:
+                return 6000 * 2 * M_PI / 60;
+            case kovra::kGearChannel:
+                return 4.0;
+            case kovra::kLateralAccelChannel:
+                return 9.80665;
+            default:
+                return 0.0;
         }
     };
     return options;
 }
 
 class ScanCommand : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing::makeRecordingWithVideo(good, {.fps = 10, .seconds = 2}, steadyLap());
         testing::makeTestVideo(noTelemetry, {.seconds = 1, .audio = false});
         // Well-formed boxes, but no movie box.
-        testing::writeFile(notMP4, std::vector<std::uint8_t>{0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 8, 'm', 'd', 'a', 't'});
+        testing::writeFile(notMP4, std::vector<std::uint8_t>{0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0,
+                                                             0, 8, 'm', 'd', 'a', 't'});
         testing::writeFile(empty, {});
         testing::writeFile(cut, std::vector<std::uint8_t>{0, 0, 0, 99, 'f', 't', 'y', 'p'});
     }
@@ -49,7 +56,8 @@ protected:
 };
 
 TEST_F(ScanCommand, OneLinePerFileWithTheStatusTexts) {
-    const auto result = runCommand({skelderExecutable(), "scan", good, noTelemetry, notMP4, empty, cut});
+    const auto result =
+        runCommand({skelderExecutable(), "scan", good, noTelemetry, notMP4, empty, cut});
     EXPECT_EQ(result.exitStatus, 1);  // not every file scanned
     EXPECT_EQ(result.standardOutput,
               "lap.mp4  0:00:02 total  100 mph  |  6000 rpm  |  WOT 2.0s  |  G 1.00\n"
@@ -67,7 +75,8 @@ TEST_F(ScanCommand, FoldersAreSearchedAndJSONCarriesEveryField) {
     std::filesystem::create_directories(dir / "sub");
     std::filesystem::rename(good, dir / "sub" / "lap.mp4");
     std::filesystem::copy_file(dir / "sub" / "lap.mp4", dir / "sub" / ".hidden.mp4");
-    for (const auto& file : {noTelemetry, notMP4, empty, cut}) std::filesystem::remove(file);
+    for (const auto& file : {noTelemetry, notMP4, empty, cut})
+        std::filesystem::remove(file);
     std::filesystem::copy_file(dir / "sub" / "lap.mp4", dir / "B.Mp4");
 
     const auto result = runCommand({skelderExecutable(), "scan", dir.path(), "--json"});
@@ -86,7 +95,8 @@ TEST_F(ScanCommand, FoldersAreSearchedAndJSONCarriesEveryField) {
     EXPECT_EQ(stats["peakCombinedGSecond"].get<double>(), 0.0);
     EXPECT_EQ(stats["wotSeconds"].get<double>(), 2.0);
     EXPECT_NEAR(stats["durationSeconds"].get<double>(), 2.0, 0.05);
-    EXPECT_EQ(stats["fileSizeBytes"].get<std::uint64_t>(), std::filesystem::file_size(dir / "B.Mp4"));
+    EXPECT_EQ(stats["fileSizeBytes"].get<std::uint64_t>(),
+              std::filesystem::file_size(dir / "B.Mp4"));
     EXPECT_FALSE(lap.contains("error"));
 }
 

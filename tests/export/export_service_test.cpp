@@ -25,12 +25,18 @@ kovra::RecordingOptions climbingSpeed(double seconds) {
     options.durationSeconds = seconds;
     options.valueAt = [](const kovra::ChannelDefinition& channel, double t) {
         switch (channel.id) {
-            case kovra::kSpeedChannel: return 10.0 + 5.0 * std::floor(t);
-            case kovra::kThrottleChannel: return 0.7;
-            case kovra::kEngineSpeedChannel: return 400.0;
-            case kovra::kGearChannel: return 3.0;
-            case kovra::kLateralAccelChannel: return 4.0;
-            default: return 0.0;
+            case kovra::kSpeedChannel:
+                return 10.0 + 5.0 * std::floor(t);
+            case kovra::kThrottleChannel:
+                return 0.7;
+            case kovra::kEngineSpeedChannel:
+                return 400.0;
+            case kovra::kGearChannel:
+                return 3.0;
+            case kovra::kLateralAccelChannel:
+                return 4.0;
+            default:
+                return 0.0;
         }
     };
     return options;
@@ -41,21 +47,22 @@ OverlayExportJob fullJob(const std::filesystem::path& input, double offsetSecond
     job.asset = media::MediaSource::file(input);
     job.duration = media::Asset::open(input).duration().value_or(MediaTime::zero());
     job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
-    job.sampleSources = {
-        BasicTelemetryExtractionService().extractTelemetry(input, false, false).overlaySamplesByDecisecond};
+    job.sampleSources = {BasicTelemetryExtractionService()
+                             .extractTelemetry(input, false, false)
+                             .overlaySamplesByDecisecond};
     job.sampleSourceLabels = {input.filename().string()};
     job.overlayOptions = {offsetSeconds, false};
     return job;
 }
 
 class ExportServiceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::filesystem::create_directories(temporary);
         previousTemporary = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
         ::setenv("TMPDIR", temporary.c_str(), 1);
-        testing::makeRecordingWithVideo(input, {.width = 160, .height = 96, .fps = 10, .seconds = 3},
-                                        climbingSpeed(3));
+        testing::makeRecordingWithVideo(
+            input, {.width = 160, .height = 96, .fps = 10, .seconds = 3}, climbingSpeed(3));
     }
     void TearDown() override {
         if (previousTemporary.empty()) {
@@ -76,8 +83,8 @@ protected:
 
 std::vector<double> framePTS(const std::filesystem::path& file) {
     std::vector<double> times;
-    const auto probed =
-        testing::ffprobe(file, {"-select_streams", "v", "-show_frames", "-show_entries", "frame=pts_time"});
+    const auto probed = testing::ffprobe(
+        file, {"-select_streams", "v", "-show_frames", "-show_entries", "frame=pts_time"});
     for (const auto& frame : probed["frames"]) {
         times.push_back(std::stod(frame["pts_time"].get<std::string>()));
     }
@@ -85,19 +92,22 @@ std::vector<double> framePTS(const std::filesystem::path& file) {
 }
 
 std::string audioChecksums(const std::filesystem::path& file) {
-    const auto result = testing::runCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(),
-                                             "-map", "0:a?", "-c", "copy", "-f", "framemd5", "-"});
+    const auto result =
+        testing::runCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(), "-map",
+                             "0:a?", "-c", "copy", "-f", "framemd5", "-"});
     std::string sums;
     std::istringstream in(result.standardOutput);
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line[0] != '#') sums += line.substr(line.rfind(',')) + "\n";
+        if (!line.empty() && line[0] != '#')
+            sums += line.substr(line.rfind(',')) + "\n";
     }
     return sums;
 }
 
 TEST_F(ExportServiceTest, KeepsFramesTimesAndAudioAndReportsProgress) {
     std::vector<double> progress;
-    service.exportOverlayVideo(fullJob(input), output, [&](double p) { progress.push_back(p); }, {});
+    service.exportOverlayVideo(fullJob(input), output, [&](double p) { progress.push_back(p); },
+                               {});
     ASSERT_TRUE(std::filesystem::exists(output));
     EXPECT_TRUE(temporaryIsEmpty());
 
@@ -125,7 +135,8 @@ double difference(const media::VideoFrame& a, const BgraImage& b) {
     double sum = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width() * 4; ++x) {
-            if (x % 4 == 3) continue;
+            if (x % 4 == 3)
+                continue;
             sum += std::abs(a.data()[y * a.stride() + x] - b.data()[y * b.stride() + x]);
         }
     }
@@ -151,7 +162,8 @@ TEST_F(ExportServiceTest, EveryFrameCarriesTheHUDOfItsInstantPlusTheOffset) {
         const auto reference = [&](double seconds) {
             auto image = BgraImage::create(160, 96).value();
             for (int y = 0; y < 96; ++y) {
-                std::copy_n(source->data() + y * source->stride(), 160 * 4, image.data() + y * image.stride());
+                std::copy_n(source->data() + y * source->stride(), 160 * 4,
+                            image.data() + y * image.stride());
             }
             const auto content = overlayFrameAt(shared.timelineView(), seconds);
             EXPECT_TRUE(content.has_value());
@@ -165,7 +177,8 @@ TEST_F(ExportServiceTest, EveryFrameCarriesTheHUDOfItsInstantPlusTheOffset) {
         const auto telemetrySecond = [](double x) { return std::floor(std::min(x + 0.65, 2.99)); };
         double other = t;
         for (double candidate : {t + 1, t - 1, t - 2, t + 2}) {
-            if (candidate >= 0 && candidate < 2.95 && telemetrySecond(candidate) != telemetrySecond(t)) {
+            if (candidate >= 0 && candidate < 2.95 &&
+                telemetrySecond(candidate) != telemetrySecond(t)) {
                 other = candidate;
                 break;
             }
@@ -182,8 +195,10 @@ TEST_F(ExportServiceTest, EveryFrameCarriesTheHUDOfItsInstantPlusTheOffset) {
 
 TEST_F(ExportServiceTest, SilentInputsGiveSilentOutputsAndRotationIsKept) {
     const auto silent = dir / "silent.mp4";
-    testing::makeRecordingWithVideo(silent, {.width = 96, .height = 64, .fps = 10, .seconds = 1, .audio = false, .rotation = 90},
-                                    climbingSpeed(1));
+    testing::makeRecordingWithVideo(
+        silent,
+        {.width = 96, .height = 64, .fps = 10, .seconds = 1, .audio = false, .rotation = 90},
+        climbingSpeed(1));
     service.exportOverlayVideo(fullJob(silent), output, {}, {});
     const auto streams = testing::ffprobe(output)["streams"];
     ASSERT_EQ(streams.size(), 1u);
@@ -213,7 +228,8 @@ TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
     EXPECT_THROW(service.exportOverlayVideo(
                      fullJob(input), output,
                      [&](double p) {
-                         if (p > 0.2) stop.request_stop();
+                         if (p > 0.2)
+                             stop.request_stop();
                      },
                      stop.get_token()),
                  CancellationError);
@@ -239,12 +255,14 @@ TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
 }
 
 TEST_F(ExportServiceTest, TemporaryFilesOnAnotherFileSystemAreCopiedIntoPlace) {
-    struct stat shm {}, here {};
+    struct stat shm {
+    }, here{};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.path().c_str(), &here) != 0 ||
         shm.st_dev == here.st_dev) {
         GTEST_SKIP() << "no second file system here";
     }
-    const std::filesystem::path elsewhere = "/dev/shm/skelder-export-test-" + std::to_string(::getpid());
+    const std::filesystem::path elsewhere =
+        "/dev/shm/skelder-export-test-" + std::to_string(::getpid());
     std::filesystem::create_directories(elsewhere);
     ::setenv("TMPDIR", elsewhere.c_str(), 1);
     service.exportOverlayVideo(fullJob(input), output, {}, {});

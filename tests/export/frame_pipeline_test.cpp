@@ -16,17 +16,18 @@ using media::VideoFrame;
 
 // Decoded frames with given times; each frame's first byte holds its decode index.
 class FakeFrames {
-public:
+  public:
     explicit FakeFrames(std::vector<MediaTime> times) : times_(std::move(times)) {}
     std::optional<VideoFrame> next() {
-        if (next_ >= times_.size()) return std::nullopt;
+        if (next_ >= times_.size())
+            return std::nullopt;
         VideoFrame frame = pool_.makeFrame();
         frame.data()[0] = static_cast<std::uint8_t>(next_);
         frame.presentationTime = times_[next_++];
         return frame;
     }
 
-private:
+  private:
     std::vector<MediaTime> times_;
     std::size_t next_ = 0;
     media::FramePool pool_{2, 2};
@@ -35,7 +36,7 @@ private:
 // Renderers that finish in a scripted order: a result is released once every frame named
 // before it in `finishOrder` was released (frames not named finish in submission order).
 class ScriptedRenderers : public FrameRenderers {
-public:
+  public:
     ScriptedRenderers(int size, std::vector<std::int64_t> finishOrder)
         : size_(size), order_(std::move(finishOrder)) {}
     int size() const override { return size_; }
@@ -44,22 +45,26 @@ public:
         busy_.insert(worker);
         maxInFlight_ = std::max(maxInFlight_, static_cast<int>(busy_.size()));
         submitted_[index] = RenderedFrame{index, std::move(frame), worker, nullptr};
-        if (index == failAt) submitted_[index].error = std::make_exception_ptr(std::runtime_error("render broke"));
+        if (index == failAt)
+            submitted_[index].error = std::make_exception_ptr(std::runtime_error("render broke"));
     }
     RenderedFrame awaitNext() override {
         for (std::size_t i = released_; i < order_.size(); ++i) {
-            if (!submitted_.contains(order_[i])) break;
+            if (!submitted_.contains(order_[i]))
+                break;
             if (i == released_) {
                 ++released_;
                 return take(order_[i]);
             }
         }
-        if (released_ < order_.size() && !submitted_.empty() && submitted_.contains(order_[released_])) {
+        if (released_ < order_.size() && !submitted_.empty() &&
+            submitted_.contains(order_[released_])) {
             return take(order_[released_++]);
         }
         // The scripted frame is not submitted yet: release the oldest unscripted one.
         for (auto& [index, result] : submitted_) {
-            if (std::find(order_.begin(), order_.end(), index) == order_.end()) return take(index);
+            if (std::find(order_.begin(), order_.end(), index) == order_.end())
+                return take(index);
         }
         ADD_FAILURE() << "the pipeline waits for a render that cannot finish";
         throw std::logic_error("deadlock");
@@ -67,7 +72,7 @@ public:
     int maxInFlight() const { return maxInFlight_; }
     std::int64_t failAt = -1;
 
-private:
+  private:
     RenderedFrame take(std::int64_t index) {
         RenderedFrame result = std::move(submitted_.at(index));
         submitted_.erase(index);
@@ -83,7 +88,7 @@ private:
 };
 
 class RecordingEncoder : public VideoEncoderInput {
-public:
+  public:
     bool isReadyForMoreData() const override { return ready; }
     media::WriterStatus status() const override { return statusValue; }
     std::string errorDescription() const override { return error; }
@@ -102,7 +107,8 @@ public:
 
 std::vector<MediaTime> framesAt(std::initializer_list<std::int64_t> thirtieths) {
     std::vector<MediaTime> times;
-    for (auto t : thirtieths) times.push_back(MediaTime(t, 30));
+    for (auto t : thirtieths)
+        times.push_back(MediaTime(t, 30));
     return times;
 }
 
@@ -219,7 +225,8 @@ TEST(FramePipeline, EncoderFailuresAndCancellation) {
         RecordingEncoder encoder;
         std::stop_source stop;
         stop.request_stop();
-        EXPECT_THROW(PipelineRun()(frames, encoder, renderers, 1.0, stop.get_token()), CancellationError);
+        EXPECT_THROW(PipelineRun()(frames, encoder, renderers, 1.0, stop.get_token()),
+                     CancellationError);
         EXPECT_TRUE(encoder.order.empty());
     }
     {

@@ -14,9 +14,10 @@ namespace {
 
 // Points the system temporary directory somewhere else for one test.
 class TemporaryDirectoryOverride {
-public:
+  public:
     explicit TemporaryDirectoryOverride(const std::filesystem::path& path) {
-        if (const char* old = std::getenv("TMPDIR")) previous_ = old;
+        if (const char* old = std::getenv("TMPDIR"))
+            previous_ = old;
         ::setenv("TMPDIR", path.c_str(), 1);
     }
     ~TemporaryDirectoryOverride() {
@@ -27,7 +28,7 @@ public:
         }
     }
 
-private:
+  private:
     std::optional<std::string> previous_;
 };
 
@@ -36,7 +37,9 @@ TEST(PartialOutput, NamedAfterTheOutputWithAnUppercaseUUID) {
     TemporaryDirectoryOverride temporary(dir.path());
     const auto partial = makePartialOutputURL("/out/lap1.full.overlay.mp4");
     EXPECT_EQ(partial.parent_path(), dir.path());
-    const std::regex uuid("lap1\\.full\\.overlay\\.[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\.mp4");
+    const std::regex uuid(
+        "lap1\\.full\\.overlay\\.[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{"
+        "12}\\.mp4");
     EXPECT_TRUE(std::regex_match(partial.filename().string(), uuid)) << partial;
     EXPECT_NE(makePartialOutputURL("/out/lap1.full.overlay.mp4"), partial);
     const auto bare = makePartialOutputURL("/out/reel").filename().string();
@@ -68,8 +71,10 @@ TEST(MoveIntoPlace, CopiesAcrossFileSystems) {
     // Shared memory is its own file system on Linux.
     const std::filesystem::path shm = "/dev/shm";
     testing::TempDir dir;
-    struct stat a {}, b {};
-    if (::stat(shm.c_str(), &a) != 0 || ::stat(dir.path().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
+    struct stat a {
+    }, b{};
+    if (::stat(shm.c_str(), &a) != 0 || ::stat(dir.path().c_str(), &b) != 0 ||
+        a.st_dev == b.st_dev) {
         GTEST_SKIP() << "no second file system here";
     }
     const auto temporary = shm / ("skelder-move-test-" + std::to_string(::getpid()) + ".mp4");
@@ -79,7 +84,8 @@ TEST(MoveIntoPlace, CopiesAcrossFileSystems) {
     moveIntoPlace(temporary, output);
     EXPECT_EQ(std::filesystem::file_size(output), 100000u);
     EXPECT_FALSE(std::filesystem::exists(temporary));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no staging left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
+              1);  // no staging left
 }
 
 TEST(VideoOutputSettings, BitRateRule) {

@@ -39,9 +39,10 @@ TEST(OutputPaths, CollisionsWithReservedAndExistingFiles) {
               dir / "out" / "clip.full.overlay-3.mp4");
     // A reserved path written through a ./ segment is the same path.
     ReservedPaths dotted{(dir / "out2" / "clip.highlights.mp4").string()};
-    EXPECT_EQ(uniqueOutputURL(dir / "clip.mp4", ProcessingMode::highlights, dir / "out2" / ".", dotted)
-                  .filename(),
-              "clip.highlights-2.mp4");
+    EXPECT_EQ(
+        uniqueOutputURL(dir / "clip.mp4", ProcessingMode::highlights, dir / "out2" / ".", dotted)
+            .filename(),
+        "clip.highlights-2.mp4");
 }
 
 TEST(FileDiscovery, RecursiveCaseInsensitiveAndSkipsHidden) {
@@ -65,9 +66,11 @@ TEST(FileDiscovery, DuplicatesAndDroppedItems) {
     touch(dir / "a.mp4");
     touch(dir / "sub" / "b.MP4");
     touch(dir / "notes.txt");
-    const auto unique = uniqueURLs({dir / "a.mp4", dir / "." / "a.mp4", dir / "sub" / ".." / "a.mp4"});
+    const auto unique =
+        uniqueURLs({dir / "a.mp4", dir / "." / "a.mp4", dir / "sub" / ".." / "a.mp4"});
     ASSERT_EQ(unique.size(), 1u);
-    const auto collected = collectMP4Items({dir / "sub", dir / "a.mp4", dir / "notes.txt", dir / "sub" / "b.MP4"});
+    const auto collected =
+        collectMP4Items({dir / "sub", dir / "a.mp4", dir / "notes.txt", dir / "sub" / "b.MP4"});
     ASSERT_EQ(collected.size(), 2u);
     EXPECT_EQ(collected[0], dir / "sub" / "b.MP4");
     EXPECT_EQ(collected[1], dir / "a.mp4");

@@ -40,7 +40,8 @@ TEST(QuickStats, MaximaPeakAndWideOpenThrottle) {
 }
 
 TEST(QuickStats, NoCorneringMeansNoPeak) {
-    const auto stats = computeQuickStats(gridOf(std::vector<OverlayTelemetrySample>(5)), 1, std::nullopt);
+    const auto stats =
+        computeQuickStats(gridOf(std::vector<OverlayTelemetrySample>(5)), 1, std::nullopt);
     EXPECT_EQ(stats.maxCombinedG, 0);
     EXPECT_FALSE(stats.peakCombinedGSecond.has_value());
     DroppedFileItem item{"/a/lap.mp4", QuickScanDone{stats}};
@@ -50,7 +51,8 @@ TEST(QuickStats, NoCorneringMeansNoPeak) {
 
 TEST(QuickStats, DurationLoaderResultsAreCleaned) {
     struct GridOnly : TelemetryExtractionService {
-        ParsedTelemetryData extractTelemetry(const std::filesystem::path&, bool, bool) const override {
+        ParsedTelemetryData extractTelemetry(const std::filesystem::path&, bool,
+                                             bool) const override {
             ParsedTelemetryData data;
             data.fileSizeBytes = 9;
             return data;

@@ -1,0 +1,181 @@
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "highlights/session_provider.hpp"
+#include "telemetry/writer/kovra_writer.hpp"
+#include "tests/support/run_command.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder {
+namespace {
+
+using testing::runCommand;
+using testing::skelderExecutable;
+
+constexpr double kG = 9.80665;
+
+// Three minutes of cruising with a gentle corner (30..33 s), a hard corner (80..86 s) and a
+// full-throttle run (130..139 s).
+double lapValue(const kovra::ChannelDefinition& channel, double t) {
+    const bool gentle = t >= 30 && t < 34;
+    const bool hard = t >= 80 && t < 87;
+    const bool flatOut = t >= 130 && t < 140;
+    switch (channel.id) {
+        case kovra::kSpeedChannel:
+            return flatOut ? 20 + 1.5 * (t - 130) : 28 + 2 * std::sin(t / 4);
+        case kovra::kThrottleChannel:
+            return flatOut ? 1.0 : (hard || gentle) ? 0.2 : 0.4 + 0.1 * std::sin(t / 3);
+        case kovra::kBrakeChannel:
+            return gentle ? 0.5 : (hard && t < 82) ? 0.7 : 0.0;
+        case kovra::kEngineSpeedChannel:
+            return 400 + 30 * std::sin(t / 5);
+        case kovra::kGearChannel:
+            return 4;
+        case kovra::kLateralAccelChannel:
+            return (hard ? 1.3 : gentle ? 0.34 : 0.2) * kG;
+        case kovra::kLongitudinalAccelChannel:
+            return (flatOut ? 0.3 : 0.05) * kG;
+        default:
+            return 0.0;
+    }
+}
+
+class HighlightsCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        kovra::RecordingOptions options;
+        options.durationSeconds = 180;
+        options.valueAt = lapValue;
+        lap = (dir / "lap.mp4").string();
+        kovra::writeRecording(lap, options);
+    }
+
+    TieredTelemetrySession analyse(HighlightFilterMode mode) const {
+        const TelemetrySessionProvider provider(std::make_shared<BasicTelemetryExtractionService>(),
+                                                std::make_shared<TelemetrySessionCache>());
+        return provider.loadTieredSession(lap, mode, {});
+    }
+
+    // The documented plain-text layout for one analysed file.
+    static std::string textBlock(const std::string& path, const std::string& title,
+                                 const TieredTelemetrySession& tiered) {
+        std::string text = "== " + path + " (" + title + ") ==\n";
+        for (const auto& line : tiered.session.highlightSegmentLines)
+            text += line + "\n";
+        text += fmt::format("\nsegments: {}\n", tiered.session.highlightSegments.size());
+        for (const auto& s : tiered.session.highlightSegments) {
+            text += fmt::format(
+                "  {:>5}..{:<5} {:>4} s  {:<15}  total={:8.3f} avg={:7.3f} peak={:7.3f}\n",
+                s.startSecond, s.endSecond, s.durationSeconds,
+                textForm(tiered.tiers.at(PlannedSegmentKey::of(s))), s.totalScore, s.averageScore,
+                s.peakScore);
+        }
+        return text;
+    }
+
+    testing::TempDir dir;
+    std::string lap;
+};
+
+TEST_F(HighlightsCommand, OnlyBestPrintsTheDebugTableTimingReportAndBestSegments) {
+    const auto result = runCommand({skelderExecutable(), "highlights", lap});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardError, "");
+    const TieredTelemetrySession expected = analyse(HighlightFilterMode::onlyBest);
+    ASSERT_FALSE(expected.session.highlightSegments.empty());
+    EXPECT_EQ(result.standardOutput, textBlock(lap, "Only Best Clips", expected));
+    EXPECT_NE(result.standardOutput.find("\ntiming debug\n"), std::string::npos);
+    EXPECT_EQ(result.standardOutput.find("maybeAdditional"), std::string::npos);
+}
+
+TEST_F(HighlightsCommand, MaybeInterestingPrintsPreviewLinesAndTiers) {
+    const auto result =
+        runCommand({skelderExecutable(), "highlights", "--filter", "maybeInteresting", lap});
+    EXPECT_EQ(result.exitStatus, 0);
+    const TieredTelemetrySession expected = analyse(HighlightFilterMode::maybeInteresting);
+    EXPECT_EQ(result.standardOutput, textBlock(lap, "Maybe Interesting", expected));
+    EXPECT_NE(result.standardOutput.find("\n#01 start="), std::string::npos);
+    // The gentle corner is found by the lenient plan only; the hard one by both.
+    EXPECT_NE(result.standardOutput.find(" maybeAdditional "), std::string::npos)
+        << result.standardOutput;
+    EXPECT_NE(result.standardOutput.find(" best "), std::string::npos);
+}
+
+TEST_F(HighlightsCommand, JSONHasTheSegmentsTiersAndLinesOfEveryFile) {
+    const std::string copy = (dir / "copy.mp4").string();
+    std::filesystem::copy_file(lap, copy);
+    const auto result = runCommand(
+        {skelderExecutable(), "highlights", lap, copy, "--json", "--filter", "maybeInteresting"});
+    EXPECT_EQ(result.exitStatus, 0);
+    const auto report = nlohmann::json::parse(result.standardOutput);
+    ASSERT_TRUE(report.is_array());
+    ASSERT_EQ(report.size(), 2u);
+    const TieredTelemetrySession expected = analyse(HighlightFilterMode::maybeInteresting);
+    for (std::size_t f = 0; f < 2; ++f) {
+        const auto& file = report[f];
+        EXPECT_EQ(file.at("path"), f == 0 ? lap : copy);
+        EXPECT_EQ(file.at("filterMode"), "maybeInteresting");
+        EXPECT_FALSE(file.contains("error"));
+        EXPECT_EQ(file.at("lines").get<std::vector<std::string>>(),
+                  expected.session.highlightSegmentLines);
+        const auto& segments = file.at("segments");
+        ASSERT_EQ(segments.size(), expected.session.highlightSegments.size());
+        for (std::size_t i = 0; i < segments.size(); ++i) {
+            const PlannedSegment& want = expected.session.highlightSegments[i];
+            const auto& got = segments[i];
+            EXPECT_EQ(got.size(), 7u);
+            EXPECT_EQ(got.at("startSecond"), want.startSecond);
+            EXPECT_EQ(got.at("endSecond"), want.endSecond);
+            EXPECT_EQ(got.at("durationSeconds"), want.durationSeconds);
+            EXPECT_EQ(got.at("totalScore").get<double>(), want.totalScore);
+            EXPECT_EQ(got.at("averageScore").get<double>(), want.averageScore);
+            EXPECT_EQ(got.at("peakScore").get<double>(), want.peakScore);
+            EXPECT_EQ(got.at("tier"), textForm(expected.tiers.at(PlannedSegmentKey::of(want))));
+        }
+    }
+}
+
+TEST_F(HighlightsCommand, AFailedFileReportsItsErrorAndTheOthersAreStillAnalysed) {
+    const std::string missing = (dir / "missing.mp4").string();
+    const auto json = runCommand({skelderExecutable(), "highlights", missing, lap, "--json"});
+    EXPECT_EQ(json.exitStatus, 1);
+    EXPECT_EQ(json.standardError, missing + ": No such file or directory\n");
+    const auto report = nlohmann::json::parse(json.standardOutput);
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0], (nlohmann::json{{"path", missing},
+                                         {"filterMode", "onlyBest"},
+                                         {"error", missing + ": No such file or directory"}}));
+    EXPECT_EQ(report[1].at("filterMode"), "onlyBest");
+    EXPECT_EQ(report[1].at("lines").get<std::vector<std::string>>(),
+              analyse(HighlightFilterMode::onlyBest).session.highlightSegmentLines);
+
+    const std::string notes = (dir / "notes.txt").string();
+    testing::writeFile(notes, std::vector<std::uint8_t>{1});
+    const auto text = runCommand({skelderExecutable(), "highlights", lap, notes});
+    EXPECT_EQ(text.exitStatus, 1);
+    EXPECT_EQ(text.standardError, "Only MP4 files are supported\n");
+    EXPECT_EQ(text.standardOutput,
+              textBlock(lap, "Only Best Clips", analyse(HighlightFilterMode::onlyBest)) +
+                  "\n== " + notes + " (Only Best Clips) ==\nerror: Only MP4 files are supported\n");
+}
+
+TEST(HighlightsCommandLine, HelpAndUsageErrors) {
+    const auto help = runCommand({skelderExecutable(), "highlights", "--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    for (const char* word : {"--filter", "--json", "onlyBest", "maybeInteresting", "FILE"})
+        EXPECT_NE(help.standardOutput.find(word), std::string::npos) << word;
+    const auto missing = runCommand({skelderExecutable(), "highlights"});
+    EXPECT_NE(missing.exitStatus, 0);
+    EXPECT_NE(missing.standardError.find("FILE is required"), std::string::npos);
+    const auto badFilter =
+        runCommand({skelderExecutable(), "highlights", "--filter", "everything", "a.mp4"});
+    EXPECT_NE(badFilter.exitStatus, 0);
+    EXPECT_NE(badFilter.standardError.find("everything"), std::string::npos);
+    EXPECT_EQ(badFilter.standardOutput, "");
+}
+
+}  // namespace
+}  // namespace skelder
