@@ -23,9 +23,14 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
     if (!content)
         return;  // written without HUD
     const BgraFrame target{frame.data(), frame.width(), frame.height(), frame.stride()};
+    std::vector<PixelBox> touched;
     OverlayRenderer::drawOverlay(
         context, target, content->sample, content->debugInfo,
-        OverlayRenderer::staticLayerFor(shared.staticHUD.get(), frame.width(), frame.height()));
+        OverlayRenderer::staticLayerFor(shared.staticHUD.get(), frame.width(), frame.height()),
+        &touched);
+    // The encoder converts only these back; the rest of the picture goes out as decoded.
+    for (const PixelBox& box : touched)
+        frame.markModified({box.left, box.top, box.right, box.bottom});
 }
 
 RenderWorkerPool::RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared)

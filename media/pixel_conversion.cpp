@@ -2,6 +2,9 @@
 
 #include <libyuv.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "media/media_error.hpp"
 
 namespace skelder::media {
@@ -110,30 +113,82 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
 }
 
 ToYuv420Converter::ToYuv420Converter(int width, int height, ColorProperties color)
-    : width_(width), height_(height), color_(color.resolved(width, height)) {
-    if (!isBT601(color_.matrix)) {
-        sws_.reset(sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P,
-                                  SWS_BILINEAR, nullptr, nullptr, nullptr));
-        if (!sws_)
-            throw MediaError("Cannot convert frames for the encoder");
-        const int* coefficients = sws_getCoefficients(swsColorspaceFor(color_.matrix));
-        sws_setColorspaceDetails(sws_.get(), coefficients, 1, coefficients,
-                                 color_.isFullRange() ? 1 : 0, 0, 1 << 16, 1 << 16);
-    }
+    : width_(width), height_(height), color_(color.resolved(width, height)) {}
+
+bool ToYuv420Converter::canReuse(const AVFrame& picture) const {
+    if (picture.width != width_ || picture.height != height_)
+        return false;
+    if (picture.format != AV_PIX_FMT_YUV420P && picture.format != AV_PIX_FMT_YUVJ420P)
+        return false;
+    const ColorProperties own = colorOf(picture);
+    return own.matrix == color_.matrix && own.range == color_.range;
 }
 
 void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) {
-    if (sws_) {
-        const std::uint8_t* planes[4] = {source.data(), nullptr, nullptr, nullptr};
-        const int strides[4] = {source.stride(), 0, 0, 0};
-        sws_scale(sws_.get(), planes, strides, 0, height_, d.data, d.linesize);
+    const AVFrame* picture = source.sourcePicture();
+    if (picture == nullptr || !canReuse(*picture)) {
+        convertRegion(source, {0, 0, width_, height_}, d);
         return;
     }
-    const auto convert = color_.isFullRange() ? libyuv::ARGBToJ420 : libyuv::ARGBToI420;
-    if (convert(source.data(), source.stride(), d.data[0], d.linesize[0], d.data[1], d.linesize[1],
-                d.data[2], d.linesize[2], width_, height_) != 0) {
+    if (av_frame_copy(&d, picture) < 0)
         throw MediaError("Cannot convert frames for the encoder");
+    // Regions sorted by their top and merged where their rows meet, so a HUD of many small
+    // elements costs a few conversions.
+    std::vector<PixelRegion> regions = source.modifiedRegions();
+    std::sort(regions.begin(), regions.end(),
+              [](const PixelRegion& a, const PixelRegion& b) { return a.top < b.top; });
+    std::vector<PixelRegion> merged;
+    for (const PixelRegion& region : regions) {
+        if (!merged.empty() && region.top <= merged.back().bottom) {
+            PixelRegion& last = merged.back();
+            last = {std::min(last.left, region.left), last.top, std::max(last.right, region.right),
+                    std::max(last.bottom, region.bottom)};
+        } else {
+            merged.push_back(region);
+        }
     }
+    for (const PixelRegion& region : merged)
+        convertRegion(source, region, d);
+}
+
+void ToYuv420Converter::convertRegion(const VideoFrame& source, PixelRegion region, AVFrame& d) {
+    // Chroma comes in 2 × 2 blocks: grow the region to even edges inside the picture.
+    const int left = std::clamp(region.left & ~1, 0, width_);
+    const int top = std::clamp(region.top & ~1, 0, height_);
+    const int right = std::clamp((region.right + 1) & ~1, 0, width_);
+    const int bottom = std::clamp((region.bottom + 1) & ~1, 0, height_);
+    const int w = right - left;
+    const int h = bottom - top;
+    if (w <= 0 || h <= 0)
+        return;
+
+    const std::uint8_t* bgra =
+        source.data() + static_cast<std::ptrdiff_t>(top) * source.stride() + left * 4;
+    std::uint8_t* planes[4] = {
+        d.data[0] + static_cast<std::ptrdiff_t>(top) * d.linesize[0] + left,
+        d.data[1] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[1] + left / 2,
+        d.data[2] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[2] + left / 2, nullptr};
+    if (isBT601(color_.matrix)) {
+        const auto convert = color_.isFullRange() ? libyuv::ARGBToJ420 : libyuv::ARGBToI420;
+        if (convert(bgra, source.stride(), planes[0], d.linesize[0], planes[1], d.linesize[1],
+                    planes[2], d.linesize[2], w, h) != 0) {
+            throw MediaError("Cannot convert frames for the encoder");
+        }
+        return;
+    }
+    SwsContextPtr& context = regionContexts_[{w, h}];
+    if (!context) {
+        context.reset(sws_getContext(w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
+                                     nullptr, nullptr, nullptr));
+        if (!context)
+            throw MediaError("Cannot convert frames for the encoder");
+        const int* coefficients = sws_getCoefficients(swsColorspaceFor(color_.matrix));
+        sws_setColorspaceDetails(context.get(), coefficients, 1, coefficients,
+                                 color_.isFullRange() ? 1 : 0, 0, 1 << 16, 1 << 16);
+    }
+    const std::uint8_t* sourcePlanes[4] = {bgra, nullptr, nullptr, nullptr};
+    const int sourceStrides[4] = {source.stride(), 0, 0, 0};
+    sws_scale(context.get(), sourcePlanes, sourceStrides, 0, h, planes, d.linesize);
 }
 
 }  // namespace skelder::media

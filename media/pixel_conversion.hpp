@@ -1,5 +1,8 @@
 #pragma once
 
+#include <map>
+#include <utility>
+
 #include "media/color_properties.hpp"
 #include "media/ffmpeg_handles.hpp"
 #include "media/video_frame.hpp"
@@ -21,13 +24,18 @@ class ToBgraConverter {
 class ToYuv420Converter {
   public:
     ToYuv420Converter(int width, int height, ColorProperties color);
+    // The whole picture, or, when the frame kept a compatible decoded picture, that picture
+    // with only the frame's modified regions converted into it.
     void convert(const VideoFrame& source, AVFrame& destination);
 
   private:
+    void convertRegion(const VideoFrame& source, PixelRegion region, AVFrame& destination);
+    bool canReuse(const AVFrame& picture) const;
+
     int width_;
     int height_;
     ColorProperties color_;
-    SwsContextPtr sws_;
+    std::map<std::pair<int, int>, SwsContextPtr> regionContexts_;  // by region size
 };
 
 }  // namespace skelder::media

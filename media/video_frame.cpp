@@ -2,6 +2,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 extern "C" {
 #include <libavutil/buffer.h>
@@ -17,20 +18,32 @@ constexpr int kRowAlignment = 64;
 
 VideoFrame::VideoFrame() = default;
 VideoFrame::VideoFrame(VideoFrame&& other) noexcept
-    : presentationTime(other.presentationTime), frame_(other.frame_) {
-    other.frame_ = nullptr;
-}
+    : presentationTime(other.presentationTime),
+      frame_(std::exchange(other.frame_, nullptr)),
+      source_(std::exchange(other.source_, nullptr)),
+      modified_(std::move(other.modified_)) {}
+
 VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
     if (this != &other) {
         av_frame_free(&frame_);
-        frame_ = other.frame_;
+        av_frame_free(&source_);
+        frame_ = std::exchange(other.frame_, nullptr);
+        source_ = std::exchange(other.source_, nullptr);
+        modified_ = std::move(other.modified_);
         presentationTime = other.presentationTime;
-        other.frame_ = nullptr;
     }
     return *this;
 }
+
 VideoFrame::~VideoFrame() {
     av_frame_free(&frame_);
+    av_frame_free(&source_);
+}
+
+void VideoFrame::setSourcePicture(const AVFrame* picture) {
+    av_frame_free(&source_);
+    if (picture != nullptr)
+        source_ = av_frame_clone(picture);
 }
 
 int VideoFrame::width() const {

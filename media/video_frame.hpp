@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "media/media_time.hpp"
 
@@ -9,6 +10,16 @@ struct AVFrame;
 struct AVBufferPool;
 
 namespace skelder::media {
+
+// A rectangle of pixels: columns from the left, rows from the top, end exclusive.
+struct PixelRegion {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    friend bool operator==(const PixelRegion&, const PixelRegion&) = default;
+};
 
 // A decoded picture as 32-bit BGRA (premultiplied, opaque) with its presentation time.
 // The pixels belong to whoever holds the frame: the export draws the HUD straight into them.
@@ -31,9 +42,20 @@ class VideoFrame {
     // The underlying FFmpeg frame (pixel format BGRA).
     AVFrame* avFrame() const { return frame_; }
 
+    // The decoded picture the pixels were made from, when the reader kept it (same size,
+    // 4:2:0). Whoever changes pixels marks where; the writer then converts only those regions
+    // back and takes everything else from this picture unchanged: faster, and no round-trip
+    // loss outside the drawing.
+    const AVFrame* sourcePicture() const { return source_; }
+    void setSourcePicture(const AVFrame* picture);
+    void markModified(PixelRegion region) { modified_.push_back(region); }
+    const std::vector<PixelRegion>& modifiedRegions() const { return modified_; }
+
   private:
     friend class FramePool;
     AVFrame* frame_ = nullptr;
+    AVFrame* source_ = nullptr;
+    std::vector<PixelRegion> modified_;
 };
 
 // Reuses BGRA buffers of one size so that decoding a long video does not allocate (and

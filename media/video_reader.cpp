@@ -7,6 +7,16 @@
 
 namespace skelder::media {
 
+namespace {
+
+// Pictures the writer can take back unchanged: 4:2:0 of the output's size.
+bool keepsAsSource(const AVFrame& decoded, const VideoFrame& picture) {
+    return (decoded.format == AV_PIX_FMT_YUV420P || decoded.format == AV_PIX_FMT_YUVJ420P) &&
+           decoded.width == picture.width() && decoded.height == picture.height();
+}
+
+}  // namespace
+
 struct VideoReader::State {
     MediaSource source;
     FramePool pool;
@@ -135,6 +145,8 @@ std::optional<VideoFrame> VideoReader::copyNextFrame() {
                 VideoFrame picture = s.pool.makeFrame();
                 s.converter.convert(*frame, picture);
                 picture.presentationTime = s.input->outputTime(frame->pts);
+                if (keepsAsSource(*frame, picture))
+                    picture.setSourcePicture(frame);
                 av_frame_unref(frame);
                 return picture;
             }

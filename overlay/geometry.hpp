@@ -19,6 +19,17 @@ struct Rect {
     double right() const { return x + width; }
 };
 
+// A rectangle of pixels in the frame buffer's own terms: columns from the left, rows from the
+// top, end exclusive.
+struct PixelBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    friend bool operator==(const PixelBox&, const PixelBox&) = default;
+};
+
 // Straight (not premultiplied) colour components in 0...1.
 struct Rgba {
     double r = 0;

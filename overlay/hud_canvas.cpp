@@ -1,11 +1,39 @@
 #include "overlay/hud_canvas.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <numbers>
 
 namespace skelder {
 
 void HudCanvas::setColour(const Rgba& colour) {
     cairo_set_source_rgba(cr_, colour.r, colour.g, colour.b, colour.a);
+}
+
+void HudCanvas::addDamage(double left, double top, double right, double bottom) {
+    if (damage_ == nullptr)
+        return;
+    const auto clampTo = [](double value, double limit) {
+        return static_cast<int>(std::clamp(value, 0.0, limit));
+    };
+    const PixelBox box{clampTo(std::floor(left) - 1, width_), clampTo(std::floor(top) - 1, height_),
+                       clampTo(std::ceil(right) + 1, width_),
+                       clampTo(std::ceil(bottom) + 1, height_)};
+    if (box.left < box.right && box.top < box.bottom)
+        damage_->push_back(box);
+}
+
+void HudCanvas::drawText(std::string_view text, const HudTextStyle& style, Point lowerLeft) {
+    if (damage_ != nullptr) {
+        if (const auto extent = text_.measure(text, style)) {
+            // Glyph ink may reach past the advance box (overhangs, accents): a margin of a
+            // quarter of the line height on every side covers it.
+            const double margin = extent->height / 4;
+            addDamage(deviceX(lowerLeft.x) - margin, deviceY(lowerLeft.y + extent->height) - margin,
+                      deviceX(lowerLeft.x + extent->width) + margin, deviceY(lowerLeft.y) + margin);
+        }
+    }
+    text_.draw(*this, text, style, lowerLeft);
 }
 
 void HudCanvas::circlePath(Point centre, double radius) {
@@ -17,17 +45,23 @@ void HudCanvas::circlePath(Point centre, double radius) {
 void HudCanvas::fillRect(const Rect& rect, const Rgba& colour) {
     setColour(colour);
     cairo_rectangle(cr_, deviceX(rect.x), deviceY(rect.top()), rect.width, rect.height);
+    addDamage(deviceX(rect.x), deviceY(rect.top()), deviceX(rect.right()), deviceY(rect.y));
     cairo_fill(cr_);
 }
 
 void HudCanvas::fillCircle(Point centre, double radius, const Rgba& colour) {
     setColour(colour);
+    addDamage(deviceX(centre.x) - radius, deviceY(centre.y) - radius, deviceX(centre.x) + radius,
+              deviceY(centre.y) + radius);
     circlePath(centre, radius);
     cairo_fill(cr_);
 }
 
 void HudCanvas::strokeCircle(Point centre, double radius, double lineWidth, const Rgba& colour) {
     setColour(colour);
+    const double reach = radius + lineWidth;
+    addDamage(deviceX(centre.x) - reach, deviceY(centre.y) - reach, deviceX(centre.x) + reach,
+              deviceY(centre.y) + reach);
     cairo_set_line_width(cr_, lineWidth);
     circlePath(centre, radius);
     cairo_stroke(cr_);
@@ -41,6 +75,10 @@ void HudCanvas::strokeLines(std::initializer_list<std::pair<Point, Point>> lines
     for (const auto& [from, to] : lines) {
         cairo_move_to(cr_, deviceX(from.x), deviceY(from.y));
         cairo_line_to(cr_, deviceX(to.x), deviceY(to.y));
+        addDamage(std::min(deviceX(from.x), deviceX(to.x)) - lineWidth,
+                  std::min(deviceY(from.y), deviceY(to.y)) - lineWidth,
+                  std::max(deviceX(from.x), deviceX(to.x)) + lineWidth,
+                  std::max(deviceY(from.y), deviceY(to.y)) + lineWidth);
     }
     cairo_stroke(cr_);
 }
@@ -64,6 +102,7 @@ void HudCanvas::drawImage(cairo_surface_t* image, int imageHeight, Point lowerLe
     const double top = deviceY(lowerLeft.y + imageHeight);
     cairo_set_source_surface(cr_, image, left, top);
     cairo_rectangle(cr_, left, top, cairo_image_surface_get_width(image), imageHeight);
+    addDamage(left, top, left + cairo_image_surface_get_width(image), top + imageHeight);
     cairo_fill(cr_);
 }
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "overlay/bgra_image.hpp"
 #include "overlay/geometry.hpp"
@@ -17,6 +18,9 @@ class HudCanvas {
     // `cr` draws on the target's pixels; `height` is the frame height in pixels.
     HudCanvas(cairo_t* cr, double width, double height, HudTextPainter& text)
         : cr_(cr), width_(width), height_(height), text_(text) {}
+
+    // Collects the pixel boxes every later drawing call may change (null: not collected).
+    void collectDamage(std::vector<PixelBox>* damage) { damage_ = damage; }
 
     double width() const { return width_; }
     double height() const { return height_; }
@@ -42,18 +46,19 @@ class HudCanvas {
     std::optional<TextExtent> measureText(std::string_view text, const HudTextStyle& style) {
         return text_.measure(text, style);
     }
-    void drawText(std::string_view text, const HudTextStyle& style, Point lowerLeft) {
-        text_.draw(*this, text, style, lowerLeft);
-    }
+    void drawText(std::string_view text, const HudTextStyle& style, Point lowerLeft);
 
   private:
     void setColour(const Rgba& colour);
+    // Adds a device-space box (rows from the top), grown by a pixel for antialiasing.
+    void addDamage(double left, double top, double right, double bottom);
     void circlePath(Point centre, double radius);
 
     cairo_t* cr_;
     double width_;
     double height_;
     HudTextPainter& text_;
+    std::vector<PixelBox>* damage_ = nullptr;
 };
 
 }  // namespace skelder

@@ -68,7 +68,7 @@ void OverlayRenderContext::drawStaticLayer(HudCanvas& canvas, const StaticHUD& l
 bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
                                   const OverlayRenderSample& renderSample,
                                   const std::optional<OverlayFrameDebugInfo>& debugInfo,
-                                  const StaticHUD* staticLayer) {
+                                  const StaticHUD* staticLayer, std::vector<PixelBox>* touched) {
     if (frame.width <= 0 || frame.height <= 0 || frame.data == nullptr) {
         return false;
     }
@@ -82,6 +82,7 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
 
     cairo_save(cr);
     HudCanvas canvas(cr, frame.width, frame.height, *context.text_);
+    canvas.collectDamage(touched);
     // Each element goes over the previous ones, in this order, as over one overlay image.
     if (layer != nullptr) {
         context.drawStaticLayer(canvas, *layer);

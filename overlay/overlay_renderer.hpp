@@ -88,11 +88,13 @@ class OverlayRenderer {
                                            double frameHeight);
 
     // Draws the HUD over the frame (source-over). A layer that does not fit the frame is
-    // ignored. Returns false, leaving the frame untouched, when the frame has no pixels.
+    // ignored. Returns false, leaving the frame untouched, when the frame has no pixels. When
+    // `touched` is given it receives boxes covering every pixel that may have changed, so a
+    // caller can re-encode only those.
     static bool drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
                             const OverlayRenderSample& renderSample,
                             const std::optional<OverlayFrameDebugInfo>& debugInfo,
-                            const StaticHUD* staticLayer);
+                            const StaticHUD* staticLayer, std::vector<PixelBox>* touched = nullptr);
 };
 
 }  // namespace skelder

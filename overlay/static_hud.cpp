@@ -30,13 +30,6 @@ bool tileHasPixels(const BgraImage& image, int left, int top, int right, int bot
     return false;
 }
 
-struct PixelBox {
-    int left;
-    int top;
-    int right;
-    int bottom;
-};
-
 // Rectangles of whole tiles covering every pixel of the layer that is not transparent:
 // runs of occupied tiles in a tile row, merged downwards while the next row has the same run.
 std::vector<PixelBox> occupiedBoxes(const BgraImage& layer) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -186,6 +187,43 @@ TEST_F(Writing, CancelStopsEverything) {
     EXPECT_FALSE(writer.appendVideoFrame(*reader.copyNextFrame(), MediaTime(1, 10)));
     writer.finishWriting();
     EXPECT_EQ(writer.status(), WriterStatus::cancelled);
+}
+
+TEST_F(Writing, OnlyMarkedRegionsGoBackThroughTheConversion) {
+    const auto source = dir / "grey.mp4";
+    testing::makeTestVideo(source, {.fps = 10, .seconds = 1, .audio = false});
+    VideoReader reader(MediaSource::file(source), 64, 48);
+    ASSERT_TRUE(reader.startReading());
+    MediaWriter writer(dir / "marked.mp4");
+    ASSERT_TRUE(writer.addVideoInput(
+        {64, 48, 10'000'000, {}, {AVCOL_SPC_BT709, AVCOL_RANGE_MPEG}, 10, "veryfast"}));
+    ASSERT_TRUE(writer.startWriting());
+    const auto paint = [](VideoFrame& frame, int left, int top) {
+        for (int y = top; y < top + 16; ++y) {
+            std::fill_n(frame.data() + y * frame.stride() + left * 4, 16 * 4, std::uint8_t{255});
+        }
+    };
+    while (auto frame = reader.copyNextFrame()) {
+        ASSERT_NE(frame->sourcePicture(), nullptr);
+        paint(*frame, 4, 16);  // marked: encoded
+        frame->markModified({4, 16, 20, 32});
+        paint(*frame, 40, 16);  // not marked: the decoded picture stays
+        while (!writer.isVideoReadyForMoreData())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const MediaTime time = frame->presentationTime;
+        ASSERT_TRUE(writer.appendVideoFrame(std::move(*frame), time));
+    }
+    writer.markVideoFinished();
+    writer.finishWriting();
+    ASSERT_EQ(writer.status(), WriterStatus::completed) << writer.errorDescription();
+
+    VideoReader check(MediaSource::file(dir / "marked.mp4"), 64, 48);
+    ASSERT_TRUE(check.startReading());
+    auto first = check.copyNextFrame();
+    ASSERT_TRUE(first);
+    const auto green = [&](int x, int y) { return first->data()[y * first->stride() + x * 4 + 1]; };
+    EXPECT_GT(green(12, 24), 240);  // the marked square
+    EXPECT_LT(green(48, 24), 20);   // frame 0 is black where the unmarked square was painted
 }
 
 TEST_F(Writing, StartFailureCarriesFFmpegsText) {

@@ -236,6 +236,48 @@ TEST_P(HudAtEverySize, NothingOutsideTheHUDChanges) {
                                          {std::ceil(e.W - 20 * s), 0, std::floor(20 * s), e.H}));
 }
 
+TEST_P(HudAtEverySize, TouchedBoxesCoverEveryChangedPixel) {
+    const auto [width, height, s] = GetParam();
+    OverlayTelemetrySample t = cruising();
+    t.rpm = 7400;
+    t.latG = -0.9;
+    t.lonG = 0.6;
+    t.throttle = 0.7;
+    t.steeringDeg = -123;
+    const OverlayFrameDebugInfo debug{12.5, 11.0, 11.65, 0.65, 1, std::string("lap.mp4")};
+    for (const Layer layer : {Layer::fitting, Layer::none}) {
+        // Inside the boxes the frame may change; outside them it must not.
+        BgraImage frame = filledFrame(width, height);
+        OverlayRenderContext context;
+        const auto staticHUD = OverlayRenderer::makeStaticHUD(width, height);
+        std::vector<PixelBox> touched;
+        ASSERT_TRUE(OverlayRenderer::drawOverlay(
+            context, frame.frame(), sampleOf(t), debug,
+            layer == Layer::fitting ? staticHUD.get() : nullptr, &touched));
+        ASSERT_FALSE(touched.empty());
+        std::vector<bool> covered(static_cast<std::size_t>(width) * height, false);
+        for (const PixelBox& box : touched) {
+            for (int y = box.top; y < box.bottom; ++y) {
+                for (int x = box.left; x < box.right; ++x)
+                    covered[std::size_t(y) * width + x] = true;
+            }
+        }
+        std::int64_t changed = 0, uncovered = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* p = frame.data() + y * frame.stride() + x * 4;
+                if (p[0] == kGrey.b && p[1] == kGrey.g && p[2] == kGrey.r && p[3] == kGrey.a)
+                    continue;
+                ++changed;
+                if (!covered[std::size_t(y) * width + x])
+                    ++uncovered;
+            }
+        }
+        EXPECT_GT(changed, 0);
+        EXPECT_EQ(uncovered, 0) << "changed pixels outside the touched boxes";
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, HudAtEverySize,
                          ::testing::Values(FrameCase{1920, 1080, 1.0}, FrameCase{3840, 2160, 2.0},
                                            FrameCase{640, 360, 0.4}, FrameCase{1080, 1920, 0.5625}),
