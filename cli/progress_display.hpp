@@ -5,8 +5,8 @@
 
 namespace skelder::cli {
 
-// Shows progress on standard error: a bar redrawn in place on a terminal, otherwise a plain
-// line at most every few seconds (logs stay readable).
+// Shows progress on standard error as "LABEL: 42%": one line rewritten in place on a
+// terminal, otherwise a plain line at most every few seconds (logs stay readable).
 class ProgressDisplay {
   public:
     ProgressDisplay();
@@ -19,7 +19,7 @@ class ProgressDisplay {
     bool terminal_;
     bool lineOpen_ = false;
     std::chrono::steady_clock::time_point lastPlainLine_{};
-    int lastPlainPercent_ = -1;
+    int lastPercent_ = -1;
 };
 
 }  // namespace skelder::cli

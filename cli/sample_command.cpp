@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -11,36 +10,13 @@
 
 #include "cli/commands.hpp"
 #include "cli/error_text.hpp"
+#include "cli/interrupt.hpp"
+#include "cli/progress_display.hpp"
 #include "samples/sample_recording.hpp"
 #include "telemetry/cancellation.hpp"
 
 namespace skelder::cli {
 namespace {
-
-// Set by Ctrl-C; the writer stops at the next frame and removes its temporary files.
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void onInterrupt(int) {
-    interrupted = 1;
-}
-
-// Restores the previous Ctrl-C handling when the command ends.
-class InterruptWatch {
-  public:
-    InterruptWatch() {
-        interrupted = 0;
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptWatch() { ::sigaction(SIGINT, &previous_, nullptr); }
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
-
-  private:
-    struct sigaction previous_ {};
-};
 
 class UsageError : public std::runtime_error {
   public:
@@ -132,60 +108,21 @@ samples::SampleOptions optionsFrom(const SampleArguments& arguments) {
     return options;
 }
 
-// Rewrites one terminal line with the percentage done.
-class ProgressLine {
-  public:
-    explicit ProgressLine(std::string name) : name_(std::move(name)) {}
-
-    void show(double fraction) {
-        const int percent = static_cast<int>(fraction * 100);
-        if (percent == shown_) {
-            return;
-        }
-        shown_ = percent;
-        fmt::print("\rWriting {}: {}%", name_, percent);
-        std::fflush(stdout);
-    }
-    void end() {
-        if (shown_ >= 0) {
-            fmt::print("\n");
-        }
-    }
-
-  private:
-    std::string name_;
-    int shown_ = -1;
-};
-
 void runSample(const SampleArguments& arguments) {
     samples::SampleOptions options = optionsFrom(arguments);
     const std::filesystem::path output(arguments.output);
-    std::stop_source stop;
-    options.stopToken = stop.get_token();
-    std::optional<ProgressLine> progress;
-    if (::isatty(STDOUT_FILENO)) {
-        progress.emplace(output.filename().string());
-    }
-    options.onProgress = [&](double fraction) {
-        if (interrupted) {
-            stop.request_stop();
-        }
-        if (progress) {
-            progress->show(fraction);
-        }
-    };
-    const InterruptWatch watch;
+    const InterruptToStop interrupt;
+    options.stopToken = interrupt.token();
+    ProgressDisplay progress;
+    const std::string label = "Writing " + output.filename().string();
+    options.onProgress = [&](double fraction) { progress.update(label, fraction); };
     try {
         samples::writeSampleRecording(output, options);
     } catch (...) {
-        if (progress) {
-            progress->end();
-        }
+        progress.finish();
         throw;
     }
-    if (progress) {
-        progress->end();
-    }
+    progress.finish();
     fmt::print("Wrote {}\n", std::filesystem::absolute(output).lexically_normal().string());
 }
 

@@ -74,13 +74,14 @@ std::optional<std::int64_t> readCode(int width, int height, const PixelLuma& lum
 }  // namespace
 
 FrameCodeLayout frameCodeLayout(int width, int height) {
-    // Thirteen cells across leave half a cell of margin on each side; the code takes at most
-    // about a third of the height.
-    const int size = static_cast<int>(std::min(width / 13.0, height * 2.0 / 15.0));
+    // Thirteen cells across leave half a cell of margin on each side. The code sits just below
+    // the top quarter of the picture, where an export draws the speed, gear and pedals, and above
+    // the middle, so it stays readable in exported frames too.
+    const int size = static_cast<int>(std::min(width / 13.0, height * 0.1));
     FrameCodeLayout layout;
     layout.cellSize = std::max(0, size);
     layout.left = (width - kFrameCodeColumns * layout.cellSize) / 2;
-    layout.top = layout.cellSize / 4;
+    layout.top = static_cast<int>(height * 0.27);
     return layout;
 }
 

@@ -227,13 +227,14 @@ void paintSamplePicture(const PictureContent& content, YuvPicture& picture) {
     const int width = picture.y.width;
     const int height = picture.y.height;
     const FrameCodeLayout layout = frameCodeLayout(width, height);
-    // The time line is as large as fits in 90% of the width and a fifth of the height.
+    // The time line is as large as fits in 90% of the width and a sixth of the height; with
+    // the frame number below it, it stays clear of the HUD's bottom fifth.
     const int referenceWidth = segmentTextWidth("00:00.000", 100);
     const int timeHeight =
-        std::max(8, std::min(height / 5, static_cast<int>(0.9 * width * 100 / referenceWidth)));
+        std::max(8, std::min(height / 6, static_cast<int>(0.9 * width * 100 / referenceWidth)));
     const int timeTop = layout.bottom() + std::max(4, layout.cellSize / 2) + timeHeight / 6;
     const int timeBottom = drawCentredLine(picture, content.elapsedText, timeTop, timeHeight);
-    const int numberHeight = std::max(8, timeHeight * 7 / 10);
+    const int numberHeight = std::max(8, timeHeight * 6 / 10);
     drawCentredLine(picture, "#" + std::to_string(content.frameNumber),
                     timeBottom + numberHeight / 3, numberHeight);
 }

@@ -195,13 +195,15 @@ TEST(FrameCode, PicturesWithoutAValidCodeReadAsNothing) {
     EXPECT_EQ(readBurnedFrameNumber(good.data(), 40, 30, 160), std::nullopt);  // too small
 }
 
-TEST(FrameCode, SitsInTheTopBandAndCoversOnlyFrameNumbersItCanHold) {
+TEST(FrameCode, SitsBetweenTheHUDsBandsAndCoversOnlyFrameNumbersItCanHold) {
     for (const auto& [width, height] : {std::pair{320, 180}, {1920, 1080}, {1080, 1920}}) {
         const FrameCodeLayout layout = frameCodeLayout(width, height);
-        EXPECT_GE(layout.cellSize, 24) << width;
+        EXPECT_GE(layout.cellSize, 18) << width;
         EXPECT_GE(layout.left, 0);
         EXPECT_LE(layout.left + kFrameCodeColumns * layout.cellSize, width);
-        EXPECT_LE(layout.bottom(), height * 0.3) << width;
+        // An export's HUD fills the top quarter and the bottom fifth.
+        EXPECT_GE(layout.top, height * 0.25) << width;
+        EXPECT_LE(layout.bottom(), height * 0.5) << width;
     }
     EXPECT_THROW(frameCodeCells(-1), std::out_of_range);
     EXPECT_THROW(frameCodeCells(kLargestBurnedFrameNumber + 1), std::out_of_range);

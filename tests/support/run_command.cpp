@@ -1,6 +1,7 @@
 #include "tests/support/run_command.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +15,9 @@ extern char** environ;
 
 namespace skelder::testing {
 
-CommandResult runCommand(const std::vector<std::string>& arguments) {
+namespace {
+
+CommandResult run(const std::vector<std::string>& arguments, const std::function<bool()>* ready) {
     TempDir scratch;
     const auto outPath = scratch / "stdout";
     const auto errPath = scratch / "stderr";
@@ -39,13 +42,38 @@ CommandResult runCommand(const std::vector<std::string>& arguments) {
         throw std::runtime_error("cannot start " + arguments.front());
 
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
+    if (ready != nullptr) {
+        bool interrupted = false;
+        for (;;) {
+            const pid_t done = ::waitpid(pid, &status, WNOHANG);
+            if (done == pid)
+                break;
+            if (!interrupted && (*ready)()) {
+                ::kill(pid, SIGINT);
+                interrupted = true;
+            }
+            ::usleep(10'000);
+        }
+    } else {
+        while (::waitpid(pid, &status, 0) < 0) {
+        }
     }
     CommandResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.standardOutput = readTextFile(outPath);
     result.standardError = readTextFile(errPath);
     return result;
+}
+
+}  // namespace
+
+CommandResult runCommand(const std::vector<std::string>& arguments) {
+    return run(arguments, nullptr);
+}
+
+CommandResult runCommandAndInterrupt(const std::vector<std::string>& arguments,
+                                     const std::function<bool()>& ready) {
+    return run(arguments, &ready);
 }
 
 std::string skelderExecutable() {

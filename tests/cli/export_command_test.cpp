@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "media/asset.hpp"
+#include "media/video_reader.hpp"
+#include "samples/sample_recording.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/run_command.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder {
+namespace {
+
+using testing::runCommand;
+using testing::skelderExecutable;
+
+class ExportCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(temporary);
+        samples::writeSampleRecording(input, {.seconds = 2, .width = 640, .height = 360});
+    }
+    // The export's temporary files go here, so the test can see that none is left behind.
+    std::vector<std::string> exportCommand(std::vector<std::string> arguments) const {
+        std::vector<std::string> command{
+            "env", "TMPDIR=" + temporary.string(), skelderExecutable(), "export", "--mode", "full"};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return command;
+    }
+
+    testing::TempDir dir;
+    std::filesystem::path temporary = dir / "tmp";
+    std::filesystem::path input = dir / "lap.mp4";
+};
+
+TEST_F(ExportCommand, WritesNextToTheInputWithFramesInOrder) {
+    const auto result = runCommand(exportCommand({input.string()}));
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto output = dir / "lap.full.overlay.mp4";
+    EXPECT_EQ(result.standardOutput,
+              "Exported: " + output.string() + "\nDone: 1 exported, 0 failed\n");
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+
+    // The burned-in frame numbers run 0, 1, 2… under the HUD.
+    media::VideoReader reader(media::MediaSource::file(output), 640, 360);
+    ASSERT_TRUE(reader.startReading());
+    std::int64_t expected = 0;
+    while (auto frame = reader.copyNextFrame()) {
+        EXPECT_EQ(samples::readBurnedFrameNumber(frame->data(), 640, 360, frame->stride()),
+                  expected);
+        ++expected;
+    }
+    EXPECT_EQ(expected, 60);
+
+    // Exporting again does not overwrite: the next name is taken.
+    const auto again = runCommand(exportCommand({input.string()}));
+    EXPECT_EQ(again.exitStatus, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "lap.full.overlay-2.mp4"));
+}
+
+TEST_F(ExportCommand, OutputFileFolderAndSkippedInputs) {
+    const auto named = dir / "named.mp4";
+    ASSERT_EQ(runCommand(exportCommand({"-o", named.string(), input.string()})).exitStatus, 0);
+    EXPECT_EQ(media::Asset::open(named).videoTrack()->naturalWidth, 640);
+
+    const auto phone = dir / "phone.mp4";
+    testing::makeTestVideo(phone, {.seconds = 1, .audio = false});
+    const auto folder = dir / "out";
+    const auto result =
+        runCommand(exportCommand({"-o", folder.string(), input.string(), phone.string()}));
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(std::filesystem::exists(folder / "lap.full.overlay.mp4"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "phone.full.overlay.mp4"));
+    EXPECT_NE(result.standardError.find(
+                  "Skipped phone.mp4: No telemetry track with handler type 'adrv' found"),
+              std::string::npos)
+        << result.standardError;
+    EXPECT_NE(result.standardOutput.find("Done: 1 exported, 1 failed"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
+TEST_F(ExportCommand, CtrlCCancelsCleanly) {
+    const auto longer = dir / "long.mp4";
+    samples::writeSampleRecording(longer,
+                                  {.seconds = 30, .width = 640, .height = 360, .audio = false});
+    const auto existing = dir / "long.full.overlay.mp4";
+    testing::writeFile(existing, std::vector<std::uint8_t>{'o', 'l', 'd'});
+    const auto result =
+        testing::runCommandAndInterrupt(exportCommand({"-o", existing.string(), longer.string()}),
+                                        [&] { return !std::filesystem::is_empty(temporary); });
+    EXPECT_EQ(result.exitStatus, 130) << result.standardError;
+    EXPECT_NE(result.standardError.find("Export canceled after 0 file(s)"), std::string::npos);
+    EXPECT_EQ(testing::readTextFile(existing), "old");
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
+}  // namespace
+}  // namespace skelder
