@@ -1,19 +1,20 @@
 #include <fmt/format.h>
 
+#include <charconv>
 #include <string>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/commands.hpp"
-#include "cli/error_text.hpp"
 #include "cli/interrupt.hpp"
 #include "cli/progress_display.hpp"
-#include "export/export_error.hpp"
-#include "export/export_service.hpp"
+#include "export/app_export_workflow.hpp"
 #include "export/file_discovery.hpp"
-#include "export/output_paths.hpp"
-#include "media/asset.hpp"
-#include "telemetry/cancellation.hpp"
+#include "highlights/session_cache.hpp"
 #include "telemetry/extraction_service.hpp"
+#include "telemetry/path_key.hpp"
 
 namespace skelder::cli {
 namespace {
@@ -22,26 +23,86 @@ struct ExportOptions {
     std::vector<std::string> inputs;
     std::string mode = "full";
     std::string output;
+    std::string filter = "onlyBest";
     double offsetMilliseconds = 650;
+    bool debugHUD = false;
+    std::vector<std::string> exclusions;
     std::string preset = "veryfast";
 };
 
-// The job of a full export: the whole file, its own telemetry on every frame.
-OverlayExportJob fullExportJob(const std::filesystem::path& input, double offsetMilliseconds) {
-    const ParsedTelemetryData telemetry =
-        BasicTelemetryExtractionService().extractTelemetry(input, false, false);
-    const media::Asset asset = media::Asset::open(input);
-    if (!asset.videoTrack())
-        throw ExportError::missingVideoTrack();
-    OverlayExportJob job;
-    job.asset = media::MediaSource::file(input);
-    job.duration = asset.duration().value_or(media::MediaTime::zero());
-    job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
-    job.sampleSources = {telemetry.overlaySamplesByDecisecond};
-    job.sampleSourceLabels = {input.filename().string()};
-    job.overlayOptions = {offsetMilliseconds / 1000.0, false};
-    return job;
+using Exclusions = std::unordered_map<std::string, std::unordered_set<PlannedSegmentKey>>;
+
+// "FILE:START-END" (whole seconds, the end inclusive, as `skelder highlights` prints them).
+Exclusions parseExclusions(const std::vector<std::string>& texts) {
+    Exclusions exclusions;
+    for (const std::string& text : texts) {
+        const auto colon = text.rfind(':');
+        const auto dash = text.find('-', colon == std::string::npos ? 0 : colon + 1);
+        PlannedSegmentKey key;
+        const auto number = [&](std::size_t from, std::size_t to, std::int64_t& value) {
+            return from < to && std::from_chars(text.data() + from, text.data() + to, value).ptr ==
+                                    text.data() + to;
+        };
+        if (colon == std::string::npos || dash == std::string::npos ||
+            !number(colon + 1, dash, key.startSecond) ||
+            !number(dash + 1, text.size(), key.endSecond)) {
+            throw CLI::ValidationError("--exclude", "\"" + text + "\" is not FILE:START-END");
+        }
+        exclusions[pathKey(text.substr(0, colon))].insert(key);
+    }
+    return exclusions;
 }
+
+OutputTarget targetFor(const ExportOptions& options,
+                       const std::vector<std::filesystem::path>& inputs, ProcessingMode mode) {
+    const std::filesystem::path output = options.output;
+    std::error_code error;
+    const bool folder = !output.empty() && (std::filesystem::is_directory(output, error) ||
+                                            options.output.back() == '/' ||
+                                            (mode == ProcessingMode::full && inputs.size() > 1));
+    if (mode == ProcessingMode::full) {
+        if (output.empty())
+            return BesideInputsTarget{};
+        if (folder) {
+            std::filesystem::create_directories(output, error);
+            return FolderTarget{output};
+        }
+        return SingleFileTarget{output};
+    }
+    // A reel without a file name is named like the app proposes, in the current or given folder.
+    if (output.empty() || folder) {
+        ReservedPaths reserved;
+        const std::filesystem::path place =
+            output.empty() ? std::filesystem::current_path() : output;
+        std::filesystem::create_directories(place, error);
+        return SingleFileTarget{uniqueFileURL(place, defaultReelFileName(inputs), reserved)};
+    }
+    return SingleFileTarget{output};
+}
+
+// Shows the flow's status on stderr: the export percentages as one live line, every other
+// status as a line of its own.
+class StatusView {
+  public:
+    void status(const std::string& text) {
+        if (text.starts_with("Exporting ")) {
+            display_.show(text);
+            return;
+        }
+        display_.finish();
+        fmt::print(stderr, "{}\n", text);
+    }
+    void preview(const std::vector<std::string>& lines) {
+        display_.finish();
+        for (const std::string& line : lines)
+            fmt::print("{}\n", line);
+        std::fflush(stdout);
+    }
+    void finish() { display_.finish(); }
+
+  private:
+    ProgressDisplay display_;
+};
 
 int runExport(const ExportOptions& options) {
     std::vector<std::filesystem::path> items(options.inputs.begin(), options.inputs.end());
@@ -50,72 +111,90 @@ int runExport(const ExportOptions& options) {
         fmt::print(stderr, "No MP4 files found\n");
         return 1;
     }
-    const std::filesystem::path output = options.output;
-    std::error_code error;
-    const bool outputIsFolder =
-        !output.empty() && (std::filesystem::is_directory(output, error) || inputs.size() > 1 ||
-                            options.output.back() == '/');
-    if (outputIsFolder)
-        std::filesystem::create_directories(output, error);
+    const ProcessingMode mode =
+        options.mode == "full" ? ProcessingMode::full : ProcessingMode::highlights;
+    const OutputTarget target = targetFor(options, inputs, mode);
+    const Exclusions exclusions = parseExclusions(options.exclusions);
+
+    const AppExportWorkflow workflow(
+        std::make_shared<TelemetrySessionProvider>(
+            std::make_shared<BasicTelemetryExtractionService>(),
+            std::make_shared<TelemetrySessionCache>()),
+        std::make_shared<ExportService>(ParallelExportConfig::defaults(), options.preset));
+
+    StatusView view;
+    ExportWorkflowHooks hooks;
+    hooks.setStatusMessage = [&](const std::string& text) { view.status(text); };
+    hooks.setHighlightPreview = [&](const std::vector<std::string>& lines, const std::string&) {
+        view.preview(lines);
+    };
 
     InterruptToStop interrupt;
-    ExportService service(ParallelExportConfig::defaults(), options.preset);
-    ProgressDisplay display;
-    ReservedPaths reserved;
-    std::vector<std::filesystem::path> exported;
-    int failed = 0;
-    for (std::size_t i = 0; i < inputs.size() && !interrupt.interrupted(); ++i) {
-        const std::filesystem::path& input = inputs[i];
-        const std::string name = input.filename().string();
-        const std::filesystem::path target =
-            output.empty()
-                ? uniqueOutputURL(input, ProcessingMode::full, input.parent_path(), reserved)
-            : outputIsFolder ? uniqueOutputURL(input, ProcessingMode::full, output, reserved)
-                             : output;
-        const std::string label = fmt::format("{} ({}/{})", name, i + 1, inputs.size());
-        try {
-            const OverlayExportJob job = fullExportJob(input, options.offsetMilliseconds);
-            service.exportOverlayVideo(
-                job, target, [&](double p) { display.update(label, p); }, interrupt.token());
-            display.finish();
-            fmt::print("Exported: {}\n", target.string());
-            exported.push_back(target);
-        } catch (const CancellationError&) {
-            display.finish();
-            break;
-        } catch (const std::exception& failure) {
-            display.finish();
-            fmt::print(stderr, "Skipped {}: {}\n", name, errorText(failure));
-            ++failed;
+    RunLoopExecutor mainLoop;
+    std::atomic<bool> finished = false;
+    ExportWorkflowResult result;
+    std::jthread flow([&] {
+        if (mode == ProcessingMode::full) {
+            result = workflow.runFullExport(inputs, target, hooks, options.offsetMilliseconds,
+                                            mainLoop, interrupt.token());
+        } else {
+            const auto excluded = [&](const std::string& key) {
+                const auto found = exclusions.find(key);
+                return found == exclusions.end() ? std::unordered_set<PlannedSegmentKey>{}
+                                                 : found->second;
+            };
+            result = workflow.runHighlightsReel(
+                inputs, target, *highlightFilterModeFromText(options.filter), options.debugHUD,
+                options.offsetMilliseconds, hooks, excluded, mainLoop, interrupt.token());
         }
+        finished = true;
+        mainLoop.wake();
+    });
+    mainLoop.runUntil([&] { return finished.load(); });
+    flow.join();
+    view.finish();
+
+    fmt::print("{}\n", result.statusMessage);
+    if (result.completion) {
+        fmt::print("{}\n{}\n", result.completion->title, result.completion->message);
+        for (const auto& url : result.completion->outputURLs)
+            fmt::print("{}\n", url.string());
     }
-    if (interrupt.interrupted()) {
-        fmt::print(stderr, "Export canceled after {} file(s)\n", exported.size());
+    if (interrupt.interrupted())
         return 130;
-    }
-    fmt::print("Done: {} exported, {} failed\n", exported.size(), failed);
-    return exported.empty() || failed > 0 ? 1 : 0;
+    return result.completion && !result.completion->outputURLs.empty() ? 0 : 1;
 }
 
 }  // namespace
 
 void addExportCommand(CLI::App& app, int& exitStatus) {
-    auto* command =
-        app.add_subcommand("export", "Write videos with the telemetry HUD on every frame");
+    auto* command = app.add_subcommand(
+        "export", "Write videos with the telemetry HUD on every frame, or one highlights reel");
     auto options = std::make_shared<ExportOptions>();
     command
         ->add_option("FILE_OR_FOLDER", options->inputs,
                      "Recordings, or folders searched for .mp4 files")
         ->required();
-    command->add_option("--mode", options->mode, "full: one overlay video per recording")
-        ->check(CLI::IsMember({"full"}))
+    command
+        ->add_option(
+            "--mode", options->mode,
+            "full: one overlay video per recording; highlights: one reel of the highlights")
+        ->check(CLI::IsMember({"full", "highlights"}))
         ->capture_default_str();
     command->add_option("-o,--output", options->output,
-                        "Output file (one input) or folder; default: next to each input");
+                        "Output file or folder; default: next to each input (full), or "
+                        "highlights.reel.mp4 in the current folder (highlights)");
+    command->add_option("--filter", options->filter, "Which highlights a reel takes")
+        ->check(CLI::IsMember({"onlyBest", "maybeInteresting"}))
+        ->capture_default_str();
     command
         ->add_option("--offset-ms", options->offsetMilliseconds,
                      "Telemetry shift against the video, in milliseconds (positive: earlier)")
         ->capture_default_str();
+    command->add_flag("--debug-hud", options->debugHUD, "Draw the timing debug panel on a reel");
+    command->add_option("--exclude", options->exclusions,
+                        "Leave a highlight out of the reel: FILE:START-END (seconds, as listed by "
+                        "`skelder highlights`); repeatable");
     command->add_option("--preset", options->preset, "x264 preset (speed against size)")
         ->check(CLI::IsMember({"ultrafast", "superfast", "veryfast", "faster", "fast", "medium",
                                "slow", "slower", "veryslow"}))

@@ -8,36 +8,42 @@
 #include <cstdio>
 
 namespace skelder::cli {
+
 ProgressDisplay::ProgressDisplay() : terminal_(::isatty(STDERR_FILENO) == 1) {}
 
 void ProgressDisplay::update(const std::string& label, double fraction) {
     fraction = std::clamp(std::isfinite(fraction) ? fraction : 0.0, 0.0, 1.0);
-    const int percent = static_cast<int>(std::lround(fraction * 100));
+    show(fmt::format("{}: {}%", label, static_cast<int>(std::lround(fraction * 100))));
+}
+
+void ProgressDisplay::show(const std::string& line) {
+    if (line == shown_ && (lineOpen_ || !terminal_))
+        return;
     if (terminal_) {
-        // One line rewritten in place, only when the percentage moves.
-        if (lineOpen_ && percent == lastPercent_)
-            return;
-        fmt::print(stderr, "\r{}: {}%", label, percent);
+        // Rewritten in place; blanks cover what a longer previous line left.
+        const std::size_t padding = shownWidth_ > line.size() ? shownWidth_ - line.size() : 0;
+        fmt::print(stderr, "\r{}{}", line, std::string(padding, ' '));
         std::fflush(stderr);
         lineOpen_ = true;
-        lastPercent_ = percent;
+        shown_ = line;
+        shownWidth_ = line.size();
         return;
     }
     const auto now = std::chrono::steady_clock::now();
-    if (percent == lastPercent_ ||
-        (now - lastPlainLine_ < std::chrono::seconds(2) && percent != 100)) {
+    const bool complete = line.ends_with("100%");
+    if (now - lastPlainLine_ < std::chrono::seconds(2) && !complete)
         return;
-    }
     lastPlainLine_ = now;
-    lastPercent_ = percent;
-    fmt::print(stderr, "{}: {}%\n", label, percent);
+    shown_ = line;
+    fmt::print(stderr, "{}\n", line);
 }
 
 void ProgressDisplay::finish() {
     if (lineOpen_)
         fmt::print(stderr, "\n");
     lineOpen_ = false;
-    lastPercent_ = -1;
+    shown_.clear();
+    shownWidth_ = 0;
 }
 
 }  // namespace skelder::cli

@@ -53,6 +53,14 @@ void ExportService::exportOverlayVideo(const OverlayExportJob& job,
         progress(1.0);
 }
 
+void ExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                         const HighlightsOverlayOptions& overlayOptions,
+                                         const std::filesystem::path& outputURL,
+                                         const ProgressCallback& progress, std::stop_token stop) {
+    exportOverlayVideo(makeHighlightsReelJob(inputs, overlayOptions, stop), outputURL, progress,
+                       stop);
+}
+
 void ExportService::renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
                                const ProgressCallback& progress, std::stop_token stop) {
     // Tracks and their properties.

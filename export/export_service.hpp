@@ -5,6 +5,7 @@
 #include <stop_token>
 
 #include "export/frame_pipeline.hpp"
+#include "export/highlights_reel.hpp"
 #include "export/overlay_export_job.hpp"
 #include "export/parallel_export_config.hpp"
 
@@ -25,6 +26,12 @@ class ExportServicing {
     virtual void exportOverlayVideo(const OverlayExportJob& job,
                                     const std::filesystem::path& outputURL,
                                     const ProgressCallback& progress, std::stop_token stop) = 0;
+
+    // One reel of the inputs' segments (makeHighlightsReelJob), exported like any job.
+    virtual void exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                      const HighlightsOverlayOptions& overlayOptions,
+                                      const std::filesystem::path& outputURL,
+                                      const ProgressCallback& progress, std::stop_token stop) = 0;
 };
 
 class ExportService : public ExportServicing {
@@ -35,6 +42,10 @@ class ExportService : public ExportServicing {
 
     void exportOverlayVideo(const OverlayExportJob& job, const std::filesystem::path& outputURL,
                             const ProgressCallback& progress, std::stop_token stop) override;
+    void exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                              const HighlightsOverlayOptions& overlayOptions,
+                              const std::filesystem::path& outputURL,
+                              const ProgressCallback& progress, std::stop_token stop) override;
 
     const ParallelExportConfig& parallelConfig() const { return config_; }
 

@@ -22,7 +22,12 @@ std::string defaultReelFileName(const std::vector<std::filesystem::path>& inputU
 std::filesystem::path uniqueOutputURL(const std::filesystem::path& inputURL, ProcessingMode mode,
                                       const std::filesystem::path& folder,
                                       ReservedPaths& reserved) {
-    const std::filesystem::path name = outputFileName(inputURL, mode);
+    return uniqueFileURL(folder, outputFileName(inputURL, mode), reserved);
+}
+
+std::filesystem::path uniqueFileURL(const std::filesystem::path& folder,
+                                    const std::string& fileName, ReservedPaths& reserved) {
+    const std::filesystem::path name = fileName;
     const std::string stem = name.stem().string();
     const std::string extension = name.extension().string();  // ".mp4" or empty
     for (long attempt = 0;; ++attempt) {

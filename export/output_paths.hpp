@@ -20,7 +20,9 @@ struct SingleFileTarget {
 struct FolderTarget {
     std::filesystem::path url;
 };
-using OutputTarget = std::variant<SingleFileTarget, FolderTarget>;
+// Each output in its input's own folder (the command line's default).
+struct BesideInputsTarget {};
+using OutputTarget = std::variant<SingleFileTarget, FolderTarget, BesideInputsTarget>;
 
 // The output name of an input: its name without extension + ".full.overlay.mp4" or
 // ".highlights.mp4".
@@ -36,5 +38,9 @@ using ReservedPaths = std::set<std::string>;
 // free means neither reserved nor existing. The chosen path is reserved.
 std::filesystem::path uniqueOutputURL(const std::filesystem::path& inputURL, ProcessingMode mode,
                                       const std::filesystem::path& folder, ReservedPaths& reserved);
+
+// The same rule for any file name.
+std::filesystem::path uniqueFileURL(const std::filesystem::path& folder, const std::string& name,
+                                    ReservedPaths& reserved);
 
 }  // namespace skelder

@@ -1,7 +1,9 @@
 #include "media/audio_reader.hpp"
 
+#include <algorithm>
 #include <cstring>
 
+#include "media/audio_silence.hpp"
 #include "media/media_error.hpp"
 #include "media/piece_input.hpp"
 
@@ -26,8 +28,17 @@ struct AudioReader::State {
     StatusCell status;
     std::atomic<bool> cancelRequested{false};
     AudioFormat format;
+    std::optional<AudioSilence> silence;
+
     std::size_t nextPiece = 0;
-    std::unique_ptr<PieceInput> input;
+    bool pieceOpen = false;
+    std::unique_ptr<PieceInput> input;  // null while the open piece has no matching audio
+    // Where the current piece ends on the output timeline (format units), for pieces cut
+    // from their file; silence fills up to there when the piece's own audio stops short.
+    std::optional<std::int64_t> pieceEnd;
+    std::int64_t written = INT64_MIN;  // end of what was handed out so far (format units)
+    std::int64_t silenceFrom = 0;
+    std::int64_t silenceTo = 0;
 
     explicit State(MediaSource s) : source(std::move(s)) {}
 
@@ -37,30 +48,112 @@ struct AudioReader::State {
                              StatusCell::code(ReaderStatus::failed));
     }
 
-    // Opens the next piece whose audio matches the format; false when none is left.
-    bool openNextPiece() {
-        input.reset();
-        while (nextPiece < source.pieces.size()) {
-            auto candidate =
-                std::make_unique<PieceInput>(source.pieces[nextPiece++], AVMEDIA_TYPE_AUDIO);
-            if (candidate->stream() == nullptr)
+    // The format is that of the first piece with audio.
+    bool findFormat() {
+        for (const SourcePiece& piece : source.pieces) {
+            const PieceInput probe(piece, AVMEDIA_TYPE_AUDIO);
+            if (probe.stream() == nullptr)
                 continue;
-            if (!format.parameters) {
-                AVCodecParameters* copy = avcodec_parameters_alloc();
-                if (copy == nullptr)
-                    throw std::bad_alloc();
-                std::unique_ptr<AVCodecParameters, ParametersDeleter> owned(copy);
-                checkFFmpeg(avcodec_parameters_copy(copy, candidate->stream()->codecpar));
-                format.parameters =
-                    std::shared_ptr<const AVCodecParameters>(owned.release(), ParametersDeleter());
-                format.timeBase = candidate->stream()->time_base;
-            } else if (!sameFormat(*format.parameters, *candidate->stream()->codecpar)) {
-                continue;
-            }
-            input = std::move(candidate);
+            AVCodecParameters* copy = avcodec_parameters_alloc();
+            if (copy == nullptr)
+                throw std::bad_alloc();
+            std::unique_ptr<AVCodecParameters, ParametersDeleter> owned(copy);
+            checkFFmpeg(avcodec_parameters_copy(copy, probe.stream()->codecpar));
+            format.parameters =
+                std::shared_ptr<const AVCodecParameters>(owned.release(), ParametersDeleter());
+            format.timeBase = probe.stream()->time_base;
+            silence = AudioSilence::forFormat(format);
             return true;
         }
         return false;
+    }
+
+    std::int64_t formatUnits(MediaTime time) const {
+        return time.unitsOf(format.timeBase.num, format.timeBase.den);
+    }
+
+    // Ends the current piece: what its own audio left open up to its end becomes silence.
+    void closePiece() {
+        pieceOpen = false;
+        input.reset();
+        if (pieceEnd && silence) {
+            silenceFrom = std::max(silenceFrom, written);
+            silenceTo = *pieceEnd;
+        }
+        pieceEnd.reset();
+    }
+
+    // Opens the next piece; false when none is left. Pieces without matching audio only
+    // contribute their silence.
+    bool openNextPiece() {
+        if (nextPiece >= source.pieces.size())
+            return false;
+        const SourcePiece& piece = source.pieces[nextPiece++];
+        pieceOpen = true;
+        if (piece.range) {
+            silenceFrom = formatUnits(piece.outputStart);
+            pieceEnd = formatUnits(piece.outputStart + piece.range->duration);
+        }
+        auto candidate = std::make_unique<PieceInput>(piece, AVMEDIA_TYPE_AUDIO);
+        if (candidate->stream() != nullptr &&
+            sameFormat(*format.parameters, *candidate->stream()->codecpar)) {
+            input = std::move(candidate);
+        }
+        return true;
+    }
+
+    std::optional<AudioPacket> nextSilence() {
+        if (!silence || silenceFrom + silence->frameDuration() > silenceTo)
+            return std::nullopt;
+        AudioPacket packet = silence->packetAt(silenceFrom);
+        silenceFrom += silence->frameDuration();
+        written = silenceFrom;
+        return packet;
+    }
+
+    std::optional<AudioPacket> nextPacket() {
+        PacketPtr packet = allocatePacket();
+        for (;;) {
+            if (cancelRequested.load())
+                return std::nullopt;
+            if (auto filler = nextSilence())
+                return filler;
+            if (!pieceOpen) {
+                if (!openNextPiece())
+                    return std::nullopt;
+                continue;
+            }
+            if (!input) {
+                closePiece();  // a piece without audio: its silence
+                continue;
+            }
+            if (!input->readPacket(packet.get())) {
+                closePiece();
+                continue;
+            }
+            const std::int64_t units = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+            if (units != AV_NOPTS_VALUE && input->isBeforeRange(units)) {
+                av_packet_unref(packet.get());
+                continue;
+            }
+            if (units != AV_NOPTS_VALUE && input->isPastRange(units)) {
+                av_packet_unref(packet.get());
+                closePiece();
+                continue;
+            }
+            // Onto the output timeline, in the time base of the first piece with audio.
+            const AVRational pieceBase = input->stream()->time_base;
+            for (std::int64_t* field : {&packet->pts, &packet->dts}) {
+                if (*field != AV_NOPTS_VALUE) {
+                    *field = av_rescale_q(input->outputUnits(*field), pieceBase, format.timeBase);
+                }
+            }
+            packet->duration = av_rescale_q(packet->duration, pieceBase, format.timeBase);
+            packet->stream_index = 0;
+            if (packet->pts != AV_NOPTS_VALUE)
+                written = std::max(written, packet->pts + packet->duration);
+            return AudioPacket{std::move(packet), format.timeBase};
+        }
     }
 };
 
@@ -74,7 +167,7 @@ bool AudioReader::startReading() {
         return false;
     }
     try {
-        if (!s.openNextPiece()) {
+        if (!s.findFormat()) {
             s.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
             return false;
         }
@@ -94,34 +187,8 @@ std::optional<AudioPacket> AudioReader::copyNextPacket() {
     if (s.status.load() != StatusCell::code(ReaderStatus::reading))
         return std::nullopt;
     try {
-        PacketPtr packet = allocatePacket();
-        while (s.input && !s.cancelRequested.load()) {
-            if (!s.input->readPacket(packet.get())) {
-                s.openNextPiece();
-                continue;
-            }
-            const std::int64_t units = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-            if (units != AV_NOPTS_VALUE && s.input->isBeforeRange(units)) {
-                av_packet_unref(packet.get());
-                continue;
-            }
-            if (units != AV_NOPTS_VALUE && s.input->isPastRange(units)) {
-                s.openNextPiece();
-                av_packet_unref(packet.get());
-                continue;
-            }
-            // Onto the output timeline, in the time base of the first piece with audio.
-            const AVRational pieceBase = s.input->stream()->time_base;
-            for (std::int64_t* field : {&packet->pts, &packet->dts}) {
-                if (*field != AV_NOPTS_VALUE) {
-                    *field =
-                        av_rescale_q(s.input->outputUnits(*field), pieceBase, s.format.timeBase);
-                }
-            }
-            packet->duration = av_rescale_q(packet->duration, pieceBase, s.format.timeBase);
-            packet->stream_index = 0;
-            return AudioPacket{std::move(packet), s.format.timeBase};
-        }
+        if (auto packet = s.nextPacket())
+            return packet;
     } catch (const MediaError& error) {
         s.fail(error.what());
         return std::nullopt;

@@ -1,4 +1,7 @@
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include "media/asset.hpp"
 #include "media/video_reader.hpp"
@@ -21,8 +24,8 @@ class ExportCommand : public ::testing::Test {
     }
     // The export's temporary files go here, so the test can see that none is left behind.
     std::vector<std::string> exportCommand(std::vector<std::string> arguments) const {
-        std::vector<std::string> command{
-            "env", "TMPDIR=" + temporary.string(), skelderExecutable(), "export", "--mode", "full"};
+        std::vector<std::string> command{"env", "TMPDIR=" + temporary.string(), skelderExecutable(),
+                                         "export"};
         command.insert(command.end(), arguments.begin(), arguments.end());
         return command;
     }
@@ -37,7 +40,11 @@ TEST_F(ExportCommand, WritesNextToTheInputWithFramesInOrder) {
     ASSERT_EQ(result.exitStatus, 0) << result.standardError;
     const auto output = dir / "lap.full.overlay.mp4";
     EXPECT_EQ(result.standardOutput,
-              "Exported: " + output.string() + "\nDone: 1 exported, 0 failed\n");
+              "Done: 1 full file(s) exported\nExport Complete\n"
+              "Exported 1 full video file(s).\n" +
+                  output.string() + "\n");
+    EXPECT_NE(result.standardError.find("Processing lap.mp4 (1/1)\n"), std::string::npos);
+    EXPECT_NE(result.standardError.find("Exported: lap.full.overlay.mp4\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
 
     // The burned-in frame numbers run 0, 1, 2… under the HUD.
@@ -67,14 +74,20 @@ TEST_F(ExportCommand, OutputFileFolderAndSkippedInputs) {
     const auto folder = dir / "out";
     const auto result =
         runCommand(exportCommand({"-o", folder.string(), input.string(), phone.string()}));
-    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.exitStatus, 0);  // something was written
     EXPECT_TRUE(std::filesystem::exists(folder / "lap.full.overlay.mp4"));
     EXPECT_FALSE(std::filesystem::exists(folder / "phone.full.overlay.mp4"));
     EXPECT_NE(result.standardError.find(
                   "Skipped phone.mp4: No telemetry track with handler type 'adrv' found"),
               std::string::npos)
         << result.standardError;
-    EXPECT_NE(result.standardOutput.find("Done: 1 exported, 1 failed"), std::string::npos);
+    EXPECT_NE(result.standardOutput.find("Done: 1 exported, 1 failed\nExport Complete\n"
+                                         "Exported 1 file(s). 1 file(s) failed.\n"),
+              std::string::npos);
+
+    const auto nothing = runCommand(exportCommand({"-o", folder.string(), phone.string()}));
+    EXPECT_EQ(nothing.exitStatus, 1);
+    EXPECT_EQ(nothing.standardOutput, "Done: 0 exported, 1 failed\n");
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 
@@ -88,9 +101,56 @@ TEST_F(ExportCommand, CtrlCCancelsCleanly) {
         testing::runCommandAndInterrupt(exportCommand({"-o", existing.string(), longer.string()}),
                                         [&] { return !std::filesystem::is_empty(temporary); });
     EXPECT_EQ(result.exitStatus, 130) << result.standardError;
-    EXPECT_NE(result.standardError.find("Export canceled after 0 file(s)"), std::string::npos);
+    EXPECT_EQ(result.standardOutput, "Export canceled\n");
     EXPECT_EQ(testing::readTextFile(existing), "old");
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
+TEST_F(ExportCommand, HighlightsReelWithAnExcludedSegment) {
+    const auto other = dir / "other.mp4";
+    samples::writeSampleRecording(other, {.seconds = 40, .width = 320, .height = 180, .seed = 3});
+    const auto planned = runCommand({skelderExecutable(), "highlights", "--json", other.string()});
+    ASSERT_EQ(planned.exitStatus, 0) << planned.standardError;
+    const auto segments = nlohmann::json::parse(planned.standardOutput)[0]["segments"];
+    ASSERT_GE(segments.size(), 2u);
+    const std::string excluded =
+        fmt::format("{}:{}-{}", other.string(), segments[0]["startSecond"].get<int>(),
+                    segments[0]["endSecond"].get<int>());
+
+    const auto reel = dir / "reel.mp4";
+    const auto result = runCommand(exportCommand(
+        {"--mode", "highlights", "-o", reel.string(), "--exclude", excluded, other.string()}));
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_NE(
+        result.standardOutput.find(fmt::format("[other.mp4]\nIncluded {} of {} highlight(s)\n",
+                                               segments.size() - 1, segments.size())),
+        std::string::npos)
+        << result.standardOutput;
+    EXPECT_NE(result.standardOutput.find("Done: reel.mp4\nHighlights Reel Ready\n"
+                                         "Created one highlights reel from 1 selected file(s).\n" +
+                                         reel.string() + "\n"),
+              std::string::npos)
+        << result.standardOutput;
+    double expectedSeconds = 0;
+    for (std::size_t i = 1; i < segments.size(); ++i) {
+        expectedSeconds += std::min<double>(segments[i]["endSecond"].get<int>() + 1, 40) -
+                           segments[i]["startSecond"].get<int>();
+    }
+    EXPECT_NEAR(std::stod(testing::ffprobe(reel)["format"]["duration"].get<std::string>()),
+                expectedSeconds, 0.1);
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+
+    // Without -o the reel is named as proposed, in the current folder.
+    const auto defaultName =
+        runCommand({"sh", "-c",
+                    "cd '" + dir.path().string() + "' && env TMPDIR='" + temporary.string() +
+                        "' '" + skelderExecutable() + "' export --mode highlights other.mp4"});
+    EXPECT_EQ(defaultName.exitStatus, 0) << defaultName.standardError;
+    EXPECT_TRUE(std::filesystem::exists(dir / "other.highlights.mp4"));
+
+    const auto badExclude = runCommand(
+        exportCommand({"--mode", "highlights", "--exclude", "nonsense", other.string()}));
+    EXPECT_NE(badExclude.exitStatus, 0);
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "export/executor.hpp"
+#include "export/export_service.hpp"
+#include "export/output_paths.hpp"
+#include "highlights/filter_mode.hpp"
+#include "highlights/session_provider.hpp"
+
+namespace skelder {
+
+// What the user sees while an export request runs; each is delivered on the flow's executor.
+struct ExportWorkflowHooks {
+    std::function<void(const std::string&)> setStatusMessage;
+    std::function<void(double)> setProgress;
+    std::function<void(const std::optional<std::string>&)> setActiveFileName;
+    // The reel's preview lines and the same lines joined by line feeds.
+    std::function<void(const std::vector<std::string>&, const std::string&)> setHighlightPreview;
+};
+
+struct ExportWorkflowCompletion {
+    std::string title;
+    std::string message;
+    std::vector<std::filesystem::path> outputURLs;
+};
+
+struct ExportWorkflowResult {
+    std::string statusMessage;
+    std::optional<double> progress;  // absent: the shown progress stays as it is
+    std::optional<ExportWorkflowCompletion> completion;
+};
+
+// The segments the user excluded from export for a file (by path key), read when the reel
+// flow reaches that file.
+using ExcludedSegmentsLookup =
+    std::function<std::unordered_set<PlannedSegmentKey>(const std::string& pathKey)>;
+
+// Runs one export request over the selected files and reports it step by step. The flows
+// block the calling thread (run them on a worker), post every hook to `executor`, observe
+// `stop`, and never throw: every failure and the cancellation become the result.
+class AppExportWorkflow {
+  public:
+    AppExportWorkflow(std::shared_ptr<const TelemetrySessionProviding> telemetrySessionProvider,
+                      std::shared_ptr<ExportServicing> exportService);
+
+    // One overlay video per input.
+    ExportWorkflowResult runFullExport(const std::vector<std::filesystem::path>& inputURLs,
+                                       const OutputTarget& target, const ExportWorkflowHooks& hooks,
+                                       double timeOffsetMilliseconds, Executor& executor,
+                                       std::stop_token stop) const;
+
+    // One reel of the included highlight segments of all inputs.
+    ExportWorkflowResult runHighlightsReel(const std::vector<std::filesystem::path>& inputURLs,
+                                           const OutputTarget& target,
+                                           HighlightFilterMode filterMode, bool debugHUDEnabled,
+                                           double timeOffsetMilliseconds,
+                                           const ExportWorkflowHooks& hooks,
+                                           const ExcludedSegmentsLookup& excludedSegments,
+                                           Executor& executor, std::stop_token stop) const;
+
+  private:
+    std::shared_ptr<const TelemetrySessionProviding> provider_;
+    std::shared_ptr<ExportServicing> exportService_;
+};
+
+}  // namespace skelder

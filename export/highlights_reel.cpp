@@ -1,0 +1,65 @@
+#include "export/highlights_reel.hpp"
+
+#include "export/export_error.hpp"
+#include "media/asset.hpp"
+#include "telemetry/cancellation.hpp"
+
+namespace skelder {
+namespace {
+
+constexpr std::int32_t kReelTimescale = 600;
+
+media::MediaTime atSecond(std::int64_t second) {
+    return {second * kReelTimescale, kReelTimescale};
+}
+
+}  // namespace
+
+OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& inputs,
+                                       const HighlightsOverlayOptions& overlayOptions,
+                                       std::stop_token stop) {
+    OverlayExportJob job;
+    job.overlayOptions = overlayOptions;
+    media::Composition composition;
+    media::MediaTime cursor = media::MediaTime::zero();
+
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        throwIfCancelled(stop);
+        const HighlightsReelInput& input = inputs[i];
+        // Source index i always means input i, pieces or not.
+        job.sampleSources.push_back(input.overlaySamplesByDecisecond
+                                        ? *input.overlaySamplesByDecisecond
+                                        : DecisecondGrid());
+        job.sampleSourceLabels.push_back(input.inputURL.filename().string());
+
+        const media::Asset asset = media::Asset::open(input.inputURL);
+        if (!asset.videoTrack())
+            throw ExportError::missingVideoTrack();
+        if (i == 0)
+            composition.setPreferredTransform(asset.videoTrack()->preferredTransform);
+        const media::MediaTime duration = asset.duration().value_or(media::MediaTime::zero());
+
+        for (const PlannedSegment& segment : input.highlightSegments) {
+            const media::MediaTime start = atSecond(segment.startSecond);
+            const media::MediaTime end = atSecond(segment.endSecond + 1);
+            const media::MediaTime clampedStart =
+                max(media::MediaTime::zero(), min(start, duration));
+            const media::MediaTime clampedEnd = max(clampedStart, min(end, duration));
+            const media::MediaTime length = clampedEnd - clampedStart;
+            if (length <= media::MediaTime::zero())
+                continue;
+            composition.appendTimeRange(input.inputURL, {clampedStart, length});
+            job.timelineSegments.push_back({cursor.seconds(), (cursor + length).seconds(),
+                                            static_cast<double>(segment.startSecond),
+                                            static_cast<std::int64_t>(i)});
+            cursor = cursor + length;
+        }
+    }
+    if (cursor <= media::MediaTime::zero())
+        throw ExportError::noHighlightsSelected();
+    job.asset = media::MediaSource::composition(composition);
+    job.duration = cursor;
+    return job;
+}
+
+}  // namespace skelder

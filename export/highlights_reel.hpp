@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <stop_token>
+#include <vector>
+
+#include "export/overlay_export_job.hpp"
+#include "highlights/segments.hpp"
+#include "telemetry/decisecond_grid.hpp"
+
+namespace skelder {
+
+// One input file of a reel: the segments to include, in reel order, and its telemetry.
+struct HighlightsReelInput {
+    std::filesystem::path inputURL;
+    std::vector<PlannedSegment> highlightSegments;
+    std::shared_ptr<const DecisecondGrid> overlaySamplesByDecisecond;
+};
+
+// The export job of a reel: every segment [startSecond, endSecond + 1) of every input, clamped
+// to its file and laid back to back, with the first input's orientation; every input keeps
+// its source index and label even when it contributes no piece. Throws ExportError
+// (missingVideoTrack, noHighlightsSelected), media::MediaError for files that cannot be
+// opened, and CancellationError.
+OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& inputs,
+                                       const HighlightsOverlayOptions& overlayOptions,
+                                       std::stop_token stop);
+
+}  // namespace skelder
