@@ -5,17 +5,11 @@
 #include <set>
 #include <string>
 
+#include "telemetry/input_file.hpp"
 #include "telemetry/path_key.hpp"
 
 namespace skelder {
 namespace {
-
-bool hasMP4Extension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".mp4";
-}
 
 bool isHidden(const std::filesystem::path& path) {
     const std::string name = path.filename().string();

@@ -25,8 +25,7 @@ bool sameFormat(const AVCodecParameters& a, const AVCodecParameters& b) {
 
 struct AudioReader::State {
     MediaSource source;
-    StatusCell status;
-    std::atomic<bool> cancelRequested{false};
+    ReaderLifecycle lifecycle;
     AudioFormat format;
     std::optional<AudioSilence> silence;
 
@@ -41,12 +40,6 @@ struct AudioReader::State {
     std::int64_t silenceTo = 0;
 
     explicit State(MediaSource s) : source(std::move(s)) {}
-
-    void fail(const std::string& text) {
-        status.setError(text);
-        status.compareAndSet(StatusCell::code(ReaderStatus::reading),
-                             StatusCell::code(ReaderStatus::failed));
-    }
 
     // The format is that of the first piece with audio.
     bool findFormat() {
@@ -114,7 +107,7 @@ struct AudioReader::State {
     std::optional<AudioPacket> nextPacket() {
         PacketPtr packet = allocatePacket();
         for (;;) {
-            if (cancelRequested.load())
+            if (lifecycle.cancelRequested())
                 return std::nullopt;
             if (auto filler = nextSilence())
                 return filler;
@@ -162,17 +155,14 @@ AudioReader::~AudioReader() = default;
 
 bool AudioReader::startReading() {
     State& s = *state_;
-    if (!s.status.compareAndSet(StatusCell::code(ReaderStatus::unknown),
-                                StatusCell::code(ReaderStatus::reading))) {
-        return false;
-    }
+    if (!s.lifecycle.begin()) return false;
     try {
         if (!s.findFormat()) {
-            s.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
+            s.lifecycle.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
             return false;
         }
     } catch (const MediaError& error) {
-        s.fail(error.what());
+        s.lifecycle.fail(error.what());
         return false;
     }
     return true;
@@ -184,37 +174,28 @@ const AudioFormat& AudioReader::format() const {
 
 std::optional<AudioPacket> AudioReader::copyNextPacket() {
     State& s = *state_;
-    if (s.status.load() != StatusCell::code(ReaderStatus::reading))
-        return std::nullopt;
+    if (!s.lifecycle.isReading()) return std::nullopt;
     try {
         if (auto packet = s.nextPacket())
             return packet;
     } catch (const MediaError& error) {
-        s.fail(error.what());
+        s.lifecycle.fail(error.what());
         return std::nullopt;
     }
-    s.status.compareAndSet(StatusCell::code(ReaderStatus::reading),
-                           StatusCell::code(s.cancelRequested.load() ? ReaderStatus::cancelled
-                                                                     : ReaderStatus::completed));
+    s.lifecycle.finish();
     return std::nullopt;
 }
 
 void AudioReader::cancelReading() {
-    state_->cancelRequested.store(true);
-    state_->status.compareAndSet(StatusCell::code(ReaderStatus::unknown),
-                                 StatusCell::code(ReaderStatus::cancelled));
+    state_->lifecycle.cancel();
 }
 
 ReaderStatus AudioReader::status() const {
-    const int value = state_->status.load();
-    if (value == StatusCell::code(ReaderStatus::reading) && state_->cancelRequested.load()) {
-        return ReaderStatus::cancelled;
-    }
-    return static_cast<ReaderStatus>(value);
+    return state_->lifecycle.status();
 }
 
 std::string AudioReader::errorDescription() const {
-    return state_->status.error();
+    return state_->lifecycle.error();
 }
 
 }  // namespace skelder::media

@@ -38,4 +38,45 @@ class StatusCell {
     std::string error_;
 };
 
+// The life of a reader: unknown → reading → completed, failed or cancelled. A cancel may come
+// from any thread; it shows in the status at once.
+class ReaderLifecycle {
+  public:
+    // unknown → reading; false when the reader was started or cancelled before.
+    bool begin() {
+        return cell_.compareAndSet(StatusCell::code(ReaderStatus::unknown),
+                                   StatusCell::code(ReaderStatus::reading));
+    }
+    void fail(const std::string& text) {
+        cell_.setError(text);
+        cell_.compareAndSet(StatusCell::code(ReaderStatus::reading),
+                            StatusCell::code(ReaderStatus::failed));
+    }
+    // The end of the data: completed, or cancelled when that was asked for.
+    void finish() {
+        cell_.compareAndSet(StatusCell::code(ReaderStatus::reading),
+                            StatusCell::code(cancelled_.load() ? ReaderStatus::cancelled
+                                                               : ReaderStatus::completed));
+    }
+    void cancel() {
+        cancelled_.store(true);
+        cell_.compareAndSet(StatusCell::code(ReaderStatus::unknown),
+                            StatusCell::code(ReaderStatus::cancelled));
+    }
+    bool cancelRequested() const { return cancelled_.load(); }
+    bool isReading() const { return cell_.load() == StatusCell::code(ReaderStatus::reading); }
+    ReaderStatus status() const {
+        const int value = cell_.load();
+        if (value == StatusCell::code(ReaderStatus::reading) && cancelled_.load()) {
+            return ReaderStatus::cancelled;
+        }
+        return static_cast<ReaderStatus>(value);
+    }
+    std::string error() const { return cell_.error(); }
+
+  private:
+    StatusCell cell_;
+    std::atomic<bool> cancelled_{false};
+};
+
 }  // namespace skelder::media

@@ -20,8 +20,7 @@ bool keepsAsSource(const AVFrame& decoded, const VideoFrame& picture) {
 struct VideoReader::State {
     MediaSource source;
     FramePool pool;
-    StatusCell status;
-    std::atomic<bool> cancelRequested{false};
+    ReaderLifecycle lifecycle;
 
     std::size_t nextPiece = 0;
     std::unique_ptr<PieceInput> input;
@@ -33,12 +32,6 @@ struct VideoReader::State {
     ToBgraConverter converter;
 
     State(MediaSource s, int width, int height) : source(std::move(s)), pool(width, height) {}
-
-    void fail(const std::string& text) {
-        status.setError(text);
-        status.compareAndSet(StatusCell::code(ReaderStatus::reading),
-                             StatusCell::code(ReaderStatus::failed));
-    }
 
     // Opens the next piece that has a video stream; false when none is left.
     bool openNextPiece() {
@@ -74,7 +67,7 @@ struct VideoReader::State {
     // piece is done.
     AVFrame* nextDecodedFrame() {
         for (;;) {
-            if (cancelRequested.load())
+            if (lifecycle.cancelRequested())
                 return nullptr;
             const int received = avcodec_receive_frame(decoder.get(), decoded.get());
             if (received == 0) {
@@ -119,17 +112,14 @@ VideoReader::~VideoReader() = default;
 
 bool VideoReader::startReading() {
     State& s = *state_;
-    if (!s.status.compareAndSet(StatusCell::code(ReaderStatus::unknown),
-                                StatusCell::code(ReaderStatus::reading))) {
-        return false;
-    }
+    if (!s.lifecycle.begin()) return false;
     try {
         if (!s.openNextPiece()) {
-            s.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
+            s.lifecycle.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
             return false;
         }
     } catch (const MediaError& error) {
-        s.fail(error.what());
+        s.lifecycle.fail(error.what());
         return false;
     }
     return true;
@@ -137,8 +127,7 @@ bool VideoReader::startReading() {
 
 std::optional<VideoFrame> VideoReader::copyNextFrame() {
     State& s = *state_;
-    if (s.status.load() != StatusCell::code(ReaderStatus::reading))
-        return std::nullopt;
+    if (!s.lifecycle.isReading()) return std::nullopt;
     try {
         while (s.input) {
             if (AVFrame* frame = s.nextDecodedFrame()) {
@@ -150,41 +139,28 @@ std::optional<VideoFrame> VideoReader::copyNextFrame() {
                 av_frame_unref(frame);
                 return picture;
             }
-            if (s.cancelRequested.load())
+            if (s.lifecycle.cancelRequested())
                 break;
             s.openNextPiece();
         }
     } catch (const MediaError& error) {
-        s.fail(error.what());
+        s.lifecycle.fail(error.what());
         return std::nullopt;
     }
-    if (s.cancelRequested.load()) {
-        s.status.compareAndSet(StatusCell::code(ReaderStatus::reading),
-                               StatusCell::code(ReaderStatus::cancelled));
-    } else {
-        s.status.compareAndSet(StatusCell::code(ReaderStatus::reading),
-                               StatusCell::code(ReaderStatus::completed));
-    }
+    s.lifecycle.finish();
     return std::nullopt;
 }
 
 void VideoReader::cancelReading() {
-    state_->cancelRequested.store(true);
-    state_->status.compareAndSet(StatusCell::code(ReaderStatus::unknown),
-                                 StatusCell::code(ReaderStatus::cancelled));
+    state_->lifecycle.cancel();
 }
 
 ReaderStatus VideoReader::status() const {
-    const int value = state_->status.load();
-    // A cancel that arrived while reading shows at once, as the platform's reader does.
-    if (value == StatusCell::code(ReaderStatus::reading) && state_->cancelRequested.load()) {
-        return ReaderStatus::cancelled;
-    }
-    return static_cast<ReaderStatus>(value);
+    return state_->lifecycle.status();
 }
 
 std::string VideoReader::errorDescription() const {
-    return state_->status.error();
+    return state_->lifecycle.error();
 }
 
 }  // namespace skelder::media

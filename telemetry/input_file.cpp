@@ -15,12 +15,6 @@
 namespace skelder {
 namespace {
 
-bool hasMP4Extension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".mp4";
-}
 
 [[noreturn]] void readFailed(int error) {
     throw TelemetryExtractionError::decodeFailed("Failed to read file: " +
@@ -43,6 +37,13 @@ class FileDescriptor {
 };
 
 }  // namespace
+
+bool hasMP4Extension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".mp4";
+}
 
 std::uint64_t validateInput(const std::filesystem::path& inputURL) {
     if (!hasMP4Extension(inputURL)) {
