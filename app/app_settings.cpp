@@ -1,0 +1,75 @@
+#include "app/app_settings.hpp"
+
+#include <QSettings>
+#include <QVariant>
+#include <cmath>
+#include <optional>
+
+namespace skelder {
+namespace {
+
+bool isNumberType(const QVariant& value) {
+    switch (value.typeId()) {
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::optional<double> storedNumber(const QVariant& value) {
+    bool ok = false;
+    double number = 0;
+    if (isNumberType(value)) {
+        number = value.toDouble(&ok);
+    } else if (value.typeId() == QMetaType::QString) {
+        number = value.toString().trimmed().toDouble(&ok);
+    }
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    return number;
+}
+
+}  // namespace
+
+double readOverlayTimeOffsetMilliseconds(const QSettings& settings) {
+    return storedNumber(settings.value(kOverlayTimeOffsetMillisecondsKey))
+        .value_or(kDefaultOverlayTimeOffsetMilliseconds);
+}
+
+bool readOverlayTimingDebugHUDEnabled(const QSettings& settings) {
+    const QVariant value = settings.value(kOverlayTimingDebugHUDEnabledKey);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        if (text.compare("true", Qt::CaseInsensitive) == 0)
+            return true;
+        if (text.compare("false", Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    if (const auto number = storedNumber(value); number && (*number == 0 || *number == 1))
+        return *number == 1;
+    return kDefaultOverlayTimingDebugHUDEnabled;
+}
+
+void writeOverlayTimeOffsetMilliseconds(QSettings& settings, double milliseconds) {
+    settings.setValue(kOverlayTimeOffsetMillisecondsKey, milliseconds);
+    settings.sync();
+}
+
+void writeOverlayTimingDebugHUDEnabled(QSettings& settings, bool enabled) {
+    settings.setValue(kOverlayTimingDebugHUDEnabledKey, enabled);
+    settings.sync();
+}
+
+}  // namespace skelder

@@ -1,0 +1,25 @@
+#pragma once
+
+class QSettings;
+
+namespace skelder {
+
+// The two persisted user settings and their defaults.
+inline constexpr const char* kOverlayTimeOffsetMillisecondsKey = "overlayTimeOffsetMilliseconds";
+inline constexpr const char* kOverlayTimingDebugHUDEnabledKey = "overlayTimingDebugHUDEnabled";
+inline constexpr double kDefaultOverlayTimeOffsetMilliseconds = 650.0;
+inline constexpr bool kDefaultOverlayTimingDebugHUDEnabled = false;
+
+// The stored offset when it is a finite number (a number, or a text that reads as one in
+// full, as settings files store numbers); otherwise the default.
+double readOverlayTimeOffsetMilliseconds(const QSettings& settings);
+
+// The stored switch when it is a boolean (also the texts "true" and "false" and the numbers
+// 0 and 1, as settings files store them); otherwise the default.
+bool readOverlayTimingDebugHUDEnabled(const QSettings& settings);
+
+// Store a value and write the settings file at once.
+void writeOverlayTimeOffsetMilliseconds(QSettings& settings, double milliseconds);
+void writeOverlayTimingDebugHUDEnabled(QSettings& settings, bool enabled);
+
+}  // namespace skelder

@@ -1,0 +1,425 @@
+#include "app/app_view_model.hpp"
+
+#include <QSettings>
+#include <algorithm>
+
+#include "app/app_settings.hpp"
+#include "app/file_list.hpp"
+#include "export/file_discovery.hpp"
+#include "telemetry/path_key.hpp"
+
+namespace skelder {
+
+AppViewModel::AppViewModel(AppServices services, QObject* parent)
+    : QObject(parent), services_(resolveAppServices(std::move(services))) {
+    overlayTimeOffsetMilliseconds_ = readOverlayTimeOffsetMilliseconds(*services_.settings);
+    isOverlayTimingDebugHUDEnabled_ = readOverlayTimingDebugHUDEnabled(*services_.settings);
+}
+
+AppViewModel::~AppViewModel() {
+    // Nothing may post to the queue once it is gone: stop and wait for every thread first.
+    exportThread_ = {};
+    tasks_.shutdown();
+}
+
+// --- Properties -----------------------------------------------------------------------------
+
+void AppViewModel::setSelectedMode(ProcessingMode mode) {
+    if (selectedMode_ == mode)
+        return;
+    selectedMode_ = mode;
+    emit selectedModeChanged();
+}
+
+void AppViewModel::setSelectedHighlightFilterMode(HighlightFilterMode mode) {
+    if (selectedHighlightFilterMode_ == mode)
+        return;
+    selectedHighlightFilterMode_ = mode;
+    emit selectedHighlightFilterModeChanged();
+}
+
+void AppViewModel::setDropTargeted(bool targeted) {
+    if (isDropTargeted_ == targeted)
+        return;
+    isDropTargeted_ = targeted;
+    emit isDropTargetedChanged();
+}
+
+void AppViewModel::setOverlayTimeOffsetMilliseconds(double milliseconds) {
+    writeOverlayTimeOffsetMilliseconds(*services_.settings, milliseconds);
+    if (overlayTimeOffsetMilliseconds_ == milliseconds)
+        return;
+    overlayTimeOffsetMilliseconds_ = milliseconds;
+    emit overlayTimeOffsetMillisecondsChanged();
+}
+
+void AppViewModel::setOverlayTimingDebugHUDEnabled(bool enabled) {
+    writeOverlayTimingDebugHUDEnabled(*services_.settings, enabled);
+    if (isOverlayTimingDebugHUDEnabled_ == enabled)
+        return;
+    isOverlayTimingDebugHUDEnabled_ = enabled;
+    emit isOverlayTimingDebugHUDEnabledChanged();
+}
+
+void AppViewModel::setStatusMessage(const QString& text) {
+    if (statusMessage_ == text)
+        return;
+    statusMessage_ = text;
+    emit statusMessageChanged();
+}
+
+void AppViewModel::setProgress(double fraction) {
+    if (progress_ == fraction)
+        return;
+    progress_ = fraction;
+    emit progressChanged();
+}
+
+void AppViewModel::setActiveFileName(const std::optional<QString>& name) {
+    if (activeFileName_ == name)
+        return;
+    activeFileName_ = name;
+    emit activeFileNameChanged();
+}
+
+void AppViewModel::setHighlightPreview(const QStringList& lines, const QString& text) {
+    if (highlightSegmentLines_ != lines) {
+        highlightSegmentLines_ = lines;
+        emit highlightSegmentLinesChanged();
+    }
+    if (highlightSegmentPreviewText_ != text) {
+        highlightSegmentPreviewText_ = text;
+        emit highlightSegmentPreviewTextChanged();
+    }
+}
+
+void AppViewModel::setProcessing(bool processing) {
+    if (isProcessing_ == processing)
+        return;
+    isProcessing_ = processing;
+    emit isProcessingChanged();
+}
+
+void AppViewModel::setCompletion(std::optional<ProcessingCompletionSummary> summary,
+                                 bool presented) {
+    if (completionSummary_ != summary) {
+        completionSummary_ = std::move(summary);
+        emit completionSummaryChanged();
+    }
+    if (isCompletionAlertPresented_ != presented) {
+        isCompletionAlertPresented_ = presented;
+        emit isCompletionAlertPresentedChanged();
+    }
+}
+
+void AppViewModel::setRejectionAlertPresented(bool presented) {
+    if (isRejectionAlertPresented_ == presented)
+        return;
+    isRejectionAlertPresented_ = presented;
+    emit isRejectionAlertPresentedChanged();
+}
+
+void AppViewModel::setSelection(std::set<PathKey> keys) {
+    if (selectedFilePathKeys_ == keys)
+        return;
+    selectedFilePathKeys_ = std::move(keys);
+    emit selectedFilePathKeysChanged();
+}
+
+void AppViewModel::setExclusions(ExcludedSegmentsByPath excluded) {
+    if (excludedHighlightSegmentsByPath_ == excluded)
+        return;
+    excludedHighlightSegmentsByPath_ = std::move(excluded);
+    exclusionsMirror_->publish(excludedHighlightSegmentsByPath_);
+    emit excludedHighlightSegmentsByPathChanged();
+}
+
+void AppViewModel::setFileStatus(const PathKey& pathKey, QuickScanStatus status) {
+    if (DroppedFileItem* item = findFile(pathKey)) {
+        item->quickScanStatus = std::move(status);
+        emit droppedFilesChanged();
+    }
+}
+
+// --- Lookups and derived values -------------------------------------------------------------
+
+DroppedFileItem* AppViewModel::findFile(const PathKey& pathKey) {
+    const auto found =
+        std::find_if(droppedFiles_.begin(), droppedFiles_.end(),
+                     [&](const DroppedFileItem& item) { return item.id() == pathKey; });
+    return found == droppedFiles_.end() ? nullptr : &*found;
+}
+
+const DroppedFileItem* AppViewModel::file(const PathKey& pathKey) const {
+    return const_cast<AppViewModel*>(this)->findFile(pathKey);
+}
+
+bool AppViewModel::isListed(const PathKey& pathKey) const {
+    return file(pathKey) != nullptr;
+}
+
+int AppViewModel::selectedCount() const {
+    return static_cast<int>(
+        std::count_if(droppedFiles_.begin(), droppedFiles_.end(),
+                      [&](const auto& item) { return selectedFilePathKeys_.contains(item.id()); }));
+}
+
+std::vector<std::filesystem::path> AppViewModel::selectedExportURLs() const {
+    std::vector<std::filesystem::path> urls;
+    for (const DroppedFileItem& item : droppedFiles_) {
+        if (selectedFilePathKeys_.contains(item.id()) && !isScanFailed(item))
+            urls.push_back(item.url);
+    }
+    return urls;
+}
+
+int AppViewModel::eligibleCount() const {
+    return static_cast<int>(std::count_if(droppedFiles_.begin(), droppedFiles_.end(),
+                                          [](const auto& item) { return !isScanFailed(item); }));
+}
+
+HighlightTier AppViewModel::tier(const PathKey& pathKey, const PlannedSegmentKey& segment) const {
+    const auto tiers = highlightTierByPath_.find(pathKey);
+    if (tiers == highlightTierByPath_.end())
+        return HighlightTier::best;
+    const auto found = tiers->second.find(segment);
+    return found == tiers->second.end() ? HighlightTier::best : found->second;
+}
+
+bool AppViewModel::isSegmentIncluded(const PathKey& pathKey,
+                                     const PlannedSegmentKey& segment) const {
+    const auto excluded = excludedHighlightSegmentsByPath_.find(pathKey);
+    return excluded == excludedHighlightSegmentsByPath_.end() ||
+           !excluded->second.contains(segment);
+}
+
+QImage AppViewModel::thumbnail(const PathKey& pathKey) const {
+    const auto found = thumbnailByPath_.find(pathKey);
+    return found == thumbnailByPath_.end() ? QImage() : found->second;
+}
+
+std::optional<PathKey> AppViewModel::primaryFilePathKey(
+    const std::set<PathKey>& tableSelection) const {
+    for (const std::set<PathKey>* keys : {&tableSelection, &selectedFilePathKeys_}) {
+        for (const DroppedFileItem& item : droppedFiles_) {
+            if (keys->contains(item.id()))
+                return item.id();
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<double> AppViewModel::timelineDurationSeconds(const PathKey& pathKey) const {
+    const DroppedFileItem* item = file(pathKey);
+    const auto stored = highlightPreviewSegmentsByPath_.find(pathKey);
+    if (item == nullptr || stored == highlightPreviewSegmentsByPath_.end() ||
+        stored->second.empty())
+        return std::nullopt;
+    double scanned = 0;
+    if (const auto* done = std::get_if<QuickScanDone>(&item->quickScanStatus))
+        scanned = done->stats.durationSeconds.value_or(0.0);
+    std::int64_t lastEnd = 0;
+    for (const PlannedSegment& segment : stored->second)
+        lastEnd = std::max(lastEnd, segment.endSecond);
+    const double duration =
+        lastEnd >= 2 ? std::max(scanned, static_cast<double>(lastEnd)) : scanned;
+    return std::max(duration, 1.0);
+}
+
+bool AppViewModel::isHighlightAnalysisInProgress(const PathKey& pathKey) const {
+    const DroppedFileItem* item = file(pathKey);
+    if (item == nullptr || isScanFailed(*item))
+        return false;
+    return isScanUnfinished(*item) || !highlightPreviewSegmentsByPath_.contains(pathKey);
+}
+
+// --- File list actions ----------------------------------------------------------------------
+
+void AppViewModel::addFiles(const std::vector<std::filesystem::path>& urls) {
+    const std::vector<std::filesystem::path> candidates = collectMP4Items(urls);
+    if (candidates.empty()) {
+        setStatusMessage(QStringLiteral("No MP4 files found in drop"));
+        return;
+    }
+    std::set<PathKey> listed;
+    for (const DroppedFileItem& item : droppedFiles_)
+        listed.insert(item.id());
+    std::vector<PathKey> added;
+    for (const std::filesystem::path& candidate : candidates) {
+        const PathKey key = pathKey(candidate);
+        if (!listed.insert(key).second)
+            continue;
+        droppedFiles_.push_back({std::filesystem::path(key), QuickScanPending{}});
+        added.push_back(key);
+    }
+    if (!added.empty()) {
+        sortByFileName(droppedFiles_);
+        emit droppedFilesChanged();
+    }
+
+    std::set<PathKey> selection = selectedFilePathKeys_;
+    if (selection.empty())
+        selection = listed;
+    else
+        selection.insert(added.begin(), added.end());
+    setSelection(std::move(selection));
+
+    enqueueQuickScans(added);
+    refreshStatusLine();
+}
+
+void AppViewModel::openFiles() {
+    if (auto chosen = services_.filePanelService->chooseInputFiles())
+        addFiles(*chosen);
+}
+
+void AppViewModel::toggleSelection(const PathKey& pathKey) {
+    const DroppedFileItem* item = file(pathKey);
+    if (item != nullptr && isScanFailed(*item))
+        return;
+    std::set<PathKey> selection = selectedFilePathKeys_;
+    if (!selection.erase(pathKey))
+        selection.insert(pathKey);
+    setSelection(std::move(selection));
+    refreshStatusLine();
+}
+
+void AppViewModel::setAllSelected(bool selected) {
+    std::set<PathKey> selection;
+    if (selected) {
+        for (const DroppedFileItem& item : droppedFiles_) {
+            if (!isScanFailed(item))
+                selection.insert(item.id());
+        }
+    }
+    setSelection(std::move(selection));
+    refreshStatusLine();
+}
+
+void AppViewModel::removeFile(const PathKey& pathKey) {
+    // An export's inputs stay listed while it runs.
+    if (isProcessing_)
+        return;
+    forgetFile(pathKey);
+    if (const auto removed = std::erase_if(
+            droppedFiles_, [&](const DroppedFileItem& item) { return item.id() == pathKey; });
+        removed > 0)
+        emit droppedFilesChanged();
+    std::set<PathKey> selection = selectedFilePathKeys_;
+    selection.erase(pathKey);
+    setSelection(std::move(selection));
+    refreshStatusLine();
+    // The file's slots are free again.
+    pumpQuickScans();
+    pumpHighlightPreviews();
+}
+
+void AppViewModel::removeSelectedFiles() {
+    if (isProcessing_)
+        return;
+    const std::set<PathKey> removing = selectedFilePathKeys_;
+    for (const PathKey& key : removing)
+        forgetFile(key);
+    if (const auto removed = std::erase_if(
+            droppedFiles_,
+            [&](const DroppedFileItem& item) { return removing.contains(item.id()); });
+        removed > 0)
+        emit droppedFilesChanged();
+    setSelection({});
+    refreshStatusLine();
+    pumpQuickScans();
+    pumpHighlightPreviews();
+}
+
+void AppViewModel::reanalyzeFile(const PathKey& pathKey) {
+    if (isProcessing_ || !isListed(pathKey))
+        return;
+    forgetFile(pathKey);
+    setFileStatus(pathKey, QuickScanPending{});
+    enqueueQuickScans({pathKey});
+    refreshStatusLine();
+    pumpHighlightPreviews();
+}
+
+void AppViewModel::clearAll() {
+    if (isProcessing_)
+        return;
+    cancelAllWork();
+    if (!droppedFiles_.empty()) {
+        droppedFiles_.clear();
+        emit droppedFilesChanged();
+    }
+    setSelection({});
+    eraseResults([](const PathKey&) { return true; });
+    setProgress(0);
+    setActiveFileName(std::nullopt);
+    setHighlightPreview({}, {});
+    setCompletion(std::nullopt, false);
+    if (!rejectedFileSummaries_.isEmpty()) {
+        rejectedFileSummaries_.clear();
+        emit rejectedFileSummariesChanged();
+    }
+    setRejectionAlertPresented(false);
+    setStatusMessage(QStringLiteral("Drop MP4 files to begin"));
+}
+
+void AppViewModel::toggleHighlightSegmentInclusion(const PathKey& pathKey,
+                                                   const PlannedSegmentKey& segmentKey) {
+    ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
+    SegmentKeySet& keys = excluded[pathKey];
+    if (!keys.erase(segmentKey))
+        keys.insert(segmentKey);
+    setExclusions(std::move(excluded));
+}
+
+void AppViewModel::dismissCompletion() {
+    setCompletion(std::nullopt, false);
+}
+
+void AppViewModel::dismissRejections() {
+    setRejectionAlertPresented(false);
+    if (!rejectedFileSummaries_.isEmpty()) {
+        rejectedFileSummaries_.clear();
+        emit rejectedFileSummariesChanged();
+    }
+}
+
+void AppViewModel::refreshStatusLine() {
+    std::set<PathKey> listed;
+    for (const DroppedFileItem& item : droppedFiles_)
+        listed.insert(item.id());
+    const auto unlisted = [&](const PathKey& key) { return !listed.contains(key); };
+
+    std::set<PathKey> selection = selectedFilePathKeys_;
+    std::erase_if(selection, unlisted);
+    setSelection(std::move(selection));
+    eraseResults(unlisted);
+
+    std::set<PathKey> stale;
+    for (const auto* tasks : {&queues_.quickScanTasksByPath, &queues_.highlightPreviewTasksByPath,
+                              &queues_.thumbnailTasksByPath}) {
+        for (const auto& [key, record] : *tasks) {
+            if (unlisted(key))
+                stale.insert(key);
+        }
+    }
+    for (const auto* pending :
+         {&queues_.pendingQuickScanPaths, &queues_.pendingHighlightPreviewPaths}) {
+        for (const PathKey& key : *pending) {
+            if (unlisted(key))
+                stale.insert(key);
+        }
+    }
+    bool freedSlots = false;
+    for (const PathKey& key : stale)
+        freedSlots = forgetFile(key) || freedSlots;
+
+    setStatusMessage(QString::fromStdString(
+        fileListStatusLine(droppedFiles_, static_cast<std::size_t>(selectedCount()))));
+    if (freedSlots) {
+        pumpQuickScans();
+        pumpHighlightPreviews();
+    }
+}
+
+}  // namespace skelder

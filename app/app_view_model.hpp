@@ -1,0 +1,332 @@
+#pragma once
+
+// AppViewModel: the single object behind the window.
+//
+// It owns the file list and the export selection, the per-file analysis results (segments,
+// tiers, exclusions, thumbnails), the two persisted settings, the status line, the alerts and
+// the export state, and offers every action the window triggers. The window observes it and
+// redraws from it alone; it never touches the services.
+//
+// Threads. The model lives on the main thread (the thread that created it, which runs the Qt
+// event loop): every getter, setter and action is called there, and every change signal is
+// emitted there. Quick scans, highlight analyses, thumbnails and exports run on background
+// threads that never touch the model: they post their outcome back to the main thread, where
+// the model checks that it is still wanted (the file is still listed, the task was not
+// cancelled or replaced, the analysis generation is current) before applying it. Destroying
+// the model cancels all work and waits for its threads (the export and highlight analyses stop
+// at once; a quick scan or thumbnail already reading a file finishes first); whatever they
+// posted is dropped unrun.
+//
+// Observing. Every property has a getter and a change signal (no arguments; read the getter).
+// A signal is emitted only when the value really changed; a list change made by one action
+// (adding, removing, sorting) is one signal. Simple values are also Q_PROPERTYs.
+//
+// Properties (start value):
+//   selectedMode                       ProcessingMode::highlights
+//   selectedHighlightFilterMode        HighlightFilterMode::onlyBest; after changing it call
+//                                      resetHighlightPreviews(), then ask again for the shown
+//                                      file (enqueueHighlightPreview, requestThumbnail)
+//   droppedFiles                       empty; sorted by file name, capitals first
+//   isDropTargeted                     false
+//   isProcessing                       false; an export is running
+//   progress                           0; export progress 0..1
+//   statusMessage                      "Drop MP4 files to begin"
+//   activeFileName                     none; the file an export is working on
+//   highlightSegmentLines              empty; the preview lines of a reel export
+//   highlightSegmentPreviewText        empty; the same lines joined by line feeds
+//   selectedFilePathKeys               empty; the export selection
+//   overlayTimeOffsetMilliseconds      the stored setting, else 650.0 (not clamped here)
+//   isOverlayTimingDebugHUDEnabled     the stored setting, else false
+//   completionSummary                  none; the result of the last export
+//   isCompletionAlertPresented         false
+//   rejectedFileSummaries              empty; "name: No Kovra Data" per failed scan
+//   isRejectionAlertPresented          false; raised once when the scans go idle with
+//                                      rejections ("Some Files Were Skipped")
+//   highlightPreviewSegmentsByPath     empty; analysed segments per path key
+//   highlightTierByPath                empty; tier of every segment per path key
+//   excludedHighlightSegmentsByPath    empty; segments left out of export per path key
+//   thumbnailByPath                    empty; preview picture (at most 320 x 180) per path key
+//
+// Files are identified everywhere by their path key (telemetry/path_key.hpp: the absolute path
+// with "." and ".." resolved); DroppedFileItem::url holds that normalised path and id() gives
+// the key.
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "app/app_services.hpp"
+#include "app/background_tasks.hpp"
+#include "app/excluded_segments_mirror.hpp"
+#include "app/main_thread_queue.hpp"
+#include "app/work_queue_state.hpp"
+#include "export/output_paths.hpp"
+#include "highlights/filter_mode.hpp"
+#include "highlights/segments.hpp"
+#include "highlights/session.hpp"
+#include "telemetry/quick_scan.hpp"
+
+namespace skelder {
+
+// The result of the last export, for the completion alert.
+struct ProcessingCompletionSummary {
+    QString title;
+    QString message;
+    std::vector<std::filesystem::path> outputURLs;
+
+    friend bool operator==(const ProcessingCompletionSummary&,
+                           const ProcessingCompletionSummary&) = default;
+};
+
+class AppViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(
+        bool isDropTargeted READ isDropTargeted WRITE setDropTargeted NOTIFY isDropTargetedChanged)
+    Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(QStringList highlightSegmentLines READ highlightSegmentLines NOTIFY
+                   highlightSegmentLinesChanged)
+    Q_PROPERTY(QString highlightSegmentPreviewText READ highlightSegmentPreviewText NOTIFY
+                   highlightSegmentPreviewTextChanged)
+    Q_PROPERTY(double overlayTimeOffsetMilliseconds READ overlayTimeOffsetMilliseconds WRITE
+                   setOverlayTimeOffsetMilliseconds NOTIFY overlayTimeOffsetMillisecondsChanged)
+    Q_PROPERTY(bool isOverlayTimingDebugHUDEnabled READ isOverlayTimingDebugHUDEnabled WRITE
+                   setOverlayTimingDebugHUDEnabled NOTIFY isOverlayTimingDebugHUDEnabledChanged)
+    Q_PROPERTY(bool isCompletionAlertPresented READ isCompletionAlertPresented NOTIFY
+                   isCompletionAlertPresentedChanged)
+    Q_PROPERTY(QStringList rejectedFileSummaries READ rejectedFileSummaries NOTIFY
+                   rejectedFileSummariesChanged)
+    Q_PROPERTY(bool isRejectionAlertPresented READ isRejectionAlertPresented NOTIFY
+                   isRejectionAlertPresentedChanged)
+
+  public:
+    static constexpr int maxConcurrentQuickScans = 2;
+    static constexpr int maxConcurrentHighlightPreviews = 1;
+
+    // Creates the services left empty in `services` with their defaults (app_services.hpp)
+    // and reads the two settings.
+    explicit AppViewModel(AppServices services = {}, QObject* parent = nullptr);
+    ~AppViewModel() override;
+
+    // --- Properties -------------------------------------------------------------------------
+    ProcessingMode selectedMode() const { return selectedMode_; }
+    void setSelectedMode(ProcessingMode mode);
+    HighlightFilterMode selectedHighlightFilterMode() const { return selectedHighlightFilterMode_; }
+    void setSelectedHighlightFilterMode(HighlightFilterMode mode);
+    const std::vector<DroppedFileItem>& droppedFiles() const { return droppedFiles_; }
+    bool isDropTargeted() const { return isDropTargeted_; }
+    void setDropTargeted(bool targeted);
+    bool isProcessing() const { return isProcessing_; }
+    double progress() const { return progress_; }
+    QString statusMessage() const { return statusMessage_; }
+    std::optional<QString> activeFileName() const { return activeFileName_; }
+    QStringList highlightSegmentLines() const { return highlightSegmentLines_; }
+    QString highlightSegmentPreviewText() const { return highlightSegmentPreviewText_; }
+    const std::set<PathKey>& selectedFilePathKeys() const { return selectedFilePathKeys_; }
+    double overlayTimeOffsetMilliseconds() const { return overlayTimeOffsetMilliseconds_; }
+    // Stored in the settings on every assignment.
+    void setOverlayTimeOffsetMilliseconds(double milliseconds);
+    bool isOverlayTimingDebugHUDEnabled() const { return isOverlayTimingDebugHUDEnabled_; }
+    void setOverlayTimingDebugHUDEnabled(bool enabled);
+    const std::optional<ProcessingCompletionSummary>& completionSummary() const {
+        return completionSummary_;
+    }
+    bool isCompletionAlertPresented() const { return isCompletionAlertPresented_; }
+    QStringList rejectedFileSummaries() const { return rejectedFileSummaries_; }
+    bool isRejectionAlertPresented() const { return isRejectionAlertPresented_; }
+    const std::map<PathKey, std::vector<PlannedSegment>>& highlightPreviewSegmentsByPath() const {
+        return highlightPreviewSegmentsByPath_;
+    }
+    const std::map<PathKey, HighlightTierMap>& highlightTierByPath() const {
+        return highlightTierByPath_;
+    }
+    const ExcludedSegmentsByPath& excludedHighlightSegmentsByPath() const {
+        return excludedHighlightSegmentsByPath_;
+    }
+    const std::map<PathKey, QImage>& thumbnailByPath() const { return thumbnailByPath_; }
+
+    // --- Derived values ---------------------------------------------------------------------
+    // Listed files whose key is selected.
+    int selectedCount() const;
+    // Listed files, in list order, that are selected and whose scan did not fail.
+    std::vector<std::filesystem::path> selectedExportURLs() const;
+    // Listed files whose scan did not fail (the select-all checkbox's "eligible" count).
+    int eligibleCount() const;
+
+    // --- Per file ---------------------------------------------------------------------------
+    // The listed file with this key, or null.
+    const DroppedFileItem* file(const PathKey& pathKey) const;
+    // The tier recorded for a segment of a file; `best` when none is recorded.
+    HighlightTier tier(const PathKey& pathKey, const PlannedSegmentKey& segment) const;
+    // Whether a segment of a file goes into a reel (not excluded).
+    bool isSegmentIncluded(const PathKey& pathKey, const PlannedSegmentKey& segment) const;
+    // The stored picture, or a null image.
+    QImage thumbnail(const PathKey& pathKey) const;
+
+    // The file the detail pane shows for a list selection of the window: the first listed
+    // file whose key is in `tableSelection`, else the first listed file in the export
+    // selection, else none.
+    std::optional<PathKey> primaryFilePathKey(const std::set<PathKey>& tableSelection) const;
+    // The length of a file's timeline: none without stored segments; otherwise the scanned
+    // duration S (0 when unknown) and the largest segment end E give max(S, E) when E >= 2,
+    // else S; never below 1.
+    std::optional<double> timelineDurationSeconds(const PathKey& pathKey) const;
+    // True while a listed file is pending, scanning, or scanned without stored segments.
+    bool isHighlightAnalysisInProgress(const PathKey& pathKey) const;
+
+    // The background queues, for inspection.
+    const WorkQueueState& queues() const { return queues_; }
+
+    // --- Actions ----------------------------------------------------------------------------
+    // Dropped files and folders: folders give their MP4 files (recursively), other items
+    // count when their extension is "mp4" in any case; files already listed are skipped.
+    // Nothing usable: "No MP4 files found in drop". New files start selected (all listed
+    // files when nothing was selected) and are queued for a quick scan.
+    void addFiles(const std::vector<std::filesystem::path>& urls);
+    // The open panel of the file panel service; its choice goes to addFiles.
+    void openFiles();
+    // A failed file cannot be selected.
+    void toggleSelection(const PathKey& pathKey);
+    // true: every listed file whose scan did not fail; false: none.
+    void setAllSelected(bool selected);
+    // The file, its background work and its results. Ignored while exporting.
+    void removeFile(const PathKey& pathKey);
+    // Ignored while exporting.
+    void removeSelectedFiles();
+    // Forgets the file's results and scans it again. Ignored while exporting.
+    void reanalyzeFile(const PathKey& pathKey);
+    // Empties the list and every result. Ignored while exporting.
+    void clearAll();
+    void toggleHighlightSegmentInclusion(const PathKey& pathKey,
+                                         const PlannedSegmentKey& segmentKey);
+    // Throws away every highlight result and analysis (the filter mode changed).
+    void resetHighlightPreviews();
+    void dismissCompletion();
+    void dismissRejections();
+    // Queues the highlight analysis of a scanned file (the window asks for the shown file).
+    void enqueueHighlightPreview(const PathKey& pathKey);
+    // Makes the file's thumbnail unless it has one: at `preferredSecond`, else at a quarter
+    // of its duration, else at 0.
+    void requestThumbnail(const PathKey& pathKey, std::optional<double> preferredSecond);
+    // Asks where to write (the file panel service), then exports the selected files in the
+    // selected mode on a background thread. Nothing selected: "Select at least one MP4 file
+    // first"; panel cancelled: "Export canceled". Ignored while exporting.
+    void startExport();
+    // "Canceling export…" and stops the running export; its cancellation result follows.
+    void cancelExport();
+
+  signals:
+    void selectedModeChanged();
+    void selectedHighlightFilterModeChanged();
+    void droppedFilesChanged();
+    void isDropTargetedChanged();
+    void isProcessingChanged();
+    void progressChanged();
+    void statusMessageChanged();
+    void activeFileNameChanged();
+    void highlightSegmentLinesChanged();
+    void highlightSegmentPreviewTextChanged();
+    void selectedFilePathKeysChanged();
+    void overlayTimeOffsetMillisecondsChanged();
+    void isOverlayTimingDebugHUDEnabledChanged();
+    void completionSummaryChanged();
+    void isCompletionAlertPresentedChanged();
+    void rejectedFileSummariesChanged();
+    void isRejectionAlertPresentedChanged();
+    void highlightPreviewSegmentsByPathChanged();
+    void highlightTierByPathChanged();
+    void excludedHighlightSegmentsByPathChanged();
+    void thumbnailByPathChanged();
+
+  private:
+    struct HighlightOutcome {
+        std::optional<TieredTelemetrySession> session;
+        bool cancelled = false;
+    };
+
+    DroppedFileItem* findFile(const PathKey& pathKey);
+    bool isListed(const PathKey& pathKey) const;
+
+    // Setters that signal only on change.
+    void setStatusMessage(const QString& text);
+    void setProgress(double fraction);
+    void setActiveFileName(const std::optional<QString>& name);
+    void setHighlightPreview(const QStringList& lines, const QString& text);
+    void setProcessing(bool processing);
+    void setCompletion(std::optional<ProcessingCompletionSummary> summary, bool presented);
+    void setRejectionAlertPresented(bool presented);
+    void setSelection(std::set<PathKey> keys);
+    void setExclusions(ExcludedSegmentsByPath excluded);
+    void setFileStatus(const PathKey& pathKey, QuickScanStatus status);
+
+    // Drops the state of files no longer listed, then writes the status line.
+    void refreshStatusLine();
+
+    // Work queues (app_view_model_queues.cpp).
+    void enqueueQuickScans(const std::vector<PathKey>& pathKeys);
+    void pumpQuickScans();
+    void quickScanFinished(const PathKey& pathKey, std::uint64_t taskId, QuickScanStatus result);
+    void pumpHighlightPreviews();
+    void highlightPreviewFinished(const PathKey& pathKey, std::uint64_t taskId,
+                                  std::int64_t generation, HighlightOutcome outcome);
+    void thumbnailFinished(const PathKey& pathKey, std::uint64_t taskId,
+                           std::optional<std::vector<std::uint8_t>> jpegData);
+    // Cancels and forgets the file's tasks and results; true when a task was running.
+    bool forgetFile(const PathKey& pathKey);
+    void cancelAllWork();
+    // Removes the per-file results of one file or of every file not in `keep`.
+    void eraseResults(const std::function<bool(const PathKey&)>& shouldErase);
+
+    // Export (app_view_model_export.cpp).
+    void applyExportResult(const ExportWorkflowResult& result);
+    void joinExportThread();
+
+    ResolvedAppServices services_;
+
+    ProcessingMode selectedMode_ = ProcessingMode::highlights;
+    HighlightFilterMode selectedHighlightFilterMode_ = HighlightFilterMode::onlyBest;
+    std::vector<DroppedFileItem> droppedFiles_;
+    bool isDropTargeted_ = false;
+    bool isProcessing_ = false;
+    double progress_ = 0;
+    QString statusMessage_ = QStringLiteral("Drop MP4 files to begin");
+    std::optional<QString> activeFileName_;
+    QStringList highlightSegmentLines_;
+    QString highlightSegmentPreviewText_;
+    std::set<PathKey> selectedFilePathKeys_;
+    double overlayTimeOffsetMilliseconds_ = 650.0;
+    bool isOverlayTimingDebugHUDEnabled_ = false;
+    std::optional<ProcessingCompletionSummary> completionSummary_;
+    bool isCompletionAlertPresented_ = false;
+    QStringList rejectedFileSummaries_;
+    bool isRejectionAlertPresented_ = false;
+    std::map<PathKey, std::vector<PlannedSegment>> highlightPreviewSegmentsByPath_;
+    std::map<PathKey, HighlightTierMap> highlightTierByPath_;
+    ExcludedSegmentsByPath excludedHighlightSegmentsByPath_;
+    std::map<PathKey, QImage> thumbnailByPath_;
+
+    WorkQueueState queues_;
+    std::uint64_t lastTaskId_ = 0;
+    // Background threads post their outcomes here; declared before the threads so it
+    // outlives them.
+    MainThreadQueue mainThreadQueue_;
+    QtExecutor executor_{mainThreadQueue_};
+    std::shared_ptr<ExcludedSegmentsMirror> exclusionsMirror_ =
+        std::make_shared<ExcludedSegmentsMirror>();
+    BackgroundTasks tasks_;
+    // The running export (processingTask); at most one.
+    std::jthread exportThread_;
+    bool isChoosingExportTarget_ = false;
+};
+
+}  // namespace skelder

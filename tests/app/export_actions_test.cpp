@@ -1,0 +1,256 @@
+// The export actions of the model: checks, the output panel, one export at a time, the hooks
+// mirrored into the model, cancellation and the result.
+#include <QSignalSpy>
+
+#include "tests/app/model_test_support.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
+
+namespace skelder::apptest {
+namespace {
+
+using Files = std::vector<std::filesystem::path>;
+
+class ExportActions : public ModelTest {
+  protected:
+    void SetUp() override { makeModel(); }
+
+    // Adds the files and waits for their scans and analyses.
+    void addAnalysed(const Files& files) {
+        model->addFiles(files);
+        ASSERT_TRUE(waitFor([&] {
+            return allScanned() &&
+                   model->highlightPreviewSegmentsByPath().size() == model->droppedFiles().size();
+        }));
+    }
+    bool exportEnded() {
+        return waitFor([&] { return !model->isProcessing(); });
+    }
+};
+
+TEST_F(ExportActions, NothingSelectedAsksForASelectionWithoutAPanel) {
+    model->startExport();
+    EXPECT_EQ(model->statusMessage(), "Select at least one MP4 file first");
+
+    writeRecordingWithoutTelemetry(dir / "bad.mp4");
+    model->addFiles({dir / "bad.mp4"});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    model->setAllSelected(false);
+    model->addFiles({dir / "bad.mp4"});  // selects the failed file again, which is not exported
+    model->startExport();
+    EXPECT_EQ(model->statusMessage(), "Select at least one MP4 file first");
+    EXPECT_EQ(panel->outputPanelsShown, 0);
+}
+
+TEST_F(ExportActions, ACancelledPanelGivesExportCanceledAndClearsTheLastResult) {
+    const Files files = {videoRecording("b.mp4"), videoRecording("a.mp4")};
+    addAnalysed(files);
+    model->setSelectedMode(ProcessingMode::full);
+    panel->outputTarget = FolderTarget{dir / "out"};
+    std::filesystem::create_directories(dir / "out");
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    ASSERT_TRUE(model->completionSummary());
+
+    panel->outputTarget.reset();
+    model->startExport();
+    EXPECT_EQ(model->statusMessage(), "Export canceled");
+    EXPECT_FALSE(model->completionSummary());
+    EXPECT_FALSE(model->isCompletionAlertPresented());
+    EXPECT_FALSE(model->isProcessing());
+    // The panel saw the selected files in list order and the proposed reel name.
+    EXPECT_EQ(panel->lastInputs, (Files{dir / "a.mp4", dir / "b.mp4"}));
+    EXPECT_EQ(panel->lastDefaultReelName, "highlights.reel.mp4");
+    EXPECT_EQ(panel->lastMode, ProcessingMode::full);
+    EXPECT_EQ(exporter->calls().size(), 2u);
+}
+
+TEST_F(ExportActions, AFullExportReportsItsCompletion) {
+    const Files files = {videoRecording("a.mp4"), videoRecording("b.mp4")};
+    addAnalysed(files);
+    model->setSelectedMode(ProcessingMode::full);
+    model->setOverlayTimingDebugHUDEnabled(true);  // never reaches a full export
+    std::filesystem::create_directories(dir / "out");
+    panel->outputTarget = FolderTarget{dir / "out"};
+    QSignalSpy processing(model.get(), &AppViewModel::isProcessingChanged);
+
+    model->startExport();
+    EXPECT_TRUE(model->isProcessing());
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(processing.count(), 2);
+    EXPECT_EQ(model->statusMessage(), "Done: 2 full file(s) exported");
+    EXPECT_EQ(model->progress(), 1.0);
+    EXPECT_FALSE(model->activeFileName());
+    ASSERT_TRUE(model->completionSummary());
+    EXPECT_EQ(model->completionSummary()->title, "Export Complete");
+    EXPECT_EQ(model->completionSummary()->message, "Exported 2 full video file(s).");
+    EXPECT_EQ(model->completionSummary()->outputURLs,
+              (Files{dir / "out" / "a.full.overlay.mp4", dir / "out" / "b.full.overlay.mp4"}));
+    EXPECT_TRUE(model->isCompletionAlertPresented());
+    for (const auto& call : exporter->calls()) {
+        EXPECT_EQ(call.options.timeOffsetSeconds, 0.65);
+        EXPECT_FALSE(call.options.debugHUDEnabled);
+    }
+
+    model->dismissCompletion();
+    EXPECT_FALSE(model->completionSummary());
+    EXPECT_FALSE(model->isCompletionAlertPresented());
+}
+
+TEST_F(ExportActions, AnExportWhileExportingDoesNothingAndCancellingEndsIt) {
+    const Files files = {videoRecording("a.mp4")};
+    addAnalysed(files);
+    model->setSelectedMode(ProcessingMode::full);
+    panel->outputTarget = SingleFileTarget{dir / "out.mp4"};
+    exporter->holdUntilCancelled = true;
+
+    model->startExport();
+    ASSERT_TRUE(waitFor([&] { return exporter->waitingForCancel == 1; }));
+    ASSERT_TRUE(waitFor([&] { return model->statusMessage() == "Exporting a.mp4 (1/1) 50%"; }));
+    EXPECT_EQ(model->progress(), 0.5);
+    EXPECT_EQ(model->activeFileName(), QString("a.mp4"));
+
+    model->startExport();
+    EXPECT_EQ(panel->outputPanelsShown, 1);
+    EXPECT_EQ(exporter->calls().size(), 1u);
+    // Actions that would change the export's inputs wait too.
+    model->removeSelectedFiles();
+    model->removeFile(keyOf(files[0]));
+    model->reanalyzeFile(keyOf(files[0]));
+    model->clearAll();
+    EXPECT_EQ(model->droppedFiles().size(), 1u);
+    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().contains(keyOf(files[0])));
+
+    model->cancelExport();
+    EXPECT_EQ(model->statusMessage(), "Canceling export\u2026");
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(model->statusMessage(), "Export canceled");
+    EXPECT_EQ(model->progress(), 0.5);  // a cancellation leaves the progress as it was
+    EXPECT_FALSE(model->completionSummary());
+    EXPECT_FALSE(model->isCompletionAlertPresented());
+    EXPECT_FALSE(model->activeFileName());
+
+    // Idle again: a new export can start, and cancelling without one does nothing.
+    model->cancelExport();
+    EXPECT_EQ(model->statusMessage(), "Export canceled");
+    exporter->holdUntilCancelled = false;
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(model->statusMessage(), "Done: 1 full file(s) exported");
+}
+
+TEST_F(ExportActions, TheReelsPreviewLinesAppearInTheModel) {
+    const Files files = drives({"a.mp4", "b.mp4"}, 60);
+    addAnalysed(files);
+    const PathKey a = keyOf(files[0]);
+    const auto segmentsOfA = model->highlightPreviewSegmentsByPath().at(a);
+    const auto segmentsOfB = model->highlightPreviewSegmentsByPath().at(keyOf(files[1]));
+    ASSERT_FALSE(segmentsOfA.empty());
+    model->toggleHighlightSegmentInclusion(a, PlannedSegmentKey::of(segmentsOfA.front()));
+    model->setOverlayTimeOffsetMilliseconds(400);
+    model->setOverlayTimingDebugHUDEnabled(true);
+    panel->outputTarget = SingleFileTarget{dir / "reel.mp4"};
+
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(model->statusMessage(), "Done: reel.mp4");
+    ASSERT_TRUE(model->completionSummary());
+    EXPECT_EQ(model->completionSummary()->title, "Highlights Reel Ready");
+    EXPECT_EQ(model->completionSummary()->message,
+              "Created one highlights reel from 2 selected file(s).");
+
+    const QStringList lines = model->highlightSegmentLines();
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(lines[0], "[a.mp4]");
+    EXPECT_EQ(lines[1], QString("Included %1 of %2 highlight(s)")
+                            .arg(segmentsOfA.size() - 1)
+                            .arg(segmentsOfA.size()));
+    EXPECT_TRUE(lines.contains("[b.mp4]"));
+    EXPECT_EQ(model->highlightSegmentPreviewText(), lines.join('\n'));
+
+    const auto calls = exporter->calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].outputURL, dir / "reel.mp4");
+    EXPECT_EQ(calls[0].options.timeOffsetSeconds, 0.4);
+    EXPECT_TRUE(calls[0].options.debugHUDEnabled);
+    ASSERT_EQ(calls[0].reel.size(), 2u);
+    EXPECT_EQ(calls[0].reel[0].highlightSegments.size(), segmentsOfA.size() - 1);
+    EXPECT_EQ(calls[0].reel[1].highlightSegments, segmentsOfB);
+
+    // A new export empties the preview at its start.
+    exporter->holdUntilCancelled = true;
+    model->startExport();
+    EXPECT_TRUE(model->highlightSegmentLines().isEmpty());
+    EXPECT_TRUE(model->highlightSegmentPreviewText().isEmpty());
+    EXPECT_EQ(model->progress(), 0.0);
+    model->cancelExport();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(model->statusMessage(), "Highlights reel export canceled");
+    EXPECT_FALSE(model->completionSummary());
+}
+
+TEST_F(ExportActions, TheReelReadsTheExclusionsWhenItReachesEachFile) {
+    const Files files = drives({"a.mp4", "b.mp4"}, 60);
+    addAnalysed(files);
+    const PathKey b = keyOf(files[1]);
+    const auto segmentsOfB = model->highlightPreviewSegmentsByPath().at(b);
+    ASSERT_GE(segmentsOfB.size(), 2u);
+    // A new modification time makes the export analyse b afresh, behind the gate.
+    std::filesystem::last_write_time(
+        files[1], std::filesystem::last_write_time(files[1]) + std::chrono::hours(1));
+    extractor->analyses.close();
+    model->setOverlayTimeOffsetMilliseconds(100);
+    panel->outputTarget = SingleFileTarget{dir / "reel.mp4"};
+
+    model->startExport();
+    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
+    EXPECT_EQ(extractor->analyses.arrivals().back(), "b.mp4");
+    // Changed after the export started, before it reached b: the exclusion counts, the offset
+    // does not.
+    model->toggleHighlightSegmentInclusion(b, PlannedSegmentKey::of(segmentsOfB.back()));
+    model->setOverlayTimeOffsetMilliseconds(900);
+    extractor->analyses.openAll();
+    ASSERT_TRUE(exportEnded());
+
+    const auto calls = exporter->calls();
+    ASSERT_EQ(calls.size(), 1u);
+    ASSERT_EQ(calls[0].reel.size(), 2u);
+    EXPECT_EQ(calls[0].reel[1].highlightSegments,
+              std::vector<PlannedSegment>(segmentsOfB.begin(), segmentsOfB.end() - 1));
+    EXPECT_EQ(calls[0].options.timeOffsetSeconds, 0.1);
+}
+
+TEST_F(ExportActions, DestroyingTheModelDuringAnExportCancelsIt) {
+    addAnalysed(drives({"a.mp4"}));
+    panel->outputTarget = SingleFileTarget{dir / "reel.mp4"};
+    exporter->holdUntilCancelled = true;
+    model->startExport();
+    ASSERT_TRUE(waitFor([&] { return exporter->waitingForCancel == 1; }));
+    model.reset();
+    EXPECT_EQ(exporter->waitingForCancel, 0);
+}
+
+TEST_F(ExportActions, ARealFullExportWritesTheVideo) {
+    AppServices real = services();
+    real.exportService = {};  // the model's own ExportService
+    real.loadVideoDuration = {};
+    model = std::make_unique<AppViewModel>(real);
+    const auto recording = videoRecording("lap.mp4");
+    model->addFiles({recording});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    model->setSelectedMode(ProcessingMode::full);
+    panel->outputTarget = SingleFileTarget{dir / "lap.out.mp4"};
+
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(model->statusMessage(), "Done: 1 full file(s) exported");
+    ASSERT_TRUE(model->completionSummary());
+    EXPECT_EQ(model->completionSummary()->outputURLs, Files{dir / "lap.out.mp4"});
+    const auto probe = testing::ffprobe(dir / "lap.out.mp4");
+    ASSERT_FALSE(probe["streams"].empty());
+    EXPECT_EQ(probe["streams"][0]["codec_name"], "h264");
+    EXPECT_EQ(probe["streams"][0]["width"], 320);
+    EXPECT_EQ(probe["streams"][0]["height"], 180);
+}
+
+}  // namespace
+}  // namespace skelder::apptest

@@ -1,0 +1,253 @@
+// The file list of the model: adding, sorting, selecting, removing, the status line and the
+// rejection alert.
+#include <QSignalSpy>
+
+#include "tests/app/model_test_support.hpp"
+
+namespace skelder::apptest {
+namespace {
+
+std::vector<std::string> listedNames(const AppViewModel& model) {
+    std::vector<std::string> names;
+    for (const DroppedFileItem& item : model.droppedFiles())
+        names.push_back(item.url.filename().string());
+    return names;
+}
+
+class FileList : public ModelTest {
+  protected:
+    void SetUp() override { makeModel(); }
+};
+
+TEST_F(FileList, StartsEmptyWithItsStartValues) {
+    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
+    EXPECT_EQ(model->selectedMode(), ProcessingMode::highlights);
+    EXPECT_EQ(model->selectedHighlightFilterMode(), HighlightFilterMode::onlyBest);
+    EXPECT_TRUE(model->droppedFiles().empty());
+    EXPECT_FALSE(model->isProcessing());
+    EXPECT_EQ(model->progress(), 0.0);
+    EXPECT_FALSE(model->activeFileName());
+    EXPECT_FALSE(model->completionSummary());
+    EXPECT_FALSE(model->isRejectionAlertPresented());
+}
+
+TEST_F(FileList, TheSameFileDroppedTwiceOrInsideAFolderIsListedOnce) {
+    const auto a = drive("runs/a.mp4");
+    const auto dotted = dir.path() / "runs" / "." / "a.mp4";
+    model->addFiles({a, dotted});
+    model->addFiles({dir / "runs"});
+    ASSERT_EQ(listedNames(*model), std::vector<std::string>{"a.mp4"});
+    EXPECT_EQ(model->droppedFiles().front().id(), keyOf(a));
+    EXPECT_TRUE(waitFor([&] { return allScanned(); }));
+}
+
+TEST_F(FileList, ADropWithoutMP4FilesLeavesTheListAsItWas) {
+    model->addFiles({drive("a.mp4")});
+    std::filesystem::create_directories(dir / "empty");
+    testing::writeFile(dir / "notes.txt", std::vector<std::uint8_t>{'h', 'i'});
+    testing::writeFile(dir / "clip.mov", std::vector<std::uint8_t>{1, 2, 3});
+    QSignalSpy listChanges(model.get(), &AppViewModel::droppedFilesChanged);
+
+    model->addFiles({dir / "empty", dir / "notes.txt", dir / "clip.mov"});
+    EXPECT_EQ(model->statusMessage(), "No MP4 files found in drop");
+    EXPECT_EQ(listedNames(*model), std::vector<std::string>{"a.mp4"});
+    EXPECT_EQ(listChanges.count(), 0);
+}
+
+TEST_F(FileList, TheExtensionTestIgnoresCase) {
+    const auto upper = drive("LOUD.MP4");
+    const auto mixed = drive("mixed.Mp4");
+    model->addFiles({upper, mixed, dir / "missing.mov"});
+    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"LOUD.MP4", "mixed.Mp4"}));
+}
+
+TEST_F(FileList, IsSortedByNameWithCapitalsFirstAndEqualNamesInDropOrder) {
+    model->addFiles({drive("c.mp4"), drive("a.mp4")});
+    model->addFiles({drive("b.mp4")});
+    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"a.mp4", "b.mp4", "c.mp4"}));
+
+    model->addFiles({drive("x/b.mp4"), drive("Zed.mp4"), drive("Alpha.mp4")});
+    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"Alpha.mp4", "Zed.mp4", "a.mp4",
+                                                             "b.mp4", "b.mp4", "c.mp4"}));
+    // The second b.mp4 came later, so it stays after the first.
+    EXPECT_EQ(model->droppedFiles()[3].id(), keyOf(dir / "b.mp4"));
+    EXPECT_EQ(model->droppedFiles()[4].id(), keyOf(dir / "x" / "b.mp4"));
+}
+
+TEST_F(FileList, WithNothingSelectedADropSelectsEveryListedFile) {
+    const auto a = drive("a.mp4"), b = drive("b.mp4"), c = drive("c.mp4");
+    model->addFiles({a, b});
+    EXPECT_EQ(model->selectedFilePathKeys(), (std::set<PathKey>{keyOf(a), keyOf(b)}));
+
+    model->setAllSelected(false);
+    model->addFiles({a});  // already listed, yet the empty selection takes every file
+    EXPECT_EQ(model->selectedFilePathKeys(), (std::set<PathKey>{keyOf(a), keyOf(b)}));
+
+    model->toggleSelection(keyOf(a));
+    model->addFiles({c});  // some selected: only the new file joins
+    EXPECT_EQ(model->selectedFilePathKeys(), (std::set<PathKey>{keyOf(b), keyOf(c)}));
+    EXPECT_EQ(model->selectedCount(), 2);
+}
+
+TEST_F(FileList, StatusLineCountsFilesSelectionAndFinishedScans) {
+    const auto a = drive("a.mp4"), b = drive("b.mp4"), c = drive("c.mp4");
+    extractor->quickScans.close();
+    extractor->quickScans.open("a.mp4");
+    model->addFiles({a, b});
+    ASSERT_TRUE(waitFor([&] { return finished() == 1; }));
+    EXPECT_EQ(model->statusMessage(), "2 file(s), 2 selected \u2022 scanned 1/2");
+
+    extractor->quickScans.openAll();
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    EXPECT_EQ(model->statusMessage(), "2 file(s), 2 selected \u2022 scanned 2/2 \u2022 ready");
+
+    model->addFiles({c});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    model->toggleSelection(keyOf(b));
+    EXPECT_EQ(model->statusMessage(), "3 file(s), 2 selected \u2022 scanned 3/3 \u2022 ready");
+}
+
+TEST_F(FileList, SelectAllSkipsFailedFilesAndDeselectAllEmptiesEverything) {
+    const auto good = drive("good.mp4"), scanningFile = drive("slow.mp4");
+    writeRecordingWithoutTelemetry(dir / "bad.mp4");
+    model->addFiles({good, dir / "bad.mp4"});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{keyOf(good)});
+
+    extractor->quickScans.close();
+    model->addFiles({scanningFile});
+    model->setAllSelected(true);
+    EXPECT_EQ(model->selectedFilePathKeys(), (std::set<PathKey>{keyOf(good), keyOf(scanningFile)}));
+    EXPECT_EQ(model->eligibleCount(), 2);
+
+    model->setAllSelected(false);  // even the file still scanning
+    EXPECT_TRUE(model->selectedFilePathKeys().empty());
+    EXPECT_EQ(model->statusMessage(), "3 file(s), 0 selected \u2022 scanned 2/3");
+}
+
+TEST_F(FileList, AFailedFileCannotBeSelectedNorExported) {
+    const auto good = drive("good.mp4");
+    const auto bad = dir / "bad.mp4";
+    writeRecordingWithoutTelemetry(bad);
+    model->addFiles({good, bad});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+
+    model->toggleSelection(keyOf(bad));
+    EXPECT_FALSE(model->selectedFilePathKeys().contains(keyOf(bad)));
+
+    // An empty selection takes every listed file on the next drop, the failed one too; the
+    // export still leaves it out.
+    model->setAllSelected(false);
+    model->addFiles({good});
+    EXPECT_TRUE(model->selectedFilePathKeys().contains(keyOf(bad)));
+    EXPECT_EQ(model->selectedExportURLs(), std::vector<std::filesystem::path>{good});
+}
+
+TEST_F(FileList, ScanFailuresRaiseTheRejectionAlertOnce) {
+    writeRecordingWithoutTelemetry(dir / "first.mp4");
+    testing::writeFile(dir / "second.mp4", std::vector<std::uint8_t>{});
+    writeRecordingWithoutTelemetry(dir / "third.mp4");
+    QSignalSpy raised(model.get(), &AppViewModel::isRejectionAlertPresentedChanged);
+
+    model->addFiles({dir / "first.mp4", dir / "second.mp4", drive("fine.mp4")});
+    ASSERT_TRUE(waitFor([&] { return model->isRejectionAlertPresented(); }));
+    // Two scans run at once, so the lines come in the order the scans end.
+    QStringList lines = model->rejectedFileSummaries();
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{"first.mp4: No Kovra Data", "second.mp4: Empty File"}));
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    EXPECT_EQ(raised.count(), 1);
+
+    // Another failure while the alert is shown adds its line but does not raise it again.
+    model->addFiles({dir / "third.mp4"});
+    ASSERT_TRUE(waitFor([&] { return model->rejectedFileSummaries().size() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    EXPECT_EQ(raised.count(), 1);
+    EXPECT_EQ(model->rejectedFileSummaries().last(), "third.mp4: No Kovra Data");
+
+    model->dismissRejections();
+    EXPECT_FALSE(model->isRejectionAlertPresented());
+    EXPECT_TRUE(model->rejectedFileSummaries().isEmpty());
+
+    model->reanalyzeFile(keyOf(dir / "third.mp4"));
+    ASSERT_TRUE(waitFor([&] { return model->isRejectionAlertPresented(); }));
+    EXPECT_EQ(model->rejectedFileSummaries(), QStringList{"third.mp4: No Kovra Data"});
+}
+
+TEST_F(FileList, RemovingFilesDropsTheirSelectionAndResults) {
+    const auto a = drive("a.mp4"), b = drive("b.mp4"), c = drive("c.mp4");
+    model->addFiles({a, b, c});
+    ASSERT_TRUE(waitFor([&] { return model->thumbnailByPath().size() == 3; }));
+
+    model->removeFile(keyOf(b));
+    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"a.mp4", "c.mp4"}));
+    EXPECT_FALSE(model->selectedFilePathKeys().contains(keyOf(b)));
+    EXPECT_FALSE(model->thumbnailByPath().contains(keyOf(b)));
+    EXPECT_EQ(model->statusMessage(), "2 file(s), 2 selected \u2022 scanned 2/2 \u2022 ready");
+
+    model->toggleSelection(keyOf(c));
+    model->removeSelectedFiles();
+    EXPECT_EQ(listedNames(*model), std::vector<std::string>{"c.mp4"});
+    EXPECT_TRUE(model->selectedFilePathKeys().empty());
+    EXPECT_EQ(model->thumbnailByPath().size(), 1u);
+}
+
+TEST_F(FileList, ClearAllEmptiesEverything) {
+    model->resetHighlightPreviews();  // generation 1, which clearing keeps
+    writeRecordingWithoutTelemetry(dir / "bad.mp4");
+    model->addFiles({drive("a.mp4"), dir / "bad.mp4"});
+    ASSERT_TRUE(waitFor([&] {
+        return model->isRejectionAlertPresented() && model->thumbnailByPath().size() == 1 &&
+               model->highlightPreviewSegmentsByPath().size() == 1;
+    }));
+    const auto& segments = model->highlightPreviewSegmentsByPath().begin()->second;
+    ASSERT_FALSE(segments.empty());
+    model->toggleHighlightSegmentInclusion(keyOf(dir / "a.mp4"),
+                                           PlannedSegmentKey::of(segments.front()));
+
+    model->clearAll();
+    EXPECT_TRUE(model->droppedFiles().empty());
+    EXPECT_TRUE(model->selectedFilePathKeys().empty());
+    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
+    EXPECT_TRUE(model->highlightTierByPath().empty());
+    EXPECT_TRUE(model->excludedHighlightSegmentsByPath().empty());
+    EXPECT_TRUE(model->thumbnailByPath().empty());
+    EXPECT_TRUE(model->rejectedFileSummaries().isEmpty());
+    EXPECT_FALSE(model->isRejectionAlertPresented());
+    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
+    EXPECT_EQ(model->queues().highlightPreviewGeneration, 1);
+}
+
+TEST_F(FileList, TogglingASegmentTwiceLeavesAnEmptyExclusionSet) {
+    const PathKey key = keyOf(drive("a.mp4"));
+    const PlannedSegmentKey segment{20, 27};
+    model->toggleHighlightSegmentInclusion(key, segment);
+    EXPECT_FALSE(model->isSegmentIncluded(key, segment));
+    model->toggleHighlightSegmentInclusion(key, segment);
+    ASSERT_TRUE(model->excludedHighlightSegmentsByPath().contains(key));
+    EXPECT_TRUE(model->excludedHighlightSegmentsByPath().at(key).empty());
+    EXPECT_TRUE(model->isSegmentIncluded(key, segment));
+}
+
+TEST_F(FileList, OpenFilesAddsWhatThePanelReturns) {
+    model->openFiles();  // cancelled
+    EXPECT_TRUE(model->droppedFiles().empty());
+    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
+
+    panel->inputFiles = std::vector<std::filesystem::path>{drive("a.mp4")};
+    model->openFiles();
+    EXPECT_EQ(listedNames(*model), std::vector<std::string>{"a.mp4"});
+}
+
+TEST_F(FileList, ThePrimaryFileIsTheFirstListedOfTheTableSelectionThenOfTheExportSelection) {
+    const auto a = drive("a.mp4"), b = drive("b.mp4"), c = drive("c.mp4");
+    model->addFiles({a, b, c});
+    EXPECT_EQ(model->primaryFilePathKey({keyOf(c), keyOf(b)}), keyOf(b));
+    model->toggleSelection(keyOf(a));
+    EXPECT_EQ(model->primaryFilePathKey({}), keyOf(b));
+    model->setAllSelected(false);
+    EXPECT_EQ(model->primaryFilePathKey({}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace skelder::apptest

@@ -1,0 +1,390 @@
+#include "tests/app/model_test_support.hpp"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTest>
+#include <chrono>
+#include <cmath>
+#include <numbers>
+#include <string_view>
+
+#include "samples/sample_recording.hpp"
+#include "telemetry/cancellation.hpp"
+#include "telemetry/path_key.hpp"
+#include "telemetry/writer/kovra_writer.hpp"
+
+namespace skelder::apptest {
+
+using namespace std::chrono_literals;
+
+// --- Gate -----------------------------------------------------------------------------------
+
+void Gate::close() {
+    const std::lock_guard lock(mutex_);
+    closed_ = true;
+}
+
+void Gate::open(const std::string& name) {
+    {
+        const std::lock_guard lock(mutex_);
+        opened_.insert(name);
+    }
+    changed_.notify_all();
+}
+
+void Gate::openAll() {
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = false;
+    }
+    changed_.notify_all();
+}
+
+void Gate::pass(const std::string& name) {
+    std::unique_lock lock(mutex_);
+    arrivals_.push_back(name);
+    ++waiting_;
+    changed_.wait_for(lock, 60s, [&] { return !closed_ || opened_.contains(name); });
+    --waiting_;
+}
+
+std::vector<std::string> Gate::arrivals() const {
+    const std::lock_guard lock(mutex_);
+    return arrivals_;
+}
+
+int Gate::waiting() const {
+    const std::lock_guard lock(mutex_);
+    return waiting_;
+}
+
+// --- ConcurrencyMeter -----------------------------------------------------------------------
+
+void ConcurrencyMeter::enter() {
+    const int now = ++now_;
+    int most = most_.load();
+    while (now > most && !most_.compare_exchange_weak(most, now)) {
+    }
+}
+
+void ConcurrencyMeter::leave() {
+    --now_;
+}
+
+// --- GatedExtractor -------------------------------------------------------------------------
+
+ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path& inputURL,
+                                                     bool includeFeatureBuckets,
+                                                     bool includePacketTiming) const {
+    Gate& gate = includeFeatureBuckets ? analyses : quickScans;
+    ConcurrencyMeter& meter = includeFeatureBuckets ? analysesAtOnce : quickScansAtOnce;
+    meter.enter();
+    gate.pass(inputURL.filename().string());
+    struct Leave {
+        ConcurrencyMeter& meter;
+        ~Leave() { meter.leave(); }
+    } leave{meter};
+    return real_.extractTelemetry(inputURL, includeFeatureBuckets, includePacketTiming);
+}
+
+// --- StubbornProvider -----------------------------------------------------------------------
+
+TelemetrySession StubbornProvider::loadSession(const std::filesystem::path& url,
+                                               HighlightFilterMode filterMode,
+                                               std::stop_token) const {
+    gate.pass(url.filename().string());
+    struct Count {
+        std::atomic<int>& returned;
+        ~Count() { ++returned; }
+    } count{returned_};
+    return real_->loadSession(url, filterMode, {});
+}
+
+TieredTelemetrySession StubbornProvider::loadTieredSession(const std::filesystem::path& url,
+                                                           HighlightFilterMode filterMode,
+                                                           std::stop_token) const {
+    {
+        const std::lock_guard lock(mutex_);
+        modes_.push_back(filterMode);
+    }
+    gate.pass(url.filename().string());
+    struct Count {
+        std::atomic<int>& returned;
+        ~Count() { ++returned; }
+    } count{returned_};
+    return real_->loadTieredSession(url, filterMode, {});
+}
+
+std::vector<HighlightFilterMode> StubbornProvider::modesAsked() const {
+    const std::lock_guard lock(mutex_);
+    return modes_;
+}
+
+// --- FakeExportService ----------------------------------------------------------------------
+
+void FakeExportService::exportOverlayVideo(const OverlayExportJob& job,
+                                           const std::filesystem::path& outputURL,
+                                           const ProgressCallback& progress, std::stop_token stop) {
+    run({outputURL, job.overlayOptions, {}}, progress, std::move(stop));
+}
+
+void FakeExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                             const HighlightsOverlayOptions& overlayOptions,
+                                             const std::filesystem::path& outputURL,
+                                             const ProgressCallback& progress,
+                                             std::stop_token stop) {
+    run({outputURL, overlayOptions, inputs}, progress, std::move(stop));
+}
+
+void FakeExportService::run(Call call, const ProgressCallback& progress, std::stop_token stop) {
+    {
+        const std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+    progress(0.0);
+    progress(0.5);
+    if (holdUntilCancelled) {
+        std::mutex mutex;
+        std::condition_variable_any cancelled;
+        std::unique_lock lock(mutex);
+        ++waitingForCancel;
+        cancelled.wait_for(lock, stop, 60s, [] { return false; });
+        --waitingForCancel;
+    }
+    throwIfCancelled(stop);
+    progress(1.0);
+}
+
+std::vector<FakeExportService::Call> FakeExportService::calls() const {
+    const std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+// --- FakeFilePanel --------------------------------------------------------------------------
+
+std::optional<std::vector<std::filesystem::path>> FakeFilePanel::chooseInputFiles() {
+    return inputFiles;
+}
+
+std::optional<OutputTarget> FakeFilePanel::chooseOutputTarget(
+    const std::vector<std::filesystem::path>& inputs, ProcessingMode mode,
+    const std::string& defaultReelName) {
+    ++outputPanelsShown;
+    lastInputs = inputs;
+    lastMode = mode;
+    lastDefaultReelName = defaultReelName;
+    return outputTarget;
+}
+
+// --- ThumbnailRecorder ----------------------------------------------------------------------
+
+ThumbnailRecorder::ThumbnailRecorder() {
+    QImage picture(32, 18, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPEG");
+    shared_->jpeg.assign(bytes.begin(), bytes.end());
+}
+
+ThumbnailLoader ThumbnailRecorder::loader() {
+    return [shared = shared_](const std::filesystem::path& url,
+                              double seconds) -> std::optional<std::vector<std::uint8_t>> {
+        const std::lock_guard lock(shared->mutex);
+        shared->requests.emplace_back(url.filename().string(), seconds);
+        return shared->jpeg;
+    };
+}
+
+std::vector<std::pair<std::string, double>> ThumbnailRecorder::requests() const {
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->requests;
+}
+
+// --- Recordings -----------------------------------------------------------------------------
+
+namespace {
+
+constexpr double kG = 9.80665;
+
+struct DriveState {
+    double speedMps = 30, throttle = 0.45, brake = 0, engineRadPerSecond = 400, gear = 4;
+    double latMps2 = 0, lonMps2 = 0, steeringRad = 0;
+};
+
+double wave(double t, double period) {
+    return std::sin(2 * std::numbers::pi * t / period);
+}
+
+DriveState driveAt(double t) {
+    DriveState s;
+    s.speedMps = 30 + 3 * wave(t, 23);
+    s.throttle = 0.45 + 0.15 * wave(t, 17);
+    s.engineRadPerSecond = 400 + 50 * wave(t, 11);
+    s.latMps2 = 0.25 * kG * wave(t, 9);
+    s.lonMps2 = 0.1 * kG * wave(t, 13);
+    s.steeringRad = 0.1 * wave(t, 9);
+    if (t >= 20 && t < 27) {  // a hard corner
+        const bool entry = t < 22;
+        s.throttle = entry ? 0.0 : 0.3;
+        s.brake = entry ? 0.7 : 0.0;
+        s.speedMps = 22;
+        s.latMps2 = 1.35 * kG * (0.9 + 0.1 * wave(t, 3));
+        s.lonMps2 = entry ? -0.9 * kG : 0.2 * kG;
+        s.steeringRad = 0.8;
+    } else if (t >= 40 && t < 52) {  // full throttle
+        s.throttle = 1.0;
+        s.speedMps = 20 + 1.5 * (t - 40);
+        s.engineRadPerSecond = 500 + 20 * (t - 40);
+        s.latMps2 = 0.05 * kG;
+        s.lonMps2 = 0.35 * kG;
+    }
+    return s;
+}
+
+double channelValue(const kovra::ChannelDefinition& channel, double t, bool withoutGForce) {
+    const DriveState s = driveAt(t);
+    const std::string_view tag = std::string_view(channel.tag).substr(10);  // after "com.kovra."
+    if (tag == "channel.gps.speed")
+        return s.speedMps;
+    if (tag == "channel.throttle.position")
+        return s.throttle;
+    if (tag == "channel.brake.position")
+        return s.brake;
+    if (tag == "channel.enginespeed")
+        return s.engineRadPerSecond;
+    if (tag == "channel.gear")
+        return s.gear;
+    if (tag == "channel.accelerometer.vehicle.x")
+        return withoutGForce ? 0 : s.latMps2;
+    if (tag == "channel.accelerometer.vehicle.y")
+        return withoutGForce ? 0 : s.lonMps2;
+    if (tag == "channel.steeringangle")
+        return s.steeringRad;
+    return 0;
+}
+
+}  // namespace
+
+void writeDrive(const std::filesystem::path& path, double seconds, bool withoutGForce) {
+    kovra::RecordingOptions options;
+    options.durationSeconds = seconds;
+    options.valueAt = [withoutGForce](const kovra::ChannelDefinition& channel, double t) {
+        return channelValue(channel, t, withoutGForce);
+    };
+    kovra::writeRecording(path, options);
+}
+
+void writeRecordingWithoutTelemetry(const std::filesystem::path& path) {
+    kovra::RecordingOptions options;
+    options.durationSeconds = 2;
+    kovra::Bytes bytes = kovra::buildRecording(options);
+    // The same track under another handler type is no longer the recorder's telemetry.
+    const std::string_view handler = "adrv";
+    for (std::size_t i = 0; i + handler.size() <= bytes.size(); ++i) {
+        if (std::equal(handler.begin(), handler.end(), bytes.begin() + static_cast<long>(i)))
+            std::copy_n("vide", 4, bytes.begin() + static_cast<long>(i));
+    }
+    testing::writeFile(path, bytes);
+}
+
+bool waitFor(const std::function<bool()>& condition) {
+    return QTest::qWaitFor(condition, 30000);
+}
+
+// --- ModelTest ------------------------------------------------------------------------------
+
+ModelTest::ModelTest() = default;
+
+ModelTest::~ModelTest() {
+    // Let every waiting thread go before the model waits for its threads.
+    extractor->quickScans.openAll();
+    extractor->analyses.openAll();
+    if (auto stubborn = std::dynamic_pointer_cast<const StubbornProvider>(provider))
+        stubborn->gate.openAll();
+    model.reset();
+    // Extractions the model stopped waiting for still read the test's files.
+    EXPECT_TRUE(waitFor([&] { return extractor->idle(); }));
+}
+
+AppServices ModelTest::services() {
+    AppServices services;
+    services.telemetryExtractor = extractor;
+    services.exportService = exporter;
+    services.filePanelService = panel;
+    services.telemetrySessionProvider = provider;
+    services.thumbnailJPEG = thumbnails.loader();
+    services.loadVideoDuration =
+        [durations = durationsByName](const std::filesystem::path& url) -> std::optional<double> {
+        const auto found = durations.find(url.filename().string());
+        if (found == durations.end())
+            return std::nullopt;
+        return found->second;
+    };
+    services.settings = settingsFile();
+    return services;
+}
+
+void ModelTest::makeModel() {
+    model.reset();
+    model = std::make_unique<AppViewModel>(services());
+}
+
+std::shared_ptr<QSettings> ModelTest::settingsFile() const {
+    return std::make_shared<QSettings>(QString::fromStdString((dir / "settings.ini").string()),
+                                       QSettings::IniFormat);
+}
+
+std::filesystem::path ModelTest::drive(const std::string& name, double seconds) {
+    const std::filesystem::path path = dir / name;
+    if (!std::filesystem::exists(path)) {
+        std::filesystem::create_directories(path.parent_path());
+        writeDrive(path, seconds);
+    }
+    return path;
+}
+
+std::vector<std::filesystem::path> ModelTest::drives(const std::vector<std::string>& names,
+                                                     double seconds) {
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& name : names)
+        paths.push_back(drive(name, seconds));
+    return paths;
+}
+
+std::filesystem::path ModelTest::videoRecording(const std::string& name, double seconds) {
+    const std::filesystem::path path = dir / name;
+    samples::writeSampleRecording(
+        path, {.seconds = seconds, .width = 320, .height = 180, .audio = false});
+    return path;
+}
+
+PathKey ModelTest::keyOf(const std::filesystem::path& path) {
+    return pathKey(path);
+}
+
+int ModelTest::countStatus(const std::function<bool(const QuickScanStatus&)>& is) const {
+    int count = 0;
+    for (const DroppedFileItem& item : model->droppedFiles())
+        count += is(item.quickScanStatus) ? 1 : 0;
+    return count;
+}
+
+int ModelTest::scanning() const {
+    return countStatus(
+        [](const QuickScanStatus& s) { return std::holds_alternative<QuickScanScanning>(s); });
+}
+
+int ModelTest::finished() const {
+    return countStatus([](const QuickScanStatus& s) {
+        return std::holds_alternative<QuickScanDone>(s) ||
+               std::holds_alternative<QuickScanFailed>(s);
+    });
+}
+
+bool ModelTest::allScanned() const {
+    return finished() == static_cast<int>(model->droppedFiles().size());
+}
+
+}  // namespace skelder::apptest

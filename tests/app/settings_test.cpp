@@ -1,0 +1,84 @@
+// The two persisted settings, in a settings file of the test's own folder.
+#include <QSignalSpy>
+
+#include "app/app_settings.hpp"
+#include "tests/app/model_test_support.hpp"
+
+namespace skelder::apptest {
+namespace {
+
+class Settings : public ModelTest {
+  protected:
+    void store(const char* key, const QVariant& value) {
+        auto settings = settingsFile();
+        settings->setValue(key, value);
+        settings->sync();
+    }
+    // What a fresh reader of the file finds.
+    QVariant stored(const char* key) { return settingsFile()->value(key); }
+};
+
+TEST_F(Settings, DefaultsWhenNothingIsStored) {
+    makeModel();
+    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 650.0);
+    EXPECT_FALSE(model->isOverlayTimingDebugHUDEnabled());
+}
+
+TEST_F(Settings, StoredValuesAreReadAtCreation) {
+    store("overlayTimeOffsetMilliseconds", -120.5);
+    store("overlayTimingDebugHUDEnabled", true);
+    makeModel();
+    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), -120.5);
+    EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
+}
+
+TEST_F(Settings, AStoredOffsetThatIsNotANumberGivesTheDefault) {
+    for (const QVariant& value :
+         {QVariant("fast"), QVariant(""), QVariant("12 ms"), QVariant("nan"), QVariant(true)}) {
+        store("overlayTimeOffsetMilliseconds", value);
+        makeModel();
+        EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 650.0) << value.toString().toStdString();
+    }
+}
+
+TEST_F(Settings, AStoredSwitchThatIsNotABooleanGivesTheDefault) {
+    for (const QVariant& value : {QVariant("maybe"), QVariant(2), QVariant(0.5)}) {
+        store("overlayTimingDebugHUDEnabled", value);
+        makeModel();
+        EXPECT_FALSE(model->isOverlayTimingDebugHUDEnabled()) << value.toString().toStdString();
+    }
+    store("overlayTimingDebugHUDEnabled", 1);
+    makeModel();
+    EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
+}
+
+TEST_F(Settings, EveryAssignmentIsWrittenAndChangesSignalOnce) {
+    makeModel();
+    QSignalSpy offsetChanges(model.get(), &AppViewModel::overlayTimeOffsetMillisecondsChanged);
+    QSignalSpy debugChanges(model.get(), &AppViewModel::isOverlayTimingDebugHUDEnabledChanged);
+
+    model->setOverlayTimeOffsetMilliseconds(650.0);  // unchanged, yet written
+    EXPECT_EQ(stored("overlayTimeOffsetMilliseconds").toDouble(), 650.0);
+    EXPECT_EQ(offsetChanges.count(), 0);
+
+    model->setOverlayTimeOffsetMilliseconds(-33.333);
+    model->setOverlayTimingDebugHUDEnabled(true);
+    EXPECT_EQ(stored("overlayTimeOffsetMilliseconds").toDouble(), -33.333);
+    EXPECT_EQ(stored("overlayTimingDebugHUDEnabled").toString(), "true");
+    EXPECT_EQ(offsetChanges.count(), 1);
+    EXPECT_EQ(debugChanges.count(), 1);
+
+    // A model created later starts from the written values.
+    makeModel();
+    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), -33.333);
+    EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
+}
+
+TEST_F(Settings, TheOffsetIsNotClampedByTheModel) {
+    makeModel();
+    model->setOverlayTimeOffsetMilliseconds(5000);
+    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 5000.0);
+}
+
+}  // namespace
+}  // namespace skelder::apptest

@@ -1,0 +1,295 @@
+// The background work queues: quick scans, highlight analyses and thumbnails, their limits,
+// and how stale or cancelled results are dropped.
+#include <QSignalSpy>
+#include <QTest>
+
+#include "highlights/session_cache.hpp"
+#include "tests/app/model_test_support.hpp"
+
+namespace skelder::apptest {
+namespace {
+
+bool isPending(const AppViewModel& model, const PathKey& key) {
+    return std::holds_alternative<QuickScanPending>(model.file(key)->quickScanStatus);
+}
+
+class WorkQueues : public ModelTest {};
+
+TEST_F(WorkQueues, FiveFilesStartTwoScansAndTheThirdWhenOneFinishes) {
+    makeModel();
+    const auto files = drives({"a.mp4", "b.mp4", "c.mp4", "d.mp4", "e.mp4"});
+    extractor->quickScans.close();
+    model->addFiles(files);
+
+    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 2; }));
+    EXPECT_EQ(scanning(), 2);
+    EXPECT_EQ(model->queues().activeQuickScans, 2);
+    EXPECT_EQ(model->queues().pendingQuickScanPaths.size(), 3u);
+    QTest::qWait(50);  // no third scan sneaks in meanwhile
+    EXPECT_EQ(extractor->quickScans.arrivals().size(), 2u);
+
+    const std::string first = extractor->quickScans.arrivals().front();
+    extractor->quickScans.open(first);
+    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.arrivals().size() == 3; }));
+    EXPECT_TRUE(
+        std::holds_alternative<QuickScanDone>(model->file(keyOf(dir / first))->quickScanStatus));
+    EXPECT_EQ(scanning(), 2);
+    EXPECT_EQ(model->queues().pendingQuickScanPaths.size(), 2u);
+
+    extractor->quickScans.openAll();
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    EXPECT_EQ(extractor->quickScansAtOnce.most(), 2);
+    EXPECT_EQ(model->queues().activeQuickScans, 0);
+}
+
+TEST_F(WorkQueues, RemovingTheScanningFilesLetsTheWaitingOnesStart) {
+    makeModel();
+    extractor->quickScans.close();
+    model->addFiles(drives({"a.mp4", "b.mp4", "c.mp4", "d.mp4"}));
+    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 2; }));
+
+    for (const std::string& name : extractor->quickScans.arrivals())
+        model->removeFile(keyOf(dir / name));
+    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.arrivals().size() == 4; }));
+    EXPECT_EQ(scanning(), 2);
+    EXPECT_EQ(model->queues().activeQuickScans, 2);
+
+    extractor->quickScans.openAll();
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    EXPECT_EQ(model->droppedFiles().size(), 2u);
+}
+
+TEST_F(WorkQueues, AScanForgottenByReanalysisDoesNotFreeTheSlotOfAnother) {
+    makeModel();
+    extractor->quickScans.close();
+    model->addFiles(drives({"a.mp4", "b.mp4", "c.mp4"}));
+    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 2; }));
+    const std::string stale = extractor->quickScans.arrivals().front();
+
+    // Forgetting the scan frees its slot for the waiting file; the file itself queues again.
+    model->reanalyzeFile(keyOf(dir / stale));
+    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 3; }));
+    EXPECT_TRUE(isPending(*model, keyOf(dir / stale)));
+
+    // The forgotten scan ends: its stale outcome changes nothing.
+    extractor->quickScans.open(stale);
+    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.arrivals().size() >= 3; }));
+    QTest::qWait(100);
+    EXPECT_TRUE(isPending(*model, keyOf(dir / stale)));
+    EXPECT_EQ(model->queues().activeQuickScans, 2);
+    EXPECT_EQ(scanning(), 2);
+
+    extractor->quickScans.openAll();
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    EXPECT_EQ(model->queues().activeQuickScans, 0);
+}
+
+TEST_F(WorkQueues, OnlyOneHighlightAnalysisRunsAtATime) {
+    makeModel();
+    extractor->analyses.close();
+    const auto files = drives({"a.mp4", "b.mp4", "c.mp4"}, 60);
+    model->addFiles(files);
+    ASSERT_TRUE(waitFor([&] { return allScanned() && extractor->analyses.waiting() == 1; }));
+    EXPECT_EQ(model->queues().activeHighlightPreviews, 1);
+    EXPECT_EQ(model->queues().pendingHighlightPreviewPaths.size(), 2u);
+
+    extractor->analyses.openAll();
+    ASSERT_TRUE(
+        waitFor([&] { return model->highlightPreviewSegmentsByPath().size() == files.size(); }));
+    EXPECT_EQ(extractor->analysesAtOnce.most(), 1);
+    for (const auto& file : files) {
+        const auto& segments = model->highlightPreviewSegmentsByPath().at(keyOf(file));
+        ASSERT_FALSE(segments.empty());
+        // The hard corner (seconds 20 to 26) and the full-throttle run (40 to 51) are
+        // highlights of the strict plan.
+        for (const std::int64_t second : {24, 45}) {
+            EXPECT_TRUE(std::any_of(segments.begin(), segments.end(), [&](const auto& s) {
+                return s.startSecond <= second && s.endSecond >= second;
+            })) << second;
+        }
+        EXPECT_EQ(model->highlightTierByPath().at(keyOf(file)).size(), segments.size());
+        EXPECT_EQ(model->tier(keyOf(file), PlannedSegmentKey::of(segments.front())),
+                  HighlightTier::best);
+        EXPECT_FALSE(model->isHighlightAnalysisInProgress(keyOf(file)));
+    }
+}
+
+TEST_F(WorkQueues, AFilterChangeDropsTheRunningResultAndEmptiesTheResults) {
+    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
+        extractor, std::make_shared<TelemetrySessionCache>()));
+    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    stubborn.gate.close();
+    stubborn.gate.open("a.mp4");
+    makeModel();
+    const auto a = drive("a.mp4", 60), b = drive("b.mp4", 60);
+
+    model->addFiles({a});
+    ASSERT_TRUE(
+        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(a)); }));
+    const auto firstSegment = model->highlightPreviewSegmentsByPath().at(keyOf(a)).front();
+    model->toggleHighlightSegmentInclusion(keyOf(a), PlannedSegmentKey::of(firstSegment));
+    model->addFiles({b});
+    ASSERT_TRUE(waitFor([&] { return stubborn.gate.waiting() == 1; }));
+
+    model->setSelectedHighlightFilterMode(HighlightFilterMode::maybeInteresting);
+    model->resetHighlightPreviews();
+    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
+    EXPECT_TRUE(model->highlightTierByPath().empty());
+    EXPECT_TRUE(model->excludedHighlightSegmentsByPath().empty());
+    EXPECT_EQ(model->queues().activeHighlightPreviews, 0);
+    EXPECT_EQ(model->queues().highlightPreviewGeneration, 1);
+
+    // The old analysis did not notice the cancellation; its late result is dropped.
+    QSignalSpy stored(model.get(), &AppViewModel::highlightPreviewSegmentsByPathChanged);
+    stubborn.gate.open("b.mp4");
+    ASSERT_TRUE(waitFor([&] { return stubborn.returned() == 2; }));
+    QTest::qWait(100);
+    EXPECT_EQ(stored.count(), 0);
+    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
+
+    // The shown file is asked for again and analysed in the new mode.
+    model->enqueueHighlightPreview(keyOf(b));
+    ASSERT_TRUE(
+        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(b)); }));
+    EXPECT_EQ(stubborn.modesAsked(),
+              (std::vector<HighlightFilterMode>{HighlightFilterMode::onlyBest,
+                                                HighlightFilterMode::onlyBest,
+                                                HighlightFilterMode::maybeInteresting}));
+    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().contains(keyOf(a)));
+}
+
+TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
+    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
+        extractor, std::make_shared<TelemetrySessionCache>()));
+    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    stubborn.gate.close();
+    makeModel();
+    const auto a = drive("a.mp4", 60), b = drive("b.mp4", 60);
+    model->addFiles({a, b});
+    ASSERT_TRUE(waitFor([&] { return stubborn.gate.waiting() == 1; }));
+    const std::string running = stubborn.gate.arrivals().front();
+    const std::string other = running == "a.mp4" ? "b.mp4" : "a.mp4";
+
+    model->removeFile(keyOf(dir / running));
+    // The slot is free at once: the other file's analysis starts.
+    ASSERT_TRUE(waitFor([&] { return stubborn.gate.waiting() == 2; }));
+    stubborn.gate.open(running);
+    ASSERT_TRUE(waitFor([&] { return stubborn.returned() == 1; }));
+    QTest::qWait(100);
+    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
+    EXPECT_EQ(model->queues().activeHighlightPreviews, 1);
+
+    stubborn.gate.openAll();
+    ASSERT_TRUE(waitFor([&] { return !model->highlightPreviewSegmentsByPath().empty(); }));
+    EXPECT_EQ(model->highlightPreviewSegmentsByPath().size(), 1u);
+    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().contains(keyOf(dir / other)));
+}
+
+TEST_F(WorkQueues, ACancelledAnalysisFreesItsSlotWhileTheExtractionStillRuns) {
+    makeModel();
+    extractor->analyses.close();
+    const auto a = drive("a.mp4", 60), b = drive("b.mp4", 60);
+    model->addFiles({a, b});
+    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
+    const std::string running = extractor->analyses.arrivals().front();
+
+    model->removeFile(keyOf(dir / running));
+    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 2; }));
+    extractor->analyses.openAll();
+    ASSERT_TRUE(waitFor([&] { return model->highlightPreviewSegmentsByPath().size() == 1; }));
+    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().contains(keyOf(dir / running)));
+    EXPECT_EQ(model->queues().activeHighlightPreviews, 0);
+}
+
+TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
+    durationsByName = {{"flat.mp4", 40.0}, {"drive.mp4", 30.0}};
+    makeModel();
+    writeDrive(dir / "flat.mp4", 40, /*withoutGForce=*/true);
+    model->addFiles({dir / "flat.mp4", drive("drive.mp4")});
+    ASSERT_TRUE(waitFor([&] { return model->thumbnailByPath().size() == 2; }));
+
+    const auto& flat =
+        std::get<QuickScanDone>(model->file(keyOf(dir / "flat.mp4"))->quickScanStatus);
+    EXPECT_FALSE(flat.stats.peakCombinedGSecond);
+    const auto& driving =
+        std::get<QuickScanDone>(model->file(keyOf(dir / "drive.mp4"))->quickScanStatus);
+    ASSERT_TRUE(driving.stats.peakCombinedGSecond);
+
+    auto requests = thumbnails.requests();
+    std::sort(requests.begin(), requests.end());
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0],
+              std::make_pair(std::string("drive.mp4"), *driving.stats.peakCombinedGSecond));
+    EXPECT_EQ(requests[1], std::make_pair(std::string("flat.mp4"), 10.0));
+    EXPECT_EQ(model->thumbnail(keyOf(dir / "flat.mp4")).size(), QSize(32, 18));
+
+    // A picture is made once per file.
+    model->requestThumbnail(keyOf(dir / "flat.mp4"), 3.0);
+    QTest::qWait(50);
+    EXPECT_EQ(thumbnails.requests().size(), 2u);
+}
+
+TEST_F(WorkQueues, ThumbnailOfARealRecordingWithItsRealDuration) {
+    AppServices real = services();
+    real.thumbnailJPEG = {};
+    real.loadVideoDuration = {};
+    model = std::make_unique<AppViewModel>(real);
+    const auto recording = videoRecording("track.mp4", 3);
+
+    model->addFiles({recording});
+    ASSERT_TRUE(waitFor([&] { return model->thumbnailByPath().size() == 1; }));
+    const QImage picture = model->thumbnail(keyOf(recording));
+    EXPECT_EQ(picture.size(), QSize(320, 180));
+    EXPECT_EQ(model->file(keyOf(recording))->durationText(), "0:00:03 total");
+}
+
+TEST_F(WorkQueues, AReanalysedFileKeepsNoneOfItsResults) {
+    makeModel();
+    const auto a = drive("a.mp4", 60);
+    model->addFiles({a});
+    ASSERT_TRUE(waitFor([&] {
+        return model->highlightPreviewSegmentsByPath().contains(keyOf(a)) &&
+               model->thumbnailByPath().contains(keyOf(a));
+    }));
+    const auto segment = model->highlightPreviewSegmentsByPath().at(keyOf(a)).front();
+    model->toggleHighlightSegmentInclusion(keyOf(a), PlannedSegmentKey::of(segment));
+
+    extractor->quickScans.close();
+    model->reanalyzeFile(keyOf(a));
+    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().contains(keyOf(a)));
+    EXPECT_FALSE(model->highlightTierByPath().contains(keyOf(a)));
+    EXPECT_FALSE(model->excludedHighlightSegmentsByPath().contains(keyOf(a)));
+    EXPECT_FALSE(model->thumbnailByPath().contains(keyOf(a)));
+    EXPECT_TRUE(model->isHighlightAnalysisInProgress(keyOf(a)));
+    EXPECT_EQ(model->statusMessage(), "1 file(s), 1 selected \u2022 scanned 0/1");
+
+    extractor->quickScans.openAll();
+    ASSERT_TRUE(waitFor([&] {
+        return model->highlightPreviewSegmentsByPath().contains(keyOf(a)) &&
+               model->thumbnailByPath().contains(keyOf(a));
+    }));
+    EXPECT_TRUE(model->isSegmentIncluded(keyOf(a), PlannedSegmentKey::of(segment)));
+}
+
+TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
+    durationsByName = {{"a.mp4", 61.5}};
+    makeModel();
+    const auto a = drive("a.mp4", 60);
+    EXPECT_FALSE(model->timelineDurationSeconds(keyOf(a)));
+    model->addFiles({a});
+    ASSERT_TRUE(
+        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(a)); }));
+    EXPECT_EQ(model->timelineDurationSeconds(keyOf(a)), 61.5);
+}
+
+TEST_F(WorkQueues, DestroyingTheModelWhileWorkRunsEndsCleanly) {
+    makeModel();
+    extractor->analyses.close();
+    model->addFiles(drives({"a.mp4", "b.mp4"}));
+    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
+    model.reset();  // cancels the analysis (the extraction stays held) and waits for its threads
+    EXPECT_EQ(extractor->analyses.waiting(), 1);
+}
+
+}  // namespace
+}  // namespace skelder::apptest
