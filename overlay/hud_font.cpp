@@ -130,7 +130,12 @@ std::optional<std::filesystem::path> findHudFontFile() {
     }
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    bool runFromBuildTree = false;
     if (!error) {
+#ifdef SKELDER_BUILD_DIR
+        const std::string buildDir = std::string(SKELDER_BUILD_DIR) + "/";
+        runFromBuildTree = executable.string().starts_with(buildDir);
+#endif
         const auto resources = executable.parent_path().parent_path() / "share" / "skelder";
         for (const auto& candidate :
              {resources / "Fonts" / kHudFontFileName, resources / kHudFontFileName}) {
@@ -140,10 +145,12 @@ std::optional<std::filesystem::path> findHudFontFile() {
         }
     }
 #ifdef SKELDER_SOURCE_FONTS_DIR
-    if (auto file =
-            existingFile(std::filesystem::path(SKELDER_SOURCE_FONTS_DIR) / kHudFontFileName)) {
-        return file;
-    }
+    // Only for programs of this build: an installed program must not depend on the sources.
+    if (runFromBuildTree)
+        if (auto file =
+                existingFile(std::filesystem::path(SKELDER_SOURCE_FONTS_DIR) / kHudFontFileName)) {
+            return file;
+        }
 #endif
     return std::nullopt;
 }
@@ -281,4 +288,3 @@ ScaledFontPtr hudFont(const HudFontRequest& request) {
 }
 
 }  // namespace skelder
-

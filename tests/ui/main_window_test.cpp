@@ -1,0 +1,416 @@
+// The main window driven like a user: real recordings, the real model and its services, real
+// clicks, keys and drops on the offscreen platform. Only the file panels are answered by the
+// test.
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "samples/sample_recording.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "ui/detail_pane_view.hpp"
+#include "ui/export_progress_sheet.hpp"
+#include "ui/file_panel_service.hpp"
+#include "ui/file_row_widget.hpp"
+#include "ui/main_window.hpp"
+#include "ui/preview_player_widget.hpp"
+#include "ui/sidebar_view.hpp"
+#include "ui/timeline_widget.hpp"
+
+namespace skelder::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Two drives with sound, small pictures; written once for the whole program.
+const fs::path& recordingsFolder() {
+    static testing::TempDir folder;
+    static const bool written = [] {
+        for (const auto& [name, seconds, seed] :
+             {std::tuple{"b-lap.mp4", 40.0, 1u}, std::tuple{"a-lap.mp4", 30.0, 2u}}) {
+            samples::SampleOptions options;
+            options.seconds = seconds;
+            options.width = 320;
+            options.height = 180;
+            options.seed = seed;
+            samples::writeSampleRecording(folder / name, options);
+        }
+        return true;
+    }();
+    (void)written;
+    return folder.path();
+}
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
+    return QTest::qWaitFor(condition, milliseconds);
+}
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest() {
+        AppServices services;
+        services.settings = std::make_shared<QSettings>(
+            QString::fromStdString((dir / "settings.ini").string()), QSettings::IniFormat);
+        panels = std::make_shared<FilePanelService>(nullptr, [this](QFileDialog& dialog) {
+            ++panelsShown;
+            if (!panelAnswer)
+                return false;
+            dialog.selectFile(QString::fromStdString(panelAnswer->string()));
+            return true;
+        });
+        services.filePanelService = panels;
+        model = std::make_unique<AppViewModel>(std::move(services));
+        window = std::make_unique<MainWindow>(*model);
+        panels->setParentWindow(window.get());
+        window->show();
+    }
+    ~MainWindowTest() override {
+        window.reset();
+        model.reset();
+    }
+
+    static fs::path first() { return recordingsFolder() / "a-lap.mp4"; }
+    static fs::path second() { return recordingsFolder() / "b-lap.mp4"; }
+    static PathKey keyOf(const fs::path& path) { return DroppedFileItem{path}.id(); }
+
+    void drop(const std::vector<fs::path>& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const auto& path : paths)
+            urls << QUrl::fromLocalFile(QString::fromStdString(path.string()));
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window->sidebar(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        EXPECT_TRUE(model->isDropTargeted());
+        QDropEvent dropEvent(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+        QApplication::sendEvent(window->sidebar(), &dropEvent);
+        EXPECT_FALSE(model->isDropTargeted());
+    }
+
+    bool scansDone() const {
+        for (const DroppedFileItem& file : model->droppedFiles()) {
+            if (std::holds_alternative<QuickScanPending>(file.quickScanStatus) ||
+                std::holds_alternative<QuickScanScanning>(file.quickScanStatus))
+                return false;
+        }
+        return true;
+    }
+
+    // Drops both recordings and waits until the shown one is analysed.
+    void listBothAndWait() {
+        drop({recordingsFolder()});
+        ASSERT_TRUE(waitFor([&] { return scansDone(); }));
+        ASSERT_TRUE(waitFor([&] {
+            const auto shown = window->primaryFilePathKey();
+            return shown && !model->isHighlightAnalysisInProgress(*shown);
+        }));
+        ASSERT_FALSE(timeline()->bars().empty()) << "the drive has no highlights";
+    }
+
+    TimelineWidget* timeline() const { return window->detailPane()->timeline(); }
+    PreviewPlayerWidget* preview() const { return window->detailPane()->previewPlayer(); }
+
+    // Runs `action` while the next popup menu is open and chooses its item `title`.
+    static void chooseFromNextMenu(const QString& title, QStringList* titlesSeen = nullptr) {
+        QTimer::singleShot(0, [title, titlesSeen] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction* action : menu->actions()) {
+                if (titlesSeen && !action->isSeparator())
+                    *titlesSeen << action->text();
+            }
+            for (QAction* action : menu->actions()) {
+                if (action->text() == title) {
+                    menu->setActiveAction(action);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    return;
+                }
+            }
+            menu->close();
+            ADD_FAILURE() << "no menu item " << title.toStdString();
+        });
+    }
+
+    testing::TempDir dir;
+    std::shared_ptr<FilePanelService> panels;
+    std::optional<fs::path> panelAnswer;
+    int panelsShown = 0;
+    std::unique_ptr<AppViewModel> model;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, ADropListsTheFilesByStateAndShowsTheFirstWithItsHighlights) {
+    EXPECT_TRUE(window->sidebar()->isShowingEmptyState());
+    EXPECT_EQ(window->detailPane()->fileTitle()->text(), "No selected file");
+    EXPECT_FALSE(window->selectAllAction()->isEnabled());
+    EXPECT_GE(window->minimumWidth(), 980);
+    EXPECT_GE(window->minimumHeight(), 620);
+
+    listBothAndWait();
+    SidebarView* sidebar = window->sidebar();
+    EXPECT_FALSE(sidebar->isShowingEmptyState());
+    EXPECT_EQ(sidebar->sectionTitles(), QStringList{"Processed (2)"});
+    EXPECT_EQ(sidebar->countText()->text(), "2/2");
+    EXPECT_EQ(sidebar->includeAll()->checkState(), Qt::Checked);
+    // Sorted by name: a-lap first, and the list selection starts on it.
+    EXPECT_EQ(sidebar->tableSelection(), std::set<PathKey>{keyOf(first())});
+    EXPECT_EQ(window->detailPane()->fileTitle()->text(), "a-lap.mp4");
+    EXPECT_EQ(window->detailPane()->analysisHeader()->text(), "Detected Interesting Parts");
+    EXPECT_EQ(preview()->source(), fs::path(keyOf(first())));
+    EXPECT_EQ(window->previewPathKey(), keyOf(first()));
+
+    // One bar per stored segment, in stored order, on the file's timeline.
+    const auto& segments = model->highlightPreviewSegmentsByPath().at(keyOf(first()));
+    ASSERT_EQ(timeline()->bars().size(), segments.size());
+    for (std::size_t i = 0; i < segments.size(); ++i)
+        EXPECT_EQ(timeline()->bars()[i].segment, segments[i]);
+    ASSERT_TRUE(waitFor([&] { return !model->thumbnail(keyOf(first())).isNull(); }));
+
+    // Choosing the other row shows that file.
+    QListWidgetItem* other = sidebar->itemFor(keyOf(second()));
+    ASSERT_NE(other, nullptr);
+    const QRect otherRect = sidebar->list()->visualItemRect(other);
+    QTest::mouseClick(sidebar->list()->viewport(), Qt::LeftButton, {},
+                      QPoint(otherRect.right() - 10, otherRect.center().y()));
+    EXPECT_EQ(sidebar->tableSelection(), std::set<PathKey>{keyOf(second())});
+    EXPECT_EQ(window->detailPane()->fileTitle()->text(), "b-lap.mp4");
+    EXPECT_EQ(preview()->source(), fs::path(keyOf(second())));
+}
+
+TEST_F(MainWindowTest, InclusionButtonsHeaderCheckboxSpaceAndTheSelectionCommands) {
+    listBothAndWait();
+    SidebarView* sidebar = window->sidebar();
+    FileRowWidget* row = sidebar->rowFor(keyOf(second()));
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->inclusionButton()->accessibleName(), "Deselect b-lap.mp4");
+    QTest::mouseClick(row->inclusionButton(), Qt::LeftButton);
+    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{keyOf(first())});
+    EXPECT_EQ(sidebar->includeAll()->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(sidebar->countText()->text(), "1/2");
+    EXPECT_EQ(sidebar->rowFor(keyOf(second()))->inclusionButton()->accessibleName(),
+              "Select b-lap.mp4");
+
+    // Mixed: a click includes every eligible file; on: a click empties the selection.
+    QTest::mouseClick(sidebar->includeAll(), Qt::LeftButton);
+    EXPECT_EQ(model->selectedCount(), 2);
+    QTest::mouseClick(sidebar->includeAll(), Qt::LeftButton);
+    EXPECT_EQ(model->selectedCount(), 0);
+    EXPECT_FALSE(window->deselectAllAction()->isEnabled());
+    EXPECT_FALSE(window->removeSelectedAction()->isEnabled());
+    EXPECT_FALSE(window->detailPane()->exportButton()->isEnabled());
+
+    // Space toggles the file chosen in the list.
+    sidebar->list()->setFocus();
+    QTest::keyClick(sidebar->list(), Qt::Key_Space);
+    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{keyOf(first())});
+    EXPECT_TRUE(window->detailPane()->exportButton()->isEnabled());
+
+    // The menu shortcuts work with the focus in the list.
+    QTest::keyClick(sidebar->list(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(model->selectedCount(), 2);
+    QTest::keyClick(sidebar->list(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(model->selectedCount(), 0);
+    QTest::keyClick(sidebar->list(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(window->removeSelectedAction()->isEnabled());
+    QTest::keyClick(sidebar->list(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(model->droppedFiles().empty());
+    EXPECT_TRUE(sidebar->isShowingEmptyState());
+    EXPECT_EQ(window->detailPane()->fileTitle()->text(), "No selected file");
+    EXPECT_EQ(preview()->source(), fs::path());
+    EXPECT_EQ(window->previewPathKey(), std::nullopt);
+}
+
+TEST_F(MainWindowTest, TheRowMenuActsOnTheListSelectionOrTheClickedRowAlone) {
+    listBothAndWait();
+    SidebarView* sidebar = window->sidebar();
+    EXPECT_EQ(sidebar->contextMenuTitles(keyOf(first())),
+              (QStringList{"Reveal In Finder", "Re-Analyze", "Remove"}));
+    sidebar->setTableSelection({keyOf(first()), keyOf(second())});
+    EXPECT_EQ(
+        sidebar->contextMenuTitles(keyOf(second())),
+        (QStringList{"Reveal in Finder (2)", "Re-Analyze Selected (2)", "Remove Selected (2)"}));
+    sidebar->setTableSelection({keyOf(first())});
+    EXPECT_EQ(sidebar->contextMenuTitles(keyOf(second())),
+              (QStringList{"Reveal In Finder", "Re-Analyze", "Remove"}));
+
+    // A real right click on the unselected row, choosing "Remove": only that file goes, and
+    // the shown file stays.
+    QStringList titles;
+    chooseFromNextMenu(QStringLiteral("Remove"), &titles);
+    const QRect rect = sidebar->list()->visualItemRect(sidebar->itemFor(keyOf(second())));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
+                            sidebar->list()->viewport()->mapToGlobal(rect.center()));
+    QApplication::sendEvent(sidebar->list()->viewport(), &event);
+    EXPECT_EQ(titles, (QStringList{"Reveal In Finder", "Re-Analyze", "Remove"}));
+    ASSERT_EQ(model->droppedFiles().size(), 1u);
+    EXPECT_EQ(model->droppedFiles().front().id(), keyOf(first()));
+    EXPECT_EQ(window->previewPathKey(), keyOf(first()));
+
+    // Removing the shown file moves the list selection to the first listed file.
+    drop({second()});
+    ASSERT_TRUE(waitFor([&] { return scansDone(); }));
+    sidebar->setTableSelection({keyOf(second())});
+    EXPECT_EQ(window->previewPathKey(), keyOf(second()));
+    model->removeFile(keyOf(second()));
+    EXPECT_EQ(sidebar->tableSelection(), std::set<PathKey>{keyOf(first())});
+    EXPECT_EQ(window->previewPathKey(), keyOf(first()));
+}
+
+TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionAndTheAlertSaysSoOnce) {
+    const fs::path broken = dir / "broken.mp4";
+    std::ofstream(broken) << "this is not a video";
+    drop({first(), broken});
+    ASSERT_TRUE(waitFor([&] { return scansDone(); }));
+    QMessageBox* alert = window->rejectionAlert();
+    ASSERT_TRUE(waitFor([&] { return alert->isVisible(); }));
+    EXPECT_EQ(alert->windowTitle(), "Some Files Were Skipped");
+    EXPECT_EQ(alert->text(), model->rejectedFileSummaries().join('\n'));
+    EXPECT_TRUE(alert->text().startsWith("broken.mp4: "));
+    EXPECT_EQ(window->sidebar()->sectionTitles(), QStringList{"Processed (1)"});
+    EXPECT_EQ(window->sidebar()->itemFor(keyOf(broken)), nullptr);
+    EXPECT_EQ(window->sidebar()->countText()->text(), "1/1");
+
+    QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
+    EXPECT_FALSE(model->isRejectionAlertPresented());
+    EXPECT_FALSE(alert->isVisible());
+}
+
+TEST_F(MainWindowTest, ModeAndFilterPickersDriveTheModelAndTheFilterStartsAFreshAnalysis) {
+    listBothAndWait();
+    DetailPaneView* pane = window->detailPane();
+    EXPECT_EQ(pane->modeExplanation()->text(),
+              "Create one combined highlights reel from all selected files.");
+    QTest::mouseClick(pane->modePicker()->button(0), Qt::LeftButton);
+    EXPECT_EQ(model->selectedMode(), ProcessingMode::full);
+    EXPECT_EQ(pane->modeExplanation()->text(), "Export one full overlay video per selected file.");
+    EXPECT_FALSE(pane->highlightsSection()->isVisibleTo(pane));
+    EXPECT_FALSE(pane->filterControl()->isVisibleTo(pane));
+    QTest::mouseClick(pane->modePicker()->button(1), Qt::LeftButton);
+    EXPECT_EQ(model->selectedMode(), ProcessingMode::highlights);
+    EXPECT_TRUE(pane->highlightsSection()->isVisibleTo(pane));
+
+    ASSERT_EQ(pane->filterPicker()->itemText(0), "Only Best Clips");
+    ASSERT_EQ(pane->filterPicker()->itemText(1), "Maybe Interesting");
+    pane->filterPicker()->setFocus();
+    QTest::keyClick(pane->filterPicker(), Qt::Key_Down);
+    EXPECT_EQ(model->selectedHighlightFilterMode(), HighlightFilterMode::maybeInteresting);
+    // The old analyses are gone and the shown file is analysed again.
+    EXPECT_EQ(pane->analysisHeader()->text(), "Analyzing Video");
+    EXPECT_TRUE(timeline()->bars().empty());
+    ASSERT_TRUE(waitFor([&] { return !model->isHighlightAnalysisInProgress(keyOf(first())); }));
+    EXPECT_EQ(pane->analysisHeader()->text(), "Detected Interesting Parts");
+    EXPECT_FALSE(timeline()->bars().empty());
+}
+
+TEST_F(MainWindowTest, ClickingABarPlaysItsClipAndChoosingAnotherFileStopsIt) {
+    listBothAndWait();
+    const QRectF track = timeline()->trackRect();
+    const TimelineBarLayout bar = timeline()->barLayouts().front();
+    const QPoint onBar(static_cast<int>(track.left() + bar.visualStart + bar.visualWidth / 2),
+                       static_cast<int>(track.center().y()));
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                      timeline()->mapTo(window.get(), onBar));
+    EXPECT_EQ(window->selectedHighlightSegmentIndex(), 0);
+    EXPECT_EQ(timeline()->selectedIndex(), 0);
+    ASSERT_TRUE(waitFor([&] { return window->isPreviewPlaying(); }));
+    EXPECT_TRUE(window->previewPlaybackController().hasStopObserver());
+    ASSERT_TRUE(waitFor([&] { return timeline()->playheadX().has_value(); }));
+    const double start = static_cast<double>(timeline()->bars().front().segment.startSecond);
+    EXPECT_GE(*window->previewCurrentSecond(), start);
+
+    window->sidebar()->setTableSelection({keyOf(second())});
+    EXPECT_FALSE(window->previewPlaybackController().hasStopObserver());
+    EXPECT_EQ(window->previewPathKey(), keyOf(second()));
+    EXPECT_FALSE(window->isPreviewPlaying());
+    EXPECT_EQ(window->selectedHighlightSegmentIndex(), std::nullopt);
+    EXPECT_FALSE(timeline()->playheadX().has_value());
+}
+
+TEST_F(MainWindowTest, AnExcludedBarIsLeftOutOfTheReelAndTheSheetStaysUntilOK) {
+    listBothAndWait();
+    // Exclude the first bar of the shown file through its menu.
+    const PlannedSegment excluded = timeline()->bars().front().segment;
+    std::unique_ptr<QMenu> menu = timeline()->contextMenuForBar(0);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().front()->text(), "Exclude from Export");
+    menu->actions().front()->trigger();
+    EXPECT_FALSE(model->isSegmentIncluded(keyOf(first()), PlannedSegmentKey::of(excluded)));
+    EXPECT_FALSE(timeline()->bars().front().isIncludedInExport);
+    EXPECT_EQ(timeline()->contextMenuForBar(0)->actions().front()->text(), "Include in Export");
+
+    const fs::path reel = dir / "reel.mp4";
+    panelAnswer = reel;
+    QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
+    EXPECT_EQ(panelsShown, 1);
+    ExportProgressSheet* sheet = window->exportSheet();
+    EXPECT_TRUE(window->isExportModalPresented());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(window->detailPane()->exportButton()->text(), "Exporting…");
+    EXPECT_FALSE(window->detailPane()->exportButton()->isEnabled());
+    EXPECT_FALSE(window->removeSelectedAction()->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return model->isCompletionAlertPresented(); }, 240000));
+    EXPECT_EQ(sheet->titleText(), "Highlights Reel Ready");
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(window->detailPane()->exportButton()->text(), "Export");
+
+    // The reel holds every included piece of both files and none of the excluded one.
+    double expected = 0;
+    for (const auto& [key, segments] : model->highlightPreviewSegmentsByPath()) {
+        for (const PlannedSegment& segment : segments) {
+            if (model->isSegmentIncluded(key, PlannedSegmentKey::of(segment)))
+                expected += static_cast<double>(segment.endSecond - segment.startSecond + 1);
+        }
+    }
+    ASSERT_TRUE(fs::exists(reel));
+    const double duration =
+        std::stod(testing::ffprobe(reel)["format"]["duration"].get<std::string>());
+    EXPECT_NEAR(duration, expected, 0.2);
+    EXPECT_TRUE(model->highlightSegmentPreviewText().contains("[b-lap.mp4]"))
+        << model->highlightSegmentPreviewText().toStdString();
+
+    // OK closes the sheet and dismisses the result.
+    QPushButton* ok = nullptr;
+    for (QPushButton* button : sheet->findChildren<QPushButton*>()) {
+        if (button->text() == "OK")
+            ok = button;
+    }
+    ASSERT_NE(ok, nullptr);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_FALSE(window->isExportModalPresented());
+    EXPECT_FALSE(model->isCompletionAlertPresented());
+}
+
+TEST_F(MainWindowTest, ACancelledSavePanelStartsNothing) {
+    listBothAndWait();
+    QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
+    EXPECT_EQ(panelsShown, 1);
+    EXPECT_FALSE(model->isProcessing());
+    EXPECT_FALSE(window->exportSheet()->isVisible());
+    EXPECT_EQ(model->statusMessage(), "Export canceled");
+}
+
+}  // namespace
+}  // namespace skelder::ui

@@ -1,0 +1,152 @@
+#include "ui/settings_window.hpp"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ui/telemetry_advance.hpp"
+#include "ui/telemetry_advance_stepper.hpp"
+
+namespace skelder::ui {
+namespace {
+
+TEST(TelemetryAdvanceText, FormatsWholeSignedMilliseconds) {
+    EXPECT_EQ(telemetryAdvanceText(0), "+0 ms");
+    EXPECT_EQ(telemetryAdvanceText(650), "+650 ms");
+    EXPECT_EQ(telemetryAdvanceText(-1000.0 / 30), "-33 ms");
+    EXPECT_EQ(telemetryAdvanceText(-1500), "-1500 ms");
+    EXPECT_EQ(telemetryAdvanceText(-0.2), "+0 ms");  // never "-0 ms"
+    EXPECT_EQ(telemetryAdvanceText(-0.0), "+0 ms");
+}
+
+TEST(TelemetryAdvanceSteps, FrameStepsStopAtTheEndsOfTheRange) {
+    EXPECT_EQ(telemetryAdvanceOneFrameBack(-1490), -1500);
+    EXPECT_EQ(telemetryAdvanceOneFrameForward(1490), 1500);
+    double offset = 0;
+    for (int i = 0; i < 3; ++i) {
+        offset = telemetryAdvanceOneFrameForward(offset);
+    }
+    EXPECT_NEAR(offset, 100, 1e-9);
+    EXPECT_EQ(telemetryAdvanceText(offset), "+100 ms");
+    EXPECT_EQ(steppedTelemetryAdvance(1495, 1), 1500);
+    EXPECT_EQ(steppedTelemetryAdvance(-1495, -1), -1500);
+    EXPECT_EQ(steppedTelemetryAdvance(650, -3), 620);
+}
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        stepper = window.findChild<TelemetryAdvanceStepper*>();
+        ASSERT_NE(stepper, nullptr);
+    }
+
+    QPushButton* button(const QString& title) {
+        for (auto* candidate : window.findChildren<QPushButton*>()) {
+            if (candidate->text() == title) {
+                return candidate;
+            }
+        }
+        ADD_FAILURE() << "no button " << title.toStdString();
+        return nullptr;
+    }
+
+    QString stepperText() const {
+        return QAccessible::queryAccessibleInterface(stepper)->text(QAccessible::Value);
+    }
+
+    SettingsWindow window;
+    TelemetryAdvanceStepper* stepper = nullptr;
+};
+
+TEST_F(SettingsWindowTest, ShowsItsSectionsAndTexts) {
+    QStringList groups;
+    for (auto* group : window.findChildren<QGroupBox*>()) {
+        groups << group->title();
+    }
+    EXPECT_THAT(groups, ::testing::ElementsAre("Telemetry Alignment", "Debug"));
+    QStringList labels;
+    for (auto* label : window.findChildren<QLabel*>()) {
+        labels << label->text();
+    }
+    EXPECT_TRUE(labels.contains("Telemetry Advance"));
+    EXPECT_TRUE(labels.contains(
+        "Positive values make telemetry appear earlier. Negative values delay telemetry."));
+    auto* toggle = window.findChild<QCheckBox*>();
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_EQ(toggle->text(), "Show timing debug HUD in exported highlights");
+    EXPECT_GE(window.width(), 560);
+    for (const char* title : {"-1f", "+1f", "Reset"}) {
+        EXPECT_NE(button(title), nullptr);
+    }
+}
+
+TEST_F(SettingsWindowTest, TheStepperMovesByTenMillisecondsWithinItsRange) {
+    QSignalSpy changes(&window, &SettingsWindow::overlayTimeOffsetMillisecondsChanged);
+    window.setOverlayTimeOffsetMilliseconds(650);
+    EXPECT_EQ(stepperText(), "+650 ms");
+
+    stepper->stepUp();
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 660);
+    QTest::keyClick(stepper, Qt::Key_Down);
+    QTest::keyClick(stepper, Qt::Key_Down);
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 640);
+    EXPECT_EQ(stepperText(), "+640 ms");
+    ASSERT_EQ(changes.count(), 4);
+    EXPECT_EQ(changes.last().first().toDouble(), 640);
+
+    window.setOverlayTimeOffsetMilliseconds(1495);
+    stepper->stepUp();
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 1500);
+    EXPECT_FALSE(stepper->stepEnabled() & QAbstractSpinBox::StepUpEnabled);
+    window.setOverlayTimeOffsetMilliseconds(-1500);
+    EXPECT_EQ(stepperText(), "-1500 ms");
+    QTest::keyClick(stepper, Qt::Key_Down);
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), -1500);
+}
+
+TEST_F(SettingsWindowTest, FrameButtonsAndReset) {
+    window.setOverlayTimeOffsetMilliseconds(0);
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(button("+1f"), Qt::LeftButton);
+    }
+    EXPECT_NEAR(window.overlayTimeOffsetMilliseconds(), 100, 1e-9);
+    EXPECT_EQ(stepperText(), "+100 ms");
+
+    window.setOverlayTimeOffsetMilliseconds(0);
+    QTest::mouseClick(button("-1f"), Qt::LeftButton);
+    EXPECT_EQ(stepperText(), "-33 ms");
+
+    window.setOverlayTimeOffsetMilliseconds(-1490);
+    QTest::mouseClick(button("-1f"), Qt::LeftButton);
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), -1500);
+
+    QSignalSpy changes(&window, &SettingsWindow::overlayTimeOffsetMillisecondsChanged);
+    QTest::mouseClick(button("Reset"), Qt::LeftButton);
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 0);
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.first().first().toDouble(), 0);
+}
+
+TEST_F(SettingsWindowTest, TheDebugToggleReportsItsState) {
+    QSignalSpy changes(&window, &SettingsWindow::overlayTimingDebugHUDEnabledChanged);
+    auto* toggle = window.findChild<QCheckBox*>();
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_TRUE(window.isOverlayTimingDebugHUDEnabled());
+    window.setOverlayTimingDebugHUDEnabled(false);
+    EXPECT_FALSE(toggle->isChecked());
+    ASSERT_EQ(changes.count(), 2);
+    EXPECT_TRUE(changes.at(0).first().toBool());
+    EXPECT_FALSE(changes.at(1).first().toBool());
+}
+
+}  // namespace
+}  // namespace skelder::ui

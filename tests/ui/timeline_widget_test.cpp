@@ -1,0 +1,225 @@
+#include "ui/timeline_widget.hpp"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QImage>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ui/system_colors.hpp"
+
+namespace skelder::ui {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr double kDuration = 600;
+
+PlannedSegment segment(std::int64_t start, std::int64_t end) {
+    return {start, end, end - start + 1, 20.0, 2.0, 3.0};
+}
+
+// Three bars on a 600-second recording, on a track 600 points wide (one point per second):
+// [100, 110) best, [300, 310) maybe additional, [500, 510) excluded.
+class TimelineWidgetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        timeline.setBars({
+            timelineBarFor(segment(100, 109), kDuration, HighlightTier::best, true),
+            timelineBarFor(segment(300, 309), kDuration, HighlightTier::maybeAdditional, true),
+            timelineBarFor(segment(500, 509), kDuration, HighlightTier::best, false),
+        });
+        timeline.setTimelineDurationSeconds(kDuration);
+        timeline.resize(timeline.sizeHint());
+        timeline.resize(static_cast<int>(600 + (timeline.width() - timeline.trackRect().width())),
+                        timeline.sizeHint().height());
+        timeline.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&timeline));
+        ASSERT_DOUBLE_EQ(timeline.trackRect().width(), 600);
+        QObject::connect(&timeline, &TimelineWidget::barSelected, [this](int index) {
+            events.push_back("select " + std::to_string(index));
+        });
+        QObject::connect(&timeline, &TimelineWidget::playSegmentRequested,
+                         [this](const PlannedSegment& played) {
+                             events.push_back("play " + std::to_string(played.startSecond));
+                         });
+        QObject::connect(&timeline, &TimelineWidget::toggleInclusionRequested,
+                         [this](const PlannedSegment& toggled) {
+                             events.push_back("toggle " + std::to_string(toggled.startSecond));
+                         });
+    }
+
+    // A point on the track, `x` points from its left edge, half way down.
+    QPoint trackPoint(double x) const {
+        const QRectF track = timeline.trackRect();
+        return QPointF(track.left() + x, track.center().y()).toPoint();
+    }
+
+    void clickAt(QPoint point, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(timeline.windowHandle(), button, {}, point);
+        QApplication::processEvents();
+    }
+
+    QColor pixelAt(QPoint point) { return timeline.grab().toImage().pixelColor(point); }
+
+    QAbstractButton* barButton(int index) {
+        for (auto* button : timeline.findChildren<QAbstractButton*>()) {
+            if (button->accessibleName() ==
+                TimelineWidget::accessibleLabel(index, timeline.bars()[index])) {
+                return button;
+            }
+        }
+        return nullptr;
+    }
+
+    TimelineWidget timeline;
+    std::vector<std::string> events;
+};
+
+// `color` (with its alpha) over an opaque `below`.
+QColor over(QColor below, QColor color) {
+    const double a = color.alphaF();
+    return QColor::fromRgbF(static_cast<float>(below.redF() * (1 - a) + color.redF() * a),
+                            static_cast<float>(below.greenF() * (1 - a) + color.greenF() * a),
+                            static_cast<float>(below.blueF() * (1 - a) + color.blueF() * a));
+}
+
+MATCHER_P(NearColor, expected, "") {
+    const int tolerance = 3;
+    *result_listener << "is " << arg.name().toStdString() << ", expected "
+                     << expected.name().toStdString();
+    return std::abs(arg.red() - expected.red()) <= tolerance &&
+           std::abs(arg.green() - expected.green()) <= tolerance &&
+           std::abs(arg.blue() - expected.blue()) <= tolerance;
+}
+
+TEST_F(TimelineWidgetTest, ClickingABarSelectsItThenPlaysItsSegment) {
+    clickAt(trackPoint(305));
+    EXPECT_THAT(events, ElementsAre("select 1", "play 300"));
+    EXPECT_EQ(timeline.selectedIndex(), 1);
+}
+
+TEST_F(TimelineWidgetTest, TheHitAreaReachesBeyondTheDrawnBar) {
+    // The 10-point bar at 300 takes clicks from 296 to 314.
+    clickAt(trackPoint(297));
+    clickAt(trackPoint(313));
+    EXPECT_THAT(events, ElementsAre("select 1", "play 300", "select 1", "play 300"));
+}
+
+TEST_F(TimelineWidgetTest, ClicksBesideTheBarsDoNothing) {
+    clickAt(trackPoint(200));
+    clickAt(trackPoint(294));
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(timeline.selectedIndex(), std::nullopt);
+}
+
+TEST_F(TimelineWidgetTest, CrowdedBarsEachTakeTheirHalfOfTheContestedSpace) {
+    timeline.setBars({timelineBarFor(segment(100, 100), kDuration, HighlightTier::best, true),
+                      timelineBarFor(segment(102, 102), kDuration, HighlightTier::best, true)});
+    clickAt(trackPoint(101.2));
+    clickAt(trackPoint(101.8));
+    EXPECT_THAT(events, ElementsAre("select 0", "play 100", "select 1", "play 102"));
+}
+
+TEST_F(TimelineWidgetTest, TheContextMenuTogglesInclusion) {
+    std::vector<QString> titles;
+    auto answerMenu = [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            titles.push_back(action->text());
+        }
+        menu->actions().front()->trigger();
+        menu->close();
+    };
+    QTimer::singleShot(50, answerMenu);
+    clickAt(trackPoint(105), Qt::RightButton);
+    QTimer::singleShot(50, answerMenu);
+    clickAt(trackPoint(505), Qt::RightButton);
+    EXPECT_THAT(titles, ElementsAre("Exclude from Export", "Include in Export"));
+    EXPECT_THAT(events, ElementsAre("toggle 100", "toggle 500"));
+    EXPECT_EQ(timeline.selectedIndex(), std::nullopt);  // the menu neither selects nor plays
+}
+
+TEST_F(TimelineWidgetTest, TheMenuTogglesTheSegmentItWasOpenedFor) {
+    const auto menu = timeline.contextMenuForBar(1);
+    ASSERT_NE(menu, nullptr);
+    timeline.setBars({});  // replaced while the menu is open
+    menu->actions().front()->trigger();
+    EXPECT_THAT(events, ElementsAre("toggle 300"));
+    EXPECT_EQ(timeline.contextMenuForBar(3), nullptr);
+}
+
+TEST_F(TimelineWidgetTest, BarsSayWhereTheyStartAndWhetherTheyAreExported) {
+    const std::vector<std::pair<QString, QString>> expected = {
+        {"Highlight 1, starts at 100 seconds", "Included in export"},
+        {"Highlight 2, starts at 300 seconds", "Included in export"},
+        {"Highlight 3, starts at 500 seconds", "Excluded from export"},
+    };
+    for (int i = 0; i < 3; ++i) {
+        QAbstractButton* button = barButton(i);
+        ASSERT_NE(button, nullptr);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name), expected[i].first);
+        EXPECT_EQ(accessible->text(QAccessible::Value), expected[i].second);
+        EXPECT_EQ(accessible->role(), QAccessible::Button);
+    }
+}
+
+TEST_F(TimelineWidgetTest, TheKeyboardPlaysTheFocusedBar) {
+    QAbstractButton* button = barButton(2);
+    ASSERT_NE(button, nullptr);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_THAT(events, ElementsAre("select 2", "play 500"));
+}
+
+TEST_F(TimelineWidgetTest, BarsAreColouredByTierAndExclusion) {
+    const QColor background = timeline.palette().color(QPalette::Window);
+    const QColor track =
+        over(background, withOpacity(timeline.palette().color(QPalette::WindowText), 0.09));
+    EXPECT_THAT(pixelAt(trackPoint(200)), NearColor(track));
+    EXPECT_THAT(pixelAt(trackPoint(105)), NearColor(over(track, withOpacity(systemGreen(), 0.75))));
+    EXPECT_THAT(pixelAt(trackPoint(305)), NearColor(over(track, withOpacity(systemBlue(), 0.72))));
+    EXPECT_THAT(pixelAt(trackPoint(505)),
+                NearColor(over(track, withOpacity(systemOrange(), 0.45))));
+}
+
+TEST_F(TimelineWidgetTest, TheSelectedBarIsStrongerAndOutlinedInWhite) {
+    const QColor background = timeline.palette().color(QPalette::Window);
+    const QColor track =
+        over(background, withOpacity(timeline.palette().color(QPalette::WindowText), 0.09));
+    timeline.setSelectedIndex(2);
+    EXPECT_THAT(pixelAt(trackPoint(505)), NearColor(over(track, withOpacity(systemOrange(), 0.9))));
+    const QColor edge = pixelAt(trackPoint(500));
+    EXPECT_GT(edge.blue(), 180) << edge.name().toStdString();  // white over orange
+    EXPECT_THAT(pixelAt(trackPoint(105)), NearColor(over(track, withOpacity(systemGreen(), 0.75))));
+}
+
+TEST_F(TimelineWidgetTest, ThePlayheadShowsOnlyWhilePlaying) {
+    timeline.setPreviewCurrentSecond(150);
+    const QPoint onPlayhead = trackPoint(150);
+    const QColor track = pixelAt(trackPoint(200));
+
+    EXPECT_THAT(pixelAt(onPlayhead), NearColor(track));
+    EXPECT_EQ(timeline.playheadX(), std::nullopt);
+
+    timeline.setPreviewPlaying(true);
+    EXPECT_THAT(pixelAt(onPlayhead), NearColor(QColor(Qt::white)));
+    ASSERT_TRUE(timeline.playheadX().has_value());
+    EXPECT_DOUBLE_EQ(*timeline.playheadX(), timeline.trackRect().left() + 150);
+
+    timeline.setPreviewPlaying(false);
+    EXPECT_THAT(pixelAt(onPlayhead), NearColor(track));
+}
+
+}  // namespace
+}  // namespace skelder::ui

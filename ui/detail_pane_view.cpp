@@ -1,0 +1,202 @@
+#include "ui/detail_pane_view.hpp"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "ui/empty_state_panel.hpp"
+#include "ui/preview_player_widget.hpp"
+#include "ui/system_colors.hpp"
+#include "ui/text_styles.hpp"
+#include "ui/timeline_widget.hpp"
+
+namespace skelder::ui {
+namespace {
+
+constexpr int kFullButton = 0;
+constexpr int kHighlightsButton = 1;
+
+QLabel* headlineLabel(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setFont(styledFont(label->font(), TextStyle::headline));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+}  // namespace
+
+DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
+    : QWidget(parent), model_(model) {
+    auto* pane = new QVBoxLayout(this);
+    pane->setContentsMargins(16, 16, 16, 16);
+    pane->setSpacing(14);
+
+    // Processing mode: a segmented picker of two exclusive buttons.
+    auto* modeBox = new QGroupBox;
+    auto* modeColumn = new QVBoxLayout(modeBox);
+    modeColumn->addWidget(headlineLabel(QStringLiteral("Processing Mode")));
+    auto* segments = new QWidget;
+    segments->setMaximumWidth(340);
+    auto* segmentRow = new QHBoxLayout(segments);
+    segmentRow->setContentsMargins(0, 0, 0, 0);
+    segmentRow->setSpacing(0);
+    modePicker_ = new QButtonGroup(this);
+    modePicker_->setExclusive(true);
+    for (const auto& [id, title] : {std::pair{kFullButton, QStringLiteral("Full")},
+                                    std::pair{kHighlightsButton, QStringLiteral("Highlights")}}) {
+        auto* button = new QPushButton(title);
+        button->setCheckable(true);
+        button->setAccessibleName(title);
+        modePicker_->addButton(button, id);
+        segmentRow->addWidget(button, 1);
+    }
+    connect(modePicker_, &QButtonGroup::idClicked, this, [this](int id) {
+        model_.setSelectedMode(id == kFullButton ? ProcessingMode::full
+                                                 : ProcessingMode::highlights);
+    });
+    modeColumn->addWidget(segments);
+    modeExplanation_ = new QLabel;
+    modeExplanation_->setFont(styledFont(modeExplanation_->font(), TextStyle::callout));
+    modeExplanation_->setWordWrap(true);
+    useSecondaryForeground(modeExplanation_);
+    modeColumn->addWidget(modeExplanation_);
+    pane->addWidget(modeBox);
+
+    // Highlights: the analysis header and the timeline.
+    highlightsSection_ = new QWidget;
+    auto* highlightsColumn = new QVBoxLayout(highlightsSection_);
+    highlightsColumn->setContentsMargins(0, 0, 0, 0);
+    highlightsColumn->setSpacing(8);
+    analysisHeader_ = headlineLabel(QStringLiteral("Detected Interesting Parts"));
+    highlightsColumn->addWidget(analysisHeader_);
+    timeline_ = new TimelineWidget;
+    highlightsColumn->addWidget(timeline_);
+    connect(timeline_, &TimelineWidget::barSelected, this, [this](int index) {
+        const auto& bars = timeline_->bars();
+        if (index >= 0 && index < static_cast<int>(bars.size()))
+            emit highlightSelected(index, bars[static_cast<std::size_t>(index)].segment);
+    });
+    connect(timeline_, &TimelineWidget::toggleInclusionRequested, this,
+            &DetailPaneView::toggleInclusionRequested);
+    pane->addWidget(highlightsSection_);
+
+    // The shown file and its preview.
+    auto* previewColumn = new QVBoxLayout;
+    previewColumn->setSpacing(8);
+    fileTitle_ = headlineLabel(QStringLiteral("No selected file"));
+    previewColumn->addWidget(fileTitle_);
+    previewOrEmpty_ = new QStackedWidget;
+    previewOrEmpty_->setMinimumHeight(320 - 30);
+    preview_ = new PreviewPlayerWidget;
+    previewOrEmpty_->addWidget(preview_);
+    previewOrEmpty_->addWidget(
+        new EmptyStatePanel(QStringLiteral("Preview Unavailable"), Symbol::playRectangle,
+                            QStringLiteral("Select a file in the sidebar to preview")));
+    previewOrEmpty_->setCurrentIndex(1);
+    previewColumn->addWidget(previewOrEmpty_, 1);
+    pane->addLayout(previewColumn, 1);
+
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    pane->addWidget(divider);
+
+    // The export row: the filter (highlights mode) and the Export button.
+    auto* exportRow = new QHBoxLayout;
+    exportRow->setContentsMargins(0, 2, 0, 2);
+    exportRow->setSpacing(16);
+    filterControl_ = new QWidget;
+    auto* filterRow = new QHBoxLayout(filterControl_);
+    filterRow->setContentsMargins(0, 0, 0, 0);
+    filterRow->setSpacing(16);
+    auto* filterLabel = new QLabel(QStringLiteral("Highlight Filter"));
+    filterLabel->setFixedWidth(110);
+    useSecondaryForeground(filterLabel);
+    filterRow->addWidget(filterLabel);
+    filterPicker_ = new QComboBox;
+    filterPicker_->setAccessibleName(QStringLiteral("Highlight Filter"));
+    for (HighlightFilterMode mode :
+         {HighlightFilterMode::onlyBest, HighlightFilterMode::maybeInteresting}) {
+        filterPicker_->addItem(QString::fromUtf8(
+            displayTitle(mode).data(), static_cast<qsizetype>(displayTitle(mode).size())));
+    }
+    filterPicker_->setFixedWidth(220);
+    connect(filterPicker_, &QComboBox::activated, this, [this](int index) {
+        model_.setSelectedHighlightFilterMode(index == 0 ? HighlightFilterMode::onlyBest
+                                                         : HighlightFilterMode::maybeInteresting);
+    });
+    filterRow->addWidget(filterPicker_);
+    exportRow->addWidget(filterControl_);
+    exportRow->addStretch(1);
+    exportButton_ = new QPushButton(QStringLiteral("Export"));
+    QFont exportFont = styledFont(exportButton_->font(), TextStyle::title2);
+    exportFont.setWeight(QFont::DemiBold);
+    exportButton_->setFont(exportFont);
+    exportButton_->setMinimumSize(148, 50);
+    exportButton_->setDefault(true);
+    exportButton_->setAutoDefault(true);
+    exportButton_->setShortcut(QKeySequence(Qt::Key_Return));
+    exportButton_->setAccessibleDescription(
+        QStringLiteral("Export selected files with the chosen mode"));
+    exportButton_->setToolTip(exportButton_->accessibleDescription());
+    QPalette accent = exportButton_->palette();
+    accent.setColor(QPalette::Button, accent.color(QPalette::Highlight));
+    accent.setColor(QPalette::ButtonText, accent.color(QPalette::HighlightedText));
+    exportButton_->setPalette(accent);
+    connect(exportButton_, &QPushButton::clicked, this, [this] { model_.startExport(); });
+    exportRow->addWidget(exportButton_);
+    pane->addLayout(exportRow);
+
+    for (auto signal :
+         {&AppViewModel::selectedModeChanged, &AppViewModel::selectedHighlightFilterModeChanged,
+          &AppViewModel::isProcessingChanged, &AppViewModel::selectedFilePathKeysChanged,
+          &AppViewModel::droppedFilesChanged}) {
+        connect(&model_, signal, this, &DetailPaneView::refreshFromModel);
+    }
+    refreshFromModel();
+}
+
+void DetailPaneView::refreshFromModel() {
+    const bool highlights = model_.selectedMode() == ProcessingMode::highlights;
+    modePicker_->button(highlights ? kHighlightsButton : kFullButton)->setChecked(true);
+    modeExplanation_->setText(
+        highlights ? QStringLiteral("Create one combined highlights reel from all selected files.")
+                   : QStringLiteral("Export one full overlay video per selected file."));
+    highlightsSection_->setVisible(highlights);
+    filterControl_->setVisible(highlights);
+    filterPicker_->setCurrentIndex(
+        model_.selectedHighlightFilterMode() == HighlightFilterMode::onlyBest ? 0 : 1);
+    exportButton_->setText(model_.isProcessing() ? QStringLiteral("Exporting…")
+                                                 : QStringLiteral("Export"));
+    exportButton_->setEnabled(!model_.isProcessing() && model_.selectedCount() > 0);
+}
+
+void DetailPaneView::setShownFile(const std::optional<DetailPaneFile>& file) {
+    fileTitle_->setText(file ? file->name : QStringLiteral("No selected file"));
+    isAnalysing_ = file && file->isHighlightAnalysisInProgress;
+    analysisHeader_->setText(isAnalysing_ ? QStringLiteral("Analyzing Video")
+                                          : QStringLiteral("Detected Interesting Parts"));
+    timeline_->setTimelineDurationSeconds(file ? file->timelineDurationSeconds : std::nullopt);
+    timeline_->setBars(file ? file->timelineBars : std::vector<TimelineBar>{});
+}
+
+void DetailPaneView::setPreviewPlayhead(bool isPlaying, std::optional<double> currentSecond) {
+    timeline_->setPreviewPlaying(isPlaying);
+    timeline_->setPreviewCurrentSecond(currentSecond);
+}
+
+void DetailPaneView::setSelectedHighlightIndex(std::optional<int> index) {
+    timeline_->setSelectedIndex(index);
+}
+
+void DetailPaneView::setPreviewAvailable(bool available) {
+    previewOrEmpty_->setCurrentIndex(available ? 0 : 1);
+}
+
+}  // namespace skelder::ui

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+#include "app/app_view_model.hpp"
+#include "ui/timeline_bar.hpp"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+
+namespace skelder::ui {
+
+class PreviewPlayerWidget;
+class TimelineWidget;
+
+// What the main window hands the detail pane about the shown file.
+struct DetailPaneFile {
+    QString name;  // the last path component
+    std::vector<TimelineBar> timelineBars;
+    std::optional<double> timelineDurationSeconds;
+    bool isHighlightAnalysisInProgress = false;
+};
+
+// The right column: the processing mode with its explanation, in highlights mode the analysis
+// header and the timeline of the shown file, the file's title and preview, the highlight filter
+// and the Export button. Mode, filter and export go straight to the model; the shown file, the
+// timeline and the preview are set by the main window, which owns that state.
+class DetailPaneView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit DetailPaneView(AppViewModel& model, QWidget* parent = nullptr);
+
+    // No file: "No selected file" and no bars.
+    void setShownFile(const std::optional<DetailPaneFile>& file);
+    void setPreviewPlayhead(bool isPlaying, std::optional<double> currentSecond);
+    void setSelectedHighlightIndex(std::optional<int> index);
+    // Shows the player or, without a source, "Preview Unavailable".
+    void setPreviewAvailable(bool available);
+
+    PreviewPlayerWidget* previewPlayer() const { return preview_; }
+    TimelineWidget* timeline() const { return timeline_; }
+    QPushButton* exportButton() const { return exportButton_; }
+    QComboBox* filterPicker() const { return filterPicker_; }
+    QButtonGroup* modePicker() const { return modePicker_; }
+    QLabel* analysisHeader() const { return analysisHeader_; }
+    QLabel* fileTitle() const { return fileTitle_; }
+    QLabel* modeExplanation() const { return modeExplanation_; }
+    QWidget* highlightsSection() const { return highlightsSection_; }
+    QWidget* filterControl() const { return filterControl_; }
+
+  signals:
+    // A bar was clicked: the window plays its segment and remembers the index.
+    void highlightSelected(int index, const skelder::PlannedSegment& segment);
+    void toggleInclusionRequested(const skelder::PlannedSegment& segment);
+
+  private:
+    void refreshFromModel();
+
+    AppViewModel& model_;
+    QButtonGroup* modePicker_ = nullptr;
+    QLabel* modeExplanation_ = nullptr;
+    QWidget* highlightsSection_ = nullptr;
+    QLabel* analysisHeader_ = nullptr;
+    TimelineWidget* timeline_ = nullptr;
+    QLabel* fileTitle_ = nullptr;
+    QStackedWidget* previewOrEmpty_ = nullptr;
+    PreviewPlayerWidget* preview_ = nullptr;
+    QWidget* filterControl_ = nullptr;
+    QComboBox* filterPicker_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
+    bool isAnalysing_ = false;
+};
+
+}  // namespace skelder::ui

@@ -1,0 +1,396 @@
+#include "ui/main_window.hpp"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QShowEvent>
+#include <QSplitter>
+
+#include <cmath>
+
+#include "ui/detail_pane_view.hpp"
+#include "ui/export_progress_sheet.hpp"
+#include "ui/preview_player_widget.hpp"
+#include "ui/reveal_in_file_manager.hpp"
+#include "ui/sidebar_view.hpp"
+
+namespace skelder::ui {
+namespace {
+
+// The preview's time as the playhead takes it: negative times read 0, non-finite ones nothing.
+std::optional<double> playheadSecond(double seconds) {
+    if (!std::isfinite(seconds))
+        return std::nullopt;
+    return std::max(seconds, 0.0);
+}
+
+std::vector<std::filesystem::path> toPaths(const QStringList& files) {
+    std::vector<std::filesystem::path> paths;
+    for (const QString& file : files)
+        paths.emplace_back(file.toStdString());
+    return paths;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+    setWindowTitle(QStringLiteral("Skelder"));
+    setMinimumSize(980, 620);
+    resize(1180, 760);
+
+    split_ = new QSplitter(Qt::Horizontal);
+    split_->setChildrenCollapsible(false);
+    sidebar_ = new SidebarView(model_);
+    detail_ = new DetailPaneView(model_);
+    split_->addWidget(sidebar_);
+    split_->addWidget(detail_);
+    split_->setStretchFactor(0, 0);
+    split_->setStretchFactor(1, 1);
+    split_->setSizes({340, 840});
+    setCentralWidget(split_);
+
+    exportSheet_ = new ExportProgressSheet(this);
+    exportSheet_->setWindowModality(Qt::WindowModal);
+    connect(exportSheet_, &ExportProgressSheet::cancelExportRequested, &model_,
+            &AppViewModel::cancelExport);
+    connect(exportSheet_, &ExportProgressSheet::showInFinderRequested, this,
+            [](const QStringList& files) { revealInFileManager(toPaths(files)); });
+    connect(exportSheet_, &ExportProgressSheet::dismissed, this, [this] {
+        isExportModalPresented_ = false;
+        model_.dismissCompletion();
+    });
+
+    rejectionAlert_ =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Some Files Were Skipped"), QString(),
+                        QMessageBox::Ok, this);
+    rejectionAlert_->setWindowModality(Qt::WindowModal);
+    connect(rejectionAlert_, &QMessageBox::finished, &model_, &AppViewModel::dismissRejections);
+
+    buildMenus();
+
+    connect(sidebar_, &SidebarView::tableSelectionChanged, this, &MainWindow::refreshShownFile);
+    connect(detail_, &DetailPaneView::highlightSelected, this, &MainWindow::playSegment);
+    connect(detail_, &DetailPaneView::toggleInclusionRequested, this,
+            [this](const PlannedSegment& segment) {
+                if (const auto key = primaryFilePathKey())
+                    model_.toggleHighlightSegmentInclusion(*key, PlannedSegmentKey::of(segment));
+            });
+
+    connect(&model_, &AppViewModel::droppedFilesChanged, this, &MainWindow::listedFilesChanged);
+    connect(&model_, &AppViewModel::selectedFilePathKeysChanged, this, [this] {
+        refreshCommands();
+        // Without a list selection the shown file follows the export selection.
+        if (primaryFilePathKey() != previewPathKey_)
+            refreshShownFile();
+    });
+    connect(&model_, &AppViewModel::selectedHighlightFilterModeChanged, this, [this] {
+        model_.resetHighlightPreviews();
+        refreshShownFile();
+    });
+    for (auto signal : {&AppViewModel::highlightPreviewSegmentsByPathChanged,
+                        &AppViewModel::highlightTierByPathChanged,
+                        &AppViewModel::excludedHighlightSegmentsByPathChanged}) {
+        connect(&model_, signal, this, &MainWindow::refreshDetailPane);
+    }
+    connect(&model_, &AppViewModel::isProcessingChanged, this, [this] {
+        if (model_.isProcessing() && !wasProcessing_)
+            presentExportSheet();
+        wasProcessing_ = model_.isProcessing();
+        refreshExportSheet();
+        refreshCommands();
+    });
+    connect(&model_, &AppViewModel::isCompletionAlertPresentedChanged, this, [this] {
+        if (model_.isCompletionAlertPresented() && !wasCompletionPresented_)
+            presentExportSheet();
+        wasCompletionPresented_ = model_.isCompletionAlertPresented();
+        refreshExportSheet();
+    });
+    for (auto signal :
+         {&AppViewModel::progressChanged, &AppViewModel::statusMessageChanged,
+          &AppViewModel::activeFileNameChanged, &AppViewModel::highlightSegmentPreviewTextChanged,
+          &AppViewModel::completionSummaryChanged}) {
+        connect(&model_, signal, this, &MainWindow::refreshExportSheet);
+    }
+    connect(&model_, &AppViewModel::isRejectionAlertPresentedChanged, this,
+            &MainWindow::refreshRejectionAlert);
+    connect(&model_, &AppViewModel::rejectedFileSummariesChanged, this,
+            &MainWindow::refreshRejectionAlert);
+
+    for (const DroppedFileItem& file : model_.droppedFiles()) {
+        listedKeys_.push_back(file.id());
+        listedScanStates_.push_back(static_cast<int>(file.quickScanStatus.index()));
+    }
+    wasProcessing_ = model_.isProcessing();
+    wasCompletionPresented_ = model_.isCompletionAlertPresented();
+    refreshCommands();
+    refreshExportSheet();
+    refreshDetailPane();
+}
+
+MainWindow::~MainWindow() {
+    previewPlaybackController_.cancel();
+    removePreviewObservers();
+}
+
+void MainWindow::buildMenus() {
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    addFilesAction_ = fileMenu->addAction(QStringLiteral("Add Files…"));
+    addFilesAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(addFilesAction_, &QAction::triggered, &model_, &AppViewModel::openFiles);
+    fileMenu->addSeparator();
+    settingsAction_ = fileMenu->addAction(QStringLiteral("Settings…"));
+    settingsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    settingsAction_->setMenuRole(QAction::PreferencesRole);
+    connect(settingsAction_, &QAction::triggered, this, &MainWindow::settingsRequested);
+    fileMenu->addSeparator();
+    QAction* quit = fileMenu->addAction(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    selectAllAction_ = editMenu->addAction(QStringLiteral("Select All Files"));
+    selectAllAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    connect(selectAllAction_, &QAction::triggered, this, [this] { model_.setAllSelected(true); });
+    deselectAllAction_ = editMenu->addAction(QStringLiteral("Deselect All Files"));
+    deselectAllAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_A));
+    connect(deselectAllAction_, &QAction::triggered, this,
+            [this] { model_.setAllSelected(false); });
+    editMenu->addSeparator();
+    removeSelectedAction_ = editMenu->addAction(QStringLiteral("Remove Selected"));
+    removeSelectedAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    connect(removeSelectedAction_, &QAction::triggered, &model_,
+            &AppViewModel::removeSelectedFiles);
+    // The shortcuts work wherever the focus is in the window, the file list included.
+    for (QAction* action : {addFilesAction_, settingsAction_, quit, selectAllAction_,
+                            deselectAllAction_, removeSelectedAction_}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+}
+
+std::optional<PathKey> MainWindow::primaryFilePathKey() const {
+    return model_.primaryFilePathKey(sidebar_->tableSelection());
+}
+
+void MainWindow::refreshCommands() {
+    selectAllAction_->setEnabled(!model_.droppedFiles().empty());
+    deselectAllAction_->setEnabled(model_.selectedCount() > 0);
+    removeSelectedAction_->setEnabled(model_.selectedCount() > 0 && !model_.isProcessing());
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (!model_.droppedFiles().empty()) {
+        const std::set<PathKey> first{model_.droppedFiles().front().id()};
+        if (sidebar_->tableSelection() != first) {
+            sidebar_->setTableSelection(first);  // refreshes through its signal
+            return;
+        }
+    }
+    refreshShownFile();
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    if (event->spontaneous())
+        return;
+    previewPlaybackController_.cancel();
+    removePreviewObservers();
+    if (auto playback = detail_->previewPlayer()->playback())
+        playback->pause();
+}
+
+void MainWindow::listedFilesChanged() {
+    std::vector<PathKey> keys;
+    std::vector<int> scanStates;
+    for (const DroppedFileItem& file : model_.droppedFiles()) {
+        keys.push_back(file.id());
+        scanStates.push_back(static_cast<int>(file.quickScanStatus.index()));
+    }
+    bool refreshed = false;
+    if (keys != listedKeys_) {
+        listedKeys_ = keys;
+        std::set<PathKey> selection;
+        for (const PathKey& key : sidebar_->tableSelection()) {
+            if (std::find(keys.begin(), keys.end(), key) != keys.end())
+                selection.insert(key);
+        }
+        if (selection.empty() && !keys.empty())
+            selection.insert(keys.front());
+        if (selection != sidebar_->tableSelection()) {
+            sidebar_->setTableSelection(std::move(selection));  // refreshes through its signal
+        } else {
+            refreshShownFile();
+        }
+        refreshed = true;
+    }
+    if (scanStates != listedScanStates_) {
+        listedScanStates_ = std::move(scanStates);
+        if (!refreshed)
+            refreshShownFile();
+    }
+    refreshCommands();
+    refreshDetailPane();
+}
+
+void MainWindow::refreshShownFile() {
+    const std::optional<PathKey> primary = primaryFilePathKey();
+    refreshPreviewPlayer(primary);
+    if (primary) {
+        if (!model_.highlightPreviewSegmentsByPath().contains(*primary))
+            model_.enqueueHighlightPreview(*primary);
+        std::optional<double> peakSecond;
+        if (const DroppedFileItem* file = model_.file(*primary)) {
+            if (const auto* done = std::get_if<QuickScanDone>(&file->quickScanStatus))
+                peakSecond = done->stats.peakCombinedGSecond;
+        }
+        model_.requestThumbnail(*primary, peakSecond);
+        selectedHighlightSegmentIndex_.reset();
+    }
+    refreshDetailPane();
+}
+
+void MainWindow::refreshPreviewPlayer(const std::optional<PathKey>& primary) {
+    PreviewPlayerWidget* preview = detail_->previewPlayer();
+    if (primary && primary == previewPathKey_) {
+        if (!previewProgressObserver_)
+            installPreviewObservers();
+        return;
+    }
+    previewPlaybackController_.cancel();
+    removePreviewObservers();
+    if (auto playback = preview->playback())
+        playback->pause();
+    const DroppedFileItem* file = primary ? model_.file(*primary) : nullptr;
+    if (file == nullptr) {
+        previewPathKey_.reset();
+        preview->setSource({});
+        detail_->setPreviewAvailable(false);
+        return;
+    }
+    previewPathKey_ = primary;
+    preview->setSource(file->url);
+    detail_->setPreviewAvailable(true);
+    installPreviewObservers();
+}
+
+void MainWindow::installPreviewObservers() {
+    PreviewPlayerWidget* preview = detail_->previewPlayer();
+    const auto playback = preview->playback();
+    if (!playback)
+        return;
+    readPlayerState();
+    std::weak_ptr<PreviewPlaybackControlling> weakPlayback = playback;
+    previewProgressObserver_ = playback->addPeriodicTimeObserver(
+        media::MediaTime::fromSeconds(0.05, 600), [this, weakPlayback](media::MediaTime time) {
+            if (weakPlayback.expired())
+                return;
+            if (const auto second = playheadSecond(time.seconds()))
+                previewCurrentSecond_ = second;
+            isPreviewPlaying_ = detail_->previewPlayer()->isPlaying();
+            detail_->setPreviewPlayhead(isPreviewPlaying_, previewCurrentSecond_);
+        });
+    previewProgressObserverPlayer_ = playback;
+    // The play/pause state, read on the next turn of the event loop like the ticks.
+    previewTimeControlObservation_ = connect(preview, &PreviewPlayerWidget::playingChanged, this,
+                                             &MainWindow::readPlayerState, Qt::QueuedConnection);
+}
+
+void MainWindow::removePreviewObservers() {
+    if (auto player = previewProgressObserverPlayer_.lock(); player && previewProgressObserver_)
+        player->removeTimeObserver(*previewProgressObserver_);
+    previewProgressObserver_.reset();
+    previewProgressObserverPlayer_.reset();
+    if (previewTimeControlObservation_)
+        disconnect(previewTimeControlObservation_);
+    previewTimeControlObservation_ = {};
+    previewCurrentSecond_.reset();
+    isPreviewPlaying_ = false;
+    detail_->setPreviewPlayhead(isPreviewPlaying_, previewCurrentSecond_);
+}
+
+void MainWindow::readPlayerState() {
+    PreviewPlayerWidget* preview = detail_->previewPlayer();
+    previewCurrentSecond_ = playheadSecond(preview->currentSeconds());
+    isPreviewPlaying_ = preview->isPlaying();
+    detail_->setPreviewPlayhead(isPreviewPlaying_, previewCurrentSecond_);
+}
+
+void MainWindow::refreshDetailPane() {
+    const std::optional<PathKey> primary = primaryFilePathKey();
+    const DroppedFileItem* file = primary ? model_.file(*primary) : nullptr;
+    if (file == nullptr) {
+        detail_->setShownFile(std::nullopt);
+        detail_->setSelectedHighlightIndex(std::nullopt);
+        return;
+    }
+    DetailPaneFile shown;
+    shown.name = QString::fromStdString(file->url.filename().string());
+    shown.timelineDurationSeconds = model_.timelineDurationSeconds(*primary);
+    shown.isHighlightAnalysisInProgress = model_.isHighlightAnalysisInProgress(*primary);
+    const auto& segmentsByPath = model_.highlightPreviewSegmentsByPath();
+    if (const auto stored = segmentsByPath.find(*primary); stored != segmentsByPath.end()) {
+        const double duration = shown.timelineDurationSeconds.value_or(1);
+        for (const PlannedSegment& segment : stored->second) {
+            const PlannedSegmentKey key = PlannedSegmentKey::of(segment);
+            shown.timelineBars.push_back(timelineBarFor(segment, duration,
+                                                        model_.tier(*primary, key),
+                                                        model_.isSegmentIncluded(*primary, key)));
+        }
+    }
+    detail_->setShownFile(shown);
+    detail_->setSelectedHighlightIndex(selectedHighlightSegmentIndex_);
+}
+
+void MainWindow::playSegment(int index, const PlannedSegment& segment) {
+    selectedHighlightSegmentIndex_ = index;
+    detail_->setSelectedHighlightIndex(index);
+    const auto playback = detail_->previewPlayer()->playback();
+    if (!playback)
+        return;
+    previewPlaybackController_.playSegment(segment, playback, [this](media::MediaTime start) {
+        previewCurrentSecond_ = start.seconds();
+        detail_->setPreviewPlayhead(isPreviewPlaying_, previewCurrentSecond_);
+    });
+}
+
+void MainWindow::presentExportSheet() {
+    isExportModalPresented_ = true;
+    refreshExportSheet();
+    exportSheet_->show();
+    exportSheet_->raise();
+}
+
+void MainWindow::refreshExportSheet() {
+    exportSheet_->setProcessing(model_.isProcessing());
+    exportSheet_->setProgress(model_.progress());
+    exportSheet_->setStatusMessage(model_.statusMessage());
+    exportSheet_->setActiveFileName(model_.activeFileName());
+    exportSheet_->setHighlightPreviewText(model_.highlightSegmentPreviewText());
+    std::optional<ExportSheetCompletion> completion;
+    if (const auto& summary = model_.completionSummary()) {
+        QStringList outputs;
+        for (const auto& output : summary->outputURLs)
+            outputs << QString::fromStdString(output.string());
+        completion = ExportSheetCompletion{summary->title, summary->message, outputs};
+    }
+    exportSheet_->setCompletion(completion);
+}
+
+void MainWindow::refreshRejectionAlert() {
+    rejectionAlert_->setText(model_.rejectedFileSummaries().join(QLatin1Char('\n')));
+    if (model_.isRejectionAlertPresented()) {
+        if (!rejectionAlert_->isVisible())
+            rejectionAlert_->open();
+    } else if (rejectionAlert_->isVisible()) {
+        // Dismissed by the model itself: close without reporting a dismissal again.
+        const QSignalBlocker blocker(rejectionAlert_);
+        rejectionAlert_->hide();
+    }
+}
+
+}  // namespace skelder::ui

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "app/app_view_model.hpp"
+#include "ui/preview_clip_playback_controller.hpp"
+#include "ui/preview_playback_controlling.hpp"
+
+class QAction;
+class QMessageBox;
+class QSplitter;
+
+namespace skelder::ui {
+
+class DetailPaneView;
+class ExportProgressSheet;
+class SidebarView;
+
+// The main window: the file list beside the detail pane, the file commands of the menus, the
+// "Some Files Were Skipped" alert and the export sheet. It observes the model and keeps only
+// presentation state: the list selection, the preview of the shown file and its playhead, the
+// chosen highlight, and whether the export sheet is up.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit MainWindow(AppViewModel& model, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    SidebarView* sidebar() const { return sidebar_; }
+    DetailPaneView* detailPane() const { return detail_; }
+    ExportProgressSheet* exportSheet() const { return exportSheet_; }
+    QMessageBox* rejectionAlert() const { return rejectionAlert_; }
+    QAction* addFilesAction() const { return addFilesAction_; }
+    QAction* selectAllAction() const { return selectAllAction_; }
+    QAction* deselectAllAction() const { return deselectAllAction_; }
+    QAction* removeSelectedAction() const { return removeSelectedAction_; }
+    QAction* settingsAction() const { return settingsAction_; }
+
+    // The file the detail pane shows (and previews).
+    std::optional<PathKey> primaryFilePathKey() const;
+    const std::optional<PathKey>& previewPathKey() const { return previewPathKey_; }
+    bool isExportModalPresented() const { return isExportModalPresented_; }
+    bool isPreviewPlaying() const { return isPreviewPlaying_; }
+    std::optional<double> previewCurrentSecond() const { return previewCurrentSecond_; }
+    std::optional<int> selectedHighlightSegmentIndex() const {
+        return selectedHighlightSegmentIndex_;
+    }
+    const PreviewClipPlaybackController& previewPlaybackController() const {
+        return previewPlaybackController_;
+    }
+
+  signals:
+    // The File menu's "Settings…".
+    void settingsRequested();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void buildMenus();
+    void refreshShownFile();
+    void refreshPreviewPlayer(const std::optional<PathKey>& primary);
+    void refreshDetailPane();
+    void refreshCommands();
+    void listedFilesChanged();
+    void playSegment(int index, const PlannedSegment& segment);
+    void installPreviewObservers();
+    void removePreviewObservers();
+    void readPlayerState();
+    void presentExportSheet();
+    void refreshExportSheet();
+    void refreshRejectionAlert();
+
+    AppViewModel& model_;
+    QSplitter* split_ = nullptr;
+    SidebarView* sidebar_ = nullptr;
+    DetailPaneView* detail_ = nullptr;
+    ExportProgressSheet* exportSheet_ = nullptr;
+    QMessageBox* rejectionAlert_ = nullptr;
+    QAction* addFilesAction_ = nullptr;
+    QAction* selectAllAction_ = nullptr;
+    QAction* deselectAllAction_ = nullptr;
+    QAction* removeSelectedAction_ = nullptr;
+    QAction* settingsAction_ = nullptr;
+
+    std::optional<PathKey> previewPathKey_;
+    std::weak_ptr<PreviewPlaybackControlling> previewProgressObserverPlayer_;
+    std::optional<PreviewPlaybackControlling::ObserverToken> previewProgressObserver_;
+    QMetaObject::Connection previewTimeControlObservation_;
+    std::optional<double> previewCurrentSecond_;
+    bool isPreviewPlaying_ = false;
+    PreviewClipPlaybackController previewPlaybackController_;
+    std::optional<int> selectedHighlightSegmentIndex_;
+    bool isExportModalPresented_ = false;
+    bool wasProcessing_ = false;
+    bool wasCompletionPresented_ = false;
+    // What the list-change triggers compare against.
+    std::vector<PathKey> listedKeys_;
+    std::vector<int> listedScanStates_;
+};
+
+}  // namespace skelder::ui

@@ -1,0 +1,103 @@
+#include "ui/settings_window.hpp"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "ui/system_colors.hpp"
+#include "ui/telemetry_advance.hpp"
+#include "ui/telemetry_advance_stepper.hpp"
+#include "ui/text_styles.hpp"
+
+namespace skelder::ui {
+namespace {
+
+QPushButton* borderedButton(const QString& title, QWidget* parent) {
+    auto* button = new QPushButton(title, parent);
+    button->setAutoDefault(false);
+    button->setObjectName(title);
+    return button;
+}
+
+}  // namespace
+
+SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setWindowTitle(tr("Settings"));
+    setMinimumWidth(560);
+
+    stepper_ = new TelemetryAdvanceStepper(this);
+    stepper_->setObjectName(QStringLiteral("telemetryAdvanceStepper"));
+    stepper_->setAccessibleName(tr("Telemetry Advance"));
+    connect(stepper_, &TelemetryAdvanceStepper::valueChanged, this,
+            &SettingsWindow::overlayTimeOffsetMillisecondsChanged);
+
+    auto* frameBack = borderedButton(tr("-1f"), this);
+    auto* frameForward = borderedButton(tr("+1f"), this);
+    auto* reset = borderedButton(tr("Reset"), this);
+    connect(frameBack, &QPushButton::clicked, this,
+            [this] { stepper_->setValue(telemetryAdvanceOneFrameBack(stepper_->value())); });
+    connect(frameForward, &QPushButton::clicked, this,
+            [this] { stepper_->setValue(telemetryAdvanceOneFrameForward(stepper_->value())); });
+    connect(reset, &QPushButton::clicked, this, [this] { stepper_->setValue(0); });
+
+    auto* advanceRow = new QHBoxLayout;
+    advanceRow->setSpacing(10);
+    advanceRow->addWidget(stepper_);
+    advanceRow->addWidget(frameBack);
+    advanceRow->addWidget(frameForward);
+    advanceRow->addWidget(reset);
+    advanceRow->addStretch(1);
+
+    auto* explanation = new QLabel(
+        tr("Positive values make telemetry appear earlier. Negative values delay telemetry."),
+        this);
+    explanation->setObjectName(QStringLiteral("telemetryAdvanceExplanation"));
+    explanation->setWordWrap(true);
+    explanation->setFont(styledFont(font(), TextStyle::footnote));
+    QPalette dimmed = explanation->palette();
+    dimmed.setColor(QPalette::WindowText, secondaryColor(palette()));
+    explanation->setPalette(dimmed);
+
+    auto* alignment = new QGroupBox(tr("Telemetry Alignment"), this);
+    alignment->setObjectName(QStringLiteral("telemetryAlignmentSection"));
+    auto* alignmentForm = new QFormLayout(alignment);
+    alignmentForm->addRow(tr("Telemetry Advance"), advanceRow);
+    alignmentForm->addRow(explanation);
+
+    debugToggle_ = new QCheckBox(tr("Show timing debug HUD in exported highlights"), this);
+    debugToggle_->setObjectName(QStringLiteral("timingDebugToggle"));
+    connect(debugToggle_, &QCheckBox::toggled, this,
+            &SettingsWindow::overlayTimingDebugHUDEnabledChanged);
+    auto* debug = new QGroupBox(tr("Debug"), this);
+    debug->setObjectName(QStringLiteral("debugSection"));
+    auto* debugLayout = new QVBoxLayout(debug);
+    debugLayout->addWidget(debugToggle_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 18, 18, 18);
+    layout->setSpacing(18);
+    layout->addWidget(alignment);
+    layout->addWidget(debug);
+    layout->addStretch(1);
+}
+
+double SettingsWindow::overlayTimeOffsetMilliseconds() const {
+    return stepper_->value();
+}
+
+bool SettingsWindow::isOverlayTimingDebugHUDEnabled() const {
+    return debugToggle_->isChecked();
+}
+
+void SettingsWindow::setOverlayTimeOffsetMilliseconds(double milliseconds) {
+    stepper_->setValue(milliseconds);
+}
+
+void SettingsWindow::setOverlayTimingDebugHUDEnabled(bool enabled) {
+    debugToggle_->setChecked(enabled);
+}
+
+}  // namespace skelder::ui

@@ -1,0 +1,51 @@
+#include "ui/skelder_app.hpp"
+
+#include "ui/main_window.hpp"
+#include "ui/settings_window.hpp"
+
+namespace skelder::ui {
+
+SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
+    : filePanels_(std::make_shared<FilePanelService>(nullptr, std::move(runner))) {
+    AppServices services;
+    services.filePanelService = filePanels_;
+    model_ = std::make_unique<AppViewModel>(std::move(services));
+    mainWindow_ = std::make_unique<MainWindow>(*model_);
+    filePanels_->setParentWindow(mainWindow_.get());
+
+    settingsWindow_ = std::make_unique<SettingsWindow>();
+    settingsWindow_->setWindowTitle(QStringLiteral("Settings"));
+    settingsWindow_->setOverlayTimeOffsetMilliseconds(model_->overlayTimeOffsetMilliseconds());
+    settingsWindow_->setOverlayTimingDebugHUDEnabled(model_->isOverlayTimingDebugHUDEnabled());
+    QObject::connect(settingsWindow_.get(), &SettingsWindow::overlayTimeOffsetMillisecondsChanged,
+                     model_.get(), &AppViewModel::setOverlayTimeOffsetMilliseconds);
+    QObject::connect(settingsWindow_.get(), &SettingsWindow::overlayTimingDebugHUDEnabledChanged,
+                     model_.get(), &AppViewModel::setOverlayTimingDebugHUDEnabled);
+    QObject::connect(model_.get(), &AppViewModel::overlayTimeOffsetMillisecondsChanged,
+                     settingsWindow_.get(), [this] {
+                         settingsWindow_->setOverlayTimeOffsetMilliseconds(
+                             model_->overlayTimeOffsetMilliseconds());
+                     });
+    QObject::connect(model_.get(), &AppViewModel::isOverlayTimingDebugHUDEnabledChanged,
+                     settingsWindow_.get(), [this] {
+                         settingsWindow_->setOverlayTimingDebugHUDEnabled(
+                             model_->isOverlayTimingDebugHUDEnabled());
+                     });
+    QObject::connect(mainWindow_.get(), &MainWindow::settingsRequested, mainWindow_.get(),
+                     [this] { showSettings(); });
+}
+
+SkelderApp::~SkelderApp() {
+    // The windows observe the model: they go first.
+    settingsWindow_.reset();
+    mainWindow_.reset();
+    model_.reset();
+}
+
+void SkelderApp::showSettings() {
+    settingsWindow_->show();
+    settingsWindow_->raise();
+    settingsWindow_->activateWindow();
+}
+
+}  // namespace skelder::ui
