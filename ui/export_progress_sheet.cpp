@@ -36,7 +36,6 @@ QString progressPercentText(double fraction) {
 ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Export"));
     setWindowModality(Qt::WindowModal);
-    setMinimumWidth(460);
 
     title_ = new QLabel(this);
     title_->setObjectName(QStringLiteral("title"));
@@ -113,6 +112,10 @@ ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
     layout->addWidget(preview_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
+    // The layout sets the sheet's minimum size, so the 460-point minimum width goes on the
+    // content: the widest row plus the padding on both sides.
+    const QMargins margins = layout->contentsMargins();
+    progressBar_->setMinimumWidth(460 - margins.left() - margins.right());
     refresh();
 }
 

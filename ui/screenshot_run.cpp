@@ -77,6 +77,9 @@ QPixmap windowWithSheet(MainWindow& window) {
     }
     ExportProgressSheet* sheet = window.exportSheet();
     if (sheet->isVisible()) {
+        // Offscreen and without a window manager the sheet keeps the size it was first shown
+        // with; lay it out for its content now.
+        sheet->adjustSize();
         const QPixmap sheetPicture = sheet->grab();
         QPainter painter(&picture);
         painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));

@@ -106,6 +106,14 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
           &AppViewModel::thumbnailByPathChanged}) {
         connect(&model_, signal, this, &SidebarView::rebuild);
     }
+    // A drag over the column outlines the list in the accent colour.
+    connect(&model_, &AppViewModel::isDropTargetedChanged, this, [this] {
+        listOrEmpty_->setStyleSheet(
+            model_.isDropTargeted()
+                ? QStringLiteral("QStackedWidget { border: 2px solid palette(highlight); "
+                                 "border-radius: 6px; }")
+                : QString());
+    });
     rebuild();
 }
 

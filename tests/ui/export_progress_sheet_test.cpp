@@ -68,6 +68,9 @@ TEST_F(ExportProgressSheetTest, WhileExportingItCanOnlyBeCancelled) {
     QApplication::processEvents();
 
     EXPECT_EQ(label("title"), "Exporting");
+    EXPECT_GE(sheet.minimumSizeHint().width(), 460);
+    sheet.show();
+    EXPECT_GE(sheet.width(), 460);
     EXPECT_EQ(label("activeFile"), "Current: lap 3.mp4");
     EXPECT_EQ(label("status"), "Exporting lap 3.mp4 (3/4) 50%");
     EXPECT_THAT(buttons(), ElementsAre(Pair("Cancel Export", true), Pair("OK", false)));
