@@ -10,6 +10,47 @@
 #include "ui/text_styles.hpp"
 
 namespace skelder::ui {
+
+// The scan state as a small rounded label in its colour; hidden without text.
+class StatusBadge : public QLabel {
+  public:
+    StatusBadge() {
+        QFont badgeFont = styledFont(font(), TextStyle::caption);
+        badgeFont.setWeight(QFont::DemiBold);
+        setFont(badgeFont);
+        setContentsMargins(7, 2, 7, 2);
+        hide();
+    }
+
+    void showText(const QString& text, const QColor& colour) {
+        if (text.isEmpty()) {
+            hide();
+            return;
+        }
+        colour_ = colour;
+        QPalette textPalette = palette();
+        textPalette.setColor(QPalette::WindowText, colour);
+        setPalette(textPalette);
+        setText(text);
+        setAccessibleName(QStringLiteral("Status: ") + text);
+        QLabel::show();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withOpacity(colour_, 0.14));
+        painter.drawRoundedRect(QRectF(rect()), 6, 6);
+        painter.end();
+        QLabel::paintEvent(event);
+    }
+
+  private:
+    QColor colour_;
+};
+
 namespace {
 
 constexpr int kThumbnailWidth = 64;
@@ -64,24 +105,6 @@ QPixmap thumbnailPixmap(const QImage& image, const QPalette& palette) {
     return pixmap;
 }
 
-QLabel* badge(const QString& text, const QColor& colour) {
-    auto* label = new QLabel(text);
-    QFont font = styledFont(label->font(), TextStyle::caption);
-    font.setWeight(QFont::DemiBold);
-    label->setFont(font);
-    QColor background = colour;
-    background.setAlphaF(0.14);
-    label->setStyleSheet(QStringLiteral("QLabel { color: %1; background: rgba(%2, %3, %4, %5); "
-                                        "border-radius: 6px; padding: 2px 7px; }")
-                             .arg(colour.name())
-                             .arg(background.red())
-                             .arg(background.green())
-                             .arg(background.blue())
-                             .arg(background.alphaF()));
-    label->setAccessibleName(QStringLiteral("Status: ") + text);
-    return label;
-}
-
 }  // namespace
 
 QString FileRowWidget::badgeText(const QuickScanStatus& status) {
@@ -92,10 +115,7 @@ QString FileRowWidget::badgeText(const QuickScanStatus& status) {
     return {};
 }
 
-FileRowWidget::FileRowWidget(const DroppedFileItem& file, bool included, const QImage& thumbnail,
-                             QWidget* parent)
-    : QWidget(parent) {
-    const QString name = QString::fromStdString(file.url.filename().string());
+FileRowWidget::FileRowWidget(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 4, 4, 4);
     row->setSpacing(10);
@@ -105,55 +125,78 @@ FileRowWidget::FileRowWidget(const DroppedFileItem& file, bool included, const Q
     inclusion_->setAutoRaise(true);
     inclusion_->setFixedSize(24, 40);
     inclusion_->setIconSize(QSize(22, 22));
-    inclusion_->setIcon(inclusionIcon(
-        included, included ? palette().color(QPalette::Highlight) : secondaryColor(palette())));
-    inclusion_->setAccessibleName(
-        (included ? QStringLiteral("Deselect ") : QStringLiteral("Select ")) + name);
-    inclusion_->setToolTip(inclusion_->accessibleName());
     connect(inclusion_, &QToolButton::clicked, this, [this] {
         if (onToggleInclusion)
             onToggleInclusion();
     });
     row->addWidget(inclusion_);
 
-    auto* picture = new QLabel;
-    picture->setFixedSize(kThumbnailWidth, kThumbnailHeight);
-    picture->setPixmap(thumbnailPixmap(thumbnail, palette()));
-    row->addWidget(picture);
+    picture_ = new QLabel;
+    picture_->setFixedSize(kThumbnailWidth, kThumbnailHeight);
+    row->addWidget(picture_);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    auto* title = new QLabel(name);
-    title->setFont(styledFont(title->font(), TextStyle::headline));
-    title->setTextFormat(Qt::PlainText);
-    texts->addWidget(title);
+    title_ = new QLabel;
+    title_->setFont(styledFont(title_->font(), TextStyle::headline));
+    title_->setTextFormat(Qt::PlainText);
+    texts->addWidget(title_);
 
     auto* details = new QHBoxLayout;
     details->setSpacing(8);
-    const QColor secondary = secondaryColor(palette());
-    const QString secondaryStyle = QStringLiteral("color: rgba(%1, %2, %3, %4);")
-                                       .arg(secondary.red())
-                                       .arg(secondary.green())
-                                       .arg(secondary.blue())
-                                       .arg(secondary.alphaF());
-    auto* duration = new QLabel(QString::fromStdString(file.durationText()));
-    duration->setFont(monospacedDigitsFont(duration->font()));
-    duration->setStyleSheet(secondaryStyle);
-    details->addWidget(duration);
-    const QString badgeLabel = badgeText(file.quickScanStatus);
-    if (!badgeLabel.isEmpty()) {
-        const bool scanning = std::holds_alternative<QuickScanScanning>(file.quickScanStatus);
-        details->addWidget(badge(badgeLabel, scanning ? systemOrange() : secondary));
-    }
-    auto* statistics = new QLabel(QString::fromStdString(file.statusText()));
-    QFont statisticsFont = styledFont(statistics->font(), TextStyle::subheadline);
+    duration_ = new QLabel;
+    duration_->setFont(monospacedDigitsFont(duration_->font()));
+    duration_->setTextFormat(Qt::PlainText);
+    useSecondaryForeground(duration_);
+    details->addWidget(duration_);
+    badge_ = new StatusBadge;
+    details->addWidget(badge_);
+    statistics_ = new QLabel;
+    QFont statisticsFont = styledFont(statistics_->font(), TextStyle::subheadline);
     statisticsFont.setWeight(QFont::DemiBold);
-    statistics->setFont(monospacedDigitsFont(statisticsFont));
-    statistics->setStyleSheet(secondaryStyle);
-    details->addWidget(statistics);
+    statistics_->setFont(monospacedDigitsFont(statisticsFont));
+    statistics_->setTextFormat(Qt::PlainText);
+    useSecondaryForeground(statistics_);
+    details->addWidget(statistics_);
     details->addStretch(1);
     texts->addLayout(details);
     row->addLayout(texts, 1);
+}
+
+void FileRowWidget::setContents(const DroppedFileItem& file, bool included,
+                                const QImage& thumbnail) {
+    const QString name = QString::fromStdString(file.url.filename().string());
+    if (title_->text() != name)
+        title_->setText(name);
+    if (shownIncluded_ != included || inclusion_->accessibleName().isEmpty() ||
+        !inclusion_->accessibleName().endsWith(name)) {
+        shownIncluded_ = included;
+        inclusion_->setIcon(inclusionIcon(
+            included, included ? palette().color(QPalette::Highlight) : secondaryColor(palette())));
+        inclusion_->setAccessibleName(
+            (included ? QStringLiteral("Deselect ") : QStringLiteral("Select ")) + name);
+        inclusion_->setToolTip(inclusion_->accessibleName());
+    }
+    const qint64 thumbnailKey = thumbnail.isNull() ? 0 : thumbnail.cacheKey();
+    if (shownThumbnail_ != thumbnailKey) {
+        shownThumbnail_ = thumbnailKey;
+        picture_->setPixmap(thumbnailPixmap(thumbnail, palette()));
+    }
+    const QString duration = QString::fromStdString(file.durationText());
+    if (duration_->text() != duration)
+        duration_->setText(duration);
+    const QString badgeLabel = badgeText(file.quickScanStatus);
+    if (badge() != badgeLabel) {
+        const bool scanning = std::holds_alternative<QuickScanScanning>(file.quickScanStatus);
+        badge_->showText(badgeLabel, scanning ? systemOrange() : secondaryColor(palette()));
+    }
+    const QString statistics = QString::fromStdString(file.statusText());
+    if (statistics_->text() != statistics)
+        statistics_->setText(statistics);
+}
+
+QString FileRowWidget::badge() const {
+    return badge_->isHidden() ? QString() : badge_->text();
 }
 
 }  // namespace skelder::ui

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/empty_state_panel.hpp"
@@ -19,6 +20,8 @@ namespace skelder::ui {
 namespace {
 
 constexpr int kPathKeyRole = Qt::UserRole + 1;
+// How long moves between sections are gathered before the list is laid out again.
+constexpr int kRebuildDelayMilliseconds = 60;
 
 std::vector<std::filesystem::path> droppedPaths(const QMimeData* data) {
     std::vector<std::filesystem::path> paths;
@@ -104,8 +107,12 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
     for (auto signal :
          {&AppViewModel::droppedFilesChanged, &AppViewModel::selectedFilePathKeysChanged,
           &AppViewModel::thumbnailByPathChanged}) {
-        connect(&model_, signal, this, &SidebarView::rebuild);
+        connect(&model_, signal, this, &SidebarView::modelChanged);
     }
+    rebuildTimer_ = new QTimer(this);
+    rebuildTimer_->setSingleShot(true);
+    rebuildTimer_->setInterval(kRebuildDelayMilliseconds);
+    connect(rebuildTimer_, &QTimer::timeout, this, &SidebarView::rebuildList);
     // A drag over the column outlines the list in the accent colour.
     connect(&model_, &AppViewModel::isDropTargetedChanged, this, [this] {
         listOrEmpty_->setStyleSheet(
@@ -114,7 +121,9 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
                                  "border-radius: 6px; }")
                 : QString());
     });
-    rebuild();
+    rebuildHeader();
+    listOrEmpty_->setCurrentIndex(model_.droppedFiles().empty() ? 1 : 0);
+    rebuildList();
 }
 
 void SidebarView::setTableSelection(std::set<PathKey> selection) {
@@ -154,61 +163,115 @@ void SidebarView::rebuildHeader() {
     count_->setText(QStringLiteral("%1/%2").arg(selected).arg(eligible));
 }
 
-void SidebarView::rebuild() {
-    rebuildHeader();
-    const auto& files = model_.droppedFiles();
-    listOrEmpty_->setCurrentIndex(files.empty() ? 1 : 0);
-    rebuilding_ = true;
-    const int scroll = list_->verticalScrollBar() ? list_->verticalScrollBar()->value() : 0;
-    list_->clear();
+std::vector<SidebarView::ListEntry> SidebarView::desiredEntries() const {
     struct Section {
         const char* title;
-        std::function<bool(const QuickScanStatus&)> holds;
+        std::size_t statusIndex;  // the QuickScanStatus alternative of its files
     };
-    const Section sections[] = {
-        {"Processed",
-         [](const QuickScanStatus& s) { return std::holds_alternative<QuickScanDone>(s); }},
-        {"Processing",
-         [](const QuickScanStatus& s) { return std::holds_alternative<QuickScanScanning>(s); }},
-        {"Pending",
-         [](const QuickScanStatus& s) { return std::holds_alternative<QuickScanPending>(s); }},
+    static constexpr Section sections[] = {
+        {"Processed", 2},   // done
+        {"Processing", 1},  // scanning
+        {"Pending", 0},     // queued
     };
+    static_assert(std::is_same_v<std::variant_alternative_t<2, QuickScanStatus>, QuickScanDone>);
+    static_assert(
+        std::is_same_v<std::variant_alternative_t<1, QuickScanStatus>, QuickScanScanning>);
+    static_assert(std::is_same_v<std::variant_alternative_t<0, QuickScanStatus>, QuickScanPending>);
+
+    std::vector<ListEntry> entries;
+    const auto& files = model_.droppedFiles();
     for (const Section& section : sections) {
-        std::vector<const DroppedFileItem*> members;
-        for (const DroppedFileItem& file : files) {
-            if (section.holds(file.quickScanStatus))
-                members.push_back(&file);
-        }
-        if (members.empty())
+        std::size_t members = 0;
+        for (const DroppedFileItem& file : files)
+            members += file.quickScanStatus.index() == section.statusIndex ? 1 : 0;
+        if (members == 0)
             continue;
-        auto* header =
-            new QListWidgetItem(QStringLiteral("%1 (%2)").arg(section.title).arg(members.size()));
-        header->setFlags(Qt::NoItemFlags);
-        QFont font = header->font();
-        font.setWeight(QFont::DemiBold);
-        header->setFont(font);
-        list_->addItem(header);
-        for (const DroppedFileItem* file : members) {
-            const PathKey key = file->id();
-            auto* item = new QListWidgetItem;
-            item->setData(kPathKeyRole, QString::fromStdString(key));
-            item->setData(Qt::AccessibleTextRole,
-                          QString::fromStdString(file->url.filename().string()));
-            auto* row = new FileRowWidget(*file, model_.selectedFilePathKeys().contains(key),
-                                          model_.thumbnail(key));
-            row->onToggleInclusion = [this, key] { model_.toggleSelection(key); };
-            item->setSizeHint(QSize(0, std::max(72, row->sizeHint().height())));
-            list_->addItem(item);
-            list_->setItemWidget(item, row);
-            item->setSelected(tableSelection_.contains(key));
+        entries.push_back({QStringLiteral("%1 (%2)").arg(section.title).arg(members), {}});
+        for (const DroppedFileItem& file : files) {
+            if (file.quickScanStatus.index() == section.statusIndex)
+                entries.push_back({{}, file.id()});
         }
     }
-    if (list_->verticalScrollBar())
-        list_->verticalScrollBar()->setValue(scroll);
+    return entries;
+}
+
+void SidebarView::modelChanged() {
+    rebuildHeader();
+    listOrEmpty_->setCurrentIndex(model_.droppedFiles().empty() ? 1 : 0);
+    const std::vector<ListEntry> desired = desiredEntries();
+    if (desired == entries_) {
+        updateRows();
+        return;
+    }
+    // Removed files and the first or last file go at once; files moving between sections or
+    // arriving are gathered for a moment, so a folder of files scanning one after another
+    // does not lay the list out again for every file.
+    bool removed = desired.empty() || entries_.empty();
+    for (const ListEntry& entry : entries_) {
+        if (!entry.pathKey.empty() && model_.file(entry.pathKey) == nullptr)
+            removed = true;
+    }
+    if (removed) {
+        rebuildList();
+        return;
+    }
+    updateRows();
+    if (!rebuildTimer_->isActive())
+        rebuildTimer_->start();
+}
+
+void SidebarView::flushPendingRebuild() {
+    if (rebuildTimer_->isActive())
+        rebuildList();
+}
+
+void SidebarView::rebuildList() {
+    rebuildTimer_->stop();
+    rebuilding_ = true;
+    const int scroll = list_->verticalScrollBar()->value();
+    list_->clear();
+    rows_.clear();
+    entries_ = desiredEntries();
+    for (const ListEntry& entry : entries_) {
+        if (entry.pathKey.empty()) {
+            auto* header = new QListWidgetItem(entry.header);
+            header->setFlags(Qt::NoItemFlags);
+            QFont font = header->font();
+            font.setWeight(QFont::DemiBold);
+            header->setFont(font);
+            header->setSizeHint(QSize(0, QFontMetrics(font).height() + 4));
+            list_->addItem(header);
+            continue;
+        }
+        const PathKey key = entry.pathKey;
+        const DroppedFileItem* file = model_.file(key);
+        auto* item = new QListWidgetItem;
+        item->setData(kPathKeyRole, QString::fromStdString(key));
+        item->setData(Qt::AccessibleTextRole,
+                      QString::fromStdString(file->url.filename().string()));
+        auto* row = new FileRowWidget;
+        row->onToggleInclusion = [this, key] { model_.toggleSelection(key); };
+        row->setContents(*file, model_.selectedFilePathKeys().contains(key), model_.thumbnail(key));
+        item->setSizeHint(QSize(0, std::max(72, row->sizeHint().height())));
+        list_->addItem(item);
+        list_->setItemWidget(item, row);
+        item->setSelected(tableSelection_.contains(key));
+        rows_.emplace(key, row);
+    }
+    list_->verticalScrollBar()->setValue(scroll);
     rebuilding_ = false;
 }
 
-QListWidgetItem* SidebarView::itemFor(const PathKey& pathKey) const {
+void SidebarView::updateRows() {
+    for (const auto& [key, row] : rows_) {
+        if (const DroppedFileItem* file = model_.file(key))
+            row->setContents(*file, model_.selectedFilePathKeys().contains(key),
+                             model_.thumbnail(key));
+    }
+}
+
+QListWidgetItem* SidebarView::itemFor(const PathKey& pathKey) {
+    flushPendingRebuild();
     const QString key = QString::fromStdString(pathKey);
     for (int i = 0; i < list_->count(); ++i) {
         if (list_->item(i)->data(kPathKeyRole).toString() == key)
@@ -217,12 +280,13 @@ QListWidgetItem* SidebarView::itemFor(const PathKey& pathKey) const {
     return nullptr;
 }
 
-FileRowWidget* SidebarView::rowFor(const PathKey& pathKey) const {
+FileRowWidget* SidebarView::rowFor(const PathKey& pathKey) {
     QListWidgetItem* item = itemFor(pathKey);
     return item ? qobject_cast<FileRowWidget*>(list_->itemWidget(item)) : nullptr;
 }
 
-QStringList SidebarView::sectionTitles() const {
+QStringList SidebarView::sectionTitles() {
+    flushPendingRebuild();
     QStringList titles;
     for (int i = 0; i < list_->count(); ++i) {
         if (!list_->item(i)->data(kPathKeyRole).isValid())

@@ -3,8 +3,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 
@@ -36,10 +38,11 @@ class SidebarView : public QWidget {
 
     QListWidget* list() const { return list_; }
     // The list entry and row widget of a listed file in a section; null when it has none.
-    QListWidgetItem* itemFor(const PathKey& pathKey) const;
-    FileRowWidget* rowFor(const PathKey& pathKey) const;
+    // (These first lay out the list when a change is waiting.)
+    QListWidgetItem* itemFor(const PathKey& pathKey);
+    FileRowWidget* rowFor(const PathKey& pathKey);
     // The section headers as shown, e.g. "Processed (2)".
-    QStringList sectionTitles() const;
+    QStringList sectionTitles();
     QLabel* countText() const { return count_; }
     bool isShowingEmptyState() const;
     TriStateCheckbox* includeAll() const { return includeAll_; }
@@ -54,7 +57,17 @@ class SidebarView : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void rebuild();
+    // One entry of the list: a section header or a file.
+    struct ListEntry {
+        QString header;
+        PathKey pathKey;  // empty for a header
+        friend bool operator==(const ListEntry&, const ListEntry&) = default;
+    };
+    std::vector<ListEntry> desiredEntries() const;
+    void modelChanged();
+    void rebuildList();
+    void updateRows();
+    void flushPendingRebuild();
     void rebuildHeader();
     void showContextMenu(const QPoint& position);
     void readSelectionFromList();
@@ -66,6 +79,9 @@ class SidebarView : public QWidget {
     QListWidget* list_;
     QStackedWidget* listOrEmpty_;
     bool rebuilding_ = false;
+    std::vector<ListEntry> entries_;
+    std::map<PathKey, FileRowWidget*> rows_;
+    QTimer* rebuildTimer_ = nullptr;
 };
 
 }  // namespace skelder::ui
