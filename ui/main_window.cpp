@@ -1,9 +1,11 @@
 #include "ui/main_window.hpp"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QSplitter>
 
@@ -202,6 +204,25 @@ void MainWindow::hideEvent(QHideEvent* event) {
     removePreviewObservers();
     if (auto playback = detail_->previewPlayer()->playback())
         playback->pause();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (model_.isProcessing()) {
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Export in Progress"),
+                             QStringLiteral("Closing the window cancels the running export."),
+                             QMessageBox::NoButton, this);
+        QPushButton* close = question.addButton(QStringLiteral("Cancel Export and Close"),
+                                                QMessageBox::DestructiveRole);
+        question.addButton(QStringLiteral("Keep Exporting"), QMessageBox::RejectRole);
+        question.setObjectName(QStringLiteral("closeWhileExporting"));
+        question.exec();
+        if (question.clickedButton() != close) {
+            event->ignore();
+            return;
+        }
+        model_.cancelExport();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::listedFilesChanged() {

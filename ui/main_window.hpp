@@ -60,6 +60,9 @@ class MainWindow : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Closing while an export runs asks first; closing cancels the export (its partial file
+    // is removed, an existing output stays as it was).
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildMenus();

@@ -2,6 +2,7 @@
 // clicks, keys and drops on the offscreen platform. Only the file panels are answered by the
 // test.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -401,6 +402,43 @@ TEST_F(MainWindowTest, AnExcludedBarIsLeftOutOfTheReelAndTheSheetStaysUntilOK) {
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_FALSE(window->isExportModalPresented());
     EXPECT_FALSE(model->isCompletionAlertPresented());
+}
+
+// Answers the next modal question by pressing the button with this text.
+void answerNextQuestion(const QString& buttonText) {
+    QTimer::singleShot(0, [buttonText] {
+        auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(question, nullptr);
+        EXPECT_EQ(question->windowTitle(), "Export in Progress");
+        for (QAbstractButton* button : question->buttons()) {
+            if (button->text() == buttonText) {
+                button->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << buttonText.toStdString();
+        question->reject();
+    });
+}
+
+TEST_F(MainWindowTest, ClosingDuringAnExportAsksAndCancelsItOnlyWhenConfirmed) {
+    listBothAndWait();
+    const fs::path reel = dir / "reel.mp4";
+    panelAnswer = reel;
+    QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
+    ASSERT_TRUE(model->isProcessing());
+
+    answerNextQuestion(QStringLiteral("Keep Exporting"));
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(model->isProcessing());
+
+    answerNextQuestion(QStringLiteral("Cancel Export and Close"));
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !model->isProcessing(); }));
+    EXPECT_EQ(model->statusMessage(), "Highlights reel export canceled");
+    EXPECT_FALSE(fs::exists(reel));
 }
 
 TEST_F(MainWindowTest, ACancelledSavePanelStartsNothing) {
