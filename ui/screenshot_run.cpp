@@ -109,9 +109,14 @@ void startScreenshotRun(SkelderApp& app, const ScreenshotRequest& request) {
     MainWindow& window = app.mainWindow();
     window.show();
     const auto& files = model.droppedFiles();
-    if (request.selectIndex >= 0 && request.selectIndex < static_cast<int>(files.size()))
-        window.sidebar()->setTableSelection(
-            {files[static_cast<std::size_t>(request.selectIndex)].id()});
+    if (request.selectIndex < 0 || request.selectIndex >= static_cast<int>(files.size())) {
+        std::fprintf(stderr, "--select %d: %zu MP4 file(s) are listed\n", request.selectIndex + 1,
+                     files.size());
+        QTimer::singleShot(0, [] { QApplication::exit(1); });
+        return;
+    }
+    window.sidebar()->setTableSelection(
+        {files[static_cast<std::size_t>(request.selectIndex)].id()});
     if (request.settingsWindow)
         app.showSettings();
 
