@@ -2,7 +2,6 @@
 
 #include <QBoxLayout>
 #include <QCheckBox>
-#include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -63,9 +62,16 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     auto* alignment = new QGroupBox(tr("Telemetry Alignment"), this);
     alignment->setObjectName(QStringLiteral("telemetryAlignmentSection"));
-    auto* alignmentForm = new QFormLayout(alignment);
-    alignmentForm->addRow(tr("Telemetry Advance"), advanceRow);
-    alignmentForm->addRow(explanation);
+    // A labelled row: the label, then the stepper and its buttons.
+    auto* advanceLabel = new QLabel(tr("Telemetry Advance"), alignment);
+    advanceLabel->setBuddy(stepper_);
+    auto* labelledRow = new QHBoxLayout;
+    labelledRow->setSpacing(12);
+    labelledRow->addWidget(advanceLabel);
+    labelledRow->addLayout(advanceRow, 1);
+    auto* alignmentColumn = new QVBoxLayout(alignment);
+    alignmentColumn->addLayout(labelledRow);
+    alignmentColumn->addWidget(explanation);
 
     debugToggle_ = new QCheckBox(tr("Show timing debug HUD in exported highlights"), this);
     debugToggle_->setObjectName(QStringLiteral("timingDebugToggle"));

@@ -78,6 +78,15 @@ TEST_F(SettingsWindowTest, ShowsItsSectionsAndTexts) {
         labels << label->text();
     }
     EXPECT_TRUE(labels.contains("Telemetry Advance"));
+    // The row's label is really shown, left of the stepper.
+    for (auto* label : window.findChildren<QLabel*>()) {
+        if (label->text() == "Telemetry Advance") {
+            EXPECT_TRUE(label->isVisible());
+            EXPECT_GE(label->width(), label->sizeHint().width());
+            EXPECT_LT(label->mapTo(&window, QPoint(0, 0)).x(),
+                      stepper->mapTo(&window, QPoint(0, 0)).x());
+        }
+    }
     EXPECT_TRUE(labels.contains(
         "Positive values make telemetry appear earlier. Negative values delay telemetry."));
     auto* toggle = window.findChild<QCheckBox*>();
