@@ -133,8 +133,11 @@ std::optional<std::filesystem::path> findHudFontFile() {
     bool runFromBuildTree = false;
     if (!error) {
 #ifdef SKELDER_BUILD_DIR
-        const std::string buildDir = std::string(SKELDER_BUILD_DIR) + "/";
-        runFromBuildTree = executable.string().starts_with(buildDir);
+        // /proc/self/exe has its links resolved; so must the build folder.
+        std::error_code canonicalError;
+        const auto buildDir =
+            std::filesystem::weakly_canonical(SKELDER_BUILD_DIR, canonicalError).string() + "/";
+        runFromBuildTree = !canonicalError && executable.string().starts_with(buildDir);
 #endif
         const auto resources = executable.parent_path().parent_path() / "share" / "skelder";
         for (const auto& candidate :
@@ -146,11 +149,12 @@ std::optional<std::filesystem::path> findHudFontFile() {
     }
 #ifdef SKELDER_SOURCE_FONTS_DIR
     // Only for programs of this build: an installed program must not depend on the sources.
-    if (runFromBuildTree)
+    if (runFromBuildTree) {
         if (auto file =
                 existingFile(std::filesystem::path(SKELDER_SOURCE_FONTS_DIR) / kHudFontFileName)) {
             return file;
         }
+    }
 #endif
     return std::nullopt;
 }
