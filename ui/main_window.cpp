@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QStatusBar>
 
 #include <cmath>
 
@@ -70,6 +72,15 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     connect(rejectionAlert_, &QMessageBox::finished, &model_, &AppViewModel::dismissRejections);
 
     buildMenus();
+
+    // The model's status line ("3 file(s), 2 selected • scanned 3/3 • ready", "No MP4 files
+    // found in drop", …): the only feedback of a drop or a cancelled panel outside the sheet.
+    statusBar()->setSizeGripEnabled(false);
+    statusLine_ = new QLabel(model_.statusMessage());
+    statusLine_->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(statusLine_, 1);
+    connect(&model_, &AppViewModel::statusMessageChanged, this,
+            [this] { statusLine_->setText(model_.statusMessage()); });
 
     connect(sidebar_, &SidebarView::tableSelectionChanged, this, &MainWindow::refreshShownFile);
     connect(detail_, &DetailPaneView::highlightSelected, this, &MainWindow::playSegment);

@@ -11,6 +11,7 @@
 #include "ui/preview_playback_controlling.hpp"
 
 class QAction;
+class QLabel;
 class QMessageBox;
 class QSplitter;
 
@@ -39,6 +40,7 @@ class MainWindow : public QMainWindow {
     QAction* deselectAllAction() const { return deselectAllAction_; }
     QAction* removeSelectedAction() const { return removeSelectedAction_; }
     QAction* settingsAction() const { return settingsAction_; }
+    QLabel* statusLine() const { return statusLine_; }
 
     // The file the detail pane shows (and previews).
     std::optional<PathKey> primaryFilePathKey() const;
@@ -90,6 +92,7 @@ class MainWindow : public QMainWindow {
     QAction* deselectAllAction_ = nullptr;
     QAction* removeSelectedAction_ = nullptr;
     QAction* settingsAction_ = nullptr;
+    QLabel* statusLine_ = nullptr;
 
     std::optional<PathKey> previewPathKey_;
     std::weak_ptr<PreviewPlaybackControlling> previewProgressObserverPlayer_;

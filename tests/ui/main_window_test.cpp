@@ -279,6 +279,19 @@ TEST_F(MainWindowTest, TheRowMenuActsOnTheListSelectionOrTheClickedRowAlone) {
     EXPECT_EQ(window->previewPathKey(), keyOf(first()));
 }
 
+TEST_F(MainWindowTest, TheStatusLineSaysWhatADropDid) {
+    EXPECT_EQ(window->statusLine()->text(), "Drop MP4 files to begin");
+    const fs::path notes = dir / "notes.txt";
+    std::ofstream(notes) << "lap times";
+    drop({notes});
+    EXPECT_EQ(window->statusLine()->text(), "No MP4 files found in drop");
+    EXPECT_TRUE(window->sidebar()->isShowingEmptyState());
+    drop({first()});
+    ASSERT_TRUE(waitFor([&] { return scansDone(); }));
+    EXPECT_EQ(window->statusLine()->text(), model->statusMessage());
+    EXPECT_TRUE(window->statusLine()->text().startsWith("1 file(s), 1 selected"));
+}
+
 TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionAndTheAlertSaysSoOnce) {
     const fs::path broken = dir / "broken.mp4";
     std::ofstream(broken) << "this is not a video";
