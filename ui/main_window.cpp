@@ -78,6 +78,7 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     statusBar()->setSizeGripEnabled(false);
     statusLine_ = new QLabel(model_.statusMessage());
     statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->setContentsMargins(8, 0, 8, 0);
     statusBar()->addWidget(statusLine_, 1);
     connect(&model_, &AppViewModel::statusMessageChanged, this,
             [this] { statusLine_->setText(model_.statusMessage()); });

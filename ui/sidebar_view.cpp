@@ -20,6 +20,7 @@ namespace skelder::ui {
 namespace {
 
 constexpr int kPathKeyRole = Qt::UserRole + 1;
+constexpr int kSectionTitleRole = Qt::UserRole + 2;
 // How long moves between sections are gathered before the list is laid out again.
 constexpr int kRebuildDelayMilliseconds = 60;
 
@@ -234,13 +235,21 @@ void SidebarView::rebuildList() {
     entries_ = desiredEntries();
     for (const ListEntry& entry : entries_) {
         if (entry.pathKey.empty()) {
-            auto* header = new QListWidgetItem(entry.header);
+            // The title is a label over an empty, inert entry, so it can sit in line with
+            // the rows and keep 4 points below it.
+            auto* header = new QListWidgetItem;
             header->setFlags(Qt::NoItemFlags);
-            QFont font = header->font();
+            header->setData(kSectionTitleRole, entry.header);
+            header->setData(Qt::AccessibleTextRole, entry.header);
+            auto* title = new QLabel(entry.header);
+            QFont font = title->font();
             font.setWeight(QFont::DemiBold);
-            header->setFont(font);
-            header->setSizeHint(QSize(0, QFontMetrics(font).height() + 4));
+            title->setFont(font);
+            title->setContentsMargins(8, 6, 8, 4);
+            useSecondaryForeground(title);
+            header->setSizeHint(title->sizeHint());
             list_->addItem(header);
+            list_->setItemWidget(header, title);
             continue;
         }
         const PathKey key = entry.pathKey;
@@ -290,7 +299,7 @@ QStringList SidebarView::sectionTitles() {
     QStringList titles;
     for (int i = 0; i < list_->count(); ++i) {
         if (!list_->item(i)->data(kPathKeyRole).isValid())
-            titles << list_->item(i)->text();
+            titles << list_->item(i)->data(kSectionTitleRole).toString();
     }
     return titles;
 }
