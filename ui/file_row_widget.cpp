@@ -30,6 +30,7 @@ class StatusBadge : public QLabel {
         colour_ = colour;
         QPalette textPalette = palette();
         textPalette.setColor(QPalette::WindowText, colour);
+        textPalette.setColor(QPalette::Text, colour);
         setPalette(textPalette);
         setText(text);
         setAccessibleName(QStringLiteral("Status: ") + text);

@@ -33,10 +33,13 @@ inline QColor secondaryColor(const QPalette& palette) {
     return withOpacity(palette.color(QPalette::WindowText), 0.5);
 }
 
-// Draws the widget's text in the secondary colour.
+// Draws the widget's text in the secondary colour. Both text roles are set: inside an item
+// view a widget's text uses the view's Text role rather than WindowText.
 inline void useSecondaryForeground(QWidget* widget) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, secondaryColor(widget->palette()));
+    const QColor secondary = secondaryColor(widget->palette());
+    palette.setColor(QPalette::WindowText, secondary);
+    palette.setColor(QPalette::Text, secondary);
     widget->setPalette(palette);
 }
 

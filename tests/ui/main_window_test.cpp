@@ -189,6 +189,25 @@ TEST_F(MainWindowTest, ADropListsTheFilesByStateAndShowsTheFirstWithItsHighlight
         EXPECT_EQ(timeline()->bars()[i].segment, segments[i]);
     ASSERT_TRUE(waitFor([&] { return !model->thumbnail(keyOf(first())).isNull(); }));
 
+    // The duration and the section titles are drawn in the secondary (dimmed) colour, also
+    // inside the list, where widgets draw their text in the view's Text role.
+    const auto isDimmed = [](const QLabel* label) {
+        return label->palette().color(label->foregroundRole()).alphaF() < 0.75;
+    };
+    int durations = 0;
+    for (const QLabel* label : sidebar->rowFor(keyOf(first()))->findChildren<QLabel*>()) {
+        if (label->text() == "0:00:30 total") {
+            ++durations;
+            EXPECT_TRUE(isDimmed(label));
+        }
+    }
+    EXPECT_EQ(durations, 1);
+    for (const QLabel* label : sidebar->list()->viewport()->findChildren<QLabel*>()) {
+        if (label->text() == "Processed (2)") {
+            EXPECT_TRUE(isDimmed(label));
+        }
+    }
+
     // Choosing the other row shows that file.
     QListWidgetItem* other = sidebar->itemFor(keyOf(second()));
     ASSERT_NE(other, nullptr);
