@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "samples/sample_recording.hpp"
+#include "samples/sample_telemetry.hpp"
 #include "telemetry/cancellation.hpp"
 #include "telemetry/path_key.hpp"
 #include "telemetry/writer/kovra_writer.hpp"
@@ -208,61 +209,50 @@ namespace {
 
 constexpr double kG = 9.80665;
 
-struct DriveState {
-    double speedMps = 30, throttle = 0.45, brake = 0, engineRadPerSecond = 400, gear = 4;
-    double latMps2 = 0, lonMps2 = 0, steeringRad = 0;
-};
+using samples::DriveState;
 
 double wave(double t, double period) {
     return std::sin(2 * std::numbers::pi * t / period);
+}
+
+double rpmOf(double radiansPerSecond) {
+    return radiansPerSecond * 60 / (2 * std::numbers::pi);
 }
 
 DriveState driveAt(double t) {
     DriveState s;
     s.speedMps = 30 + 3 * wave(t, 23);
     s.throttle = 0.45 + 0.15 * wave(t, 17);
-    s.engineRadPerSecond = 400 + 50 * wave(t, 11);
-    s.latMps2 = 0.25 * kG * wave(t, 9);
-    s.lonMps2 = 0.1 * kG * wave(t, 13);
-    s.steeringRad = 0.1 * wave(t, 9);
+    s.engineRpm = rpmOf(400 + 50 * wave(t, 11));
+    s.gear = 4;
+    s.lateralAccelerationMps2 = 0.25 * kG * wave(t, 9);
+    s.longitudinalAccelerationMps2 = 0.1 * kG * wave(t, 13);
+    s.steeringAngleRadians = 0.1 * wave(t, 9);
     if (t >= 20 && t < 27) {  // a hard corner
         const bool entry = t < 22;
         s.throttle = entry ? 0.0 : 0.3;
         s.brake = entry ? 0.7 : 0.0;
         s.speedMps = 22;
-        s.latMps2 = 1.35 * kG * (0.9 + 0.1 * wave(t, 3));
-        s.lonMps2 = entry ? -0.9 * kG : 0.2 * kG;
-        s.steeringRad = 0.8;
+        s.lateralAccelerationMps2 = 1.35 * kG * (0.9 + 0.1 * wave(t, 3));
+        s.longitudinalAccelerationMps2 = entry ? -0.9 * kG : 0.2 * kG;
+        s.steeringAngleRadians = 0.8;
     } else if (t >= 40 && t < 52) {  // full throttle
         s.throttle = 1.0;
         s.speedMps = 20 + 1.5 * (t - 40);
-        s.engineRadPerSecond = 500 + 20 * (t - 40);
-        s.latMps2 = 0.05 * kG;
-        s.lonMps2 = 0.35 * kG;
+        s.engineRpm = rpmOf(500 + 20 * (t - 40));
+        s.lateralAccelerationMps2 = 0.05 * kG;
+        s.longitudinalAccelerationMps2 = 0.35 * kG;
     }
     return s;
 }
 
 double channelValue(const kovra::ChannelDefinition& channel, double t, bool withoutGForce) {
-    const DriveState s = driveAt(t);
-    const std::string_view tag = std::string_view(channel.tag).substr(10);  // after "com.kovra."
-    if (tag == "channel.gps.speed")
-        return s.speedMps;
-    if (tag == "channel.throttle.position")
-        return s.throttle;
-    if (tag == "channel.brake.position")
-        return s.brake;
-    if (tag == "channel.enginespeed")
-        return s.engineRadPerSecond;
-    if (tag == "channel.gear")
-        return s.gear;
-    if (tag == "channel.accelerometer.vehicle.x")
-        return withoutGForce ? 0 : s.latMps2;
-    if (tag == "channel.accelerometer.vehicle.y")
-        return withoutGForce ? 0 : s.lonMps2;
-    if (tag == "channel.steeringangle")
-        return s.steeringRad;
-    return 0;
+    DriveState s = driveAt(t);
+    if (withoutGForce) {
+        s.lateralAccelerationMps2 = 0;
+        s.longitudinalAccelerationMps2 = 0;
+    }
+    return samples::recordedChannelValue(channel, s);
 }
 
 }  // namespace

@@ -4,11 +4,11 @@
 
 #include <cmath>
 #include <numbers>
-#include <string_view>
 
 #include "highlights/planning.hpp"
 #include "highlights/scoring.hpp"
 #include "highlights/session_provider.hpp"
+#include "samples/sample_telemetry.hpp"
 #include "telemetry/writer/kovra_writer.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -18,24 +18,32 @@ namespace {
 constexpr double kG = 9.80665;
 constexpr double kDriveSeconds = 360;
 
-struct DriveState {
-    double speedMps = 0, throttle = 0, brake = 0, engineRadPerSecond = 85, gear = 1;
-    double latMps2 = 0, lonMps2 = 0, steeringRad = 0;
-};
+using samples::DriveState;
 
 double wave(double t, double period) {
     return std::sin(2 * std::numbers::pi * t / period);
 }
 
+double rpmOf(double radiansPerSecond) {
+    return radiansPerSecond * 60 / (2 * std::numbers::pi);
+}
+
+DriveState idle() {
+    DriveState state;
+    state.engineRpm = rpmOf(85);
+    return state;
+}
+
 DriveState cruise(double t) {
-    return {.speedMps = 30 + 3 * wave(t, 23),
-            .throttle = 0.45 + 0.15 * wave(t, 17),
-            .brake = 0,
-            .engineRadPerSecond = 400 + 50 * wave(t, 11),
-            .gear = 4,
-            .latMps2 = 0.25 * kG * wave(t, 9),
-            .lonMps2 = 0.1 * kG * wave(t, 13),
-            .steeringRad = 0.1 * wave(t, 9)};
+    DriveState state;
+    state.speedMps = 30 + 3 * wave(t, 23);
+    state.throttle = 0.45 + 0.15 * wave(t, 17);
+    state.engineRpm = rpmOf(400 + 50 * wave(t, 11));
+    state.gear = 4;
+    state.lateralAccelerationMps2 = 0.25 * kG * wave(t, 9);
+    state.longitudinalAccelerationMps2 = 0.1 * kG * wave(t, 13);
+    state.steeringAngleRadians = 0.1 * wave(t, 9);
+    return state;
 }
 
 DriveState corner(double t, double start, double latG) {
@@ -44,9 +52,9 @@ DriveState corner(double t, double start, double latG) {
     state.throttle = entry ? 0.0 : 0.3;
     state.brake = entry ? 0.7 : 0.0;
     state.speedMps = 22;
-    state.latMps2 = latG * kG * (0.9 + 0.1 * wave(t, 3));
-    state.lonMps2 = entry ? -0.9 * kG : 0.2 * kG;
-    state.steeringRad = 0.8;
+    state.lateralAccelerationMps2 = latG * kG * (0.9 + 0.1 * wave(t, 3));
+    state.longitudinalAccelerationMps2 = entry ? -0.9 * kG : 0.2 * kG;
+    state.steeringAngleRadians = 0.8;
     return state;
 }
 
@@ -54,9 +62,9 @@ DriveState fullThrottle(double t, double start) {
     DriveState state = cruise(t);
     state.throttle = 1.0;
     state.speedMps = 20 + 1.5 * (t - start);
-    state.engineRadPerSecond = 500 + 20 * (t - start);
-    state.latMps2 = 0.05 * kG;
-    state.lonMps2 = 0.35 * kG;
+    state.engineRpm = rpmOf(500 + 20 * (t - start));
+    state.lateralAccelerationMps2 = 0.05 * kG;
+    state.longitudinalAccelerationMps2 = 0.35 * kG;
     return state;
 }
 
@@ -64,7 +72,7 @@ DriveState fullThrottle(double t, double start) {
 // stop and idling at the end.
 DriveState stagedDrive(double t) {
     if (t < 30 || (t >= 260 && t < 300) || t >= 330)
-        return {};
+        return idle();
     if (t >= 80 && t < 88)
         return corner(t, 80, 1.3);
     if (t >= 120 && t < 140)
@@ -77,25 +85,7 @@ DriveState stagedDrive(double t) {
 }
 
 double channelValue(const kovra::ChannelDefinition& channel, double t) {
-    const DriveState s = stagedDrive(t);
-    const std::string_view tag = std::string_view(channel.tag).substr(10);  // after "com.kovra."
-    if (tag == "channel.gps.speed")
-        return s.speedMps;
-    if (tag == "channel.throttle.position")
-        return s.throttle;
-    if (tag == "channel.brake.position")
-        return s.brake;
-    if (tag == "channel.enginespeed")
-        return s.engineRadPerSecond;
-    if (tag == "channel.gear")
-        return s.gear;
-    if (tag == "channel.accelerometer.vehicle.x")
-        return s.latMps2;
-    if (tag == "channel.accelerometer.vehicle.y")
-        return s.lonMps2;
-    if (tag == "channel.steeringangle")
-        return s.steeringRad;
-    return 0;
+    return samples::recordedChannelValue(channel, stagedDrive(t));
 }
 
 class SimulatedDrive : public ::testing::Test {
