@@ -179,9 +179,9 @@ void DetailPaneView::refreshFromModel() {
 
 void DetailPaneView::setShownFile(const std::optional<DetailPaneFile>& file) {
     fileTitle_->setText(file ? file->name : QStringLiteral("No selected file"));
-    isAnalysing_ = file && file->isHighlightAnalysisInProgress;
-    analysisHeader_->setText(isAnalysing_ ? QStringLiteral("Analyzing Video")
-                                          : QStringLiteral("Detected Interesting Parts"));
+    const bool analysing = file && file->isHighlightAnalysisInProgress;
+    analysisHeader_->setText(analysing ? QStringLiteral("Analyzing Video")
+                                       : QStringLiteral("Detected Interesting Parts"));
     timeline_->setTimelineDurationSeconds(file ? file->timelineDurationSeconds : std::nullopt);
     timeline_->setBars(file ? file->timelineBars : std::vector<TimelineBar>{});
 }

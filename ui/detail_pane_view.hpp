@@ -74,7 +74,6 @@ class DetailPaneView : public QWidget {
     QWidget* filterControl_ = nullptr;
     QComboBox* filterPicker_ = nullptr;
     QPushButton* exportButton_ = nullptr;
-    bool isAnalysing_ = false;
 };
 
 }  // namespace skelder::ui

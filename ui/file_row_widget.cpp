@@ -169,8 +169,7 @@ void FileRowWidget::setContents(const DroppedFileItem& file, bool included,
     const QString name = QString::fromStdString(file.url.filename().string());
     if (title_->text() != name)
         title_->setText(name);
-    if (shownIncluded_ != included || inclusion_->accessibleName().isEmpty() ||
-        !inclusion_->accessibleName().endsWith(name)) {
+    if (shownIncluded_ != included) {
         shownIncluded_ = included;
         inclusion_->setIcon(inclusionIcon(
             included, included ? palette().color(QPalette::Highlight) : secondaryColor(palette())));

@@ -107,17 +107,16 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
                         &AppViewModel::excludedHighlightSegmentsByPathChanged}) {
         connect(&model_, signal, this, &MainWindow::refreshDetailPane);
     }
+    // The model signals only real changes: a signal with the value true is its rise.
     connect(&model_, &AppViewModel::isProcessingChanged, this, [this] {
-        if (model_.isProcessing() && !wasProcessing_)
+        if (model_.isProcessing())
             presentExportSheet();
-        wasProcessing_ = model_.isProcessing();
         refreshExportSheet();
         refreshCommands();
     });
     connect(&model_, &AppViewModel::isCompletionAlertPresentedChanged, this, [this] {
-        if (model_.isCompletionAlertPresented() && !wasCompletionPresented_)
+        if (model_.isCompletionAlertPresented())
             presentExportSheet();
-        wasCompletionPresented_ = model_.isCompletionAlertPresented();
         refreshExportSheet();
     });
     for (auto signal :
@@ -135,8 +134,6 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
         listedKeys_.push_back(file.id());
         listedScanStates_.push_back(static_cast<int>(file.quickScanStatus.index()));
     }
-    wasProcessing_ = model_.isProcessing();
-    wasCompletionPresented_ = model_.isCompletionAlertPresented();
     refreshCommands();
     refreshExportSheet();
     refreshDetailPane();

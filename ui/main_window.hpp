@@ -103,8 +103,6 @@ class MainWindow : public QMainWindow {
     PreviewClipPlaybackController previewPlaybackController_;
     std::optional<int> selectedHighlightSegmentIndex_;
     bool isExportModalPresented_ = false;
-    bool wasProcessing_ = false;
-    bool wasCompletionPresented_ = false;
     // What the list-change triggers compare against.
     std::vector<PathKey> listedKeys_;
     std::vector<int> listedScanStates_;

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <memory>
 
 #include "ui/detail_pane_view.hpp"
 #include "ui/export_progress_sheet.hpp"
@@ -124,39 +123,39 @@ void startScreenshotRun(SkelderApp& app, const ScreenshotRequest& request) {
     auto* poll = new QTimer(&window);
     poll->setInterval(100);
     // Steps: wait for the shown work, (export and wait for its end,) settle, grab.
-    auto exportStarted = std::make_shared<bool>(false);
-    QObject::connect(
-        poll, &QTimer::timeout, &window, [&app, request, poll, started, exportStarted] {
-            AppViewModel& model = app.model();
-            if (Clock::now() - started > kTimeLimit) {
-                std::fprintf(stderr, "The window did not finish its work in time\n");
-                poll->stop();
-                QApplication::exit(1);
-                return;
-            }
-            if (!shownFileReady(app))
-                return;
-            if (request.exportTo) {
-                if (!*exportStarted) {
-                    *exportStarted = true;
-                    model.startExport();
-                    return;
-                }
-                if (!model.isCompletionAlertPresented())
-                    return;
-            } else if (!allThumbnailsMade(model) &&
-                       Clock::now() - started < std::chrono::seconds(30)) {
-                return;
-            }
-            poll->stop();
-            QTimer::singleShot(kSettleMilliseconds, &app.mainWindow(), [&app, request] {
-                if (request.settingsWindow) {
-                    finish(request, app.settingsWindow().grab());
-                } else {
-                    finish(request, windowWithSheet(app.mainWindow()));
-                }
-            });
-        });
+    QObject::connect(poll, &QTimer::timeout, &window,
+                     [&app, request, poll, started, exportStarted = false]() mutable {
+                         AppViewModel& model = app.model();
+                         if (Clock::now() - started > kTimeLimit) {
+                             std::fprintf(stderr, "The window did not finish its work in time\n");
+                             poll->stop();
+                             QApplication::exit(1);
+                             return;
+                         }
+                         if (!shownFileReady(app))
+                             return;
+                         if (request.exportTo) {
+                             if (!exportStarted) {
+                                 exportStarted = true;
+                                 model.startExport();
+                                 return;
+                             }
+                             if (!model.isCompletionAlertPresented())
+                                 return;
+                         } else if (!allThumbnailsMade(model) &&
+                                    Clock::now() - started < std::chrono::seconds(30)) {
+                             return;
+                         }
+                         poll->stop();
+                         QTimer::singleShot(
+                             kSettleMilliseconds, &app.mainWindow(), [&app, request] {
+                                 if (request.settingsWindow) {
+                                     finish(request, app.settingsWindow().grab());
+                                 } else {
+                                     finish(request, windowWithSheet(app.mainWindow()));
+                                 }
+                             });
+                     });
     poll->start();
 }
 

@@ -272,10 +272,11 @@ void SidebarView::rebuildList() {
 }
 
 void SidebarView::updateRows() {
-    for (const auto& [key, row] : rows_) {
-        if (const DroppedFileItem* file = model_.file(key))
-            row->setContents(*file, model_.selectedFilePathKeys().contains(key),
-                             model_.thumbnail(key));
+    for (const DroppedFileItem& file : model_.droppedFiles()) {
+        const PathKey key = file.id();
+        if (const auto row = rows_.find(key); row != rows_.end())
+            row->second->setContents(file, model_.selectedFilePathKeys().contains(key),
+                                     model_.thumbnail(key));
     }
 }
 
