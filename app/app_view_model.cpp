@@ -5,8 +5,8 @@
 
 #include "app/app_settings.hpp"
 #include "app/file_list.hpp"
+#include "core/path_key.hpp"
 #include "export/file_discovery.hpp"
-#include "telemetry/path_key.hpp"
 
 namespace skelder {
 

@@ -47,7 +47,7 @@
 //   excludedHighlightSegmentsByPath    empty; segments left out of export per path key
 //   thumbnailByPath                    empty; preview picture (at most 320 x 180) per path key
 //
-// Files are identified everywhere by their path key (telemetry/path_key.hpp: the absolute path
+// Files are identified everywhere by their path key (core/path_key.hpp: the absolute path
 // with "." and ".." resolved); DroppedFileItem::url holds that normalised path and id() gives
 // the key.
 

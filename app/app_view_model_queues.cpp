@@ -8,8 +8,8 @@
 
 #include "app/app_view_model.hpp"
 #include "app/file_list.hpp"
+#include "core/cancellation.hpp"
 #include "export/error_description.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder {
 namespace {

@@ -9,7 +9,7 @@
 
 namespace skelder {
 
-// The one identity of a file in the model: its path key (telemetry/path_key.hpp).
+// The one identity of a file in the model: its path key (core/path_key.hpp).
 using PathKey = std::string;
 
 // A running background task as the queues know it: a number that tells its report apart from

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
+#include "kovra_writer/kovra_writer.hpp"
 #include "telemetry/extraction_service.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "telemetry/writer/kovra_writer.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 
 namespace skelder::bench {
 

@@ -10,11 +10,11 @@
 #include "cli/commands.hpp"
 #include "cli/interrupt.hpp"
 #include "cli/progress_display.hpp"
+#include "core/path_key.hpp"
 #include "export/app_export_workflow.hpp"
 #include "export/file_discovery.hpp"
 #include "highlights/session_cache.hpp"
 #include "telemetry/extraction_service.hpp"
-#include "telemetry/path_key.hpp"
 
 namespace skelder::cli {
 namespace {

@@ -12,8 +12,8 @@
 #include "cli/error_text.hpp"
 #include "cli/interrupt.hpp"
 #include "cli/progress_display.hpp"
+#include "core/cancellation.hpp"
 #include "samples/sample_recording.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder::cli {
 namespace {

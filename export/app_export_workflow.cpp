@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
+#include "core/cancellation.hpp"
+#include "core/path_key.hpp"
 #include "export/error_description.hpp"
 #include "export/export_error.hpp"
 #include "highlights/tiers.hpp"
 #include "media/asset.hpp"
-#include "telemetry/cancellation.hpp"
-#include "telemetry/path_key.hpp"
 
 namespace skelder {
 namespace {

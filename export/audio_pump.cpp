@@ -3,8 +3,8 @@
 #include <chrono>
 #include <utility>
 
+#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder {
 

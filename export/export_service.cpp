@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "core/cancellation.hpp"
 #include "export/audio_pump.hpp"
 #include "export/export_error.hpp"
 #include "export/output_file.hpp"
@@ -12,7 +13,6 @@
 #include "media/audio_reader.hpp"
 #include "media/media_writer.hpp"
 #include "media/video_reader.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder {
 namespace {

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
+#include "core/path_key.hpp"
 #include "telemetry/input_file.hpp"
-#include "telemetry/path_key.hpp"
 
 namespace skelder {
 namespace {

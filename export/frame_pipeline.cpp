@@ -7,8 +7,8 @@
 #include <optional>
 #include <thread>
 
+#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder {
 namespace {

@@ -1,8 +1,8 @@
 #include "export/highlights_reel.hpp"
 
+#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "media/asset.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder {
 namespace {

@@ -1,6 +1,6 @@
 #include "export/output_paths.hpp"
 
-#include "telemetry/path_key.hpp"
+#include "core/path_key.hpp"
 
 namespace skelder {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "telemetry/writer/kovra_writer.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "highlights/session_building.hpp"
 
+#include "core/cancellation.hpp"
 #include "highlights/planning.hpp"
 #include "highlights/scoring.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder {
 namespace {

@@ -1,6 +1,6 @@
 #include "highlights/session_key.hpp"
 
-#include "telemetry/path_key.hpp"
+#include "core/path_key.hpp"
 
 #include <fmt/format.h>
 #include <sys/stat.h>

@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "telemetry/cancellation.hpp"
+#include "core/cancellation.hpp"
 
 namespace skelder {
 

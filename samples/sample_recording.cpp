@@ -5,12 +5,12 @@
 #include <system_error>
 #include <vector>
 
+#include "core/cancellation.hpp"
+#include "kovra_writer/mp4_merge.hpp"
 #include "samples/engine_sound.hpp"
 #include "samples/sample_muxer.hpp"
 #include "samples/sample_picture.hpp"
 #include "samples/temporary_sibling.hpp"
-#include "telemetry/cancellation.hpp"
-#include "telemetry/writer/mp4_merge.hpp"
 
 namespace skelder::samples {
 

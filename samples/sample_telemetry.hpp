@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kovra_writer/kovra_writer.hpp"
 #include "samples/drive_simulation.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 
 namespace skelder::samples {
 

@@ -2,7 +2,7 @@
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
 
-#include "telemetry/writer/kovra_writer.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 
 int main(int argc, char** argv) {
     CLI::App app{"Write a sample Kovra recording (telemetry track only)", "skelder-sample"};

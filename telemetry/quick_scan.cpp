@@ -7,7 +7,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "telemetry/path_key.hpp"
+#include "core/path_key.hpp"
 
 namespace skelder {
 namespace {

@@ -8,11 +8,11 @@
 #include <numbers>
 #include <string_view>
 
+#include "core/cancellation.hpp"
+#include "core/path_key.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 #include "samples/sample_recording.hpp"
 #include "samples/sample_telemetry.hpp"
-#include "telemetry/cancellation.hpp"
-#include "telemetry/path_key.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 
 namespace skelder::apptest {
 

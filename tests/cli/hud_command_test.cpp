@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "kovra_writer/kovra_writer.hpp"
 #include "overlay/cairo_handles.hpp"
 #include "telemetry/extraction_service.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 

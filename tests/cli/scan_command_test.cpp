@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "telemetry/writer/kovra_writer.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"

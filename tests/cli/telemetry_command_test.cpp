@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "kovra_writer/kovra_writer.hpp"
 #include "telemetry/extraction_service.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 

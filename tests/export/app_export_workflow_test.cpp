@@ -4,10 +4,10 @@
 
 #include <map>
 
+#include "core/cancellation.hpp"
+#include "core/path_key.hpp"
 #include "export/export_error.hpp"
-#include "telemetry/cancellation.hpp"
 #include "telemetry/extraction_error.hpp"
-#include "telemetry/path_key.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
 

@@ -5,10 +5,10 @@
 
 #include <cmath>
 
+#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "media/asset.hpp"
 #include "media/video_reader.hpp"
-#include "telemetry/cancellation.hpp"
 #include "telemetry/extraction_service.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"

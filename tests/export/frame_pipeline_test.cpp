@@ -5,8 +5,8 @@
 #include <deque>
 #include <map>
 
+#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
-#include "telemetry/cancellation.hpp"
 
 namespace skelder {
 namespace {

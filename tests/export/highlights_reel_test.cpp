@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "export/export_service.hpp"
 #include "media/asset.hpp"
 #include "media/video_reader.hpp"
 #include "samples/sample_recording.hpp"
-#include "telemetry/cancellation.hpp"
 #include "telemetry/extraction_service.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"

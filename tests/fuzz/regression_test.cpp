@@ -7,8 +7,8 @@
 #include <iterator>
 
 #include "fuzz/exercise.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 #include "telemetry/buffer_extraction.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 
 namespace {
 

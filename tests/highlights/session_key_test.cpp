@@ -1,5 +1,5 @@
 #include "highlights/session_key.hpp"
-#include "telemetry/path_key.hpp"
+#include "core/path_key.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

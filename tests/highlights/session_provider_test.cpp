@@ -15,10 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "core/cancellation.hpp"
 #include "highlights/session_building.hpp"
 #include "highlights/session_key.hpp"
 #include "highlights/tiers.hpp"
-#include "telemetry/cancellation.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {

@@ -8,8 +8,8 @@
 #include "highlights/planning.hpp"
 #include "highlights/scoring.hpp"
 #include "highlights/session_provider.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 #include "samples/sample_telemetry.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {

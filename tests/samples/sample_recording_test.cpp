@@ -7,8 +7,8 @@
 #include <fstream>
 #include <stop_token>
 
+#include "core/cancellation.hpp"
 #include "samples/engine_sound.hpp"
-#include "telemetry/cancellation.hpp"
 #include "tests/samples/media_probe.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "telemetry/writer/mp4_merge.hpp"
+#include "kovra_writer/mp4_merge.hpp"
 #include "tests/support/run_command.hpp"
 
 namespace skelder::testing {

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "telemetry/writer/kovra_writer.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 
 namespace skelder::testing {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "telemetry/writer/kovra_writer.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 
 namespace skelder::testing {
 

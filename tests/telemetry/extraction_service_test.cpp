@@ -5,8 +5,8 @@
 
 #include <cmath>
 
+#include "kovra_writer/kovra_writer.hpp"
 #include "telemetry/input_file.hpp"
-#include "telemetry/writer/kovra_writer.hpp"
 #include "tests/support/extraction_matchers.hpp"
 #include "tests/support/temp_dir.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "telemetry/writer/box_builder.hpp"
+#include "kovra_writer/box_builder.hpp"
 #include "tests/support/extraction_matchers.hpp"
 
 namespace skelder {

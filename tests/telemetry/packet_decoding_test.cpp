@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "telemetry/writer/byte_writer.hpp"
+#include "kovra_writer/byte_writer.hpp"
 
 namespace skelder {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "telemetry/writer/kovra_writer.hpp"
+#include "kovra_writer/kovra_writer.hpp"
 #include "tests/support/extraction_matchers.hpp"
 
 namespace skelder {
