@@ -113,10 +113,15 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
 }
 
 ToYuv420Converter::ToYuv420Converter(int width, int height, ColorProperties color)
-    : width_(width), height_(height), color_(color.resolved(width, height)) {}
+    : width_(width & ~1),
+      height_(height & ~1),
+      color_(color.resolved(width, height)),
+      coefficients_(yuvCoefficientsFor(color_)),
+      modifiedSquares_(static_cast<std::size_t>(width_ / 2) *
+                       static_cast<std::size_t>(height_ / 2)) {}
 
 bool ToYuv420Converter::canReuse(const AVFrame& picture) const {
-    if (picture.width != width_ || picture.height != height_)
+    if (picture.width < width_ || picture.height < height_)
         return false;
     if (picture.format != AV_PIX_FMT_YUV420P && picture.format != AV_PIX_FMT_YUVJ420P)
         return false;
@@ -125,70 +130,75 @@ bool ToYuv420Converter::canReuse(const AVFrame& picture) const {
 }
 
 void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) {
+    if (source.width() < width_ || source.height() < height_)
+        throw MediaError("Cannot convert frames for the encoder");
     const AVFrame* picture = source.sourcePicture();
     if (picture == nullptr || !canReuse(*picture)) {
-        convertRegion(source, {0, 0, width_, height_}, d);
+        convertBlock(source, 0, 0, width_, height_, d);
         return;
     }
     if (av_frame_copy(&d, picture) < 0)
         throw MediaError("Cannot convert frames for the encoder");
-    // Regions sorted by their top and merged where their rows meet, so a HUD of many small
-    // elements costs a few conversions.
-    std::vector<PixelRegion> regions = source.modifiedRegions();
-    std::sort(regions.begin(), regions.end(),
-              [](const PixelRegion& a, const PixelRegion& b) { return a.top < b.top; });
-    std::vector<PixelRegion> merged;
-    for (const PixelRegion& region : regions) {
-        if (!merged.empty() && region.top <= merged.back().bottom) {
-            PixelRegion& last = merged.back();
-            last = {std::min(last.left, region.left), last.top, std::max(last.right, region.right),
-                    std::max(last.bottom, region.bottom)};
-        } else {
-            merged.push_back(region);
+
+    // Mark the 2 × 2 squares under the regions, then convert each run of marked squares once:
+    // the HUD's regions overlap a lot (a bar, its zones and its ticks), and a square
+    // converted twice would cost twice.
+    const int columns = width_ / 2;
+    const int rows = height_ / 2;
+    std::fill(modifiedSquares_.begin(), modifiedSquares_.end(), 0);
+    bool any = false;
+    for (const PixelRegion& region : source.modifiedRegions()) {
+        const int left = std::clamp(region.left, 0, width_) / 2;
+        const int top = std::clamp(region.top, 0, height_) / 2;
+        const int right = (std::clamp(region.right, 0, width_) + 1) / 2;
+        const int bottom = (std::clamp(region.bottom, 0, height_) + 1) / 2;
+        for (int row = top; row < bottom; ++row) {
+            std::uint8_t* line =
+                modifiedSquares_.data() + static_cast<std::ptrdiff_t>(row) * columns;
+            std::fill(line + left, line + std::max(left, right), 1);
+            any = any || right > left;
         }
     }
-    for (const PixelRegion& region : merged)
-        convertRegion(source, region, d);
+    if (!any)
+        return;
+    for (int row = 0; row < rows; ++row) {
+        const std::uint8_t* line =
+            modifiedSquares_.data() + static_cast<std::ptrdiff_t>(row) * columns;
+        for (int column = 0; column < columns;) {
+            if (line[column] == 0) {
+                ++column;
+                continue;
+            }
+            const int start = column;
+            while (column < columns && line[column] != 0)
+                ++column;
+            convertBlock(source, start * 2, row * 2, column * 2, row * 2 + 2, d);
+        }
+    }
 }
 
-void ToYuv420Converter::convertRegion(const VideoFrame& source, PixelRegion region, AVFrame& d) {
-    // Chroma comes in 2 × 2 blocks: grow the region to even edges inside the picture.
-    const int left = std::clamp(region.left & ~1, 0, width_);
-    const int top = std::clamp(region.top & ~1, 0, height_);
-    const int right = std::clamp((region.right + 1) & ~1, 0, width_);
-    const int bottom = std::clamp((region.bottom + 1) & ~1, 0, height_);
+void ToYuv420Converter::convertBlock(const VideoFrame& source, int left, int top, int right,
+                                     int bottom, AVFrame& d) const {
     const int w = right - left;
     const int h = bottom - top;
     if (w <= 0 || h <= 0)
         return;
-
     const std::uint8_t* bgra =
         source.data() + static_cast<std::ptrdiff_t>(top) * source.stride() + left * 4;
-    std::uint8_t* planes[4] = {
-        d.data[0] + static_cast<std::ptrdiff_t>(top) * d.linesize[0] + left,
-        d.data[1] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[1] + left / 2,
-        d.data[2] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[2] + left / 2, nullptr};
+    const Yuv420Planes planes{
+        d.data[0] + static_cast<std::ptrdiff_t>(top) * d.linesize[0] + left,         d.linesize[0],
+        d.data[1] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[1] + left / 2, d.linesize[1],
+        d.data[2] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[2] + left / 2, d.linesize[2]};
     if (isBT601(color_.matrix)) {
+        // libyuv's own BT.601 encoders are faster still, and write only the block.
         const auto convert = color_.isFullRange() ? libyuv::ARGBToJ420 : libyuv::ARGBToI420;
-        if (convert(bgra, source.stride(), planes[0], d.linesize[0], planes[1], d.linesize[1],
-                    planes[2], d.linesize[2], w, h) != 0) {
+        if (convert(bgra, source.stride(), planes.y, planes.yStride, planes.u, planes.uStride,
+                    planes.v, planes.vStride, w, h) != 0) {
             throw MediaError("Cannot convert frames for the encoder");
         }
         return;
     }
-    SwsContextPtr& context = regionContexts_[{w, h}];
-    if (!context) {
-        context.reset(sws_getContext(w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
-                                     nullptr, nullptr, nullptr));
-        if (!context)
-            throw MediaError("Cannot convert frames for the encoder");
-        const int* coefficients = sws_getCoefficients(swsColorspaceFor(color_.matrix));
-        sws_setColorspaceDetails(context.get(), coefficients, 1, coefficients,
-                                 color_.isFullRange() ? 1 : 0, 0, 1 << 16, 1 << 16);
-    }
-    const std::uint8_t* sourcePlanes[4] = {bgra, nullptr, nullptr, nullptr};
-    const int sourceStrides[4] = {source.stride(), 0, 0, 0};
-    sws_scale(context.get(), sourcePlanes, sourceStrides, 0, h, planes, d.linesize);
+    convertBgraToYuv420(bgra, source.stride(), planes, w, h, coefficients_);
 }
 
 }  // namespace skelder::media

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <map>
-#include <utility>
+#include <cstdint>
+#include <vector>
 
+#include "media/bgra_to_yuv420.hpp"
 #include "media/color_properties.hpp"
 #include "media/ffmpeg_handles.hpp"
 #include "media/video_frame.hpp"
@@ -19,8 +20,8 @@ class ToBgraConverter {
     SwsContextPtr fallback_;
 };
 
-// BGRA → yuv420p under a given matrix and range, for the encoder. libyuv covers BT.601;
-// it has no BT.709/BT.2020 encoder, so those go through libswscale with the right matrix.
+// BGRA → yuv420p under a given matrix and range, for the encoder. The picture is `width` ×
+// `height` (even sizes: 4:2:0 cannot hold odd ones); larger frames give their top-left part.
 class ToYuv420Converter {
   public:
     ToYuv420Converter(int width, int height, ColorProperties color);
@@ -29,13 +30,18 @@ class ToYuv420Converter {
     void convert(const VideoFrame& source, AVFrame& destination);
 
   private:
-    void convertRegion(const VideoFrame& source, PixelRegion region, AVFrame& destination);
+    // Converts the pixels of [left, right) × [top, bottom), all even.
+    void convertBlock(const VideoFrame& source, int left, int top, int right, int bottom,
+                      AVFrame& destination) const;
     bool canReuse(const AVFrame& picture) const;
 
     int width_;
     int height_;
     ColorProperties color_;
-    std::map<std::pair<int, int>, SwsContextPtr> regionContexts_;  // by region size
+    YuvCoefficients coefficients_;
+    // One byte per 2 × 2 square of the picture: whether a modified region covers it. Reused
+    // from frame to frame.
+    std::vector<std::uint8_t> modifiedSquares_;
 };
 
 }  // namespace skelder::media

@@ -12,7 +12,10 @@ extern "C" {
 namespace skelder::media {
 namespace {
 
+// Rows start on 64-byte boundaries, and the buffer ends with 64 spare bytes: vector code in
+// the converters reads and writes whole vectors, which may reach past a row's last pixel.
 constexpr int kRowAlignment = 64;
+constexpr std::size_t kTailPadding = 64;
 
 }  // namespace
 
@@ -69,7 +72,8 @@ FramePool::FramePool(int width, int height)
       pool_(nullptr) {
     if (width <= 0 || height <= 0)
         throw std::invalid_argument("frame size must be positive");
-    pool_ = av_buffer_pool_init(static_cast<std::size_t>(stride_) * height_, av_buffer_allocz);
+    pool_ = av_buffer_pool_init(static_cast<std::size_t>(stride_) * height_ + kTailPadding,
+                                av_buffer_allocz);
     if (pool_ == nullptr)
         throw std::bad_alloc();
 }

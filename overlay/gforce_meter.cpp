@@ -113,8 +113,9 @@ void drawGForcePanel(HudCanvas& composite, const OverlayRenderSample& renderSamp
     const Point centre{origin.x + 0.5 * w, origin.y + 0.54 * h};
     const double radius = 0.36 * std::min(w, h);
     const double gap = 9 * s;
+    // Also turns -0.0 (a car at rest braking by "minus nothing") into 0.
     const auto positive = [](double value) {
-        return std::isfinite(value) ? std::max(value, 0.0) : 0.0;
+        return std::isfinite(value) && value > 0 ? value : 0.0;
     };
     // up (braking), right, down (accelerating), left; each label centred on its point.
     const DirectionLabel labels[] = {

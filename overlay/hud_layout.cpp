@@ -16,6 +16,12 @@ double finiteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
 }
 
+// For readouts printed without a sign: negative zero (and NaN) become a plain 0, which
+// std::max(value, 0.0) would not do, so "-0" never appears.
+double nonNegative(double value) {
+    return value > 0 ? value : 0.0;
+}
+
 }  // namespace
 
 double hudLayoutScale(double width, double height) {
@@ -53,11 +59,11 @@ Rect HudLayout::debugPanel() const {
 }
 
 double speedMph(double speedMps) {
-    return std::max(finiteOrZero(speedMps) * kMphPerMps, 0.0);
+    return nonNegative(finiteOrZero(speedMps) * kMphPerMps);
 }
 
 double displayRpm(double rpm) {
-    return std::max(finiteOrZero(rpm), 0.0);
+    return nonNegative(finiteOrZero(rpm));
 }
 
 double rpmFraction(double rpm) {
@@ -89,11 +95,11 @@ std::string rpmReadoutText(double rpm) {
 }
 
 std::string gLabelText(double valueG) {
-    return fmt::format("{:.1f}", finiteOrZero(valueG));
+    return fmt::format("{:.1f}", nonNegative(finiteOrZero(valueG)));
 }
 
 std::string peakGText(double peakG) {
-    return fmt::format("{:.2f} G", finiteOrZero(peakG));
+    return fmt::format("{:.2f} G", nonNegative(finiteOrZero(peakG)));
 }
 
 Rgba gForceColour(double valueG, double alpha) {

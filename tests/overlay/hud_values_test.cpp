@@ -48,6 +48,7 @@ TEST(HudText, SpeedIsWholeMilesPerHourAndNeverNegative) {
     EXPECT_EQ(speedText(0), "0");
     EXPECT_EQ(speedText(kNaN), "0");
     EXPECT_EQ(speedText(100), "224");  // 223.69 rounds up
+    EXPECT_EQ(speedText(-0.0), "0");
 }
 
 TEST(HudText, SteeringHasASignNoDecimalsAndStopsAt540) {
@@ -62,6 +63,7 @@ TEST(HudText, SteeringHasASignNoDecimalsAndStopsAt540) {
 TEST(HudText, EngineSpeedReadoutIsNotCappedButTheMarkerIs) {
     EXPECT_EQ(rpmReadoutText(8000), "RPM 8000");
     EXPECT_EQ(rpmReadoutText(-200), "RPM 0");
+    EXPECT_EQ(rpmReadoutText(-0.0), "RPM 0");
     EXPECT_DOUBLE_EQ(rpmFraction(8000), 1.0);
     EXPECT_DOUBLE_EQ(rpmFraction(3500), 0.5);
     EXPECT_DOUBLE_EQ(rpmFraction(-10), 0.0);
@@ -73,6 +75,11 @@ TEST(HudText, GForceReadingsAndTheirColours) {
     EXPECT_EQ(gLabelText(1.6), "1.6");
     EXPECT_EQ(peakGText(1.234), "1.23 G");
     EXPECT_EQ(peakGText(0), "0.00 G");
+    // Labels without a sign never read minus zero: a car at rest has lonG 0, and the braking
+    // label shows max(-0.0, 0).
+    EXPECT_EQ(gLabelText(-0.0), "0.0");
+    EXPECT_EQ(gLabelText(-0.04), "0.0");
+    EXPECT_EQ(peakGText(-0.0), "0.00 G");
 
     const Rgba red{0.96, 0.24, 0.18, 0.9};
     const Rgba amber{1.0, 0.85, 0.22, 0.9};
