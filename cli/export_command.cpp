@@ -153,6 +153,8 @@ int runExport(const ExportOptions& options) {
     mainLoop.runUntil([&] { return finished.load(); });
     flow.join();
     view.finish();
+    for (const std::string& notice : result.notices)
+        fmt::print(stderr, "{}\n", notice);
 
     fmt::print("{}\n", result.statusMessage);
     if (result.completion) {

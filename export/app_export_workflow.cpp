@@ -100,6 +100,7 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
     std::vector<std::filesystem::path> exported;
+    std::vector<std::string> notices;
     std::size_t failed = 0;
     ReservedPaths reserved;
 
@@ -130,7 +131,7 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
             const TelemetrySession session =
                 provider_->loadSession(input, HighlightFilterMode::onlyBest, stop);
             const OverlayExportJob job = fullExportJob(input, session, timeOffsetMilliseconds);
-            exportService_->exportOverlayVideo(
+            const ExportReport report = exportService_->exportOverlayVideo(
                 job, output,
                 [&post, name, i, n, total](double p) {
                     p = std::clamp(p, 0.0, 1.0);
@@ -140,6 +141,8 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
                 },
                 stop);
             exported.push_back(output);
+            for (const std::string& notice : report.notices)
+                notices.push_back(output.filename().string() + ": " + notice);
             post.progress(static_cast<double>(i + 1) / total);
             post.status("Exported: " + output.filename().string());
         } catch (const CancellationError&) {
@@ -158,6 +161,7 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
     result.statusMessage = failed == 0 ? fmt::format("Done: {} full file(s) exported", done)
                                        : fmt::format("Done: {} exported, {} failed", done, failed);
     result.progress = 1.0;
+    result.notices = std::move(notices);
     if (done > 0) {
         result.completion = ExportWorkflowCompletion{
             "Export Complete",
@@ -232,7 +236,7 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
         if (inputs.empty())
             throw ExportError::noHighlightsSelected();
         post.preview(lines, text);
-        exportService_->exportHighlightsReel(
+        const ExportReport report = exportService_->exportHighlightsReel(
             inputs, {timeOffsetMilliseconds / 1000.0, debugHUDEnabled}, output,
             [&post](double p) {
                 p = std::clamp(p, 0.0, 1.0);
@@ -241,11 +245,15 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
             },
             stop);
         throwIfCancelled(stop);
+        std::vector<std::string> notices;
+        for (const std::string& notice : report.notices)
+            notices.push_back(output.filename().string() + ": " + notice);
         return {"Done: " + output.filename().string(), 1.0,
                 ExportWorkflowCompletion{
                     "Highlights Reel Ready",
                     fmt::format("Created one highlights reel from {} selected file(s).", n),
-                    {output}}};
+                    {output}},
+                std::move(notices)};
     } catch (const CancellationError&) {
         return cancelled;
     } catch (const std::exception& error) {

@@ -36,6 +36,9 @@ struct ExportWorkflowResult {
     std::string statusMessage;
     std::optional<double> progress;  // absent: the shown progress stays as it is
     std::optional<ExportWorkflowCompletion> completion;
+    // What the user should know about the written files, one line each, named after the file
+    // ("lap1.mp4: The audio was left out: …").
+    std::vector<std::string> notices = {};
 };
 
 // The segments the user excluded from export for a file (by path key), read when the reel

@@ -22,9 +22,10 @@ using media::WriterStatus;
 
 }  // namespace
 
-void ExportService::exportOverlayVideo(const OverlayExportJob& job,
-                                       const std::filesystem::path& outputURL,
-                                       const ProgressCallback& progress, std::stop_token stop) {
+ExportReport ExportService::exportOverlayVideo(const OverlayExportJob& job,
+                                               const std::filesystem::path& outputURL,
+                                               const ProgressCallback& progress,
+                                               std::stop_token stop) {
     const std::filesystem::path temporary = makePartialOutputURL(outputURL);
     removeItemIfPresent(temporary);
     if (progress)
@@ -38,8 +39,9 @@ void ExportService::exportOverlayVideo(const OverlayExportJob& job,
             throw CancellationError();
         std::rethrow_exception(error);
     };
+    ExportReport report;
     try {
-        renderPass(job, temporary, progress, stop);
+        report = renderPass(job, temporary, progress, stop);
     } catch (...) {
         failWith(std::current_exception());
     }
@@ -51,18 +53,21 @@ void ExportService::exportOverlayVideo(const OverlayExportJob& job,
     }
     if (progress)
         progress(1.0);
+    return report;
 }
 
-void ExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                         const HighlightsOverlayOptions& overlayOptions,
-                                         const std::filesystem::path& outputURL,
-                                         const ProgressCallback& progress, std::stop_token stop) {
-    exportOverlayVideo(makeHighlightsReelJob(inputs, overlayOptions, stop), outputURL, progress,
-                       stop);
+ExportReport ExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                                 const HighlightsOverlayOptions& overlayOptions,
+                                                 const std::filesystem::path& outputURL,
+                                                 const ProgressCallback& progress,
+                                                 std::stop_token stop) {
+    return exportOverlayVideo(makeHighlightsReelJob(inputs, overlayOptions, stop), outputURL,
+                              progress, stop);
 }
 
-void ExportService::renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
-                               const ProgressCallback& progress, std::stop_token stop) {
+ExportReport ExportService::renderPass(const OverlayExportJob& job,
+                                       const std::filesystem::path& temporary,
+                                       const ProgressCallback& progress, std::stop_token stop) {
     // Tracks and their properties.
     const media::SourceProperties properties = media::describe(job.asset);
     if (!properties.video)
@@ -80,13 +85,23 @@ void ExportService::renderPass(const OverlayExportJob& job, const std::filesyste
         throw ExportError::exportFailed("Failed to configure video writer input");
     }
 
-    // Audio passes through when there is any; an audio track the writer cannot take leaves
-    // the export silent rather than failed.
+    // Audio passes through when there is any. Audio an MPEG-4 file cannot hold leaves the
+    // export without sound rather than failed, and the report says so; a reader that cannot
+    // start is a failure.
+    ExportReport report;
     std::unique_ptr<media::AudioReader> audioReader;
     if (properties.hasAudio) {
         auto reader = std::make_unique<media::AudioReader>(job.asset);
-        if (reader->startReading() && writer.addAudioInput(reader->format())) {
+        if (!reader->startReading()) {
+            throw ExportError::exportFailed("Failed to start audio reader",
+                                            reader->errorDescription());
+        }
+        if (const auto refusal = writer.audioCopyRefusal(reader->format())) {
+            report.notices.push_back("The audio was left out: " + *refusal + ".");
+        } else if (writer.addAudioInput(reader->format())) {
             audioReader = std::move(reader);
+        } else {
+            report.notices.push_back("The audio was left out: " + writer.errorDescription() + ".");
         }
     }
 
@@ -144,6 +159,7 @@ void ExportService::renderPass(const OverlayExportJob& job, const std::filesyste
         throw ExportError::exportFailed("Writer failed");
     }
     throwIfCancelled(stop);
+    return report;
 }
 
 }  // namespace skelder

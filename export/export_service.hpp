@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <functional>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 #include "export/frame_pipeline.hpp"
 #include "export/highlights_reel.hpp"
@@ -10,6 +12,13 @@
 #include "export/parallel_export_config.hpp"
 
 namespace skelder {
+
+// What a finished export has to tell besides the file it wrote.
+struct ExportReport {
+    // What the user should know about the output, one sentence each (e.g. that the audio was
+    // left out, and why).
+    std::vector<std::string> notices;
+};
 
 // Writes export jobs to MP4 files. Progress is reported on the thread that runs the export;
 // callers that need it elsewhere (a UI thread) forward it.
@@ -23,15 +32,17 @@ class ExportServicing {
     // media::MediaError or std::filesystem::filesystem_error for failures, and
     // CancellationError when `stop` fires; in every case the temporary file is removed and an
     // existing output is left untouched.
-    virtual void exportOverlayVideo(const OverlayExportJob& job,
-                                    const std::filesystem::path& outputURL,
-                                    const ProgressCallback& progress, std::stop_token stop) = 0;
+    virtual ExportReport exportOverlayVideo(const OverlayExportJob& job,
+                                            const std::filesystem::path& outputURL,
+                                            const ProgressCallback& progress,
+                                            std::stop_token stop) = 0;
 
     // One reel of the inputs' segments (makeHighlightsReelJob), exported like any job.
-    virtual void exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                      const HighlightsOverlayOptions& overlayOptions,
-                                      const std::filesystem::path& outputURL,
-                                      const ProgressCallback& progress, std::stop_token stop) = 0;
+    virtual ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                              const HighlightsOverlayOptions& overlayOptions,
+                                              const std::filesystem::path& outputURL,
+                                              const ProgressCallback& progress,
+                                              std::stop_token stop) = 0;
 };
 
 class ExportService : public ExportServicing {
@@ -40,19 +51,22 @@ class ExportService : public ExportServicing {
                            std::string encoderPreset = "veryfast")
         : config_(config), encoderPreset_(std::move(encoderPreset)) {}
 
-    void exportOverlayVideo(const OverlayExportJob& job, const std::filesystem::path& outputURL,
-                            const ProgressCallback& progress, std::stop_token stop) override;
-    void exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                              const HighlightsOverlayOptions& overlayOptions,
-                              const std::filesystem::path& outputURL,
-                              const ProgressCallback& progress, std::stop_token stop) override;
+    ExportReport exportOverlayVideo(const OverlayExportJob& job,
+                                    const std::filesystem::path& outputURL,
+                                    const ProgressCallback& progress,
+                                    std::stop_token stop) override;
+    ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                      const HighlightsOverlayOptions& overlayOptions,
+                                      const std::filesystem::path& outputURL,
+                                      const ProgressCallback& progress,
+                                      std::stop_token stop) override;
 
     const ParallelExportConfig& parallelConfig() const { return config_; }
 
   private:
     // Writes the job into `temporary`; throws like exportOverlayVideo.
-    void renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
-                    const ProgressCallback& progress, std::stop_token stop);
+    ExportReport renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
+                            const ProgressCallback& progress, std::stop_token stop);
 
     ParallelExportConfig config_;
     std::string encoderPreset_;

@@ -2,6 +2,8 @@
 
 #include <condition_variable>
 #include <cstring>
+
+#include <fmt/format.h>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -177,8 +179,11 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
         if (!encoder)
             throw std::bad_alloc();
         const ColorProperties color = settings.color.resolved(settings.width, settings.height);
-        encoder->width = settings.width;
-        encoder->height = settings.height;
+        // 4:2:0 H.264 holds only even sizes: an odd picture loses its last column or row.
+        encoder->width = settings.width & ~1;
+        encoder->height = settings.height & ~1;
+        if (encoder->width <= 0 || encoder->height <= 0)
+            throw MediaError(ffmpegErrorText(AVERROR(EINVAL)));
         encoder->pix_fmt = AV_PIX_FMT_YUV420P;
         encoder->time_base = kVideoTimeBase;
         const double fps = settings.frameRateHint > 0 ? settings.frameRateHint : 30;
@@ -211,8 +216,8 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
         }
         s.yuvFrame = allocateFrame();
         s.yuvFrame->format = AV_PIX_FMT_YUV420P;
-        s.yuvFrame->width = settings.width;
-        s.yuvFrame->height = settings.height;
+        s.yuvFrame->width = encoder->width;
+        s.yuvFrame->height = encoder->height;
         checkFFmpeg(av_frame_get_buffer(s.yuvFrame.get(), 0));
         s.converter = std::make_unique<ToYuv420Converter>(settings.width, settings.height, color);
         s.encoder = std::move(encoder);
@@ -222,6 +227,35 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
         s.status.setError(error.what());
         return false;
     }
+}
+
+std::optional<std::string> MediaWriter::audioCopyRefusal(const AudioFormat& format) const {
+    const AVCodecParameters* parameters = format.parameters.get();
+    if (parameters == nullptr || parameters->codec_id == AV_CODEC_ID_NONE)
+        return "its format is unknown";
+    const std::string refusal =
+        fmt::format("MP4 files cannot hold {} audio", avcodec_get_name(parameters->codec_id));
+    // The muxer's own verdict: set up a header for this one stream in memory. It refuses codecs
+    // it has no tag for (PCM) and those it holds only experimentally (FLAC, TrueHD).
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, state_->output->oformat, nullptr, nullptr) < 0)
+        return refusal;
+    const OutputContext trial(raw);
+    AVStream* stream = avformat_new_stream(raw, nullptr);
+    if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, parameters) < 0)
+        return refusal;
+    stream->codecpar->codec_tag = 0;
+    stream->time_base = format.timeBase;
+    if (avio_open_dyn_buf(&raw->pb) < 0)
+        return refusal;
+    const int initialised = avformat_init_output(raw, nullptr);
+    std::uint8_t* bytes = nullptr;
+    avio_close_dyn_buf(raw->pb, &bytes);
+    raw->pb = nullptr;
+    av_free(bytes);
+    if (initialised < 0)
+        return refusal;
+    return std::nullopt;
 }
 
 bool MediaWriter::addAudioInput(const AudioFormat& format) {

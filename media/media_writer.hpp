@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "media/affine_transform.hpp"
@@ -38,6 +39,10 @@ class MediaWriter {
 
     // False when the input cannot be added (the error description says why).
     bool addVideoInput(const VideoInputSettings& settings);
+    // Why an MPEG-4 file cannot carry this audio unchanged (e.g. "MP4 files cannot hold
+    // pcm_s16le audio"), or nothing when it can. Asked before addAudioInput, since a stream
+    // the muxer refuses would only fail later, when the file is started.
+    std::optional<std::string> audioCopyRefusal(const AudioFormat& format) const;
     bool addAudioInput(const AudioFormat& format);
 
     // Opens the file and writes its header; false (status failed) on error.

@@ -123,18 +123,21 @@ std::vector<HighlightFilterMode> StubbornProvider::modesAsked() const {
 
 // --- FakeExportService ----------------------------------------------------------------------
 
-void FakeExportService::exportOverlayVideo(const OverlayExportJob& job,
-                                           const std::filesystem::path& outputURL,
-                                           const ProgressCallback& progress, std::stop_token stop) {
+ExportReport FakeExportService::exportOverlayVideo(const OverlayExportJob& job,
+                                                   const std::filesystem::path& outputURL,
+                                                   const ProgressCallback& progress,
+                                                   std::stop_token stop) {
     run({outputURL, job.overlayOptions, {}}, progress, std::move(stop));
+    return {};
 }
 
-void FakeExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                             const HighlightsOverlayOptions& overlayOptions,
-                                             const std::filesystem::path& outputURL,
-                                             const ProgressCallback& progress,
-                                             std::stop_token stop) {
+ExportReport FakeExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                                     const HighlightsOverlayOptions& overlayOptions,
+                                                     const std::filesystem::path& outputURL,
+                                                     const ProgressCallback& progress,
+                                                     std::stop_token stop) {
     run({outputURL, overlayOptions, inputs}, progress, std::move(stop));
+    return {};
 }
 
 void FakeExportService::run(Call call, const ProgressCallback& progress, std::stop_token stop) {

@@ -116,12 +116,15 @@ class StubbornProvider : public TelemetrySessionProviding {
 // is set it waits after 0.5 until the export is cancelled, then ends with CancellationError.
 class FakeExportService : public ExportServicing {
   public:
-    void exportOverlayVideo(const OverlayExportJob& job, const std::filesystem::path& outputURL,
-                            const ProgressCallback& progress, std::stop_token stop) override;
-    void exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                              const HighlightsOverlayOptions& overlayOptions,
-                              const std::filesystem::path& outputURL,
-                              const ProgressCallback& progress, std::stop_token stop) override;
+    ExportReport exportOverlayVideo(const OverlayExportJob& job,
+                                    const std::filesystem::path& outputURL,
+                                    const ProgressCallback& progress,
+                                    std::stop_token stop) override;
+    ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                      const HighlightsOverlayOptions& overlayOptions,
+                                      const std::filesystem::path& outputURL,
+                                      const ProgressCallback& progress,
+                                      std::stop_token stop) override;
 
     std::atomic<bool> holdUntilCancelled{false};
     std::atomic<int> waitingForCancel{0};

@@ -55,19 +55,23 @@ class FakeExportService : public ExportServicing {
     std::function<void(int call)> beforeFinishing;  // may throw or request a stop
     int calls = 0;
 
-    void exportOverlayVideo(const OverlayExportJob& job, const std::filesystem::path& outputURL,
-                            const ProgressCallback& progress, std::stop_token) override {
+    ExportReport exportOverlayVideo(const OverlayExportJob& job,
+                                    const std::filesystem::path& outputURL,
+                                    const ProgressCallback& progress, std::stop_token) override {
         options.push_back(job.overlayOptions);
         run(outputURL, progress);
+        return {notices};
     }
-    void exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                              const HighlightsOverlayOptions& overlayOptions,
-                              const std::filesystem::path& outputURL,
-                              const ProgressCallback& progress, std::stop_token) override {
+    ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
+                                      const HighlightsOverlayOptions& overlayOptions,
+                                      const std::filesystem::path& outputURL,
+                                      const ProgressCallback& progress, std::stop_token) override {
         reels.push_back(inputs);
         options.push_back(overlayOptions);
         run(outputURL, progress);
+        return {notices};
     }
+    std::vector<std::string> notices;  // what every export reports
 
   private:
     void run(const std::filesystem::path& outputURL, const ProgressCallback& progress) {
@@ -183,6 +187,25 @@ TEST_F(Workflow, FullExportSucceedsWithTheCountInTheMessage) {
     EXPECT_EQ(result.statusMessage, "Done: 1 full file(s) exported");
     EXPECT_EQ(result.completion->message, "Exported 1 full video file(s).");
     EXPECT_EQ(service->outputs, std::vector<std::filesystem::path>{dir / "mine.mp4"});
+}
+
+TEST_F(Workflow, NoticesOfTheExportsAreNamedAfterTheWrittenFiles) {
+    provider->segmentsByName = {{"a.mp4", {}}, {"b.mp4", {}}};
+    service->notices = {"The audio was left out: MP4 files cannot hold pcm_s16le audio."};
+    const auto result = full({video("a.mp4"), video("b.mp4")}, FolderTarget{dir / "out"});
+    EXPECT_EQ(result.notices,
+              (std::vector<std::string>{
+                  "a.full.overlay.mp4: The audio was left out: MP4 files cannot hold pcm_s16le "
+                  "audio.",
+                  "b.full.overlay.mp4: The audio was left out: MP4 files cannot hold pcm_s16le "
+                  "audio."}));
+    ASSERT_TRUE(result.completion);
+
+    provider->segmentsByName = {{"a.mp4", {segment(0, 4)}}};
+    const auto reelResult = reel({video("a.mp4")}, SingleFileTarget{dir / "reel.mp4"});
+    EXPECT_EQ(reelResult.notices,
+              std::vector<std::string>{
+                  "reel.mp4: The audio was left out: MP4 files cannot hold pcm_s16le audio."});
 }
 
 TEST_F(Workflow, ProgressOfTheThirdOfFourFilesAtHalfway) {

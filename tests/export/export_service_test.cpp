@@ -205,6 +205,28 @@ TEST_F(ExportServiceTest, SilentInputsGiveSilentOutputsAndRotationIsKept) {
     EXPECT_EQ(media::Asset::open(output).videoTrack()->preferredTransform.clockwiseDegrees(), 90);
 }
 
+TEST_F(ExportServiceTest, AudioAnMP4CannotHoldIsLeftOutAndTheReportSaysWhy) {
+    // Some cameras write PCM sound into files named .mp4 (QuickTime inside).
+    const auto pcm = dir / "pcm.mp4";
+    testing::ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=96x64:rate=10", "-f", "lavfi", "-i",
+                     "sine", "-t", "1", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
+                     "pcm_s16le", "-f", "mov", pcm.string()});
+    OverlayExportJob job;
+    job.asset = media::MediaSource::file(pcm);
+    job.duration = MediaTime(1, 1);
+    const ExportReport report = service.exportOverlayVideo(job, output, {}, {});
+    EXPECT_EQ(
+        report.notices,
+        std::vector<std::string>{"The audio was left out: MP4 files cannot hold pcm_s16le audio."});
+    const auto streams = testing::ffprobe(output)["streams"];
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0]["codec_type"], "video");
+    EXPECT_EQ(framePTS(output).size(), 10u);
+
+    // Audio it can hold is copied and reported by nobody.
+    EXPECT_TRUE(service.exportOverlayVideo(fullJob(input), output, {}, {}).notices.empty());
+}
+
 TEST_F(ExportServiceTest, InputWithoutVideoFailsAndLeavesNothing) {
     const auto tone = dir / "tone.mp4";
     testing::ffmpeg({"-f", "lavfi", "-i", "sine", "-t", "1", "-c:a", "aac", tone.string()});
