@@ -105,7 +105,8 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
         }
     }
 
-    const OverlayRenderSharedState shared(job, width, height);
+    const OverlayRenderSharedState shared(job, width, height,
+                                          video.preferredTransform.clockwiseDegrees());
     RenderWorkerPool pool(config_.effectiveWorkerCount(), shared);
 
     if (!writer.startWriting()) {

@@ -31,9 +31,12 @@ struct OverlayRenderSharedState {
     std::vector<std::string> sampleSourceLabels;
     HighlightsOverlayOptions overlayOptions;
     std::vector<std::optional<OverlaySampleBounds>> sampleBoundsBySource;
-    std::shared_ptr<const StaticHUD> staticHUD;
+    std::shared_ptr<const StaticHUD> staticHUD;  // for the picture as it is shown
+    // Clockwise degrees a player turns the stored frames by (the video's display matrix).
+    int displayRotation = 0;
 
-    OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth, int renderHeight);
+    OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth, int renderHeight,
+                             int displayRotation = 0);
 
     OverlayTimelineView timelineView() const {
         return {timelineSegments, sampleSources, sampleBoundsBySource, sampleSourceLabels,

@@ -5,12 +5,15 @@
 namespace skelder {
 
 OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth,
-                                                   int renderHeight)
+                                                   int renderHeight, int rotation)
     : timelineSegments(job.timelineSegments),
       sampleSources(job.sampleSources),
       sampleSourceLabels(job.sampleSourceLabels),
       overlayOptions(job.overlayOptions),
-      staticHUD(OverlayRenderer::makeStaticHUD(renderWidth, renderHeight)) {
+      staticHUD(OverlayRenderer::makeStaticHUD(
+          BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedWidth(),
+          BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedHeight())),
+      displayRotation(rotation) {
     for (const DecisecondGrid& source : sampleSources) {
         sampleBoundsBySource.push_back(makeSampleBounds(source));
     }
@@ -22,11 +25,13 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
     const auto content = overlayFrameAt(shared.timelineView(), outputSeconds);
     if (!content)
         return;  // written without HUD
-    const BgraFrame target{frame.data(), frame.width(), frame.height(), frame.stride()};
+    const BgraFrame target{frame.data(), frame.width(), frame.height(), frame.stride(),
+                           shared.displayRotation};
     std::vector<PixelBox> touched;
     OverlayRenderer::drawOverlay(
         context, target, content->sample, content->debugInfo,
-        OverlayRenderer::staticLayerFor(shared.staticHUD.get(), frame.width(), frame.height()),
+        OverlayRenderer::staticLayerFor(shared.staticHUD.get(), target.displayedWidth(),
+                                        target.displayedHeight()),
         &touched);
     // The encoder converts only these back; the rest of the picture goes out as decoded.
     for (const PixelBox& box : touched)

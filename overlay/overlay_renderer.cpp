@@ -3,6 +3,48 @@
 #include "overlay/hud_elements.hpp"
 
 namespace skelder {
+namespace {
+
+// The Cairo matrix that takes the displayed picture's pixels (x right, y down, as a player
+// shows them) to the stored frame's pixels.
+cairo_matrix_t displayedToStored(const BgraFrame& frame) {
+    const double w = frame.width;
+    const double h = frame.height;
+    cairo_matrix_t m;
+    switch (frame.displayRotation) {
+        case 90:  // shown turned clockwise: stored x = shown y, stored y = h - shown x
+            cairo_matrix_init(&m, 0, -1, 1, 0, 0, h);
+            break;
+        case 180:
+            cairo_matrix_init(&m, -1, 0, 0, -1, w, h);
+            break;
+        case 270:  // stored x = w - shown y, stored y = shown x
+            cairo_matrix_init(&m, 0, 1, -1, 0, w, 0);
+            break;
+        default:
+            cairo_matrix_init_identity(&m);
+            break;
+    }
+    return m;
+}
+
+// A box of the displayed picture as a box of the stored frame.
+PixelBox storedBox(const BgraFrame& frame, const PixelBox& shown) {
+    const int w = frame.width;
+    const int h = frame.height;
+    switch (frame.displayRotation) {
+        case 90:
+            return {shown.top, h - shown.right, shown.bottom, h - shown.left};
+        case 180:
+            return {w - shown.right, h - shown.bottom, w - shown.left, h - shown.top};
+        case 270:
+            return {w - shown.bottom, shown.left, w - shown.top, shown.right};
+        default:
+            return shown;
+    }
+}
+
+}  // namespace
 
 struct OverlayRenderContext::FrameTarget {
     BgraFrame frame;
@@ -76,12 +118,19 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
     if (cr == nullptr) {
         return false;
     }
-    const StaticHUD* layer = staticLayerFor(staticLayer, frame.width, frame.height);
-    const HudLayout layout = HudLayout::forFrame(frame.width, frame.height);
+    // The HUD is laid out for the picture as it is shown and drawn turned onto the stored
+    // pixels, so it stands upright when the player turns the frame.
+    const int width = frame.displayedWidth();
+    const int height = frame.displayedHeight();
+    const StaticHUD* layer = staticLayerFor(staticLayer, width, height);
+    const HudLayout layout = HudLayout::forFrame(width, height);
     const OverlayTelemetrySample& values = renderSample.telemetry;
 
     cairo_save(cr);
-    HudCanvas canvas(cr, frame.width, frame.height, *context.text_);
+    const cairo_matrix_t toStored = displayedToStored(frame);
+    cairo_set_matrix(cr, &toStored);
+    HudCanvas canvas(cr, width, height, *context.text_);
+    const std::size_t firstTouched = touched != nullptr ? touched->size() : 0;
     canvas.collectDamage(touched);
     // Each element goes over the previous ones, in this order, as over one overlay image.
     if (layer != nullptr) {
@@ -113,6 +162,10 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
     }
     cairo_restore(cr);
     cairo_surface_flush(cairo_get_target(cr));
+    if (touched != nullptr) {
+        for (std::size_t i = firstTouched; i < touched->size(); ++i)
+            (*touched)[i] = storedBox(frame, (*touched)[i]);
+    }
     return true;
 }
 

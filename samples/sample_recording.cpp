@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <system_error>
 #include <vector>
 
 #include "core/cancellation.hpp"
 #include "kovra_writer/mp4_merge.hpp"
 #include "samples/engine_sound.hpp"
+#include "samples/picture_rotation.hpp"
 #include "samples/sample_muxer.hpp"
 #include "samples/sample_picture.hpp"
 #include "samples/temporary_sibling.hpp"
@@ -63,6 +65,12 @@ void writeMedia(const std::filesystem::path& path, const SampleOptions& options,
     std::vector<float> samples(static_cast<std::size_t>(chunk));
     std::int64_t audioWritten = 0;
 
+    std::optional<OwnedYuvPicture> upright;
+    if (options.rotationDegrees != 0) {
+        const bool quarter = options.rotationDegrees == 90 || options.rotationDegrees == 270;
+        upright.emplace(quarter ? options.height : options.width,
+                        quarter ? options.width : options.height);
+    }
     for (std::int64_t frame = 0; frame < frames; ++frame) {
         throwIfCancelled(options.stopToken);
         if (options.audio) {
@@ -79,13 +87,17 @@ void writeMedia(const std::filesystem::path& path, const SampleOptions& options,
             }
         }
         const double seconds = sampleFrameSeconds(options, frame);
-        YuvPicture picture = muxer.nextPicture();
+        YuvPicture stored = muxer.nextPicture();
+        // A turned recorder paints what its driver sees and stores it turned back.
+        YuvPicture picture = upright ? upright->picture : stored;
         paintSamplePicture({.frameNumber = frame,
                             .elapsedText = elapsedText(frame, options.frameRate.numerator,
                                                        options.frameRate.denominator),
                             .seconds = seconds,
                             .distanceMetres = drive.stateAt(seconds).distanceMetres},
                            picture);
+        if (upright)
+            storeTurned(upright->picture, options.rotationDegrees, stored);
         muxer.encodeVideoFrame();
         report(options, kMediaShare * static_cast<double>(frame + 1) / static_cast<double>(frames));
     }

@@ -24,7 +24,8 @@ struct SampleOptions {
     int height = 1080;
     FrameRate frameRate = {30, 1};  // 1 to 120 frames per second
     // Clockwise display rotation (0, 90, 180 or 270), written as the video stream's display
-    // matrix; the stored pictures stay width x height.
+    // matrix. As a recorder mounted turned does, the pictures are stored width x height but
+    // turned, so that players turning them by the matrix show them upright.
     int rotationDegrees = 0;
     bool audio = true;
     std::uint64_t seed = 1;  // chooses the sensor noise

@@ -286,6 +286,68 @@ INSTANTIATE_TEST_SUITE_P(Sizes, HudAtEverySize,
                                     std::to_string(info.param.height);
                          });
 
+// A recorder mounted sideways or upside down stores turned frames and a display rotation: the
+// HUD drawn on the stored pixels must be the upright HUD of the shown picture, turned.
+TEST(HudRenderer, TurnedFramesCarryTheHUDOfThePictureAsShown) {
+    const int shownWidth = 640;
+    const int shownHeight = 360;
+    OverlayTelemetrySample t = cruising();
+    t.latG = 0.7;
+    t.lonG = -0.4;
+    const auto staticHUD = staticLayerOfSize(shownWidth, shownHeight);
+    BgraImage upright = filledFrame(shownWidth, shownHeight);
+    OverlayRenderContext context;
+    ASSERT_TRUE(OverlayRenderer::drawOverlay(context, upright.frame(), sampleOf(t), std::nullopt,
+                                             staticHUD.get()));
+    for (const int rotation : {90, 180, 270}) {
+        const bool quarter = rotation != 180;
+        const int width = quarter ? shownHeight : shownWidth;
+        const int height = quarter ? shownWidth : shownHeight;
+        BgraImage stored = filledFrame(width, height);
+        BgraFrame frame = stored.frame();
+        frame.displayRotation = rotation;
+        std::vector<PixelBox> touched;
+        ASSERT_TRUE(OverlayRenderer::drawOverlay(context, frame, sampleOf(t), std::nullopt,
+                                                 staticHUD.get(), &touched));
+        // Where a player shows stored pixel (x, y), rows from the top.
+        const auto shownAt = [&](int x, int y) {
+            switch (rotation) {
+                case 90:
+                    return std::pair{height - 1 - y, x};
+                case 180:
+                    return std::pair{width - 1 - x, height - 1 - y};
+                default:
+                    return std::pair{y, width - 1 - x};
+            }
+        };
+        std::vector<bool> covered(static_cast<std::size_t>(width) * height, false);
+        for (const PixelBox& box : touched) {
+            ASSERT_TRUE(box.left >= 0 && box.top >= 0 && box.right <= width &&
+                        box.bottom <= height);
+            for (int y = box.top; y < box.bottom; ++y)
+                for (int x = box.left; x < box.right; ++x)
+                    covered[std::size_t(y) * width + x] = true;
+        }
+        double difference = 0;
+        int uncovered = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* p = stored.data() + y * stored.stride() + x * 4;
+                const auto [sx, sy] = shownAt(x, y);
+                const std::uint8_t* q = upright.data() + sy * upright.stride() + sx * 4;
+                for (int c = 0; c < 3; ++c)
+                    difference += std::abs(p[c] - q[c]);
+                const bool changed = p[0] != kGrey.b || p[1] != kGrey.g || p[2] != kGrey.r;
+                if (changed && !covered[std::size_t(y) * width + x])
+                    ++uncovered;
+            }
+        }
+        // Glyphs are rasterised turned, so their edges may differ by a little.
+        EXPECT_LT(difference / (width * height * 3.0), 0.05) << rotation;
+        EXPECT_EQ(uncovered, 0) << rotation;
+    }
+}
+
 TEST(HudRenderer, GearShowsNForNeutralAndInvalidCodesWithAShadowFirst) {
     for (const std::int64_t gear : {0, -2, 13}) {
         OverlayTelemetrySample t = cruising();
