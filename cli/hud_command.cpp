@@ -41,13 +41,14 @@ std::optional<FrameSize> parseFrameSize(const std::string& text) {
     return size;
 }
 
-// The recording's own picture at `sourceSeconds` (as stored, before any display rotation,
-// like the frames an export draws on), or nothing when its video cannot be decoded.
+// The recording's picture at `sourceSeconds` as players show it (turned by its display
+// rotation, so the HUD drawn over it stands upright as in an export), or nothing when its
+// video cannot be decoded.
 std::optional<media::BgraImage> recordingFrameAt(const std::filesystem::path& recording,
                                                  double sourceSeconds) {
     try {
         return media::generateImage(recording, media::MediaTime::fromSeconds(sourceSeconds),
-                                    {false, 0, 0});
+                                    {true, 0, 0});
     } catch (const std::exception&) {
         return std::nullopt;
     }

@@ -37,15 +37,15 @@ double dataRateOf(const AVFormatContext* context, const AVStream* stream) {
     return bytes > 0 ? bytes * 8.0 / seconds : 0;
 }
 
-AffineTransform transformOf(const AVStream* stream) {
+}  // namespace
+
+AffineTransform displayTransformOf(const AVStream* stream) {
     const std::uint8_t* matrix =
         av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
     if (matrix == nullptr)
         return AffineTransform::identity();
     return AffineTransform::fromDisplayMatrix(reinterpret_cast<const std::int32_t*>(matrix));
 }
-
-}  // namespace
 
 Asset Asset::open(const std::filesystem::path& path) {
     const InputContext context = openInput(path);
@@ -63,7 +63,7 @@ Asset Asset::open(const std::filesystem::path& path) {
         video.streamIndex = videoIndex;
         video.naturalWidth = parameters->width;
         video.naturalHeight = parameters->height;
-        video.preferredTransform = transformOf(stream);
+        video.preferredTransform = displayTransformOf(stream);
         video.nominalFrameRate = frameRateOf(stream);
         video.estimatedDataRate = dataRateOf(context.get(), stream);
         video.color = {parameters->color_space, parameters->color_range,

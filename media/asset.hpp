@@ -9,6 +9,8 @@
 #include "media/color_properties.hpp"
 #include "media/media_time.hpp"
 
+struct AVStream;
+
 namespace skelder::media {
 
 struct VideoTrackInfo {
@@ -47,6 +49,9 @@ class Asset {
     std::optional<VideoTrackInfo> video_;
     std::optional<AudioTrackInfo> audio_;
 };
+
+// The display transform a stream's header carries (identity when it has none).
+AffineTransform displayTransformOf(const AVStream* stream);
 
 // The duration of a media file in seconds, or nothing when it cannot be loaded or is not a
 // finite number; negative durations count as 0.

@@ -70,7 +70,7 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
     const int outStride = destination.stride();
     const int w = s.width, h = s.height;
     int result = -1;
-    // A picture of another size (a composition of differently sized files) is scaled below.
+    // A picture of another size is scaled below.
     const bool sameSize = w == destination.width() && h == destination.height();
     switch (sameSize ? s.format : AV_PIX_FMT_NONE) {
         case AV_PIX_FMT_YUV420P:

@@ -1,7 +1,9 @@
 #include "media/video_reader.hpp"
 
+#include "media/asset.hpp"
 #include "media/ffmpeg_handles.hpp"
 #include "media/media_error.hpp"
+#include "media/picture_placement.hpp"
 #include "media/piece_input.hpp"
 #include "media/pixel_conversion.hpp"
 
@@ -30,8 +32,16 @@ struct VideoReader::State {
     FramePtr decoded = allocateFrame();
     PacketPtr packet = allocatePacket();
     ToBgraConverter converter;
+    PicturePlacer placer;
+    // How the output is turned for display (the source's own transform, or its first piece's),
+    // and how far the open piece's pictures must turn to match it (clockwise degrees).
+    std::optional<int> outputRotation;
+    int pieceTurn = 0;
 
-    State(MediaSource s, int width, int height) : source(std::move(s)), pool(width, height) {}
+    State(MediaSource s, int width, int height) : source(std::move(s)), pool(width, height) {
+        if (source.transformOverride)
+            outputRotation = source.transformOverride->clockwiseDegrees();
+    }
 
     // Opens the next piece that has a video stream; false when none is left.
     bool openNextPiece() {
@@ -54,6 +64,10 @@ struct VideoReader::State {
             context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
             context->pkt_timebase = candidate->stream()->time_base;
             checkFFmpeg(avcodec_open2(context.get(), codec, nullptr));
+            const int pieceRotation = displayTransformOf(candidate->stream()).clockwiseDegrees();
+            if (!outputRotation)
+                outputRotation = pieceRotation;
+            pieceTurn = (pieceRotation - *outputRotation + 360) % 360;
             input = std::move(candidate);
             decoder = std::move(context);
             draining = false;
@@ -112,7 +126,8 @@ VideoReader::~VideoReader() = default;
 
 bool VideoReader::startReading() {
     State& s = *state_;
-    if (!s.lifecycle.begin()) return false;
+    if (!s.lifecycle.begin())
+        return false;
     try {
         if (!s.openNextPiece()) {
             s.lifecycle.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
@@ -127,15 +142,22 @@ bool VideoReader::startReading() {
 
 std::optional<VideoFrame> VideoReader::copyNextFrame() {
     State& s = *state_;
-    if (!s.lifecycle.isReading()) return std::nullopt;
+    if (!s.lifecycle.isReading())
+        return std::nullopt;
     try {
         while (s.input) {
             if (AVFrame* frame = s.nextDecodedFrame()) {
                 VideoFrame picture = s.pool.makeFrame();
-                s.converter.convert(*frame, picture);
+                const bool asDecoded = s.pieceTurn == 0 && frame->width == picture.width() &&
+                                       frame->height == picture.height();
+                if (asDecoded) {
+                    s.converter.convert(*frame, picture);
+                    if (keepsAsSource(*frame, picture))
+                        picture.setSourcePicture(frame);
+                } else {
+                    s.placer.place(*frame, s.pieceTurn, picture);
+                }
                 picture.presentationTime = s.input->outputTime(frame->pts);
-                if (keepsAsSource(*frame, picture))
-                    picture.setSourcePicture(frame);
                 av_frame_unref(frame);
                 return picture;
             }

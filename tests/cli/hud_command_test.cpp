@@ -6,6 +6,7 @@
 #include "kovra_writer/kovra_writer.hpp"
 #include "overlay/cairo_handles.hpp"
 #include "telemetry/extraction_service.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -119,6 +120,28 @@ TEST_F(HudCommand, PortraitSizeAndTheTimingPanel) {
     const auto [x, y] = throttleRow4(1080, 1920, s);
     EXPECT_TRUE(near(png.at(x, y), kThrottleLit));
     EXPECT_TRUE(near(png.at(22 * s + 2, 1920 - 108 * s + 2), kDebugPanel));
+}
+
+TEST_F(HudCommand, ATurnedRecordingGivesThePictureAsShownWithTheHUDUpright) {
+    // A recorder mounted sideways: 160 x 96 stored, shown turned clockwise as 96 x 160.
+    const auto turned = dir / "turned.mp4";
+    kovra::RecordingOptions telemetry;
+    telemetry.durationSeconds = 6;
+    telemetry.valueAt = [](const kovra::ChannelDefinition& channel, double) {
+        return channel.tag == std::string(kovra::kVendorPrefix) + "channel.throttle.position" ? 1.0
+                                                                                              : 0.0;
+    };
+    testing::makeRecordingWithVideo(
+        turned,
+        {.width = 160, .height = 96, .fps = 10, .seconds = 5, .audio = false, .rotation = 90},
+        telemetry);
+    const auto result = runCommand({skelderExecutable(), "hud", turned, "--at", "2", "-o", output});
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    const Png png(output);
+    ASSERT_EQ(png.width(), 96);
+    ASSERT_EQ(png.height(), 160);
+    const auto [x, y] = throttleRow4(96, 160, 0.4);
+    EXPECT_TRUE(near(png.at(x, y), kThrottleLit));
 }
 
 TEST_F(HudCommand, ExtractionFailuresPrintTheirMessage) {
