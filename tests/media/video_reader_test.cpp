@@ -80,6 +80,39 @@ TEST_F(VideoReading, FramesOfAnotherSizeAreScaledToTheOutput) {
     EXPECT_EQ(decoded.frameNumbers[7], 7);
 }
 
+// A reel takes its orientation from its first piece: a piece recorded upright after a
+// sideways one is turned to match and fitted between black bars, so it plays upright and
+// undistorted.
+TEST_F(VideoReading, PiecesTurnedOtherwiseThanTheReelAreTurnedAndFitted) {
+    const auto sideways = dir / "sideways.mp4";
+    testing::makeTestVideo(sideways, {.fps = 10, .seconds = 1, .audio = false, .rotation = 90});
+    Composition composition;
+    composition.appendTimeRange(sideways, {MediaTime::zero(), MediaTime(300, 600)});
+    composition.appendTimeRange(second, {MediaTime::zero(), MediaTime(300, 600)});
+    composition.setPreferredTransform(AffineTransform::rotation(90, 64, 48));
+
+    VideoReader reader(MediaSource::composition(composition), 64, 48);
+    ASSERT_TRUE(reader.startReading());
+    std::vector<VideoFrame> frames;
+    while (auto frame = reader.copyNextFrame())
+        frames.push_back(std::move(*frame));
+    ASSERT_EQ(frames.size(), 10u);
+    const auto green = [](const VideoFrame& frame, int x, int y) {
+        return frame.data()[y * frame.stride() + x * 4 + 1];
+    };
+    // The sideways piece fills the frame as it was stored.
+    EXPECT_GT(green(frames[2], 2, 24), 10);
+    EXPECT_GT(green(frames[2], 61, 24), 10);
+    // The upright piece, 64 x 48 turned to 48 x 64, fits 36 x 48 between bars of 14 columns.
+    const VideoFrame& upright = frames[7];
+    for (const int x : {0, 13, 50, 63})
+        EXPECT_EQ(green(upright, x, 24), 0) << x;
+    for (const int x : {15, 32, 48})
+        EXPECT_GT(green(upright, x, 24), 10) << x;
+    EXPECT_EQ(upright.data()[24 * upright.stride() + 3], 255) << "bars are opaque";
+    EXPECT_EQ(upright.sourcePicture(), nullptr) << "a turned picture is not the decoded one";
+}
+
 TEST_F(VideoReading, ColoursFollowTheStreamsMatrix) {
     // Pure BT.709 red, limited range: Y 63, Cb 102, Cr 240.
     const auto red = dir / "red.mp4";
