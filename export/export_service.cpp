@@ -107,7 +107,8 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
 
     const OverlayRenderSharedState shared(job, width, height,
                                           video.preferredTransform.clockwiseDegrees());
-    RenderWorkerPool pool(config_.effectiveWorkerCount(), shared);
+    RenderWorkerPool pool(config_.effectiveWorkerCount(), shared,
+                          [&writer](media::VideoFrame& frame) { writer.prepareVideoFrame(frame); });
 
     if (!writer.startWriting()) {
         throw ExportError::exportFailed("Failed to start writer", writer.errorDescription());

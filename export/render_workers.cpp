@@ -38,8 +38,9 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
         frame.markModified({box.left, box.top, box.right, box.bottom});
 }
 
-RenderWorkerPool::RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared)
-    : shared_(shared) {
+RenderWorkerPool::RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared,
+                                   RenderedFrameFinisher finish)
+    : shared_(shared), finish_(std::move(finish)) {
     for (int i = 0; i < workerCount; ++i)
         workers_.push_back(std::make_unique<Worker>());
     for (int i = 0; i < workerCount; ++i) {
@@ -90,6 +91,8 @@ void RenderWorkerPool::run(int workerIndex) {
         }
         try {
             renderFrame(shared_, worker.context, task.frame);
+            if (finish_)
+                finish_(task.frame);
         } catch (...) {
             task.error = std::current_exception();
         }

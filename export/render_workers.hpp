@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,12 +40,17 @@ class FrameRenderers {
     virtual RenderedFrame awaitNext() = 0;
 };
 
+// What a worker does with a frame once its HUD is drawn (the writer's conversion to the
+// encoder's picture), on the worker's thread.
+using RenderedFrameFinisher = std::function<void(media::VideoFrame&)>;
+
 // n render threads, each with its own drawing context. A frame is given to one named worker;
 // results come back in the order renders finish. Stopping (or destroying) the pool lets the
 // renders under way finish and joins every thread.
 class RenderWorkerPool : public FrameRenderers {
   public:
-    RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared);
+    RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared,
+                     RenderedFrameFinisher finish = {});
     ~RenderWorkerPool();
     RenderWorkerPool(const RenderWorkerPool&) = delete;
     RenderWorkerPool& operator=(const RenderWorkerPool&) = delete;
@@ -62,6 +68,7 @@ class RenderWorkerPool : public FrameRenderers {
     void run(int workerIndex);
 
     const OverlayRenderSharedState& shared_;
+    RenderedFrameFinisher finish_;
     std::vector<std::unique_ptr<Worker>> workers_;
     std::mutex mutex_;
     std::condition_variable taskReady_;

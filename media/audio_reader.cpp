@@ -155,7 +155,8 @@ AudioReader::~AudioReader() = default;
 
 bool AudioReader::startReading() {
     State& s = *state_;
-    if (!s.lifecycle.begin()) return false;
+    if (!s.lifecycle.begin())
+        return false;
     try {
         if (!s.findFormat()) {
             s.lifecycle.fail(ffmpegErrorText(AVERROR_STREAM_NOT_FOUND));
@@ -174,7 +175,8 @@ const AudioFormat& AudioReader::format() const {
 
 std::optional<AudioPacket> AudioReader::copyNextPacket() {
     State& s = *state_;
-    if (!s.lifecycle.isReading()) return std::nullopt;
+    if (!s.lifecycle.isReading())
+        return std::nullopt;
     try {
         if (auto packet = s.nextPacket())
             return packet;

@@ -56,7 +56,7 @@ struct MediaWriter::State {
     AVStream* videoStream = nullptr;
     CodecContext encoder;
     std::unique_ptr<ToYuv420Converter> converter;
-    FramePtr yuvFrame;
+    std::unique_ptr<YuvPicturePool> pictures;
     std::int64_t lastVideoPts = AV_NOPTS_VALUE;
 
     mutable std::mutex queueMutex;
@@ -118,15 +118,17 @@ struct MediaWriter::State {
                     queue.pop_front();
                 }
                 queueChanged.notify_all();
-                checkFFmpeg(av_frame_make_writable(yuvFrame.get()));
-                converter->convert(frame, *yuvFrame);
+                if (frame.encoderPicture() == nullptr)
+                    prepare(frame);
                 std::int64_t pts =
                     frame.presentationTime.unitsOf(kVideoTimeBase.num, kVideoTimeBase.den);
                 if (lastVideoPts != AV_NOPTS_VALUE && pts <= lastVideoPts)
                     pts = lastVideoPts + 1;
                 lastVideoPts = pts;
-                yuvFrame->pts = pts;
-                encode(yuvFrame.get());
+                // The encoder copies the picture; it goes back to the pool afterwards.
+                AVFrame* picture = const_cast<AVFrame*>(frame.encoderPicture());
+                picture->pts = pts;
+                encode(picture);
             }
             encode(nullptr);
         } catch (const MediaError& error) {
@@ -137,6 +139,17 @@ struct MediaWriter::State {
             fail(error.what());
         }
         queueChanged.notify_all();
+    }
+
+    void prepare(VideoFrame& frame) const {
+        AVFrame* picture = pictures->makePicture();
+        try {
+            converter->convert(frame, *picture);
+        } catch (...) {
+            av_frame_free(&picture);
+            throw;
+        }
+        frame.setEncoderPicture(picture);
     }
 
     void stopEncoderThread(bool discardQueue) {
@@ -214,11 +227,7 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
                 throw std::bad_alloc();
             std::memcpy(side, matrix.data(), sizeof matrix);
         }
-        s.yuvFrame = allocateFrame();
-        s.yuvFrame->format = AV_PIX_FMT_YUV420P;
-        s.yuvFrame->width = encoder->width;
-        s.yuvFrame->height = encoder->height;
-        checkFFmpeg(av_frame_get_buffer(s.yuvFrame.get(), 0));
+        s.pictures = std::make_unique<YuvPicturePool>(encoder->width, encoder->height);
         s.converter = std::make_unique<ToYuv420Converter>(settings.width, settings.height, color);
         s.encoder = std::move(encoder);
         s.videoStream = stream;
@@ -293,6 +302,12 @@ bool MediaWriter::startWriting() {
     if (s.encoder)
         s.encoderThread = std::thread([&s] { s.runEncoder(); });
     return true;
+}
+
+void MediaWriter::prepareVideoFrame(VideoFrame& frame) const {
+    if (!state_->converter || frame.encoderPicture() != nullptr)
+        return;
+    state_->prepare(frame);
 }
 
 bool MediaWriter::isVideoReadyForMoreData() const {

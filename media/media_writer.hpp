@@ -48,6 +48,12 @@ class MediaWriter {
     // Opens the file and writes its header; false (status failed) on error.
     bool startWriting();
 
+    // Converts a frame to the encoder's picture now, on the calling thread: render workers do
+    // it so conversions run in parallel and frames wait for the encoder in the smaller form.
+    // Safe from any thread once the video input is added. Frames appended unprepared are
+    // converted on the encoder thread.
+    void prepareVideoFrame(VideoFrame& frame) const;
+
     bool isVideoReadyForMoreData() const;
     // Queues a frame for encoding; presentation times must increase. False when the writer
     // is not writing (failed or cancelled).

@@ -116,9 +116,7 @@ ToYuv420Converter::ToYuv420Converter(int width, int height, ColorProperties colo
     : width_(width & ~1),
       height_(height & ~1),
       color_(color.resolved(width, height)),
-      coefficients_(yuvCoefficientsFor(color_)),
-      modifiedSquares_(static_cast<std::size_t>(width_ / 2) *
-                       static_cast<std::size_t>(height_ / 2)) {}
+      coefficients_(yuvCoefficientsFor(color_)) {}
 
 bool ToYuv420Converter::canReuse(const AVFrame& picture) const {
     if (picture.width < width_ || picture.height < height_)
@@ -129,7 +127,7 @@ bool ToYuv420Converter::canReuse(const AVFrame& picture) const {
     return own.matrix == color_.matrix && own.range == color_.range;
 }
 
-void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) {
+void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) const {
     if (source.width() < width_ || source.height() < height_)
         throw MediaError("Cannot convert frames for the encoder");
     const AVFrame* picture = source.sourcePicture();
@@ -145,7 +143,10 @@ void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) {
     // converted twice would cost twice.
     const int columns = width_ / 2;
     const int rows = height_ / 2;
-    std::fill(modifiedSquares_.begin(), modifiedSquares_.end(), 0);
+    // One byte per 2 × 2 square: whether a region covers it. Kept per thread, so frames
+    // neither allocate nor share it.
+    thread_local std::vector<std::uint8_t> modifiedSquares;
+    modifiedSquares.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), 0);
     bool any = false;
     for (const PixelRegion& region : source.modifiedRegions()) {
         const int left = std::clamp(region.left, 0, width_) / 2;
@@ -154,7 +155,7 @@ void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) {
         const int bottom = (std::clamp(region.bottom, 0, height_) + 1) / 2;
         for (int row = top; row < bottom; ++row) {
             std::uint8_t* line =
-                modifiedSquares_.data() + static_cast<std::ptrdiff_t>(row) * columns;
+                modifiedSquares.data() + static_cast<std::ptrdiff_t>(row) * columns;
             std::fill(line + left, line + std::max(left, right), 1);
             any = any || right > left;
         }
@@ -163,7 +164,7 @@ void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) {
         return;
     for (int row = 0; row < rows; ++row) {
         const std::uint8_t* line =
-            modifiedSquares_.data() + static_cast<std::ptrdiff_t>(row) * columns;
+            modifiedSquares.data() + static_cast<std::ptrdiff_t>(row) * columns;
         for (int column = 0; column < columns;) {
             if (line[column] == 0) {
                 ++column;

@@ -26,8 +26,9 @@ class ToYuv420Converter {
   public:
     ToYuv420Converter(int width, int height, ColorProperties color);
     // The whole picture, or, when the frame kept a compatible decoded picture, that picture
-    // with only the frame's modified regions converted into it.
-    void convert(const VideoFrame& source, AVFrame& destination);
+    // with only the frame's modified regions converted into it. Safe to call from several
+    // threads at once.
+    void convert(const VideoFrame& source, AVFrame& destination) const;
 
   private:
     // Converts the pixels of [left, right) × [top, bottom), all even.
@@ -39,9 +40,6 @@ class ToYuv420Converter {
     int height_;
     ColorProperties color_;
     YuvCoefficients coefficients_;
-    // One byte per 2 × 2 square of the picture: whether a modified region covers it. Reused
-    // from frame to frame.
-    std::vector<std::uint8_t> modifiedSquares_;
 };
 
 }  // namespace skelder::media

@@ -24,14 +24,17 @@ VideoFrame::VideoFrame(VideoFrame&& other) noexcept
     : presentationTime(other.presentationTime),
       frame_(std::exchange(other.frame_, nullptr)),
       source_(std::exchange(other.source_, nullptr)),
+      encoderPicture_(std::exchange(other.encoderPicture_, nullptr)),
       modified_(std::move(other.modified_)) {}
 
 VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
     if (this != &other) {
         av_frame_free(&frame_);
         av_frame_free(&source_);
+        av_frame_free(&encoderPicture_);
         frame_ = std::exchange(other.frame_, nullptr);
         source_ = std::exchange(other.source_, nullptr);
+        encoderPicture_ = std::exchange(other.encoderPicture_, nullptr);
         modified_ = std::move(other.modified_);
         presentationTime = other.presentationTime;
     }
@@ -41,6 +44,15 @@ VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
 VideoFrame::~VideoFrame() {
     av_frame_free(&frame_);
     av_frame_free(&source_);
+    av_frame_free(&encoderPicture_);
+}
+
+void VideoFrame::setEncoderPicture(AVFrame* picture) {
+    av_frame_free(&encoderPicture_);
+    encoderPicture_ = picture;
+    av_frame_free(&frame_);
+    av_frame_free(&source_);
+    modified_.clear();
 }
 
 void VideoFrame::setSourcePicture(const AVFrame* picture) {
@@ -96,6 +108,52 @@ VideoFrame FramePool::makeFrame() {
     frame.frame_->height = height_;
     frame.frame_->format = AV_PIX_FMT_BGRA;
     return frame;
+}
+
+}  // namespace skelder::media
+
+namespace skelder::media {
+
+YuvPicturePool::YuvPicturePool(int width, int height)
+    : width_(width),
+      height_(height),
+      lumaStride_((width + kRowAlignment - 1) / kRowAlignment * kRowAlignment),
+      chromaStride_(((width + 1) / 2 + kRowAlignment - 1) / kRowAlignment * kRowAlignment),
+      pool_(nullptr) {
+    if (width <= 0 || height <= 0)
+        throw std::invalid_argument("picture size must be positive");
+    const std::size_t luma = static_cast<std::size_t>(lumaStride_) * height_;
+    const std::size_t chroma = static_cast<std::size_t>(chromaStride_) * ((height_ + 1) / 2);
+    pool_ = av_buffer_pool_init(luma + 2 * chroma + kTailPadding, av_buffer_alloc);
+    if (pool_ == nullptr)
+        throw std::bad_alloc();
+}
+
+YuvPicturePool::~YuvPicturePool() {
+    av_buffer_pool_uninit(&pool_);
+}
+
+AVFrame* YuvPicturePool::makePicture() {
+    AVFrame* picture = av_frame_alloc();
+    if (picture == nullptr)
+        throw std::bad_alloc();
+    picture->buf[0] = av_buffer_pool_get(pool_);
+    if (picture->buf[0] == nullptr) {
+        av_frame_free(&picture);
+        throw std::bad_alloc();
+    }
+    const std::size_t luma = static_cast<std::size_t>(lumaStride_) * height_;
+    const std::size_t chroma = static_cast<std::size_t>(chromaStride_) * ((height_ + 1) / 2);
+    picture->data[0] = picture->buf[0]->data;
+    picture->data[1] = picture->data[0] + luma;
+    picture->data[2] = picture->data[1] + chroma;
+    picture->linesize[0] = lumaStride_;
+    picture->linesize[1] = chromaStride_;
+    picture->linesize[2] = chromaStride_;
+    picture->width = width_;
+    picture->height = height_;
+    picture->format = AV_PIX_FMT_YUV420P;
+    return picture;
 }
 
 }  // namespace skelder::media

@@ -51,10 +51,17 @@ class VideoFrame {
     void markModified(PixelRegion region) { modified_.push_back(region); }
     const std::vector<PixelRegion>& modifiedRegions() const { return modified_; }
 
+    // The picture as the encoder takes it (yuv420p), once a writer prepared the frame; the
+    // BGRA pixels and the decoded picture are released then, so a prepared frame waiting for
+    // the encoder holds only this.
+    const AVFrame* encoderPicture() const { return encoderPicture_; }
+    void setEncoderPicture(AVFrame* picture);
+
   private:
     friend class FramePool;
     AVFrame* frame_ = nullptr;
     AVFrame* source_ = nullptr;
+    AVFrame* encoderPicture_ = nullptr;
     std::vector<PixelRegion> modified_;
 };
 
@@ -75,6 +82,28 @@ class FramePool {
     int width_;
     int height_;
     int stride_;
+    AVBufferPool* pool_;
+};
+
+// The same for yuv420p pictures (the encoder's input): rows aligned and padded for vector
+// code. Safe to use from several threads; pictures may outlive the pool.
+class YuvPicturePool {
+  public:
+    YuvPicturePool(int width, int height);
+    ~YuvPicturePool();
+    YuvPicturePool(const YuvPicturePool&) = delete;
+    YuvPicturePool& operator=(const YuvPicturePool&) = delete;
+
+    // A picture whose pixels are the caller's (the caller frees it with av_frame_free).
+    AVFrame* makePicture();
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+  private:
+    int width_;
+    int height_;
+    int lumaStride_;
+    int chromaStride_;
     AVBufferPool* pool_;
 };
 
