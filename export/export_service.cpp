@@ -12,6 +12,7 @@
 #include "export/video_output_settings.hpp"
 #include "media/audio_reader.hpp"
 #include "media/media_writer.hpp"
+#include "media/memory_budget.hpp"
 #include "media/video_reader.hpp"
 
 namespace skelder {
@@ -107,7 +108,8 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
 
     const OverlayRenderSharedState shared(job, width, height,
                                           video.preferredTransform.clockwiseDegrees());
-    RenderWorkerPool pool(config_.effectiveWorkerCount(), shared,
+    RenderWorkerPool pool(media::renderWorkersFor(width, height, config_.effectiveWorkerCount()),
+                          shared,
                           [&writer](media::VideoFrame& frame) { writer.prepareVideoFrame(frame); });
 
     if (!writer.startWriting()) {

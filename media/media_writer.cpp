@@ -11,6 +11,7 @@
 #include "media/ffmpeg_handles.hpp"
 #include "media/library_setup.hpp"
 #include "media/media_error.hpp"
+#include "media/memory_budget.hpp"
 #include "media/pixel_conversion.hpp"
 #include "media/reader_status.hpp"
 
@@ -21,9 +22,6 @@ extern "C" {
 namespace skelder::media {
 namespace {
 
-// Frames waiting for the encoder; small, because render workers keep their own frames in
-// flight and every queued 4K frame holds 33 MB.
-constexpr std::size_t kVideoQueueCapacity = 3;
 // Audio may run this far ahead of the video handed to the encoder, which bounds what the
 // muxer has to hold back to interleave.
 constexpr double kAudioLeadSeconds = 1.0;
@@ -62,6 +60,9 @@ struct MediaWriter::State {
     mutable std::mutex queueMutex;
     std::condition_variable queueChanged;
     std::deque<VideoFrame> queue;
+    // Frames waiting for the encoder: few, because render workers keep their own frames in
+    // flight.
+    std::size_t queueCapacity = 3;
     bool videoFinished = false;
     bool stopEncoder = false;
     double videoAppendedSeconds = 0;
@@ -142,6 +143,11 @@ struct MediaWriter::State {
     }
 
     void prepare(VideoFrame& frame) const {
+        // Usually the decoded picture is the reader's own copy: the HUD goes straight into it.
+        if (AVFrame* own = converter->convertIntoSourcePicture(frame)) {
+            frame.setEncoderPicture(own);
+            return;
+        }
         AVFrame* picture = pictures->makePicture();
         try {
             converter->convert(frame, *picture);
@@ -206,7 +212,16 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
         encoder->color_range = color.range;
         encoder->color_primaries = primariesFor(color);
         encoder->color_trc = transferFor(color);
-        encoder->thread_count = 0;
+        const EncoderThreading threading = encoderThreadingFor(encoder->width, encoder->height,
+                                                               std::thread::hardware_concurrency());
+        encoder->thread_count = threading.threads;
+        if (threading.slicedThreads)
+            encoder->thread_type = FF_THREAD_SLICE;
+        if (threading.bframes >= 0)
+            encoder->max_b_frames = threading.bframes;
+        if (threading.lookahead >= 0) {
+            checkFFmpeg(av_opt_set_int(encoder->priv_data, "rc-lookahead", threading.lookahead, 0));
+        }
         if (s.output->oformat->flags & AVFMT_GLOBALHEADER)
             encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         checkFFmpeg(av_opt_set(encoder->priv_data, "preset", settings.preset.c_str(), 0));
@@ -228,6 +243,8 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
             std::memcpy(side, matrix.data(), sizeof matrix);
         }
         s.pictures = std::make_unique<YuvPicturePool>(encoder->width, encoder->height);
+        s.queueCapacity =
+            static_cast<std::size_t>(encoderQueueCapacityFor(encoder->width, encoder->height));
         s.converter = std::make_unique<ToYuv420Converter>(settings.width, settings.height, color);
         s.encoder = std::move(encoder);
         s.videoStream = stream;
@@ -315,7 +332,7 @@ bool MediaWriter::isVideoReadyForMoreData() const {
     if (!s.isWriting())
         return false;
     std::lock_guard lock(s.queueMutex);
-    return !s.videoFinished && s.queue.size() < kVideoQueueCapacity;
+    return !s.videoFinished && s.queue.size() < s.queueCapacity;
 }
 
 bool MediaWriter::appendVideoFrame(VideoFrame frame, MediaTime presentationTime) {

@@ -137,7 +137,21 @@ void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) const {
     }
     if (av_frame_copy(&d, picture) < 0)
         throw MediaError("Cannot convert frames for the encoder");
+    convertModifiedRegions(source, d);
+}
 
+AVFrame* ToYuv420Converter::convertIntoSourcePicture(VideoFrame& source) const {
+    const AVFrame* picture = source.sourcePicture();
+    if (picture == nullptr || !canReuse(*picture) || source.width() < width_ ||
+        source.height() < height_ || av_frame_is_writable(const_cast<AVFrame*>(picture)) == 0) {
+        return nullptr;
+    }
+    AVFrame* own = const_cast<AVFrame*>(picture);
+    convertModifiedRegions(source, *own);
+    return source.takeSourcePicture();
+}
+
+void ToYuv420Converter::convertModifiedRegions(const VideoFrame& source, AVFrame& d) const {
     // Mark the 2 × 2 squares under the regions, then convert each run of marked squares once:
     // the HUD's regions overlap a lot (a bar, its zones and its ticks), and a square
     // converted twice would cost twice.

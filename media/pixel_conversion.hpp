@@ -29,8 +29,14 @@ class ToYuv420Converter {
     // with only the frame's modified regions converted into it. Safe to call from several
     // threads at once.
     void convert(const VideoFrame& source, AVFrame& destination) const;
+    // The same without a copy: converts the modified regions into the frame's decoded picture
+    // itself and hands that picture over as the result (the caller frees it). Null, changing
+    // nothing, when the frame has no decoded picture that is usable and its own alone.
+    AVFrame* convertIntoSourcePicture(VideoFrame& source) const;
 
   private:
+    // Converts the modified regions of `source` into `destination`.
+    void convertModifiedRegions(const VideoFrame& source, AVFrame& destination) const;
     // Converts the pixels of [left, right) × [top, bottom), all even.
     void convertBlock(const VideoFrame& source, int left, int top, int right, int bottom,
                       AVFrame& destination) const;

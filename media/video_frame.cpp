@@ -47,6 +47,10 @@ VideoFrame::~VideoFrame() {
     av_frame_free(&encoderPicture_);
 }
 
+AVFrame* VideoFrame::takeSourcePicture() {
+    return std::exchange(source_, nullptr);
+}
+
 void VideoFrame::setEncoderPicture(AVFrame* picture) {
     av_frame_free(&encoderPicture_);
     encoderPicture_ = picture;

@@ -48,6 +48,8 @@ class VideoFrame {
     // loss outside the drawing.
     const AVFrame* sourcePicture() const { return source_; }
     void setSourcePicture(const AVFrame* picture);
+    // Hands the decoded picture over (the caller frees it); the frame keeps none.
+    AVFrame* takeSourcePicture();
     void markModified(PixelRegion region) { modified_.push_back(region); }
     const std::vector<PixelRegion>& modifiedRegions() const { return modified_; }
 

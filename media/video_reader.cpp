@@ -1,8 +1,11 @@
 #include "media/video_reader.hpp"
 
+#include <thread>
+
 #include "media/asset.hpp"
 #include "media/ffmpeg_handles.hpp"
 #include "media/media_error.hpp"
+#include "media/memory_budget.hpp"
 #include "media/picture_placement.hpp"
 #include "media/piece_input.hpp"
 #include "media/pixel_conversion.hpp"
@@ -33,6 +36,9 @@ struct VideoReader::State {
     PacketPtr packet = allocatePacket();
     ToBgraConverter converter;
     PicturePlacer placer;
+    // The reader's own copies of decoded pictures, so the decoder gets its buffers back at
+    // once and the writer may draw into the copy.
+    std::unique_ptr<YuvPicturePool> decodedCopies;
     // How the output is turned for display (the source's own transform, or its first piece's),
     // and how far the open piece's pictures must turn to match it (clockwise degrees).
     std::optional<int> outputRotation;
@@ -41,6 +47,19 @@ struct VideoReader::State {
     State(MediaSource s, int width, int height) : source(std::move(s)), pool(width, height) {
         if (source.transformOverride)
             outputRotation = source.transformOverride->clockwiseDegrees();
+    }
+
+    void keepCopyOf(const AVFrame& decoded, VideoFrame& picture) {
+        if (!decodedCopies)
+            decodedCopies = std::make_unique<YuvPicturePool>(pool.width(), pool.height());
+        AVFrame* copy = decodedCopies->makePicture();
+        copy->format = decoded.format;
+        if (av_frame_copy(copy, &decoded) < 0 || av_frame_copy_props(copy, &decoded) < 0) {
+            av_frame_free(&copy);
+            return;  // the writer converts the whole picture instead
+        }
+        picture.setSourcePicture(copy);
+        av_frame_free(&copy);
     }
 
     // Opens the next piece that has a video stream; false when none is left.
@@ -60,7 +79,8 @@ struct VideoReader::State {
             if (!context)
                 throw std::bad_alloc();
             checkFFmpeg(avcodec_parameters_to_context(context.get(), parameters));
-            context->thread_count = 0;  // as many as the machine has
+            context->thread_count = decoderThreadsFor(parameters->width, parameters->height,
+                                                      std::thread::hardware_concurrency());
             context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
             context->pkt_timebase = candidate->stream()->time_base;
             checkFFmpeg(avcodec_open2(context.get(), codec, nullptr));
@@ -153,7 +173,7 @@ std::optional<VideoFrame> VideoReader::copyNextFrame() {
                 if (asDecoded) {
                     s.converter.convert(*frame, picture);
                     if (keepsAsSource(*frame, picture))
-                        picture.setSourcePicture(frame);
+                        s.keepCopyOf(*frame, picture);
                 } else {
                     s.placer.place(*frame, s.pieceTurn, picture);
                 }
