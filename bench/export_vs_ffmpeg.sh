@@ -1,41 +1,64 @@
 #!/usr/bin/env bash
 # `skelder export --mode full` beside a plain ffmpeg transcode with the same encoder, preset,
-# profile, bit rate and audio copy, on a generated 60 s 1920x1080 30 fps sample. Prints the
-# times and the ratio ours ÷ ffmpeg (target: 1.10 or less), and the same ffmpeg command with
-# a BGRA round trip for comparison.
-# Usage: bench/export_vs_ffmpeg.sh [BUILD_DIR] [SECONDS]
+# profile, bit rate and audio copy, on a generated 1920x1080 30 fps sample (20 s by default).
+# The two run alternately, ROUNDS times each, so both see the same machine; prints every time,
+# the ratio of the medians ours ÷ ffmpeg (target: 1.05 or less) and the peak memory of each.
+# Then the same for a short 3840x2160 sample, for the peak memory (target: under 600 MB).
+# Usage: bench/export_vs_ffmpeg.sh [BUILD_DIR] [SECONDS] [ROUNDS]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
-seconds="${2:-60}"
+seconds="${2:-20}"
+rounds="${3:-3}"
 skelder="$build/cli/skelder"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-"$skelder" sample "$work/lap.mp4" --seconds "$seconds" --size 1920x1080 --fps 30 >/dev/null
-
-# The export's bit-rate rule: 1920 × 1080 × 30 × 0.2, or 1.1 × the source's rate if richer,
-# within 10…120 Mbit/s.
-source_rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=bit_rate -of csv=p=0 "$work/lap.mp4")
-rate=$(echo "r = 1920 * 1080 * 30 * 0.2; s = $source_rate * 1.1; if (s > r) r = s; \
-  if (r < 10000000) r = 10000000; if (r > 120000000) r = 120000000; scale=0; r / 1" | bc)
-
-elapsed() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc
+# The export's bit-rate rule: width × height × fps × 0.2, or 1.1 × the source's rate if
+# richer, within 10…120 Mbit/s.
+bitRate() {
+  local source_rate
+  source_rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=bit_rate -of csv=p=0 "$1")
+  echo "r = $2 * $3 * 30 * 0.2; s = $source_rate * 1.1; if (s > r) r = s; \
+    if (r < 10000000) r = 10000000; if (r > 120000000) r = 120000000; scale=0; r / 1" | bc
 }
 
-ours=$(elapsed "$skelder" export --mode full -o "$work/ours.mp4" "$work/lap.mp4")
-theirs=$(elapsed ffmpeg -nostdin -v error -y -i "$work/lap.mp4" -c:v libx264 -preset veryfast \
-  -profile:v high -pix_fmt yuv420p -b:v "$rate" -c:a copy "$work/ffmpeg.mp4")
-bgra=$(elapsed ffmpeg -nostdin -v error -y -i "$work/lap.mp4" -vf format=bgra,format=yuv420p \
-  -c:v libx264 -preset veryfast -profile:v high -b:v "$rate" -c:a copy "$work/ffmpeg-bgra.mp4")
+# Runs a command quietly; prints "SECONDS PEAK_KB".
+measure() {
+  local out="$work/time.txt"
+  /usr/bin/time -f '%e %M' -o "$out" "$@" >/dev/null 2>&1
+  cat "$out"
+}
 
-printf 'bit rate %s bit/s, %s s of 1080p30\n' "$rate" "$seconds"
-printf 'skelder export:            %6.2f s\n' "$ours"
-printf 'ffmpeg transcode:          %6.2f s\n' "$theirs"
-printf 'ffmpeg with BGRA trip:     %6.2f s (ratio %.2f)\n' "$bgra" "$(echo "$bgra / $theirs" | bc -l)"
-printf 'ratio skelder / ffmpeg:    %6.2f (target <= 1.10)\n' "$(echo "$ours / $theirs" | bc -l)"
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+compare() {
+  local input="$1" width="$2" height="$3" runs="$4"
+  local rate
+  rate=$(bitRate "$input" "$width" "$height")
+  : >"$work/ours.txt"
+  : >"$work/theirs.txt"
+  for ((i = 1; i <= runs; i++)); do
+    measure "$skelder" export --mode full -o "$work/ours.mp4" "$input" >>"$work/ours.txt"
+    measure ffmpeg -nostdin -v error -y -i "$input" -c:v libx264 -preset veryfast \
+      -profile:v high -pix_fmt yuv420p -b:v "$rate" -c:a copy "$work/ffmpeg.mp4" >>"$work/theirs.txt"
+  done
+  printf '%sx%s, bit rate %s bit/s\n' "$width" "$height" "$rate"
+  printf '  skelder export:   %s s\n' "$(cut -d' ' -f1 "$work/ours.txt" | paste -sd' ')"
+  printf '  ffmpeg transcode: %s s\n' "$(cut -d' ' -f1 "$work/theirs.txt" | paste -sd' ')"
+  local ours theirs
+  ours=$(cut -d' ' -f1 "$work/ours.txt" | median)
+  theirs=$(cut -d' ' -f1 "$work/theirs.txt" | median)
+  printf '  ratio of the medians skelder / ffmpeg: %.3f\n' "$(echo "$ours / $theirs" | bc -l)"
+  printf '  peak memory: skelder %d MB, ffmpeg %d MB\n' \
+    "$(($(cut -d' ' -f2 "$work/ours.txt" | sort -n | tail -1) / 1024))" \
+    "$(($(cut -d' ' -f2 "$work/theirs.txt" | sort -n | tail -1) / 1024))"
+}
+
+"$skelder" sample "$work/lap.mp4" --seconds "$seconds" --size 1920x1080 --fps 30 >/dev/null 2>&1
+echo "${seconds} s of 1080p30 (target: ratio 1.05 or less)"
+compare "$work/lap.mp4" 1920 1080 "$rounds"
+
+"$skelder" sample "$work/lap4k.mp4" --seconds 4 --size 3840x2160 --fps 30 >/dev/null 2>&1
+echo "4 s of 2160p30 (target: skelder under 600 MB)"
+compare "$work/lap4k.mp4" 3840 2160 1
