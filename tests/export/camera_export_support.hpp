@@ -3,6 +3,9 @@
 // What the camera recording tests share: running `skelder export` as a user does, and where in
 // the displayed picture the HUD never draws.
 
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -13,6 +16,19 @@ namespace skelder::testing {
 
 // Re-encoding may lose this much, no more.
 inline constexpr double kReencodeLimitDb = 30;
+
+// Rows of a failing frame worse than this are named in the failure.
+inline constexpr double kDamagedRowDb = 20;
+
+// "WHAT: PSNR 14.2 dB in frame 3, rows below 20 dB: 560-700" for a comparison made with
+// kDamagedRowDb.
+inline std::string describe(const RegionComparison& comparison, const std::string& what) {
+    return fmt::format(
+        "{}: PSNR {:.1f} dB in frame {}{}", what, comparison.worstPsnr, comparison.worstFrame,
+        comparison.rowsBelowLimit.empty()
+            ? ""
+            : fmt::format(", rows below {} dB: {}", kDamagedRowDb, comparison.rowsBelowLimit));
+}
 
 // `skelder export --mode full -o OUTPUT INPUT`, its temporary files in a folder of their own.
 inline CommandResult exportFull(const std::filesystem::path& input,

@@ -58,7 +58,7 @@ TEST(HudZeroReadings, NoUnsignedReadingShowsAMinus) {
         for (const std::string& text : texts) {
             if (text.ends_with("\u00b0"))
                 continue;  // the steering angle, signed by design
-            EXPECT_EQ(text.find('-'), std::string::npos) << '"' << text << "\" shows a minus";
+            EXPECT_TRUE(text.find('-') == std::string::npos) << '"' << text << "\" shows a minus";
         }
         EXPECT_EQ(std::count(texts.begin(), texts.end(), "0.0"), 4) << "the four G directions";
         EXPECT_EQ(std::count(texts.begin(), texts.end(), "0.00 G"), 1) << "the G peak";

@@ -155,7 +155,8 @@ std::filesystem::path cameraVideo(const CameraRecordingSpec& spec) {
         recipe += '\n' + argument;
     recipe += fmt::format("\nrotation {}", spec.rotation);
     const auto folder = cacheFolder();
-    const auto cached = folder / fmt::format("{}-{:016x}.mp4", spec.name, fnv1a(recipe));
+    // Named by the recipe alone, so cases that differ only in name share one file.
+    const auto cached = folder / fmt::format("{:016x}.mp4", fnv1a(recipe));
     if (std::filesystem::exists(cached))
         return cached;
 

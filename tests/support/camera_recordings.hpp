@@ -37,7 +37,7 @@ struct CameraRecordingSpec {
     // the other way, as a recorder mounted sideways or upside down stores it, so that it plays
     // back upright.
     int rotation = 0;
-    double seconds = 2;
+    double seconds = 1;
 };
 
 // The camera's own file (no telemetry), made by ffmpeg once and kept in a cache folder beside

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "tests/support/ffmpeg_tools.hpp"
@@ -99,14 +98,27 @@ RgbFrames cropFrames(const RgbFrames& frames, const PictureRegion& part) {
     return result;
 }
 
-DisplayedSize displayedSize(const std::filesystem::path& file) {
-    const auto stream = ffprobe(file, {"-select_streams", "v:0"})["streams"].at(0);
-    DisplayedSize size{stream.at("width").get<int>(), stream.at("height").get<int>()};
-    for (const auto& sideData : stream.value("side_data_list", nlohmann::json::array())) {
-        if (sideData.contains("rotation") && std::abs(sideData["rotation"].get<int>()) % 180 == 90)
-            std::swap(size.width, size.height);
+nlohmann::json firstVideoStream(const std::filesystem::path& file) {
+    return ffprobe(file, {"-select_streams", "v:0"})["streams"].at(0);
+}
+
+int displayRotation(const nlohmann::json& videoStream) {
+    for (const auto& sideData : videoStream.value("side_data_list", nlohmann::json::array())) {
+        if (sideData.contains("rotation"))
+            return sideData["rotation"].get<int>();
     }
+    return 0;
+}
+
+DisplayedSize displayedSize(const nlohmann::json& videoStream) {
+    DisplayedSize size{videoStream.at("width").get<int>(), videoStream.at("height").get<int>()};
+    if (std::abs(displayRotation(videoStream)) % 180 == 90)
+        std::swap(size.width, size.height);
     return size;
+}
+
+DisplayedSize displayedSize(const std::filesystem::path& file) {
+    return displayedSize(firstVideoStream(file));
 }
 
 double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
@@ -115,10 +127,11 @@ double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>&
 }
 
 RegionComparison compareRegions(const RgbFrames& a, const RgbFrames& b, double limitDb) {
-    RegionComparison result{std::numeric_limits<double>::infinity(), 0, {}};
+    RegionComparison result{std::numeric_limits<double>::infinity(), 0, 0, {}};
     const std::size_t count = std::min(a.frames.size(), b.frames.size());
     for (std::size_t i = 0; i < count; ++i) {
         const double value = psnr(a.frames[i], b.frames[i]);
+        result.bestPsnr = std::max(result.bestPsnr, value);
         if (value < result.worstPsnr) {
             result.worstPsnr = value;
             result.worstFrame = i;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace skelder::testing {
 
 // A rectangle of the displayed picture, rows counted from the top.
@@ -34,20 +36,28 @@ RgbFrames playedBackFrames(const std::filesystem::path& file, const PictureRegio
 // A part of every frame; `part` is in picture coordinates and must lie inside `frames.region`.
 RgbFrames cropFrames(const RgbFrames& frames, const PictureRegion& part);
 
+// ffprobe's description of the first video stream (-show_streams).
+nlohmann::json firstVideoStream(const std::filesystem::path& file);
+
+// The display rotation ffprobe reports for a video stream (0 without one).
+int displayRotation(const nlohmann::json& videoStream);
+
 // The displayed size (rotation applied) of the first video stream.
 struct DisplayedSize {
     int width = 0;
     int height = 0;
 };
+DisplayedSize displayedSize(const nlohmann::json& videoStream);
 DisplayedSize displayedSize(const std::filesystem::path& file);
 
 // Peak signal-to-noise ratio in dB of two pictures of the same size; infinite when equal.
 double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
 
 // How far two played-back regions differ: the worst frame and, in picture rows, where in it
-// the rows below `limitDb` lie ("rows 560-612, 650-700").
+// the rows below `limitDb` lie ("rows 560-612, 650-700"); and the closest frame.
 struct RegionComparison {
     double worstPsnr = 0;
+    double bestPsnr = 0;
     std::size_t worstFrame = 0;
     std::string rowsBelowLimit;
 };
