@@ -1,6 +1,7 @@
 #include "tests/support/camera_recordings.hpp"
 
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -121,6 +122,7 @@ std::vector<std::string> cameraArguments(const CameraRecordingSpec& spec) {
     return arguments;
 }
 
+// 64-bit FNV-1a: the same key in every run and build, which std::hash does not promise.
 std::uint64_t fnv1a(const std::string& text) {
     std::uint64_t hash = 14695981039346656037ull;
     for (const char c : text) {
@@ -167,8 +169,10 @@ std::filesystem::path cameraVideo(const CameraRecordingSpec& spec) {
     std::vector<std::string> command = arguments;
     command.push_back(partial.string());
     ffmpeg(command);
-    if (!std::filesystem::exists(partial))
-        throw std::runtime_error("ffmpeg wrote no " + partial.string());
+    if (::testing::Test::HasFatalFailure() || !std::filesystem::exists(partial)) {
+        std::filesystem::remove(partial);
+        throw std::runtime_error("ffmpeg could not make the camera file of " + spec.name);
+    }
     if (spec.rotation % 360 != 0)
         setDisplayRotation(partial, spec.rotation);
     std::filesystem::rename(partial, cached);
