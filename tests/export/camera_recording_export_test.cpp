@@ -1,0 +1,234 @@
+// Full exports of recordings as users' cameras make them (ffmpeg's encoders, not our sample
+// writer), checked with ffmpeg and ffprobe as independent readers.
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <sstream>
+
+#include "tests/export/camera_export_support.hpp"
+#include "tests/support/camera_recordings.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder {
+
+namespace testing {
+// Test names and messages show the case by its name.
+void PrintTo(const CameraRecordingSpec& spec, std::ostream* out) {
+    *out << spec.name;
+}
+}  // namespace testing
+
+namespace {
+
+using testing::CameraAudio;
+using testing::CameraCodec;
+using testing::CameraRecordingSpec;
+
+// A second of each (half of 4K) keeps the run short.
+std::vector<CameraRecordingSpec> cameraRecordings() {
+    std::vector<CameraRecordingSpec> specs;
+    // The common sizes, H.264 4:2:0 at 30 frames per second with B-frames and stereo AAC.
+    for (const auto& [width, height] :
+         {std::pair{640, 360}, {854, 480}, {1280, 720}, {1366, 768}, {1920, 1080}, {3840, 2160}}) {
+        specs.push_back({.name = fmt::format("h264_{}x{}", width, height),
+                         .displayWidth = width,
+                         .displayHeight = height,
+                         .seconds = width > 1920 ? 0.5 : 1.0});
+    }
+    specs.push_back({.name = "h264_444_1279x720",
+                     .displayWidth = 1279,
+                     .displayHeight = 720,
+                     .codec = CameraCodec::h264Yuv444});
+    specs.push_back({.name = "hevc10_hlg_1280x720",
+                     .displayWidth = 1280,
+                     .displayHeight = 720,
+                     .codec = CameraCodec::hevc10Hlg});
+    specs.push_back({.name = "hevc10_pq_640x360", .codec = CameraCodec::hevc10Pq});
+    specs.push_back({.name = "h264_1280x720_29_97fps",
+                     .displayWidth = 1280,
+                     .displayHeight = 720,
+                     .frameRate = "30000/1001"});
+    specs.push_back({.name = "h264_1280x720_59_94fps_no_bframes",
+                     .displayWidth = 1280,
+                     .displayHeight = 720,
+                     .frameRate = "60000/1001",
+                     .bFrames = false});
+    specs.push_back({.name = "h264_variable_frame_rate", .variableFrameRate = true});
+    specs.push_back({.name = "aac_mono", .audio = CameraAudio::aacMono});
+    specs.push_back({.name = "opus", .audio = CameraAudio::opus});
+    specs.push_back({.name = "pcm_audio_in_mov", .audio = CameraAudio::pcm});
+    specs.push_back({.name = "no_audio", .audio = CameraAudio::none});
+    specs.push_back({.name = "rotated_90_1280x720",
+                     .displayWidth = 720,
+                     .displayHeight = 1280,
+                     .rotation = 90});
+    specs.push_back({.name = "rotated_180", .rotation = 180});
+    specs.push_back(
+        {.name = "rotated_270", .displayWidth = 360, .displayHeight = 640, .rotation = 270});
+    return specs;
+}
+
+std::string tag(const nlohmann::json& stream, const char* key) {
+    return stream.value(key, std::string("absent"));
+}
+
+constexpr const char* kColourTags[] = {"color_space", "color_primaries", "color_transfer",
+                                       "color_range"};
+
+bool taggedBt709(const nlohmann::json& stream) {
+    return tag(stream, "color_space") == "bt709" && tag(stream, "color_primaries") == "bt709" &&
+           tag(stream, "color_transfer") == "bt709" && tag(stream, "color_range") == "tv";
+}
+
+// Lines of the export's stderr that speak of the audio (progress may come as \r-lines).
+std::vector<std::string> audioNotices(const std::string& standardError) {
+    std::vector<std::string> notices;
+    std::string text = standardError;
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::string lower = line;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (lower.find("audio") != std::string::npos)
+            notices.push_back(line);
+    }
+    return notices;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += "\n  " + line;
+    return text;
+}
+
+class CameraRecordingExport : public ::testing::TestWithParam<CameraRecordingSpec> {
+  protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(testing::makeCameraRecording(input, GetParam()));
+        exported = testing::exportFull(input, output);
+    }
+
+    // The export either keeps the source's pixels and tags, or converts a wide-gamut source to
+    // BT.709 and says so; then its pictures are compared with ffmpeg's own conversion.
+    bool convertedToBt709() const {
+        return tag(sourceStream, "color_primaries") == "bt2020" && taggedBt709(resultStream);
+    }
+    std::string sourceConversion() const {
+        return convertedToBt709() ? "zscale=p=bt709:t=bt709:m=bt709:r=limited" : "";
+    }
+
+    // Every frame outside the HUD's panels, and for an upright recording the strip at its left
+    // edge, is the source's within re-encoding loss.
+    void expectPictureOutsideTheHudKept() const {
+        const auto size = testing::displayedSize(sourceStream);
+        const auto outputSize = testing::displayedSize(resultStream);
+        ASSERT_EQ(outputSize.width, size.width) << "displayed width";
+        ASSERT_EQ(outputSize.height, size.height) << "displayed height";
+        // One decode of the left quarter, top to bottom, holds both regions compared.
+        const testing::PictureRegion leftQuarter{0, 0, size.width / 4, size.height};
+        const auto source = testing::playedBackFrames(input, leftQuarter, sourceConversion());
+        const auto result = testing::playedBackFrames(output, leftQuarter);
+        ASSERT_FALSE(source.frames.empty());
+        const auto expectKept = [&](const testing::PictureRegion& region, const char* what) {
+            const auto comparison = testing::compareRegions(testing::cropFrames(source, region),
+                                                            testing::cropFrames(result, region),
+                                                            testing::kDamagedRowDb);
+            EXPECT_GE(comparison.worstPsnr, testing::kReencodeLimitDb) << testing::describe(
+                comparison,
+                fmt::format("{} (columns {}-{}, rows {}-{})", what, region.x,
+                            region.x + region.width - 1, region.y, region.y + region.height - 1));
+        };
+        expectKept(testing::outsideTheHud(size), "left quarter of the top half");
+        if (GetParam().rotation == 0)
+            expectKept(testing::leftEdge(size), "left edge");
+    }
+
+    void expectFramesAtTheSourceTimes() const {
+        const auto sourceTimes = testing::videoFrameTimes(input);
+        const auto outputTimes = testing::videoFrameTimes(output);
+        ASSERT_FALSE(sourceTimes.empty());
+        EXPECT_EQ(outputTimes.size(), sourceTimes.size()) << "frame count";
+        for (std::size_t i = 0; i < std::min(sourceTimes.size(), outputTimes.size()); ++i) {
+            if (std::abs(outputTimes[i] - sourceTimes[i]) > 0.0005) {
+                ADD_FAILURE() << fmt::format("frame {} shown at {:.6f} s, the source's at {:.6f} s",
+                                             i, outputTimes[i], sourceTimes[i]);
+                break;
+            }
+        }
+    }
+
+    void expectAudio() const {
+        const auto notices = audioNotices(exported.standardError);
+        const auto sourceAudio = testing::audioPacketDigests(input);
+        const auto outputAudio = testing::audioPacketDigests(output);
+        switch (GetParam().audio) {
+            case CameraAudio::none:
+                EXPECT_TRUE(outputAudio.empty()) << "an audio stream out of nothing";
+                EXPECT_TRUE(notices.empty()) << joined(notices);
+                break;
+            case CameraAudio::pcm:
+                EXPECT_TRUE(outputAudio.empty()) << "MP4 cannot hold PCM audio";
+                EXPECT_EQ(notices.size(), 1u)
+                    << "one line on stderr saying the audio was left out and why:"
+                    << joined(notices);
+                break;
+            default:
+                ASSERT_FALSE(sourceAudio.empty());
+                EXPECT_EQ(outputAudio, sourceAudio) << "audio packets copied unchanged";
+                EXPECT_TRUE(notices.empty()) << joined(notices);
+        }
+    }
+
+    // The pictures above were compared as ffmpeg shows them by these tags, so tags that pass
+    // here and there describe the pixels: the source's own, or BT.709 for a converted
+    // wide-gamut source.
+    void expectRotationAndColourTags() const {
+        EXPECT_EQ(testing::displayRotation(resultStream), testing::displayRotation(sourceStream))
+            << "display rotation";
+        if (!convertedToBt709()) {
+            for (const char* key : kColourTags)
+                EXPECT_EQ(tag(resultStream, key), tag(sourceStream, key)) << key;
+        }
+    }
+
+    testing::TempDir dir;
+    std::filesystem::path input = dir / "camera.mp4";
+    std::filesystem::path output = dir / "camera.full.overlay.mp4";
+    testing::CommandResult exported;
+    nlohmann::json sourceStream;  // the first video streams as ffprobe describes them
+    nlohmann::json resultStream;
+};
+
+TEST_P(CameraRecordingExport, KeepsPictureTimingAudioRotationAndColour) {
+    ASSERT_EQ(exported.exitStatus, 0) << exported.standardError;
+    sourceStream = testing::firstVideoStream(input);
+    resultStream = testing::firstVideoStream(output);
+    {
+        SCOPED_TRACE("picture");
+        expectPictureOutsideTheHudKept();
+    }
+    {
+        SCOPED_TRACE("timing");
+        expectFramesAtTheSourceTimes();
+    }
+    {
+        SCOPED_TRACE("audio");
+        expectAudio();
+    }
+    {
+        SCOPED_TRACE("rotation and colour tags");
+        expectRotationAndColourTags();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cameras, CameraRecordingExport, ::testing::ValuesIn(cameraRecordings()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace skelder

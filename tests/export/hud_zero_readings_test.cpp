@@ -1,0 +1,69 @@
+// A car standing still, or one whose sensors read negative zero, gets a HUD of zeros: no
+// reading that has no sign of its own may show a minus ("-0.0" on the G meter). The steering
+// angle always carries its sign and is left out here.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "overlay/overlay_renderer.hpp"
+
+namespace skelder {
+namespace {
+
+// Keeps every text the HUD draws; a text is ten pixels wide per byte.
+class RecordingTextPainter : public HudTextPainter {
+  public:
+    explicit RecordingTextPainter(std::vector<std::string>& drawn) : drawn_(drawn) {}
+    std::optional<TextExtent> measure(std::string_view text, const HudTextStyle&) override {
+        return TextExtent{10.0 * double(text.size()), 10};
+    }
+    void draw(HudCanvas&, std::string_view text, const HudTextStyle&, Point) override {
+        drawn_.emplace_back(text);
+    }
+
+  private:
+    std::vector<std::string>& drawn_;
+};
+
+std::vector<std::string> hudTextsOf(const OverlayRenderSample& sample) {
+    std::vector<std::string> drawn;
+    OverlayRenderContext context(std::make_unique<RecordingTextPainter>(drawn));
+    std::vector<std::uint8_t> pixels(std::size_t(1920) * 1080 * 4);
+    const BgraFrame frame{pixels.data(), 1920, 1080, 1920 * 4};
+    const auto staticHUD = OverlayRenderer::makeStaticHUD(1920, 1080);
+    EXPECT_TRUE(
+        OverlayRenderer::drawOverlay(context, frame, sample, std::nullopt, staticHUD.get()));
+    return drawn;
+}
+
+OverlayRenderSample standingStill(double zero) {
+    OverlayRenderSample sample;
+    sample.telemetry = {zero, zero, zero, zero, 1, zero, zero, 0.0};
+    sample.gHistory = {{zero, zero}, {zero, zero}};
+    sample.currentTotalG = zero;
+    sample.heldPeakG = zero;
+    return sample;
+}
+
+TEST(HudZeroReadings, NoUnsignedReadingShowsAMinus) {
+    for (const double zero : {0.0, -0.0}) {
+        SCOPED_TRACE(std::signbit(zero) ? "negative zero" : "zero");
+        const auto texts = hudTextsOf(standingStill(zero));
+        // Gear, speed, steering, engine speed, four G directions and the G peak.
+        ASSERT_GE(texts.size(), 9u);
+        for (const std::string& text : texts) {
+            if (text.ends_with("\u00b0"))
+                continue;  // the steering angle, signed by design
+            EXPECT_TRUE(text.find('-') == std::string::npos) << '"' << text << "\" shows a minus";
+        }
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "0.0"), 4) << "the four G directions";
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "0.00 G"), 1) << "the G peak";
+    }
+}
+
+}  // namespace
+}  // namespace skelder
