@@ -84,9 +84,10 @@ OutputTarget targetFor(const ExportOptions& options,
 // status as a line of its own.
 class StatusView {
   public:
+    void progress(double fraction) { fraction_ = fraction; }
     void status(const std::string& text) {
         if (text.starts_with("Exporting ")) {
-            display_.show(text);
+            display_.show(text, fraction_);
             return;
         }
         display_.finish();
@@ -102,6 +103,7 @@ class StatusView {
 
   private:
     ProgressDisplay display_;
+    double fraction_ = 0;  // of the whole request
 };
 
 int runExport(const ExportOptions& options) {
@@ -125,6 +127,7 @@ int runExport(const ExportOptions& options) {
     StatusView view;
     ExportWorkflowHooks hooks;
     hooks.setStatusMessage = [&](const std::string& text) { view.status(text); };
+    hooks.setProgress = [&](double fraction) { view.progress(fraction); };
     hooks.setHighlightPreview = [&](const std::vector<std::string>& lines, const std::string&) {
         view.preview(lines);
     };

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "export/temporary_files.hpp"
+
 namespace skelder::cli {
 namespace {
 
@@ -29,9 +31,12 @@ InterruptToStop::InterruptToStop() {
             if (done.stop_requested())
                 return;
             if (signal == SIGINT || signal == SIGTERM) {
-                // The first asks for a clean stop; a second one means "now".
-                if (source_.stop_requested())
+                // The first asks for a clean stop; a second one means "now", and still takes
+                // the half-written files along.
+                if (source_.stop_requested()) {
+                    TemporaryFiles::removeAll();
                     std::_Exit(128 + signal);
+                }
                 source_.request_stop();
             }
         }

@@ -7,7 +7,7 @@ namespace skelder::cli {
 
 // Turns Ctrl-C (SIGINT) and SIGTERM into a stop request for long commands, so they cancel
 // cleanly (temporary files removed) instead of dying mid-write. A second Ctrl-C ends the
-// process at once.
+// process at once, after removing the temporary files exports are writing.
 class InterruptToStop {
   public:
     InterruptToStop();

@@ -8,32 +8,57 @@
 #include <cstdio>
 
 namespace skelder::cli {
+namespace {
 
-ProgressDisplay::ProgressDisplay() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+constexpr double kPlainLineStep = 0.05;
+constexpr auto kPlainLineInterval = std::chrono::seconds(10);
 
-void ProgressDisplay::update(const std::string& label, double fraction) {
-    fraction = std::clamp(std::isfinite(fraction) ? fraction : 0.0, 0.0, 1.0);
-    show(fmt::format("{}: {}%", label, static_cast<int>(std::lround(fraction * 100))));
+double clampedFraction(double fraction) {
+    return std::clamp(std::isfinite(fraction) ? fraction : 0.0, 0.0, 1.0);
 }
 
-void ProgressDisplay::show(const std::string& line) {
-    if (line == shown_ && (lineOpen_ || !terminal_))
-        return;
+}  // namespace
+
+ProgressDisplay::ProgressDisplay()
+    : terminal_(::isatty(STDERR_FILENO) == 1), started_(Clock::now()) {}
+
+void ProgressDisplay::update(const std::string& label, double fraction) {
+    fraction = clampedFraction(fraction);
+    show(fmt::format("{}: {}%", label, static_cast<int>(std::lround(fraction * 100))), fraction);
+}
+
+std::string ProgressDisplay::timeLeft(double fraction, Clock::time_point now) const {
+    const double elapsed = std::chrono::duration<double>(now - started_).count();
+    if (fraction < 0.02 || fraction >= 1 || elapsed < 2)
+        return {};
+    const auto left = static_cast<long>(std::lround(elapsed * (1 - fraction) / fraction));
+    return fmt::format(" \u00b7 {}:{:02} left", left / 60, left % 60);
+}
+
+void ProgressDisplay::show(const std::string& line, double fraction) {
+    fraction = clampedFraction(fraction);
+    const auto now = Clock::now();
     if (terminal_) {
+        const std::string text = line + timeLeft(fraction, now);
+        if (text == shown_ && lineOpen_)
+            return;
         // Rewritten in place; blanks cover what a longer previous line left.
-        const std::size_t padding = shownWidth_ > line.size() ? shownWidth_ - line.size() : 0;
-        fmt::print(stderr, "\r{}{}", line, std::string(padding, ' '));
+        const std::size_t padding = shownWidth_ > text.size() ? shownWidth_ - text.size() : 0;
+        fmt::print(stderr, "\r{}{}", text, std::string(padding, ' '));
         std::fflush(stderr);
         lineOpen_ = true;
-        shown_ = line;
-        shownWidth_ = line.size();
+        shown_ = text;
+        shownWidth_ = text.size();
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
-    const bool complete = line.ends_with("100%");
-    if (now - lastPlainLine_ < std::chrono::seconds(2) && !complete)
+    if (line == shown_)
+        return;
+    const bool due = !lastPlainLine_ || fraction - lastPlainFraction_ >= kPlainLineStep - 1e-9 ||
+                     now - *lastPlainLine_ >= kPlainLineInterval || line.ends_with("100%");
+    if (!due)
         return;
     lastPlainLine_ = now;
+    lastPlainFraction_ = fraction;
     shown_ = line;
     fmt::print(stderr, "{}\n", line);
 }

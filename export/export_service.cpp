@@ -9,6 +9,7 @@
 #include "export/export_error.hpp"
 #include "export/output_file.hpp"
 #include "export/render_workers.hpp"
+#include "export/temporary_files.hpp"
 #include "export/video_output_settings.hpp"
 #include "media/audio_reader.hpp"
 #include "media/media_writer.hpp"
@@ -28,6 +29,7 @@ ExportReport ExportService::exportOverlayVideo(const OverlayExportJob& job,
                                                const ProgressCallback& progress,
                                                std::stop_token stop) {
     const std::filesystem::path temporary = makePartialOutputURL(outputURL);
+    const RegisteredTemporaryFile registered(temporary);
     removeItemIfPresent(temporary);
     if (progress)
         progress(0.0);

@@ -12,8 +12,10 @@ std::filesystem::path makePartialOutputURL(const std::filesystem::path& outputUR
 // Removes a file if one is there; throws std::filesystem::filesystem_error on failure.
 void removeItemIfPresent(const std::filesystem::path& url);
 
-// Puts the finished temporary file at the output path: replacing an existing file atomically,
-// or moving it; across file systems (EXDEV) it is copied and the temporary removed.
+// Puts the finished temporary file at the output path: flushed to the disk first, then
+// replacing an existing file atomically, or moving it, and the folder flushed; across file
+// systems (EXDEV) it is copied to a staging name of its own beside the output, flushed and
+// renamed, and the temporary removed. A failed copy leaves neither output nor staging file.
 // Throws std::filesystem::filesystem_error.
 void moveIntoPlace(const std::filesystem::path& temporaryURL,
                    const std::filesystem::path& outputURL);

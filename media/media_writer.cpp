@@ -66,7 +66,10 @@ struct MediaWriter::State {
     bool videoFinished = false;
     bool stopEncoder = false;
     double videoAppendedSeconds = 0;
+    // Started by startWriting and joined only by the thread that owns the writer (in
+    // finishWriting or the destructor); a cancel only asks it to stop.
     std::thread encoderThread;
+    std::atomic<bool> stopRequested{false};
 
     // Audio.
     AVStream* audioStream = nullptr;
@@ -84,17 +87,19 @@ struct MediaWriter::State {
         av_packet_rescale_ts(packet, from, stream->time_base);
         packet->stream_index = stream->index;
         std::lock_guard lock(muxMutex);
-        // A cancel from another thread may have closed the file meanwhile.
-        if (output->pb == nullptr)
+        // Nothing more goes into a file that is finished or closed.
+        if (output->pb == nullptr || status.load() != code(WriterStatus::writing))
             return;
         checkFFmpeg(av_interleaved_write_frame(output.get(), packet));
     }
 
     // Sends one picture (or the end, for nullptr) and writes every packet that comes out.
+    // Draining the encoder at the end encodes every picture it still holds; a cancel ends that
+    // at once.
     void encode(AVFrame* frame) {
         checkFFmpeg(avcodec_send_frame(encoder.get(), frame));
         PacketPtr packet = allocatePacket();
-        for (;;) {
+        while (!stopRequested.load()) {
             const int received = avcodec_receive_packet(encoder.get(), packet.get());
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
                 return;
@@ -158,18 +163,36 @@ struct MediaWriter::State {
         frame.setEncoderPicture(picture);
     }
 
-    void stopEncoderThread(bool discardQueue) {
+    // Asks the encoder thread to stop as soon as it can, dropping the frames still queued.
+    // Any thread; never waits.
+    void requestEncoderStop() {
+        std::deque<VideoFrame> dropped;
         {
             std::lock_guard lock(queueMutex);
-            if (discardQueue) {
-                stopEncoder = true;
-                queue.clear();
-            }
+            stopEncoder = true;
+            stopRequested.store(true);
+            dropped.swap(queue);
+        }
+        queueChanged.notify_all();
+    }
+
+    // Lets the encoder thread end (after draining, unless a stop was asked for) and waits for
+    // it. Only the owning thread.
+    void joinEncoder() {
+        {
+            std::lock_guard lock(queueMutex);
             videoFinished = true;
         }
         queueChanged.notify_all();
         if (encoderThread.joinable())
             encoderThread.join();
+    }
+
+    // Closes the file, finished or not. Only the owning thread, after joinEncoder.
+    void closeFile() {
+        std::lock_guard lock(muxMutex);
+        if (output->pb != nullptr && !(output->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&output->pb);
     }
 };
 
@@ -183,9 +206,9 @@ MediaWriter::MediaWriter(const std::filesystem::path& outputPath)
 }
 
 MediaWriter::~MediaWriter() {
-    if (state_->status.load() == code(WriterStatus::writing))
-        cancelWriting();
-    state_->stopEncoderThread(true);
+    cancelWriting();
+    state_->joinEncoder();
+    state_->closeFile();
 }
 
 bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
@@ -394,18 +417,22 @@ void MediaWriter::markAudioFinished() {
 
 void MediaWriter::finishWriting() {
     State& s = *state_;
-    s.stopEncoderThread(false);
-    if (!s.isWriting())
-        return;
-    try {
+    s.joinEncoder();
+    {
+        // The status is read under the muxer's lock: a cancel arriving from another thread
+        // either comes first (no trailer, the file stays unfinished) or finds the file written.
         std::lock_guard lock(s.muxMutex);
-        checkFFmpeg(av_write_trailer(s.output.get()));
-        if (!(s.output->oformat->flags & AVFMT_NOFILE))
-            checkFFmpeg(avio_closep(&s.output->pb));
-    } catch (const MediaError& error) {
-        s.fail(error.what());
-        return;
+        if (s.isWriting() && s.output->pb != nullptr) {
+            try {
+                checkFFmpeg(av_write_trailer(s.output.get()));
+                if (!(s.output->oformat->flags & AVFMT_NOFILE))
+                    checkFFmpeg(avio_closep(&s.output->pb));
+            } catch (const MediaError& error) {
+                s.fail(error.what());
+            }
+        }
     }
+    s.closeFile();
     s.status.compareAndSet(code(WriterStatus::writing), code(WriterStatus::completed));
 }
 
@@ -415,10 +442,7 @@ void MediaWriter::cancelWriting() {
         !s.status.compareAndSet(code(WriterStatus::unknown), code(WriterStatus::cancelled))) {
         return;
     }
-    s.stopEncoderThread(true);
-    std::lock_guard lock(s.muxMutex);
-    if (s.output->pb != nullptr && !(s.output->oformat->flags & AVFMT_NOFILE))
-        avio_closep(&s.output->pb);
+    s.requestEncoderStop();
 }
 
 WriterStatus MediaWriter::status() const {

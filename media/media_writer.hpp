@@ -64,9 +64,13 @@ class MediaWriter {
     bool appendAudioPacket(AudioPacket packet);
     void markAudioFinished();
 
-    // Drains the encoder and completes the file; afterwards status is completed or failed.
+    // Drains the encoder and completes the file; afterwards status is completed, failed, or
+    // cancelled when a cancel came first (the file is then left unfinished). Only the thread
+    // that owns the writer calls it (and destroys the writer): it alone joins the encoder
+    // thread.
     void finishWriting();
-    // Stops encoding and closes the file unfinished (the caller removes it).
+    // Asks the writer to stop: encoding ends at the next picture and the file is left
+    // unfinished (the caller removes it). Safe from any thread and returns at once.
     void cancelWriting();
 
     WriterStatus status() const;

@@ -6,7 +6,9 @@
 namespace skelder::media {
 
 PieceInput::PieceInput(const SourcePiece& piece, AVMediaType type)
-    : context_(openInput(piece.path)), outputStart_(piece.outputStart) {
+    : context_(openInput(piece.path)),
+      openedBytes_(context_->pb != nullptr ? avio_size(context_->pb) : -1),
+      outputStart_(piece.outputStart) {
     const int index = av_find_best_stream(context_.get(), type, -1, -1, nullptr, 0);
     if (index < 0)
         return;
@@ -31,8 +33,12 @@ PieceInput::PieceInput(const SourcePiece& piece, AVMediaType type)
 bool PieceInput::readPacket(AVPacket* packet) {
     for (;;) {
         const int result = av_read_frame(context_.get(), packet);
-        if (result == AVERROR_EOF)
+        if (result == AVERROR_EOF) {
+            const std::int64_t bytes = context_->pb != nullptr ? avio_size(context_->pb) : -1;
+            if (openedBytes_ > 0 && bytes >= 0 && bytes < openedBytes_)
+                throw MediaError("the file changed while it was being read");
             return false;
+        }
         checkFFmpeg(result);
         if (packet->stream_index == stream_->index)
             return true;

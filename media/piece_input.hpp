@@ -15,7 +15,8 @@ class PieceInput {
     PieceInput(const SourcePiece& piece, AVMediaType type);
 
     AVStream* stream() const { return stream_; }
-    // The next packet of the stream; false at the end of the file.
+    // The next packet of the stream; false at the end of the file. Throws MediaError when the
+    // file ends early because it shrank while it was read (a card pulled, a copy overwritten).
     bool readPacket(AVPacket* packet);
 
     // Whether a timestamp (stream units) lies before the range, inside it, or past it.
@@ -28,6 +29,7 @@ class PieceInput {
 
   private:
     InputContext context_;
+    std::int64_t openedBytes_ = -1;  // the file's size when it was opened
     AVStream* stream_ = nullptr;
     std::optional<std::int64_t> startUnits_;
     std::optional<std::int64_t> endUnits_;
