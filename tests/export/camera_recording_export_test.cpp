@@ -128,8 +128,9 @@ class CameraRecordingExport : public ::testing::TestWithParam<CameraRecordingSpe
     void expectPictureOutsideTheHudKept() const {
         const auto size = testing::displayedSize(sourceStream);
         const auto outputSize = testing::displayedSize(resultStream);
-        ASSERT_EQ(outputSize.width, size.width) << "displayed width";
-        ASSERT_EQ(outputSize.height, size.height) << "displayed height";
+        // H.264 in 4:2:0 holds only even sizes: an odd picture loses its last column or row.
+        ASSERT_EQ(outputSize.width, size.width & ~1) << "displayed width";
+        ASSERT_EQ(outputSize.height, size.height & ~1) << "displayed height";
         // One decode of the left quarter, top to bottom, holds both regions compared.
         const testing::PictureRegion leftQuarter{0, 0, size.width / 4, size.height};
         const auto source = testing::playedBackFrames(input, leftQuarter, sourceConversion());

@@ -555,22 +555,6 @@ TEST(HudRenderer, GForceLabelsReadTheDirectionsInOrderWithTheirColours) {
     EXPECT_EQ(peak->style.colour, white(0.95));
 }
 
-TEST(HudRenderer, ACarAtRestReadsZeroWithoutAMinusSign) {
-    OverlayTelemetrySample t{};  // every value +0.0: the braking and left labels show max(-0, 0)
-    t.gear = 0;
-    OverlayRenderSample sample = sampleOf(t);
-    sample.heldPeakG = -0.0;
-    const Drawn drawn = drawFrame(1920, 1080, sample);
-    for (const auto& entry : drawn.texts) {
-        if (entry.text.ends_with("\u00b0"))
-            continue;  // the steering readout keeps its sign
-        EXPECT_EQ(entry.text.find('-'), std::string::npos) << entry.text;
-    }
-    EXPECT_NE(findText(drawn.texts, "0.0"), nullptr);
-    EXPECT_NE(findText(drawn.texts, "0.00 G"), nullptr);
-    EXPECT_NE(findText(drawn.texts, "RPM 0"), nullptr);
-}
-
 TEST(HudRenderer, AFrameWithoutPixelsGetsNoHUD) {
     OverlayRenderContext context;
     std::uint8_t pixel[4] = {1, 2, 3, 4};

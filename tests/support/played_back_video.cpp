@@ -63,7 +63,8 @@ RgbFrames playedBackFrames(const std::filesystem::path& file, const PictureRegio
     const auto raw = dir / "frames.rgb";
     ffmpeg(
         {"-i", file.string(), "-map", "0:v:0", "-vf",
-         fmt::format("{}{}crop={}:{}:{}:{},format=rgb24", conversion, conversion.empty() ? "" : ",",
+         // RGB first: a 4:2:0 crop would round an odd width down and shear every frame after.
+         fmt::format("{}{}format=rgb24,crop={}:{}:{}:{}", conversion, conversion.empty() ? "" : ",",
                      region.width, region.height, region.x, region.y),
          "-fps_mode", "passthrough", "-f", "rawvideo", raw.string()});
     const std::size_t frameBytes = std::size_t(region.width) * std::size_t(region.height) * 3;
