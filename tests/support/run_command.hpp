@@ -20,6 +20,18 @@ CommandResult runCommand(const std::vector<std::string>& arguments);
 CommandResult runCommandAndInterrupt(const std::vector<std::string>& arguments,
                                      const std::function<bool()>& ready);
 
+// Runs a program and sends it SIGINT at each of the given times (seconds after the start).
+// A program still running `watchdogSeconds` after the last signal is killed and reported as
+// hung.
+struct InterruptedRun {
+    CommandResult result;
+    bool hung = false;
+    double secondsAfterLastSignal = 0;  // until it ended
+};
+InterruptedRun runCommandInterruptedAt(const std::vector<std::string>& arguments,
+                                       const std::vector<double>& signalSeconds,
+                                       double watchdogSeconds);
+
 // The skelder command line built with the tests (from the SKELDER_CLI environment variable).
 std::string skelderExecutable();
 
