@@ -1,6 +1,10 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <nlohmann/json.hpp>
 
 #include "media/asset.hpp"
@@ -103,6 +107,87 @@ TEST_F(ExportCommand, CtrlCCancelsCleanly) {
     EXPECT_EQ(result.exitStatus, 130) << result.standardError;
     EXPECT_EQ(result.standardOutput, "Export canceled\n");
     EXPECT_EQ(testing::readTextFile(existing), "old");
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
+// Ctrl-C at any moment of the second half of an export (when users notice a wrong setting),
+// with the temporary folder on the output's file system or on another one: the command ends
+// within 5 s of the signal, with 130 (cancelled) or 0 (it had finished), and the folder holds
+// the old output unchanged or a complete new one, and no temporary or staging file.
+TEST_F(ExportCommand, CtrlCAtAnyMomentEndsPromptlyAndLeavesNoDebris) {
+    const auto recording = dir / "drive.mp4";
+    samples::writeSampleRecording(recording, {.seconds = 6, .width = 320, .height = 180});
+    const auto folder = dir / "out";
+    std::filesystem::create_directories(folder);
+    const auto existing = folder / "drive.full.overlay.mp4";
+    const auto resetOutput = [&] {
+        testing::writeFile(existing, std::vector<std::uint8_t>{'o', 'l', 'd'});
+    };
+
+    std::vector<std::filesystem::path> temporaryFolders{temporary};
+    struct stat shm {
+    }, here{};
+    if (::stat("/dev/shm", &shm) == 0 && ::stat(dir.path().c_str(), &here) == 0 &&
+        shm.st_dev != here.st_dev) {
+        temporaryFolders.push_back("/dev/shm/skelder-cli-test-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(temporaryFolders.back());
+    }
+    for (const auto& temporaryFolder : temporaryFolders) {
+        const std::vector<std::string> command{"env",
+                                               "TMPDIR=" + temporaryFolder.string(),
+                                               skelderExecutable(),
+                                               "export",
+                                               "-o",
+                                               existing.string(),
+                                               recording.string()};
+        resetOutput();
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(runCommand(command).exitStatus, 0);
+        const double length =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto frames = [&] {
+            return testing::ffprobe(existing, {"-count_frames", "-select_streams",
+                                               "v"})["streams"][0]["nb_read_frames"];
+        };
+        const auto complete = frames();
+        for (const double fraction : {0.5, 0.75, 0.95, 1.02}) {
+            resetOutput();
+            const auto run = testing::runCommandInterruptedAt(command, {length * fraction}, 5.0);
+            const std::string context = fmt::format("{} at {:.0f} %: {}", temporaryFolder.string(),
+                                                    fraction * 100, run.result.standardError);
+            EXPECT_FALSE(run.hung) << context;
+            EXPECT_LE(run.secondsAfterLastSignal, 5.0) << context;
+            // 130 when the signal came first; a file finished just before it is still kept
+            // (and named in the result).
+            EXPECT_TRUE(run.result.exitStatus == 130 || run.result.exitStatus == 0) << context;
+            const bool old = testing::readTextFile(existing) == "old";
+            EXPECT_TRUE(old || frames() == complete) << "neither old nor complete: " << context;
+            if (run.result.exitStatus == 0) {
+                EXPECT_FALSE(old) << context;
+            }
+            EXPECT_TRUE(std::filesystem::is_empty(temporaryFolder)) << context;
+            std::size_t entries = 0;
+            for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+                ++entries;
+            EXPECT_EQ(entries, 1u) << "a staging file was left: " << context;
+        }
+    }
+    if (temporaryFolders.size() > 1)
+        std::filesystem::remove_all(temporaryFolders.back());
+}
+
+TEST_F(ExportCommand, ASecondCtrlCEndsAtOnceAndStillRemovesTheTemporaryFile) {
+    const auto longer = dir / "long.mp4";
+    samples::writeSampleRecording(longer,
+                                  {.seconds = 12, .width = 320, .height = 180, .audio = false});
+    const auto existing = dir / "long.full.overlay.mp4";
+    testing::writeFile(existing, std::vector<std::uint8_t>{'o', 'l', 'd'});
+    // Once the export writes, Ctrl-C twice in a row.
+    const auto run = testing::runCommandInterruptedAt(
+        exportCommand({"-o", existing.string(), longer.string()}), {1.0, 1.05}, 2.0);
+    EXPECT_FALSE(run.hung);
+    EXPECT_EQ(run.result.exitStatus, 130) << run.result.standardError;
+    EXPECT_TRUE(testing::readTextFile(existing) == "old");
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 
