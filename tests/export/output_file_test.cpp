@@ -1,9 +1,14 @@
 #include "export/output_file.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <regex>
+#include <thread>
 
 #include "export/parallel_export_config.hpp"
 #include "export/video_output_settings.hpp"
@@ -86,6 +91,58 @@ TEST(MoveIntoPlace, CopiesAcrossFileSystems) {
     EXPECT_FALSE(std::filesystem::exists(temporary));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
               1);  // no staging left
+}
+
+// Two exports finishing into one folder from another file system at once each copy to a staging
+// name of their own; a copy that fails (the disk fills up) leaves no output and no staging file.
+TEST(MoveIntoPlace, StagingNamesAreEachExportsOwnAndAFailedCopyLeavesNothing) {
+    const std::filesystem::path shm = "/dev/shm";
+    testing::TempDir dir;
+    struct stat a {
+    }, b{};
+    if (::stat(shm.c_str(), &a) != 0 || ::stat(dir.path().c_str(), &b) != 0 ||
+        a.st_dev == b.st_dev) {
+        GTEST_SKIP() << "no second file system here";
+    }
+    const auto output = dir / "out.mp4";
+    std::vector<std::filesystem::path> temporaries;
+    for (int i = 0; i < 6; ++i) {
+        temporaries.push_back(shm / fmt::format("skelder-move-{}-{}.mp4", ::getpid(), i));
+        testing::writeFile(temporaries.back(),
+                           std::vector<std::uint8_t>(400000, static_cast<std::uint8_t>(i)));
+    }
+    std::vector<std::thread> movers;
+    std::atomic<int> failures = 0;
+    for (const auto& temporary : temporaries) {
+        movers.emplace_back([&, temporary] {
+            try {
+                moveIntoPlace(temporary, output);
+            } catch (const std::exception&) {
+                ++failures;
+            }
+        });
+    }
+    for (auto& mover : movers)
+        mover.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(std::filesystem::file_size(output), 400000u);  // one of them, whole
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    ::signal(SIGXFSZ, SIG_IGN);
+    const auto big = shm / fmt::format("skelder-move-{}-big.mp4", ::getpid());
+    testing::writeFile(big, std::vector<std::uint8_t>(300000, 9));
+    const auto fresh = dir / "fresh.mp4";
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit previous = limit;
+    limit.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    EXPECT_THROW(moveIntoPlace(big, fresh), std::filesystem::filesystem_error);
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "a staging file was left";
+    std::filesystem::remove(big);
 }
 
 TEST(VideoOutputSettings, BitRateRule) {
