@@ -34,11 +34,16 @@ std::int32_t fixed(double value) {
 }
 
 // The loops are plain so the compiler vectorises them; the clones add an AVX2 version chosen
-// at run time on machines that have it.
-__attribute__((target_clones("avx2", "default"))) void lumaRow(const std::uint8_t* __restrict bgra,
-                                                               std::uint8_t* __restrict y,
-                                                               int width,
-                                                               const YuvCoefficients& k) {
+// at run time on machines that have it. ThreadSanitizer's runtime is not ready when the
+// loader picks a clone, so its builds keep the plain version.
+#if defined(__SANITIZE_THREAD__)
+#define SKELDER_VECTOR_CLONES
+#else
+#define SKELDER_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
+SKELDER_VECTOR_CLONES void lumaRow(const std::uint8_t* __restrict bgra, std::uint8_t* __restrict y,
+                                   int width, const YuvCoefficients& k) {
     const std::int32_t yr = k.yr, yg = k.yg, yb = k.yb;
     const std::int32_t offset = (k.yOffset << kShift) + (1 << (kShift - 1));
     for (int x = 0; x < width; ++x) {
@@ -49,10 +54,10 @@ __attribute__((target_clones("avx2", "default"))) void lumaRow(const std::uint8_
 }
 
 // One row of chroma from two rows of pixels: each output sample from a 2 × 2 square.
-__attribute__((target_clones("avx2", "default"))) void chromaRow(
-    const std::uint8_t* __restrict top, const std::uint8_t* __restrict bottom,
-    std::uint8_t* __restrict u, std::uint8_t* __restrict v, int chromaWidth,
-    const YuvCoefficients& k) {
+SKELDER_VECTOR_CLONES void chromaRow(const std::uint8_t* __restrict top,
+                                     const std::uint8_t* __restrict bottom,
+                                     std::uint8_t* __restrict u, std::uint8_t* __restrict v,
+                                     int chromaWidth, const YuvCoefficients& k) {
     // The sums of four pixels carry two more bits.
     constexpr int shift = kShift + 2;
     constexpr std::int32_t offset = (128 << shift) + (1 << (shift - 1));
