@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <future>
+#include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -153,23 +155,34 @@ TEST_F(ExportFaults, ACancelFromAnotherThreadAtAnyMomentEndsCleanly) {
 
 TEST_F(ExportFaults, ACancelWhileTheFileIsFinishedEndsCleanly) {
     // The last frame's progress comes just before the encoder is drained and the file
-    // finished: the cancel races with that from another thread.
-    for (int run = 0; run < 8; ++run) {
+    // finished. First how long that takes, then cancels from another thread spread over it.
+    std::optional<Clock::time_point> lastFrame;
+    const Outcome plain = exportWith({}, [&](double progress) {
+        if (progress >= 0.99 && progress < 1 && !lastFrame)
+            lastFrame = Clock::now();
+    });
+    const auto finishing = Clock::now() - lastFrame.value_or(Clock::now());
+    ASSERT_TRUE(plain.completed) << plain.error;
+    expectCleanEnd(plain, "uncancelled");
+
+    constexpr int kRuns = 10;
+    for (int run = 0; run < kRuns; ++run) {
+        std::mutex mutex;
         std::stop_source* running = nullptr;
         std::thread canceller;
-        std::mutex mutex;
+        const auto delay = finishing * run / (kRuns - 2);
         const Outcome outcome = exportWith(
             [&](std::stop_source& stop) {
                 std::lock_guard lock(mutex);
                 running = &stop;
             },
             [&](double progress) {
-                if (progress < 0.99)
+                if (progress < 0.99 || progress >= 1)
                     return;
                 std::lock_guard lock(mutex);
                 if (running != nullptr && !canceller.joinable()) {
-                    canceller = std::thread([stop = *running, run]() mutable {
-                        std::this_thread::sleep_for(std::chrono::microseconds(run * 700));
+                    canceller = std::thread([stop = *running, delay]() mutable {
+                        std::this_thread::sleep_for(delay);
                         stop.request_stop();
                     });
                 }
