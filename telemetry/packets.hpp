@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
+#include "core/cancellation.hpp"
 #include "telemetry/binary_reader.hpp"
+#include "telemetry/byte_source.hpp"
 #include "telemetry/sample_tables.hpp"
 #include "telemetry/telemetry_types.hpp"
 
@@ -55,30 +58,82 @@ void forEachPacketInSample(ByteSpan sample, std::int64_t sampleIndex,
 std::vector<PacketRecord> splitSample(ByteSpan sample, std::int64_t sampleIndex,
                                       std::optional<double> samplePTSSeconds);
 
-// Visits every packet of the telemetry track in sample order. Samples outside the file
-// are skipped; so are samples once the track's samples would add up to more bytes than
-// the file holds, which only a malformed table can claim.
+// A run of adjacent samples read with one read: the samples of a chunk lie back to back, so a
+// chunk costs one read however many samples it holds. Runs grow to kSampleRunBytes at most; a
+// single larger sample is read alone.
+class SampleRun {
+  public:
+    static constexpr std::int64_t kSampleRunBytes = 1 << 20;
+
+    bool canTake(const SampleLocation& location) const noexcept {
+        return samples_.empty() ||
+               (location.offset == end_ && location.size <= kSampleRunBytes - (end_ - start_));
+    }
+    void take(std::int64_t index, const SampleLocation& location, double presentationSeconds);
+
+    // Reads the run and calls visit(sample bytes, index, presentation seconds) for each of its
+    // samples in order; the run is empty afterwards.
+    template <typename Visit>
+    void readAndVisit(ByteSource& source, Visit&& visit) {
+        if (samples_.empty())
+            return;
+        bytes_.resize(static_cast<std::size_t>(end_ - start_));
+        source.read(start_, bytes_);
+        for (const PendingSample& sample : samples_) {
+            visit(ByteSpan(bytes_).subspan(static_cast<std::size_t>(sample.offset - start_),
+                                           static_cast<std::size_t>(sample.size)),
+                  sample.index, sample.presentationSeconds);
+        }
+        samples_.clear();
+    }
+
+  private:
+    struct PendingSample {
+        std::int64_t index;
+        std::int64_t offset;
+        std::int64_t size;
+        double presentationSeconds;
+    };
+    std::vector<PendingSample> samples_;
+    std::vector<std::uint8_t> bytes_;
+    std::int64_t start_ = 0;
+    std::int64_t end_ = 0;
+};
+
+// Visits every packet of the telemetry track in sample order, reading the samples' bytes from
+// `source` (`movie` holds the boxes the tables were read from). Samples outside the file are
+// skipped; so are samples once the track's samples would add up to more bytes than the file
+// holds, which only a malformed table can claim. Stops with CancellationError once `stop` is
+// requested, checked for every sample.
 template <typename Visit>
-void forEachTrackPacket(ByteSpan buffer, const TelemetrySampleTables& tables, Visit&& visit) {
-    const auto bufferSize = static_cast<std::int64_t>(buffer.size());
+void forEachTrackPacket(ByteSpan movie, ByteSource& source, const TelemetrySampleTables& tables,
+                        std::stop_token stop, Visit&& visit) {
+    const std::int64_t fileSize = source.size();
     std::int64_t bytesVisited = 0;
-    forEachSample(buffer, tables,
+    SampleRun run;
+    const auto visitRun = [&] {
+        run.readAndVisit(source, [&](ByteSpan sample, std::int64_t index, double presentation) {
+            forEachPacketInSample(sample, index, presentation, visit);
+        });
+    };
+    forEachSample(movie, tables,
                   [&](std::int64_t index, const SampleLocation& location, double presentation) {
+                      throwIfCancelled(stop);
                       if (location.offset < 0 || location.size < 1 ||
-                          location.offset > bufferSize - location.size) {
+                          location.offset > fileSize - location.size) {
                           return;
                       }
-                      if (location.size > bufferSize - bytesVisited)
+                      if (location.size > fileSize - bytesVisited)
                           return;
                       bytesVisited += location.size;
-                      forEachPacketInSample(
-                          buffer.subspan(static_cast<std::size_t>(location.offset),
-                                         static_cast<std::size_t>(location.size)),
-                          index, presentation, visit);
+                      if (!run.canTake(location))
+                          visitRun();
+                      run.take(index, location, presentation);
                   });
+    visitRun();
 }
 
-// Every packet record of the telemetry track, payloads copied.
-std::vector<PacketRecord> buildPacketRecords(ByteSpan buffer, const MP4BoxHeader& trak);
+// Every packet record of the telemetry track of a whole file held in memory, payloads copied.
+std::vector<PacketRecord> buildPacketRecords(ByteSpan file, const MP4BoxHeader& trak);
 
 }  // namespace skelder
