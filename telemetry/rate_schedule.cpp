@@ -1,7 +1,6 @@
 #include "telemetry/rate_schedule.hpp"
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 #include <utility>
 
@@ -13,18 +12,27 @@ using u128 = unsigned __int128;
 constexpr std::int64_t kNoDueTime = -1;
 constexpr u128 kLatestTime = INT64_MAX;
 
-// a⁻¹ modulo n for a and n without common divisor (0 when n is 1).
-std::uint64_t modularInverse(std::uint64_t a, std::uint64_t n) {
-    __int128 t = 0, nextT = 1;
-    __int128 r = n, nextR = a % n;
+// a⁻¹ modulo n for a and n without common divisor (0 when n is 1), by the extended Euclidean
+// algorithm. The coefficients stay within ±n, so 64-bit arithmetic does below 2^63; wider
+// moduli take the slower 128-bit division.
+template <typename Signed>
+std::uint64_t modularInverseIn(std::uint64_t a, std::uint64_t n) {
+    Signed t = 0, nextT = 1;
+    Signed r = static_cast<Signed>(n), nextR = static_cast<Signed>(a % n);
     while (nextR != 0) {
-        const __int128 q = r / nextR;
+        const Signed q = r / nextR;
         t = std::exchange(nextT, t - q * nextT);
         r = std::exchange(nextR, r - q * nextR);
     }
     if (t < 0)
-        t += n;
+        t += static_cast<Signed>(n);
     return static_cast<std::uint64_t>(t);
+}
+
+std::uint64_t modularInverse(std::uint64_t a, std::uint64_t n) {
+    if (n <= static_cast<std::uint64_t>(INT64_MAX))
+        return modularInverseIn<std::int64_t>(a, n);
+    return modularInverseIn<__int128>(a, n);
 }
 
 // std heaps keep the largest element first; ordered by this, that is the earliest due time.
@@ -37,19 +45,27 @@ constexpr auto kEarliestFirst = [](const auto& a, const auto& b) {
 RateSchedule::RateSchedule(const std::vector<std::uint64_t>& rateIntervals, std::int64_t cycleTicks)
     : cycleTicks_(std::max<std::int64_t>(cycleTicks, 1)) {
     const auto step = static_cast<std::uint64_t>(cycleTicks_);
-    std::map<std::uint64_t, std::size_t> byTicks;
+    // Rates grouped by interval: sorted by interval, then by rate.
+    std::vector<std::pair<std::uint64_t, std::size_t>> byTicks;
     for (std::size_t rate = 0; rate < rateIntervals.size(); ++rate) {
-        const std::uint64_t ticks = rateIntervals[rate];
-        if (ticks == 0)
-            continue;
-        auto [found, added] = byTicks.try_emplace(ticks, intervals_.size());
-        if (added) {
+        if (rateIntervals[rate] != 0)
+            byTicks.emplace_back(rateIntervals[rate], rate);
+    }
+    std::sort(byTicks.begin(), byTicks.end());
+    for (std::size_t i = 0; i < byTicks.size(); ++i) {
+        const std::uint64_t ticks = byTicks[i].first;
+        if (i == 0 || ticks != byTicks[i - 1].first) {
             const std::uint64_t divisor = std::gcd(ticks, step);
             const std::uint64_t period = ticks / divisor;
+            const u128 periodTicks = u128{period} * step;
             intervals_.push_back(
-                {ticks, divisor, period, modularInverse(step / divisor, period), {}});
+                {divisor,
+                 period,
+                 modularInverse(step / divisor, period),
+                 periodTicks > kLatestTime ? 0 : static_cast<std::int64_t>(periodTicks),
+                 {}});
         }
-        intervals_[found->second].rates.push_back(rate);
+        intervals_.back().rates.push_back(byTicks[i].second);
     }
     heap_.reserve(intervals_.size());
 }
@@ -76,6 +92,17 @@ std::int64_t RateSchedule::dueAfter(const Interval& interval, std::int64_t due,
     return next > kLatestTime ? kNoDueTime : static_cast<std::int64_t>(next);
 }
 
+std::int64_t RateSchedule::nextDue(const Interval& interval, std::int64_t due) {
+    if (interval.periodTicks == 0 || due > INT64_MAX - interval.periodTicks)
+        return kNoDueTime;
+    return due + interval.periodTicks;
+}
+
+void RateSchedule::take(std::size_t interval) {
+    due_.insert(due_.end(), intervals_[interval].rates.begin(), intervals_[interval].rates.end());
+    ++dueIntervals_;
+}
+
 void RateSchedule::push(NextDue next) {
     heap_.push_back(next);
     std::push_heap(heap_.begin(), heap_.end(), kEarliestFirst);
@@ -89,11 +116,19 @@ RateSchedule::NextDue RateSchedule::pop() {
 }
 
 void RateSchedule::rebuild(std::int64_t headerTime) {
+    frequent_.clear();
     heap_.clear();
     for (std::size_t i = 0; i < intervals_.size(); ++i) {
-        const std::int64_t due = firstDueFrom(intervals_[i], headerTime);
-        if (due != kNoDueTime)
+        Interval& interval = intervals_[i];
+        const std::int64_t due = firstDueFrom(interval, headerTime);
+        if (due == kNoDueTime)
+            continue;
+        if (interval.periodCycles <= kFrequentPeriodCycles) {
+            interval.nextDue = due;
+            frequent_.push_back(i);
+        } else {
             heap_.push_back({due, i});
+        }
     }
     std::make_heap(heap_.begin(), heap_.end(), kEarliestFirst);
 }
@@ -105,31 +140,40 @@ const std::vector<std::size_t>& RateSchedule::dueAt(std::int64_t headerTime) {
         rebuild(headerTime);
     following_ = true;
     lastTime_ = headerTime;
+    due_.clear();
+    dueIntervals_ = 0;
 
-    // Intervals that were due between two packets move on to their next due time.
+    for (const std::size_t i : frequent_) {
+        Interval& interval = intervals_[i];
+        if (interval.nextDue == kNoDueTime)
+            continue;
+        // Due times that fell between two packets move on.
+        if (interval.nextDue < headerTime)
+            interval.nextDue = dueAfter(interval, interval.nextDue, headerTime);
+        if (interval.nextDue == headerTime) {
+            take(i);
+            interval.nextDue = nextDue(interval, headerTime);
+        }
+    }
+
     while (!heap_.empty() && heap_.front().headerTime < headerTime) {
         const NextDue stale = pop();
         const std::int64_t due = dueAfter(intervals_[stale.interval], stale.headerTime, headerTime);
         if (due != kNoDueTime)
             push({due, stale.interval});
     }
-
-    due_.clear();
-    dueIntervals_.clear();
+    dueFromHeap_.clear();
     while (!heap_.empty() && heap_.front().headerTime == headerTime) {
-        const std::size_t interval = pop().interval;
-        due_.insert(due_.end(), intervals_[interval].rates.begin(),
-                    intervals_[interval].rates.end());
-        dueIntervals_.push_back(interval);
+        dueFromHeap_.push_back(pop().interval);
+        take(dueFromHeap_.back());
     }
-    for (const std::size_t interval : dueIntervals_) {
-        const std::int64_t due = headerTime == INT64_MAX
-                                     ? kNoDueTime
-                                     : dueAfter(intervals_[interval], headerTime, headerTime + 1);
+    for (const std::size_t interval : dueFromHeap_) {
+        const std::int64_t due = nextDue(intervals_[interval], headerTime);
         if (due != kNoDueTime)
             push({due, interval});
     }
-    if (dueIntervals_.size() > 1)
+
+    if (dueIntervals_ > 1)
         std::sort(due_.begin(), due_.end());
     return due_;
 }

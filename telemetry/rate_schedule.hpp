@@ -10,11 +10,17 @@ namespace skelder {
 // multiple of its interval. Testing every rate in every cycle makes a file that declares
 // thousands of rarely due rates cost cycles × rates; instead the schedule keeps, for every
 // distinct interval, the next header time at which it is due, so a cycle costs only what is
-// due in it. The cycles of a packet, and of packets that continue each other, lie on one
-// progression of header times (a fixed step, the shortest interval); the schedule follows it
-// from packet to packet and is only rebuilt when a packet starts off it.
+// due in it. Intervals due at least every kFrequentPeriodCycles cycles are simply checked in
+// every cycle (each time they are due they take payload bytes, so the checks cost no more than
+// the reading); the others wait in a heap ordered by their next due time.
+//
+// The cycles of a packet, and of packets that continue each other, lie on one progression of
+// header times (a fixed step, the shortest interval); the schedule follows it from packet to
+// packet and is only rebuilt when a packet starts off it.
 class RateSchedule {
   public:
+    static constexpr std::uint64_t kFrequentPeriodCycles = 16;
+
     // `rateIntervals` holds one interval per rate, in rate order (0: never due);
     // `cycleTicks` is the step between cycles, at least 1.
     RateSchedule(const std::vector<std::uint64_t>& rateIntervals, std::int64_t cycleTicks);
@@ -25,14 +31,16 @@ class RateSchedule {
     const std::vector<std::size_t>& dueAt(std::int64_t headerTime);
 
   private:
+    // One distinct interval of `ticks`: its due times lie on the progression through a header
+    // time when that time is a multiple of gcd(ticks, cycle step), and then repeat every
+    // `periodCycles` cycles, that is every `periodTicks` (0 when that passes the tick range).
     struct Interval {
-        std::uint64_t ticks;
-        // Due times lie on the progression when the header time is a multiple of
-        // gcd(ticks, cycle step); they repeat every `periodCycles` cycles.
         std::uint64_t commonDivisor;
         std::uint64_t periodCycles;
         std::uint64_t stepInverse;  // (cycle step ÷ commonDivisor)⁻¹ modulo periodCycles
+        std::int64_t periodTicks;
         std::vector<std::size_t> rates;
+        std::int64_t nextDue = 0;  // frequent intervals only; the heap holds the others'
     };
     struct NextDue {
         std::int64_t headerTime;
@@ -43,18 +51,24 @@ class RateSchedule {
     // The first due time of an interval at or after `headerTime`, on the progression through
     // it, or -1 when there is none within the tick range.
     std::int64_t firstDueFrom(const Interval& interval, std::int64_t headerTime) const;
-    // The due time after `due` on the same progression, or -1 beyond the tick range.
+    // The first due time at or after `notBefore` (later than `due`) on the progression
+    // through `due`, or -1 beyond the tick range.
     std::int64_t dueAfter(const Interval& interval, std::int64_t due, std::int64_t notBefore) const;
+    // The due time that follows one at `due`, or -1 beyond the tick range.
+    static std::int64_t nextDue(const Interval& interval, std::int64_t due);
+    void take(std::size_t interval);
     void push(NextDue next);
     NextDue pop();
 
     std::vector<Interval> intervals_;
     std::int64_t cycleTicks_;
-    std::vector<NextDue> heap_;  // min-heap on headerTime
-    bool following_ = false;     // heap_ follows the progression through lastTime_
+    std::vector<std::size_t> frequent_;  // frequent intervals with due times on the progression
+    std::vector<NextDue> heap_;          // the other intervals with due times, earliest first
+    bool following_ = false;             // the schedule follows the progression through lastTime_
     std::int64_t lastTime_ = 0;
     std::vector<std::size_t> due_;
-    std::vector<std::size_t> dueIntervals_;
+    std::size_t dueIntervals_ = 0;
+    std::vector<std::size_t> dueFromHeap_;
 };
 
 }  // namespace skelder

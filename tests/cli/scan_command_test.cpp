@@ -145,7 +145,7 @@ TEST_F(ScanCommand, AFileCutWhileItIsScannedFailsAloneAndTheOthersAreSummarised)
     std::filesystem::copy_file(good, copy);
     const std::string lapLine =
         "lap.mp4  0:00:02 total  100 mph  |  6000 rpm  |  WOT 2.0s  |  G 1.00";
-    testing::FileCutter cutter(copy, bytesOf(good), std::chrono::milliseconds(300));
+    testing::FileCutter cutter(copy, bytesOf(good), std::chrono::milliseconds(2));
     for (int run = 0; run < 12; ++run) {
         SCOPED_TRACE(run);
         const auto result = runCommand({skelderExecutable(), "scan", card});

@@ -92,7 +92,7 @@ TEST_F(TelemetryCommand, ARecordingCutWhileItIsReadFailsWithOneLine) {
     whole += "\ngrid: 120 deciseconds from 0.0 s to 11.9 s; 12 feature buckets\n";
     std::ifstream in(recording, std::ios::binary);
     testing::FileCutter cutter(recording, {std::istreambuf_iterator<char>(in), {}},
-                               std::chrono::milliseconds(300));
+                               std::chrono::milliseconds(2));
     for (int run = 0; run < 12; ++run) {
         SCOPED_TRACE(run);
         const auto result = runCommand({skelderExecutable(), "telemetry", recording});
