@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "bench/hour_recording.hpp"
 #include "kovra_writer/costly_shapes.hpp"
@@ -79,59 +80,54 @@ void BM_QuickExtractionOneHour(benchmark::State& state) {
     extract(state, hourRecording(), false, false);
 }
 
-void BM_QuickTwentyMinuteDrive(benchmark::State& state) {
-    extract(state, recording("drive", {}, twentyMinuteDrive), false, false);
-}
-void BM_QuickTwentyMinuteDriveWith20000UnusedRates(benchmark::State& state) {
-    extract(state,
-            recording("unused-rates", {},
-                      [] { return kovra::withUnusedRates(twentyMinuteDrive(), 20000); }),
-            false, false);
-}
-void BM_QuickOneMinuteDriveWith64000UnreadChannels(benchmark::State& state) {
-    extract(state,
-            recording("unread-channels", {},
-                      [] {
-                          kovra::RecordingOptions drive;
-                          drive.durationSeconds = 60;
-                          return kovra::withUnreadChannels(drive, 64000);
-                      }),
-            false, false);
-}
-void BM_QuickTwentyMinuteDriveWith20000RarelyDueRates(benchmark::State& state) {
-    extract(state,
-            recording("rarely-due-rates", {},
-                      [] { return kovra::withRarelyDueRates(twentyMinuteDrive(), 20000); }),
-            false, false);
-}
-void BM_QuickTwentyMinuteDriveOneSamplePerCycle(benchmark::State& state) {
-    extract(state,
-            recording("tiny-samples", {},
-                      [] { return kovra::withTinySamples(twentyMinuteDrive(), 1000); }),
-            false, false);
-}
-void BM_QuickTwentyMinuteDriveInDeeplyNestedBoxes(benchmark::State& state) {
-    extract(state,
-            recording("nested-boxes",
-                      [] { return kovra::withNestedBoxes(twentyMinuteDrive(), 100000); }, {}),
-            false, false);
+// The quick extraction the file list runs on every file, over the plain drive and over the
+// shapes that are costly to read.
+struct Shape {
+    const char* name;
+    std::function<kovra::Bytes()> inMemory;
+    std::function<kovra::RecordingOptions()> options;
+};
+
+const std::vector<Shape>& shapes() {
+    static const std::vector<Shape> all{
+        {"TwentyMinuteDrive", {}, twentyMinuteDrive},
+        {"TwentyMinuteDriveWith20000UnusedRates",
+         {},
+         [] { return kovra::withUnusedRates(twentyMinuteDrive(), 20000); }},
+        {"OneMinuteDriveWith64000UnreadChannels",
+         {},
+         [] {
+             kovra::RecordingOptions drive;
+             drive.durationSeconds = 60;
+             return kovra::withUnreadChannels(drive, 64000);
+         }},
+        {"TwentyMinuteDriveWith20000RarelyDueRates",
+         {},
+         [] { return kovra::withRarelyDueRates(twentyMinuteDrive(), 20000); }},
+        {"TwentyMinuteDriveOneSamplePerCycle",
+         {},
+         [] { return kovra::withTinySamples(twentyMinuteDrive(), 1000); }},
+        {"TwentyMinuteDriveInDeeplyNestedBoxes",
+         [] { return kovra::withNestedBoxes(twentyMinuteDrive(), 100000); },
+         {}},
+    };
+    return all;
 }
 
 BENCHMARK(BM_FullExtractionOneHour)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_QuickExtractionOneHour)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_QuickTwentyMinuteDrive)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_QuickTwentyMinuteDriveWith20000UnusedRates)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0);
-BENCHMARK(BM_QuickOneMinuteDriveWith64000UnreadChannels)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0);
-BENCHMARK(BM_QuickTwentyMinuteDriveWith20000RarelyDueRates)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0);
-BENCHMARK(BM_QuickTwentyMinuteDriveOneSamplePerCycle)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_QuickTwentyMinuteDriveInDeeplyNestedBoxes)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0);
+
+const bool shapesRegistered = [] {
+    for (const Shape& shape : shapes()) {
+        benchmark::RegisterBenchmark(
+            (std::string("BM_Quick") + shape.name).c_str(),
+            [&shape](benchmark::State& state) {
+                extract(state, recording(shape.name, shape.inMemory, shape.options), false, false);
+            })
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(1.0);
+    }
+    return true;
+}();
 
 }  // namespace

@@ -10,14 +10,6 @@ std::vector<PacketRecord> splitSample(ByteSpan sample, std::int64_t sampleIndex,
     return records;
 }
 
-void SampleRun::take(std::int64_t index, const SampleLocation& location,
-                     double presentationSeconds) {
-    if (samples_.empty())
-        start_ = end_ = location.offset;
-    samples_.push_back({index, location.offset, location.size, presentationSeconds});
-    end_ += location.size;
-}
-
 std::vector<PacketRecord> buildPacketRecords(ByteSpan file, const MP4BoxHeader& trak) {
     const TelemetrySampleTables tables = readTelemetrySampleTables(file, trak, file.size());
     MemoryByteSource source(file);

@@ -67,6 +67,14 @@ RateSchedule::RateSchedule(const std::vector<std::uint64_t>& rateIntervals, std:
         }
         intervals_.back().rates.push_back(byTicks[i].second);
     }
+    // In the order of their first rates, intervals whose rates follow each other hand out
+    // their due rates already in rate order (a recorder gives every interval one rate).
+    std::sort(intervals_.begin(), intervals_.end(), [](const Interval& a, const Interval& b) {
+        return a.rates.front() < b.rates.front();
+    });
+    ratesInIntervalOrder_ = std::all_of(
+        intervals_.begin(), intervals_.end(),
+        [](const Interval& i) { return i.rates.back() - i.rates.front() + 1 == i.rates.size(); });
     heap_.reserve(intervals_.size());
 }
 
@@ -92,15 +100,8 @@ std::int64_t RateSchedule::dueAfter(const Interval& interval, std::int64_t due,
     return next > kLatestTime ? kNoDueTime : static_cast<std::int64_t>(next);
 }
 
-std::int64_t RateSchedule::nextDue(const Interval& interval, std::int64_t due) {
-    if (interval.periodTicks == 0 || due > INT64_MAX - interval.periodTicks)
-        return kNoDueTime;
-    return due + interval.periodTicks;
-}
-
-void RateSchedule::take(std::size_t interval) {
-    due_.insert(due_.end(), intervals_[interval].rates.begin(), intervals_[interval].rates.end());
-    ++dueIntervals_;
+void RateSchedule::sortDue() {
+    std::sort(due_.begin(), due_.end());
 }
 
 void RateSchedule::push(NextDue next) {
@@ -133,28 +134,24 @@ void RateSchedule::rebuild(std::int64_t headerTime) {
     std::make_heap(heap_.begin(), heap_.end(), kEarliestFirst);
 }
 
-const std::vector<std::size_t>& RateSchedule::dueAt(std::int64_t headerTime) {
+const std::vector<std::size_t>& RateSchedule::dueAtAnyTime(std::int64_t headerTime) {
     // A packet that starts where the last one left off keeps the schedule; one that starts
     // earlier or between the steps begins a new progression.
-    if (!following_ || headerTime <= lastTime_ || (headerTime - lastTime_) % cycleTicks_ != 0)
+    const std::int64_t sinceLast = headerTime - lastTime_;
+    if (!following_ || sinceLast <= 0 || sinceLast % cycleTicks_ != 0)
         rebuild(headerTime);
     following_ = true;
     lastTime_ = headerTime;
     due_.clear();
     dueIntervals_ = 0;
 
+    // Due times that fell between two packets move on.
     for (const std::size_t i : frequent_) {
         Interval& interval = intervals_[i];
-        if (interval.nextDue == kNoDueTime)
-            continue;
-        // Due times that fell between two packets move on.
-        if (interval.nextDue < headerTime)
+        if (interval.nextDue != kNoDueTime && interval.nextDue < headerTime)
             interval.nextDue = dueAfter(interval, interval.nextDue, headerTime);
-        if (interval.nextDue == headerTime) {
-            take(i);
-            interval.nextDue = nextDue(interval, headerTime);
-        }
     }
+    takeDueFrequentIntervals(headerTime);
 
     while (!heap_.empty() && heap_.front().headerTime < headerTime) {
         const NextDue stale = pop();
@@ -173,8 +170,8 @@ const std::vector<std::size_t>& RateSchedule::dueAt(std::int64_t headerTime) {
             push({due, interval});
     }
 
-    if (dueIntervals_ > 1)
-        std::sort(due_.begin(), due_.end());
+    if (dueIntervals_ > 1 && (!ratesInIntervalOrder_ || !dueFromHeap_.empty()))
+        sortDue();
     return due_;
 }
 

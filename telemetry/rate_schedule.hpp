@@ -28,7 +28,21 @@ class RateSchedule {
     // The indices of the rates due at `headerTime` (not negative), ascending. Calls for the
     // cycles of a packet come in order, one step apart; the result stays valid until the
     // next call.
-    const std::vector<std::size_t>& dueAt(std::int64_t headerTime);
+    const std::vector<std::size_t>& dueAt(std::int64_t headerTime) {
+        // The next cycle on the progression, with nothing in the heap due yet: only the
+        // frequent intervals need a look.
+        if (!following_ || headerTime - lastTime_ != cycleTicks_ ||
+            (!heap_.empty() && heap_.front().headerTime <= headerTime)) {
+            return dueAtAnyTime(headerTime);
+        }
+        lastTime_ = headerTime;
+        due_.clear();
+        dueIntervals_ = 0;
+        takeDueFrequentIntervals(headerTime);
+        if (dueIntervals_ > 1 && !ratesInIntervalOrder_)
+            sortDue();
+        return due_;
+    }
 
   private:
     // One distinct interval of `ticks`: its due times lie on the progression through a header
@@ -47,6 +61,8 @@ class RateSchedule {
         std::size_t interval;
     };
 
+    // dueAt after a jump: a new packet, or a cycle where an interval from the heap is due.
+    const std::vector<std::size_t>& dueAtAnyTime(std::int64_t headerTime);
     void rebuild(std::int64_t headerTime);
     // The first due time of an interval at or after `headerTime`, on the progression through
     // it, or -1 when there is none within the tick range.
@@ -55,8 +71,30 @@ class RateSchedule {
     // through `due`, or -1 beyond the tick range.
     std::int64_t dueAfter(const Interval& interval, std::int64_t due, std::int64_t notBefore) const;
     // The due time that follows one at `due`, or -1 beyond the tick range.
-    static std::int64_t nextDue(const Interval& interval, std::int64_t due);
-    void take(std::size_t interval);
+    static std::int64_t nextDue(const Interval& interval, std::int64_t due) {
+        if (interval.periodTicks == 0 || due > INT64_MAX - interval.periodTicks)
+            return -1;
+        return due + interval.periodTicks;
+    }
+    void take(std::size_t interval) {
+        const std::vector<std::size_t>& rates = intervals_[interval].rates;
+        if (rates.size() == 1)
+            due_.push_back(rates.front());
+        else
+            due_.insert(due_.end(), rates.begin(), rates.end());
+        ++dueIntervals_;
+    }
+    // Takes the frequent intervals due at `headerTime`; none of them is due earlier.
+    void takeDueFrequentIntervals(std::int64_t headerTime) {
+        for (const std::size_t i : frequent_) {
+            Interval& interval = intervals_[i];
+            if (interval.nextDue == headerTime) {
+                take(i);
+                interval.nextDue = nextDue(interval, headerTime);
+            }
+        }
+    }
+    void sortDue();
     void push(NextDue next);
     NextDue pop();
 
@@ -66,6 +104,7 @@ class RateSchedule {
     std::vector<NextDue> heap_;          // the other intervals with due times, earliest first
     bool following_ = false;             // the schedule follows the progression through lastTime_
     std::int64_t lastTime_ = 0;
+    bool ratesInIntervalOrder_ = true;  // every interval's rates follow each other
     std::vector<std::size_t> due_;
     std::size_t dueIntervals_ = 0;
     std::vector<std::size_t> dueFromHeap_;

@@ -108,6 +108,17 @@ TEST_F(FileReading, OnlyTheMovieBoxAndTheSamplesAreRead) {
     EXPECT_EQ(reference.overlaySamplesByDecisecond.size(), 60u);
 }
 
+TEST_F(FileReading, AdjacentSamplesAreReadTogether) {
+    kovra::RecordingOptions options;
+    options.durationSeconds = 6;
+    options.samplesPerChunk = 2;  // three chunks, back to back in the media data
+    testing::writeFile(path, kovra::buildRecording(options));
+    HookedFileSource source(path, [](int) { return std::nullopt; });
+    EXPECT_EQ(extractTelemetryFromSource(source, false, false).overlaySamplesByDecisecond,
+              reference.overlaySamplesByDecisecond);
+    EXPECT_EQ(source.reads, 3);  // header window, movie box, all six samples at once
+}
+
 TEST_F(FileReading, AnInputOutputErrorAtAnyReadEndsTheExtraction) {
     for (int failing = 0; failing < readsOfAWholeExtraction; ++failing) {
         SCOPED_TRACE(failing);
