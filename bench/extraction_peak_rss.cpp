@@ -1,5 +1,6 @@
-// Quick extraction of a 4 GiB recording (a hole of padding, three minutes of telemetry):
-// the file is mapped, not read, so peak memory stays far below its size. Target: < 100 MiB.
+// Quick extraction of a 4 GiB recording (a hole of padding, three minutes of telemetry): only
+// the movie box and the telemetry samples are read, so peak memory stays far below the file's
+// size. Target: < 100 MiB.
 #include <fmt/format.h>
 #include <sys/resource.h>
 

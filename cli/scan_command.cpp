@@ -75,6 +75,10 @@ void addScanCommand(CLI::App& app, int& exitStatus) {
                 fmt::print("{}  {}  {}\n", file.filename().string(), item.durationText(),
                            item.statusText());
                 std::fflush(stdout);
+                // The line names the kind of failure; the reason itself (a read that failed,
+                // the table that is broken) goes to standard error.
+                if (failed != nullptr)
+                    fmt::print(stderr, "{}: {}\n", file.string(), failed->description);
                 continue;
             }
             nlohmann::json entry{{"path", file.string()},

@@ -1,10 +1,11 @@
-// Writes the fuzzer's seed corpus: valid recordings in several layouts, made by the
-// recording writer, small enough for the fuzzer to mutate quickly.
+// Writes the fuzzer's seed corpus: valid recordings in several layouts and costly shapes, made
+// by the recording writer, small enough for the fuzzer to mutate quickly.
 #include <fmt/format.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "kovra_writer/costly_shapes.hpp"
 #include "kovra_writer/kovra_writer.hpp"
 
 namespace {
@@ -51,9 +52,17 @@ int main(int argc, char** argv) {
     tiny.adud.reset();
     seeds.emplace_back("two-channels", tiny);
 
+    // Shapes that are costly to read, small enough for the fuzzer's 64 KiB inputs, so that it
+    // mutates towards slow inputs as well as towards crashes.
+    seeds.emplace_back("unused-rates", kovra::withUnusedRates(base, 2000));
+    seeds.emplace_back("unread-channels", kovra::withUnreadChannels(base, 1200));
+    seeds.emplace_back("rarely-due-rates", kovra::withRarelyDueRates(base, 1000));
+    seeds.emplace_back("tiny-samples", kovra::withTinySamples(base, 20));
+
     for (const auto& [name, options] : seeds) {
         write(dir / (name + ".mp4"), kovra::buildRecording(options));
     }
-    fmt::print("wrote {} seeds to {}\n", seeds.size(), dir.string());
+    write(dir / "nested-boxes.mp4", kovra::withNestedBoxes(base, 2000));
+    fmt::print("wrote {} seeds to {}\n", seeds.size() + 1, dir.string());
     return 0;
 }

@@ -90,6 +90,14 @@ RecordingParts layoutRecording(const RecordingOptions& o) {
 
 }  // namespace
 
+std::vector<Rate> declaredRates(const RecordingOptions& options) {
+    std::vector<Rate> rates = ratesOf(options.channels);
+    for (const std::uint64_t interval : options.channellessRateIntervals) {
+        rates.push_back({interval, {}});
+    }
+    return rates;
+}
+
 std::int64_t samplePresentationTicks(const RecordingOptions& options, std::uint64_t sampleIndex) {
     // Readers sum the stts deltas, divide by the timescale in double and truncate the ticks.
     const std::uint64_t decodeTime = sampleIndex * sampleDelta(options);
@@ -99,7 +107,7 @@ std::int64_t samplePresentationTicks(const RecordingOptions& options, std::uint6
 
 std::vector<Bytes> buildTelemetrySamples(const RecordingOptions& o) {
     sampleDelta(o);  // validates packet duration and timescale before any division
-    const std::vector<Rate> rates = ratesOf(o.channels);
+    const std::vector<Rate> rates = declaredRates(o);
     const std::uint64_t m = cycleIntervalTicks(rates);
     const std::uint64_t count = sampleCount(o);
     const std::uint64_t cycles = (o.packetDurationTicks + m - 1) / m;
@@ -141,7 +149,7 @@ TrackTables telemetryTrackTables(const RecordingOptions& o, const std::vector<By
     t.movieTimescale = movieTimescale;
     t.mediaHeader = o.mediaHeader;
     t.co64 = o.useCo64;
-    t.sampleEntries = {adcoSampleEntryBox(o.channels, o.adud)};
+    t.sampleEntries = {adcoSampleEntryBox(o.channels, o.adud, declaredRates(o))};
 
     std::uint64_t offset = firstSampleOffset;
     for (std::size_t i = 0; i < samples.size(); ++i) {

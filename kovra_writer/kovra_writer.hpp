@@ -44,7 +44,13 @@ struct RecordingOptions {
     std::uint64_t mdatPaddingBytes = 0;
     bool paddingBeforeSamples = false;
     std::optional<std::vector<AdudRecord>> adud = defaultAdudRecords();
+    // Rates the table declares after the channels' rates without listing any channel: they
+    // hold no values but count for the cycle step (the smallest interval).
+    std::vector<std::uint64_t> channellessRateIntervals = {};
 };
+
+// The rate table of a recording: ratesOf(channels), then the channelless rates.
+std::vector<Rate> declaredRates(const RecordingOptions& options);
 
 // Presentation time of sample i in ticks, as readers derive it from stts and the timescale.
 std::int64_t samplePresentationTicks(const RecordingOptions& options, std::uint64_t sampleIndex);

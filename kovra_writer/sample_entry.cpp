@@ -1,6 +1,8 @@
 #include "kovra_writer/sample_entry.hpp"
 
+#include <algorithm>
 #include <limits>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -79,15 +81,18 @@ Bytes adudBox(const std::vector<AdudRecord>& records) {
 }
 
 Bytes adcrBox(const std::vector<Rate>& rates) {
-    if (rates.size() > std::numeric_limits<std::uint8_t>::max()) {
-        throw std::invalid_argument("at most 255 rates fit one rate group");
+    constexpr std::size_t kRatesPerGroup = std::numeric_limits<std::uint8_t>::max();
+    const std::size_t groupCount = (rates.size() + kRatesPerGroup - 1) / kRatesPerGroup;
+    if (groupCount > std::numeric_limits<std::uint8_t>::max()) {
+        throw std::invalid_argument("at most 255 groups of 255 rates fit the rate table");
     }
     ByteWriter w;
-    w.u8(rates.empty() ? 0 : 1);
-    if (!rates.empty()) {
+    w.u8(static_cast<std::uint8_t>(groupCount));
+    for (std::size_t first = 0; first < rates.size(); first += kRatesPerGroup) {
+        const std::size_t count = std::min(kRatesPerGroup, rates.size() - first);
         w.u8(0);  // group byte
-        w.u8(static_cast<std::uint8_t>(rates.size()));
-        for (const auto& rate : rates) {
+        w.u8(static_cast<std::uint8_t>(count));
+        for (const auto& rate : std::span(rates).subspan(first, count)) {
             if (rate.channels.size() > std::numeric_limits<std::uint16_t>::max()) {
                 throw std::invalid_argument("too many channels in one rate");
             }
@@ -120,11 +125,17 @@ Bytes adcoBox(const std::vector<Bytes>& children) {
 
 Bytes adcoSampleEntryBox(const std::vector<ChannelDefinition>& channels,
                          const std::optional<std::vector<AdudRecord>>& adud) {
+    return adcoSampleEntryBox(channels, adud, ratesOf(channels));
+}
+
+Bytes adcoSampleEntryBox(const std::vector<ChannelDefinition>& channels,
+                         const std::optional<std::vector<AdudRecord>>& adud,
+                         const std::vector<Rate>& rates) {
     std::vector<Bytes> children;
     if (adud) {
         children.push_back(adudBox(*adud));
     }
-    children.push_back(adcrBox(ratesOf(channels)));
+    children.push_back(adcrBox(rates));
     children.push_back(adcpBox(channels));
     return adcoBox(children);
 }

@@ -21,7 +21,8 @@ std::vector<AdudRecord> defaultAdudRecords();
 
 Bytes adudBox(const std::vector<AdudRecord>& records);
 
-// "adcr": one group holding `rates` (no group at all when `rates` is empty).
+// "adcr": `rates` in groups of at most 255 (no group at all when `rates` is empty); throws
+// std::invalid_argument beyond 255 groups.
 Bytes adcrBox(const std::vector<Rate>& rates);
 
 // "adcp": one parameter record per channel, in order, including channels without a rate.
@@ -34,5 +35,9 @@ Bytes adcoBox(const std::vector<Bytes>& children);
 // "adcp".
 Bytes adcoSampleEntryBox(const std::vector<ChannelDefinition>& channels,
                          const std::optional<std::vector<AdudRecord>>& adud);
+// The same with the rate table given.
+Bytes adcoSampleEntryBox(const std::vector<ChannelDefinition>& channels,
+                         const std::optional<std::vector<AdudRecord>>& adud,
+                         const std::vector<Rate>& rates);
 
 }  // namespace skelder::kovra

@@ -23,6 +23,10 @@ class TelemetryExtractionError : public std::runtime_error {
     static TelemetryExtractionError decodeFailed(const std::string& message) {
         return {Case::decodeFailed, message};
     }
+    // The file's bytes could not be read: "Failed to read file: " and what went wrong.
+    static TelemetryExtractionError readFailed(const std::string& description) {
+        return decodeFailed("Failed to read file: " + description);
+    }
 
     Case errorCase() const noexcept { return errorCase_; }
     std::string message() const { return what(); }

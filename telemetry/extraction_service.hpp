@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -17,17 +18,22 @@ class TelemetryExtractionService {
     virtual ~TelemetryExtractionService() = default;
 
     // Throws TelemetryExtractionError, or std::filesystem::filesystem_error when the
-    // file's attributes cannot be queried at all (for example a missing file).
+    // file's attributes cannot be queried at all (for example a missing file). A stop
+    // requested through `stop` ends the call with CancellationError.
     virtual ParsedTelemetryData extractTelemetry(const std::filesystem::path& inputURL,
                                                  bool includeFeatureBuckets,
-                                                 bool includePacketTiming) const = 0;
+                                                 bool includePacketTiming,
+                                                 std::stop_token stop = {}) const = 0;
 };
 
+// Reads the file with positional reads of the ranges it needs (the movie box, then the
+// telemetry samples), checking `stop` for every sample. A file that shrinks, changes or fails
+// to read meanwhile ends the call with "Failed to read file: " and a description.
 class BasicTelemetryExtractionService : public TelemetryExtractionService {
   public:
     ParsedTelemetryData extractTelemetry(const std::filesystem::path& inputURL,
-                                         bool includeFeatureBuckets,
-                                         bool includePacketTiming) const override;
+                                         bool includeFeatureBuckets, bool includePacketTiming,
+                                         std::stop_token stop = {}) const override;
 };
 
 // Median of header time minus presentation time over the packets that have one

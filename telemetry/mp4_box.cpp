@@ -1,5 +1,7 @@
 #include "telemetry/mp4_box.hpp"
 
+#include <algorithm>
+
 #include "telemetry/extraction_error.hpp"
 
 namespace skelder {
@@ -19,9 +21,19 @@ MP4BoxHeader parseBoxHeader(ByteSpan buffer, std::int64_t position, std::int64_t
     if (position < 0 || position > end || end - position < 8) {
         throw TelemetryExtractionError::decodeFailed("Invalid MP4 box header bounds");
     }
-    const std::uint8_t* p = buffer.data() + position;
+    return parseBoxHeaderBytes(
+        buffer.subspan(static_cast<std::size_t>(position),
+                       static_cast<std::size_t>(std::min<std::int64_t>(end - position, 16))),
+        position, end - position);
+}
+
+MP4BoxHeader parseBoxHeaderBytes(ByteSpan headerBytes, std::int64_t position,
+                                 std::int64_t available) {
+    if (available < 8 || headerBytes.size() < 8) {
+        throw TelemetryExtractionError::decodeFailed("Invalid MP4 box header bounds");
+    }
+    const std::uint8_t* p = headerBytes.data();
     const std::uint32_t size32 = loadU32(p);
-    const std::int64_t available = end - position;
 
     MP4BoxHeader header;
     header.type = fourCharacterCode(p + 4);
@@ -30,7 +42,7 @@ MP4BoxHeader parseBoxHeader(ByteSpan buffer, std::int64_t position, std::int64_t
         header.size = available;
         header.headerSize = 8;
     } else if (size32 == 1) {
-        if (available < 16) {
+        if (available < 16 || headerBytes.size() < 16) {
             throw TelemetryExtractionError::decodeFailed("Invalid large-size box header");
         }
         const std::uint64_t size64 = loadU64(p + 8);

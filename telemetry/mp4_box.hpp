@@ -23,6 +23,11 @@ struct MP4BoxHeader {
 // Parses the box header at `position`; the box must fit before `end`.
 MP4BoxHeader parseBoxHeader(ByteSpan buffer, std::int64_t position, std::int64_t end);
 
+// The same rules on the header's own bytes (the first 16, or all there are when fewer) of a
+// box at `position` with `available` bytes before the end of its range.
+MP4BoxHeader parseBoxHeaderBytes(ByteSpan headerBytes, std::int64_t position,
+                                 std::int64_t available);
+
 // The consecutive boxes filling [start, end). Fewer than 8 trailing bytes are ignored;
 // any malformed header fails the whole listing.
 std::vector<MP4BoxHeader> listChildBoxes(ByteSpan buffer, std::int64_t start, std::int64_t end);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace skelder {
 namespace {
@@ -22,6 +23,42 @@ double pedalFraction(double v) {
 
 bool isValidGear(std::int64_t gear) {
     return gear >= 1 && gear != 13;
+}
+
+// A value in the unit of its grid field, or nothing when the value is not finite before or
+// after the conversion (a large engine speed in rad/s overflows in rpm) or, for gears, lies
+// beyond the integer range.
+std::optional<double> convertedValue(TelemetrySignalKind kind, double v) {
+    if (!std::isfinite(v))
+        return std::nullopt;
+    double converted = v;
+    switch (kind) {
+        case TelemetrySignalKind::throttle:
+        case TelemetrySignalKind::brake:
+            converted = pedalFraction(v);
+            break;
+        case TelemetrySignalKind::rpm:
+            converted = v * 60.0 / kTwoPi;
+            break;
+        case TelemetrySignalKind::gear:
+            converted = std::trunc(v);
+            if (!(converted >= -9.2e18 && converted <= 9.2e18))
+                return std::nullopt;
+            break;
+        case TelemetrySignalKind::speed:
+            converted = v < 0.0 ? 0.0 : v;
+            break;
+        case TelemetrySignalKind::latAccel:
+        case TelemetrySignalKind::lonAccel:
+            converted = v / kStandardGravity;
+            break;
+        case TelemetrySignalKind::steering:
+            converted = std::fabs(v) <= kLargestRadianSteering ? v * 180.0 / kPi : v;
+            break;
+    }
+    if (!std::isfinite(converted))
+        return std::nullopt;
+    return converted;
 }
 
 }  // namespace
@@ -48,49 +85,44 @@ void OverlayAccumulator::add(const ResolvedChannel& channel, const ChannelValueE
     if (decisecond < firstDecisecond_)
         firstDecisecond_ = decisecond;
 
-    const double v = event.value;
-    // A value that is not a number (or infinite) marks the decisecond as covered but sets
-    // no field, so it can never reach the HUD, the statistics or the scores.
-    const bool usable = std::isfinite(v);
-    OverlayTelemetrySample& values = partial.values;
-    double converted = 0;
-    if (usable && channel.kind) {
+    // A value that is not finite, as recorded, calibrated or converted, marks the decisecond
+    // as covered but sets no field, so it can never reach the HUD, the statistics or the
+    // scores.
+    const std::optional<double> converted =
+        channel.kind ? convertedValue(*channel.kind, event.value) : std::nullopt;
+    if (converted) {
+        OverlayTelemetrySample& values = partial.values;
         switch (*channel.kind) {
             case TelemetrySignalKind::throttle:
-                converted = values.throttle = pedalFraction(v);
+                values.throttle = *converted;
                 partial.present |= PartialOverlaySample::kThrottle;
                 break;
             case TelemetrySignalKind::brake:
-                converted = values.brake = pedalFraction(v);
+                values.brake = *converted;
                 partial.present |= PartialOverlaySample::kBrake;
                 break;
             case TelemetrySignalKind::rpm:
-                converted = values.rpm = v * 60.0 / kTwoPi;
+                values.rpm = *converted;
                 partial.present |= PartialOverlaySample::kRpm;
                 break;
-            case TelemetrySignalKind::gear: {
-                const double truncated = std::trunc(v);
-                // Gears beyond the integer range leave the field as it was.
-                if (truncated >= -9.2e18 && truncated <= 9.2e18) {
-                    values.gear = static_cast<std::int64_t>(truncated);
-                    partial.present |= PartialOverlaySample::kGear;
-                }
+            case TelemetrySignalKind::gear:
+                values.gear = static_cast<std::int64_t>(*converted);
+                partial.present |= PartialOverlaySample::kGear;
                 break;
-            }
             case TelemetrySignalKind::speed:
-                converted = values.speedMps = v < 0.0 ? 0.0 : v;
+                values.speedMps = *converted;
                 partial.present |= PartialOverlaySample::kSpeed;
                 break;
             case TelemetrySignalKind::latAccel:
-                converted = values.latG = v / kStandardGravity;
+                values.latG = *converted;
                 partial.present |= PartialOverlaySample::kLatG;
                 break;
             case TelemetrySignalKind::lonAccel:
-                converted = values.lonG = v / kStandardGravity;
+                values.lonG = *converted;
                 partial.present |= PartialOverlaySample::kLonG;
                 break;
             case TelemetrySignalKind::steering:
-                values.steeringDeg = std::fabs(v) <= kLargestRadianSteering ? v * 180.0 / kPi : v;
+                values.steeringDeg = *converted;
                 partial.present |= PartialOverlaySample::kSteering;
                 break;
         }
@@ -100,26 +132,26 @@ void OverlayAccumulator::add(const ResolvedChannel& channel, const ChannelValueE
         return;
     FeatureBucket& bucket = bucketAt(event.valueTicks / kTicksPerSecond);
     bucket.sampleCount += 1;
-    if (!usable || !channel.kind)
+    if (!converted)
         return;
     switch (*channel.kind) {
         case TelemetrySignalKind::speed:
-            bucket.speedMaxMps = std::max(bucket.speedMaxMps, converted);
+            bucket.speedMaxMps = std::max(bucket.speedMaxMps, *converted);
             break;
         case TelemetrySignalKind::throttle:
-            bucket.throttleMax = std::max(bucket.throttleMax, converted);
+            bucket.throttleMax = std::max(bucket.throttleMax, *converted);
             break;
         case TelemetrySignalKind::brake:
-            bucket.brakeMax = std::max(bucket.brakeMax, converted);
+            bucket.brakeMax = std::max(bucket.brakeMax, *converted);
             break;
         case TelemetrySignalKind::rpm:
-            bucket.rpmMax = std::max(bucket.rpmMax, converted);
+            bucket.rpmMax = std::max(bucket.rpmMax, *converted);
             break;
         case TelemetrySignalKind::latAccel:
-            bucket.latAbsMaxG = std::max(bucket.latAbsMaxG, std::fabs(converted));
+            bucket.latAbsMaxG = std::max(bucket.latAbsMaxG, std::fabs(*converted));
             break;
         case TelemetrySignalKind::lonAccel:
-            bucket.lonAbsMaxG = std::max(bucket.lonAbsMaxG, std::fabs(converted));
+            bucket.lonAbsMaxG = std::max(bucket.lonAbsMaxG, std::fabs(*converted));
             break;
         case TelemetrySignalKind::gear:
         case TelemetrySignalKind::steering:

@@ -58,22 +58,62 @@ double calibrate(const ChannelInfo& channel, double value, std::uint64_t rawBits
     return value;
 }
 
-PacketDecoder::PacketDecoder(const TelemetrySampleDescription& description,
-                             const std::map<std::uint16_t, ResolvedChannel>& resolvedChannels) {
-    const std::uint64_t minimum = description.minimumIntervalTicks;
-    minimumIntervalTicks_ = minimum > static_cast<std::uint64_t>(INT64_MAX)
-                                ? INT64_MAX
-                                : static_cast<std::int64_t>(minimum);
-    if (minimumIntervalTicks_ == 0)
-        minimumIntervalTicks_ = 1;
+namespace {
+
+bool isKnownRawType(std::uint8_t rawType) {
+    return rawType >= 1 && rawType <= 10;
+}
+
+// Rates without channels never hold values and never count as due; rates with an interval
+// of 0 are never due. Neither can change what the walk reads, so neither is kept.
+bool canHoldValues(const RateDefinition& rate) {
+    return !rate.channels.empty() && rate.intervalTicks != 0;
+}
+
+std::vector<std::uint64_t> intervalsOfRatesWithValues(
+    const TelemetrySampleDescription& description) {
+    std::vector<std::uint64_t> intervals;
     for (const RateDefinition& rate : description.rates) {
-        CompiledRate compiled{rate.intervalTicks, {}};
+        if (canHoldValues(rate))
+            intervals.push_back(rate.intervalTicks);
+    }
+    return intervals;
+}
+
+std::int64_t cycleTicksOf(const TelemetrySampleDescription& description) {
+    const std::uint64_t minimum = description.minimumIntervalTicks;
+    if (minimum == 0)
+        return 1;
+    return minimum > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
+                                                           : static_cast<std::int64_t>(minimum);
+}
+
+}  // namespace
+
+PacketDecoder::PacketDecoder(const TelemetrySampleDescription& description,
+                             const std::map<std::uint16_t, ResolvedChannel>& resolvedChannels)
+    : schedule_(intervalsOfRatesWithValues(description), cycleTicksOf(description)),
+      minimumIntervalTicks_(cycleTicksOf(description)) {
+    for (const RateDefinition& rate : description.rates) {
+        if (!canHoldValues(rate))
+            continue;
+        CompiledRate compiled;
+        DecodeStep step;
         for (const RateChannelDefinition& channel : rate.channels) {
             const auto found = resolvedChannels.find(channel.channelID);
-            compiled.channels.push_back(
-                {channel.channelID, channel.rawType,
-                 found == resolvedChannels.end() ? nullptr : &found->second});
+            if (found == resolvedChannels.end()) {
+                step.skipBytes += static_cast<std::size_t>(rawTypeByteSize(channel.rawType));
+                step.skipEndsWalk = step.skipEndsWalk || !isKnownRawType(channel.rawType);
+                continue;
+            }
+            step.resolved = &found->second;
+            step.channelID = channel.channelID;
+            step.rawType = channel.rawType;
+            compiled.push_back(step);
+            step = DecodeStep{};
         }
+        if (step.skipBytes > 0)
+            compiled.push_back(step);
         rates_.push_back(std::move(compiled));
     }
 }

@@ -7,6 +7,7 @@
 
 #include "telemetry/channels.hpp"
 #include "telemetry/packets.hpp"
+#include "telemetry/rate_schedule.hpp"
 #include "telemetry/sample_description.hpp"
 
 namespace skelder {
@@ -38,6 +39,11 @@ struct ResolvedChannel {
 
 // Walks packet payloads cycle by cycle. Once a value cannot be read the walk is over for
 // the rest of the extraction; what was already handed to the sink stands.
+//
+// The cost follows what the file's channels are used for: rates without channels (or with an
+// interval of 0) can never be due with values and are left out; the schedule finds the due
+// rates of a cycle without testing the others; and the bytes of channels nobody reads are
+// stepped over in one move per run of them.
 class PacketDecoder {
   public:
     PacketDecoder(const TelemetrySampleDescription& description,
@@ -51,20 +57,47 @@ class PacketDecoder {
     bool finished() const noexcept { return finished_; }
 
   private:
-    struct ChannelSlot {
-        std::uint16_t channelID;
-        std::uint8_t rawType;
-        const ResolvedChannel* resolved;  // nullptr: read and skipped
+    // The unused channels before a resolved one (or at the end of a rate) are skipped as one
+    // run of bytes; an unused channel of an unknown type ends the walk where it stands.
+    struct DecodeStep {
+        std::size_t skipBytes = 0;
+        bool skipEndsWalk = false;
+        const ResolvedChannel* resolved = nullptr;  // nullptr: a trailing skip
+        std::uint16_t channelID = 0;
+        std::uint8_t rawType = 0;
     };
-    struct CompiledRate {
-        std::uint64_t intervalTicks;
-        std::vector<ChannelSlot> channels;
-    };
+    using CompiledRate = std::vector<DecodeStep>;
+
+    // Runs one due rate at the cursor; false when the walk ends.
+    template <typename Sink>
+    bool decodeRate(const CompiledRate& rate, ByteSpan payload, std::size_t& cursor,
+                    std::int64_t valueTicks, Sink& sink);
 
     std::vector<CompiledRate> rates_;
+    RateSchedule schedule_;
     std::int64_t minimumIntervalTicks_ = 1;
     bool finished_ = false;
 };
+
+template <typename Sink>
+bool PacketDecoder::decodeRate(const CompiledRate& rate, ByteSpan payload, std::size_t& cursor,
+                               std::int64_t valueTicks, Sink& sink) {
+    for (const DecodeStep& step : rate) {
+        if (step.skipEndsWalk || step.skipBytes > payload.size() - cursor)
+            return false;
+        cursor += step.skipBytes;
+        if (step.resolved == nullptr)
+            continue;
+        const auto value = readPayloadValue(payload, cursor, step.rawType);
+        if (!value)
+            return false;
+        sink(*step.resolved,
+             ChannelValueEvent{step.channelID,
+                               calibrate(step.resolved->info, value->value, value->rawBits),
+                               valueTicks});
+    }
+    return true;
+}
 
 template <typename Sink>
 void PacketDecoder::decode(const PacketView& packet, Sink&& sink) {
@@ -98,29 +131,15 @@ void PacketDecoder::decode(const PacketView& packet, Sink&& sink) {
             if (valueTicks < 0)
                 valueTicks = 0;
         }
-        bool anyDue = false;
-        for (const CompiledRate& rate : rates_) {
-            if (rate.intervalTicks == 0 ||
-                static_cast<std::uint64_t>(headerTime) % rate.intervalTicks != 0) {
-                continue;
-            }
-            anyDue = anyDue || !rate.channels.empty();
-            for (const ChannelSlot& slot : rate.channels) {
-                const auto value = readPayloadValue(packet.payload, cursor, slot.rawType);
-                if (!value) {
-                    finished_ = true;
-                    return;
-                }
-                if (slot.resolved != nullptr) {
-                    sink(*slot.resolved, ChannelValueEvent{slot.channelID,
-                                                           calibrate(slot.resolved->info,
-                                                                     value->value, value->rawBits),
-                                                           valueTicks});
-                }
+        const std::vector<std::size_t>& due = schedule_.dueAt(headerTime);
+        if (due.empty())
+            return;
+        for (const std::size_t rate : due) {
+            if (!decodeRate(rates_[rate], packet.payload, cursor, valueTicks, sink)) {
+                finished_ = true;
+                return;
             }
         }
-        if (!anyDue)
-            return;
     }
 }
 

@@ -10,10 +10,11 @@ std::vector<PacketRecord> splitSample(ByteSpan sample, std::int64_t sampleIndex,
     return records;
 }
 
-std::vector<PacketRecord> buildPacketRecords(ByteSpan buffer, const MP4BoxHeader& trak) {
-    const TelemetrySampleTables tables = readTelemetrySampleTables(buffer, trak);
+std::vector<PacketRecord> buildPacketRecords(ByteSpan file, const MP4BoxHeader& trak) {
+    const TelemetrySampleTables tables = readTelemetrySampleTables(file, trak, file.size());
+    MemoryByteSource source(file);
     std::vector<PacketRecord> records;
-    forEachTrackPacket(buffer, tables,
+    forEachTrackPacket(file, source, tables, {},
                        [&](const PacketView& packet) { records.push_back(packet.toRecord()); });
     return records;
 }

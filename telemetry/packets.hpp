@@ -2,9 +2,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
+#include "core/cancellation.hpp"
 #include "telemetry/binary_reader.hpp"
+#include "telemetry/byte_source.hpp"
+#include "telemetry/sample_run.hpp"
 #include "telemetry/sample_tables.hpp"
 #include "telemetry/telemetry_types.hpp"
 
@@ -55,30 +59,40 @@ void forEachPacketInSample(ByteSpan sample, std::int64_t sampleIndex,
 std::vector<PacketRecord> splitSample(ByteSpan sample, std::int64_t sampleIndex,
                                       std::optional<double> samplePTSSeconds);
 
-// Visits every packet of the telemetry track in sample order. Samples outside the file
-// are skipped; so are samples once the track's samples would add up to more bytes than
-// the file holds, which only a malformed table can claim.
+// Visits every packet of the telemetry track in sample order, reading the samples' bytes from
+// `source` (`movie` holds the boxes the tables were read from). Samples outside the file are
+// skipped; so are samples once the track's samples would add up to more bytes than the file
+// holds, which only a malformed table can claim. Stops with CancellationError once `stop` is
+// requested, checked for every sample.
 template <typename Visit>
-void forEachTrackPacket(ByteSpan buffer, const TelemetrySampleTables& tables, Visit&& visit) {
-    const auto bufferSize = static_cast<std::int64_t>(buffer.size());
+void forEachTrackPacket(ByteSpan movie, ByteSource& source, const TelemetrySampleTables& tables,
+                        std::stop_token stop, Visit&& visit) {
+    const std::int64_t fileSize = source.size();
     std::int64_t bytesVisited = 0;
-    forEachSample(buffer, tables,
+    SampleRun run;
+    const auto visitRun = [&] {
+        run.readAndVisit(source, [&](ByteSpan sample, std::int64_t index, double presentation) {
+            forEachPacketInSample(sample, index, presentation, visit);
+        });
+    };
+    forEachSample(movie, tables,
                   [&](std::int64_t index, const SampleLocation& location, double presentation) {
+                      throwIfCancelled(stop);
                       if (location.offset < 0 || location.size < 1 ||
-                          location.offset > bufferSize - location.size) {
+                          location.offset > fileSize - location.size) {
                           return;
                       }
-                      if (location.size > bufferSize - bytesVisited)
+                      if (location.size > fileSize - bytesVisited)
                           return;
                       bytesVisited += location.size;
-                      forEachPacketInSample(
-                          buffer.subspan(static_cast<std::size_t>(location.offset),
-                                         static_cast<std::size_t>(location.size)),
-                          index, presentation, visit);
+                      if (!run.canTake(location))
+                          visitRun();
+                      run.take(index, location, presentation);
                   });
+    visitRun();
 }
 
-// Every packet record of the telemetry track, payloads copied.
-std::vector<PacketRecord> buildPacketRecords(ByteSpan buffer, const MP4BoxHeader& trak);
+// Every packet record of the telemetry track of a whole file held in memory, payloads copied.
+std::vector<PacketRecord> buildPacketRecords(ByteSpan file, const MP4BoxHeader& trak);
 
 }  // namespace skelder

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
+#include "core/cancellation.hpp"
 #include "core/path_key.hpp"
 
 namespace skelder {
@@ -32,7 +34,9 @@ QuickTelemetryStats computeQuickStats(const DecisecondGrid& grid, std::uint64_t 
     for (const auto& [decisecond, sample] : grid) {
         topSpeed = std::max(topSpeed, sample.speedMps);
         topRPM = std::max(topRPM, sample.rpm);
-        const double combined = std::sqrt(sample.latG * sample.latG + sample.lonG * sample.lonG);
+        // hypot, not the square root of the sum of squares: accelerations near the top of the
+        // double range would overflow in their squares.
+        const double combined = std::hypot(sample.latG, sample.lonG);
         // Strictly greater: the earliest of equal peaks is named.
         if (combined > topCombined) {
             topCombined = combined;
@@ -42,7 +46,9 @@ QuickTelemetryStats computeQuickStats(const DecisecondGrid& grid, std::uint64_t 
             ++wideOpen;
     }
     QuickTelemetryStats stats;
-    stats.maxSpeedMPH = std::max(topSpeed * kMetresPerSecondToMPH, 0.0);
+    // A speed near the top of the double range stays the largest finite number in mph.
+    stats.maxSpeedMPH =
+        std::clamp(topSpeed * kMetresPerSecondToMPH, 0.0, std::numeric_limits<double>::max());
     stats.maxRPM = std::max(topRPM, 0.0);
     stats.maxCombinedG = std::max(topCombined, 0.0);
     if (peak)
@@ -55,13 +61,14 @@ QuickTelemetryStats computeQuickStats(const DecisecondGrid& grid, std::uint64_t 
 
 QuickTelemetryStats quickStats(const TelemetryExtractionService& extractor,
                                const std::filesystem::path& inputURL,
-                               const VideoDurationLoader& loadVideoDuration) {
+                               const VideoDurationLoader& loadVideoDuration, std::stop_token stop) {
+    throwIfCancelled(stop);
     std::optional<double> duration = loadVideoDuration ? loadVideoDuration(inputURL) : std::nullopt;
     if (duration && !std::isfinite(*duration))
         duration.reset();
     if (duration && *duration < 0)
         duration = 0.0;
-    const ParsedTelemetryData data = extractor.extractTelemetry(inputURL, false, false);
+    const ParsedTelemetryData data = extractor.extractTelemetry(inputURL, false, false, stop);
     return computeQuickStats(data.overlaySamplesByDecisecond, data.fileSizeBytes, duration);
 }
 

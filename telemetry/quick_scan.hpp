@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <variant>
 
@@ -32,10 +33,12 @@ QuickTelemetryStats computeQuickStats(const DecisecondGrid& grid, std::uint64_t 
 using VideoDurationLoader = std::function<std::optional<double>(const std::filesystem::path&)>;
 
 // Quick scan: the video duration, then a light extraction (no buckets, no packet timing).
-// Fails with the extraction's error; a missing duration never fails the scan.
+// Fails with the extraction's error; a missing duration never fails the scan. A stop requested
+// through `stop` ends the scan with CancellationError (the extraction checks it per sample).
 QuickTelemetryStats quickStats(const TelemetryExtractionService& extractor,
                                const std::filesystem::path& inputURL,
-                               const VideoDurationLoader& loadVideoDuration);
+                               const VideoDurationLoader& loadVideoDuration,
+                               std::stop_token stop = {});
 
 struct QuickScanPending {};
 struct QuickScanScanning {};

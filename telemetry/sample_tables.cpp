@@ -121,7 +121,8 @@ TelemetryTrackInfo findTelemetryTrack(ByteSpan buffer) {
     return {*telemetryTrak, parseAdcoSampleEntry(buffer, *adco)};
 }
 
-SampleSizes readSampleSizes(ByteSpan buffer, const MP4BoxHeader& stsz) {
+SampleSizes readSampleSizes(ByteSpan buffer, const MP4BoxHeader& stsz,
+                            std::uint64_t fileSizeBytes) {
     if (stsz.payloadSize() < 12)
         decodeFailed("Invalid stsz payload");
     const std::uint8_t* payload = buffer.data() + stsz.payloadStart();
@@ -131,8 +132,12 @@ SampleSizes readSampleSizes(ByteSpan buffer, const MP4BoxHeader& stsz) {
         // The samples of a real recording lie in the file, so a count whose samples could
         // not fit in it is malformed; rejecting it keeps every later walk bounded by the file.
         const std::uint64_t claimedBytes = std::uint64_t{defaultSize} * count;
-        if (claimedBytes > buffer.size())
-            decodeFailed("Invalid stsz payload");
+        if (claimedBytes > fileSizeBytes) {
+            throw TelemetryExtractionError::decodeFailed(fmt::format(
+                "stsz default sample size runs past the end of the file ({} samples of {} bytes, "
+                "file of {} bytes)",
+                count, defaultSize, fileSizeBytes));
+        }
         return SampleSizes(defaultSize, count);
     }
     if (!tableFits(stsz, 12, count, 4)) {
@@ -291,7 +296,8 @@ std::vector<double> sampleTimes(ByteSpan buffer, const MP4BoxHeader& stts,
     return times;
 }
 
-TelemetrySampleTables readTelemetrySampleTables(ByteSpan buffer, const MP4BoxHeader& trak) {
+TelemetrySampleTables readTelemetrySampleTables(ByteSpan buffer, const MP4BoxHeader& trak,
+                                                std::uint64_t fileSizeBytes) {
     const StblBoxes stbl = stblChildren(buffer, trak);
     const MP4BoxHeader* chunkOffsetBox = findFirstBox(stbl.children, "stco");
     if (chunkOffsetBox == nullptr)
@@ -300,7 +306,7 @@ TelemetrySampleTables readTelemetrySampleTables(ByteSpan buffer, const MP4BoxHea
         decodeFailed("Missing stco/co64 chunk offsets table");
 
     TelemetrySampleTables tables;
-    tables.sizes = readSampleSizes(buffer, stbl.stsz);
+    tables.sizes = readSampleSizes(buffer, stbl.stsz, fileSizeBytes);
     tables.chunkOffsets = readChunkOffsets(buffer, *chunkOffsetBox);
     tables.stscEntries = readStscEntries(buffer, stbl.stsc);
     if (countMappedSamples(tables.sizes, tables.chunkOffsets, tables.stscEntries) <

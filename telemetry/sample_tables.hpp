@@ -62,7 +62,8 @@ class SampleSizes {
     std::vector<std::uint32_t> table_;
 };
 
-SampleSizes readSampleSizes(ByteSpan buffer, const MP4BoxHeader& stsz);
+// A default size whose samples would need more bytes than the file holds is malformed.
+SampleSizes readSampleSizes(ByteSpan buffer, const MP4BoxHeader& stsz, std::uint64_t fileSizeBytes);
 std::vector<std::int64_t> readChunkOffsets(ByteSpan buffer, const MP4BoxHeader& chunkOffsetBox);
 std::vector<StscEntry> readStscEntries(ByteSpan buffer, const MP4BoxHeader& stsc);
 std::uint32_t readMediaTimescale(ByteSpan buffer, const MP4BoxHeader& trak);
@@ -145,7 +146,10 @@ struct TelemetrySampleTables {
     std::uint32_t timescale = 0;
 };
 
-TelemetrySampleTables readTelemetrySampleTables(ByteSpan buffer, const MP4BoxHeader& trak);
+// `buffer` holds the track's boxes (the movie box, or the whole file); `fileSizeBytes` is the
+// size of the file the samples are read from.
+TelemetrySampleTables readTelemetrySampleTables(ByteSpan buffer, const MP4BoxHeader& trak,
+                                                std::uint64_t fileSizeBytes);
 
 // Calls visit(index, SampleLocation, presentationSeconds) for every sample in order.
 template <typename Visit>

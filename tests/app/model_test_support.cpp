@@ -76,7 +76,8 @@ void ConcurrencyMeter::leave() {
 
 ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path& inputURL,
                                                      bool includeFeatureBuckets,
-                                                     bool includePacketTiming) const {
+                                                     bool includePacketTiming,
+                                                     std::stop_token stop) const {
     Gate& gate = includeFeatureBuckets ? analyses : quickScans;
     ConcurrencyMeter& meter = includeFeatureBuckets ? analysesAtOnce : quickScansAtOnce;
     meter.enter();
@@ -85,7 +86,7 @@ ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path
         ConcurrencyMeter& meter;
         ~Leave() { meter.leave(); }
     } leave{meter};
-    return real_.extractTelemetry(inputURL, includeFeatureBuckets, includePacketTiming);
+    return real_.extractTelemetry(inputURL, includeFeatureBuckets, includePacketTiming, stop);
 }
 
 // --- StubbornProvider -----------------------------------------------------------------------

@@ -70,8 +70,8 @@ class ConcurrencyMeter {
 class GatedExtractor : public TelemetryExtractionService {
   public:
     ParsedTelemetryData extractTelemetry(const std::filesystem::path& inputURL,
-                                         bool includeFeatureBuckets,
-                                         bool includePacketTiming) const override;
+                                         bool includeFeatureBuckets, bool includePacketTiming,
+                                         std::stop_token stop = {}) const override;
 
     mutable Gate quickScans;
     mutable Gate analyses;

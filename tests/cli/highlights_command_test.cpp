@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "highlights/session_provider.hpp"
 #include "kovra_writer/kovra_writer.hpp"
+#include "tests/support/forged_recording.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -160,6 +162,85 @@ TEST_F(HighlightsCommand, AFailedFileReportsItsErrorAndTheOthersAreStillAnalysed
     EXPECT_EQ(text.standardOutput,
               textBlock(lap, "Only Best Clips", analyse(HighlightFilterMode::onlyBest)) +
                   "\n== " + notes + " (Only Best Clips) ==\nerror: Only MP4 files are supported\n");
+}
+
+// The lap again, with engine speed and lateral acceleration sent as raw doubles (the latter
+// scaled by 1e10 in the channel table). In two stretches the recorder sends values that are
+// finite as recorded but not in the grid's units: 1e307 rad/s is beyond any double in rpm, and
+// 1e300 × 1e10 is beyond any double once calibrated.
+TEST_F(HighlightsCommand, ValuesThatOverflowReachNeitherTheGridNorTheStatisticsNorTheScores) {
+    testing::ForgedRecording recording;
+    recording.options.durationSeconds = 180;
+    for (auto& channel : recording.options.channels) {
+        if (channel.id == kovra::kEngineSpeedChannel || channel.id == kovra::kLateralAccelChannel) {
+            channel.rawType = kovra::kRawFloat64;
+            channel.calibration = kovra::NoCalibration{};
+        }
+    }
+    recording.options.valueAt = [](const kovra::ChannelDefinition& channel, double t) {
+        if (channel.id == kovra::kEngineSpeedChannel && t >= 132 && t < 134)
+            return 1e307;
+        if (channel.id == kovra::kLateralAccelChannel)
+            return t >= 82 && t < 84 ? 1e300 : lapValue(channel, t) / 1e10;
+        return lapValue(channel, t);
+    };
+    std::vector<kovra::ChannelDefinition> table = recording.options.channels;
+    for (auto& channel : table) {
+        if (channel.id == kovra::kLateralAccelChannel) {
+            channel.calibration = kovra::NumericCalibration{.gain = 1e10};
+        }
+    }
+    recording.editTables = [table](kovra::TrackTables& tables) {
+        tables.sampleEntries = {kovra::adcoSampleEntryBox(table, kovra::defaultAdudRecords())};
+    };
+    const std::string path = (dir / "overflow.mp4").string();
+    testing::writeFile(path, recording.build());
+
+    const auto csv = runCommand({skelderExecutable(), "telemetry", path, "--csv"});
+    ASSERT_EQ(csv.exitStatus, 0) << csv.standardError;
+    std::istringstream rows(csv.standardOutput);
+    std::string row;
+    std::getline(rows, row);  // the header
+    int rowCount = 0;
+    double topRPM = 0;
+    double topLatG = 0;
+    while (std::getline(rows, row)) {
+        std::vector<double> fields;
+        std::istringstream cells(row);
+        for (std::string cell; std::getline(cells, cell, ',');)
+            fields.push_back(std::strtod(cell.c_str(), nullptr));
+        ASSERT_EQ(fields.size(), 10u) << row;
+        for (const double field : fields)
+            ASSERT_TRUE(std::isfinite(field)) << row;
+        topRPM = std::max(topRPM, fields[5]);
+        topLatG = std::max(topLatG, std::fabs(fields[7]));
+        ++rowCount;
+    }
+    EXPECT_EQ(rowCount, 1800);
+    // What the lap records everywhere else: about 4100 rpm and 1.3 g at most.
+    EXPECT_LT(topRPM, 5000);
+    EXPECT_NEAR(topLatG, 1.3, 1e-9);
+
+    const auto highlights = runCommand(
+        {skelderExecutable(), "highlights", path, "--json", "--filter", "maybeInteresting"});
+    ASSERT_EQ(highlights.exitStatus, 0) << highlights.standardError;
+    const auto segments = nlohmann::json::parse(highlights.standardOutput).at(0).at("segments");
+    ASSERT_FALSE(segments.empty());
+    for (const auto& segment : segments) {
+        for (const char* score : {"totalScore", "averageScore", "peakScore"}) {
+            // A score that is not finite would be written as null.
+            ASSERT_TRUE(segment.at(score).is_number()) << segment;
+            EXPECT_TRUE(std::isfinite(segment.at(score).get<double>())) << segment;
+        }
+    }
+
+    const auto scan = runCommand({skelderExecutable(), "scan", path, "--json"});
+    ASSERT_EQ(scan.exitStatus, 0) << scan.standardError;
+    const auto stats = nlohmann::json::parse(scan.standardOutput).at(0).at("stats");
+    for (const char* field : {"maxSpeedMPH", "maxRPM", "maxCombinedG", "wotSeconds"})
+        ASSERT_TRUE(stats.at(field).is_number()) << stats;
+    EXPECT_LT(stats.at("maxRPM").get<double>(), 5000);
+    EXPECT_LT(stats.at("maxCombinedG").get<double>(), 1.4);
 }
 
 TEST(HighlightsCommandLine, HelpAndUsageErrors) {

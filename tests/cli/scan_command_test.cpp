@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
+#include "kovra_writer/costly_shapes.hpp"
 #include "kovra_writer/kovra_writer.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/file_cutter.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -65,7 +70,10 @@ TEST_F(ScanCommand, OneLinePerFileWithTheStatusTexts) {
               "notes.mp4  Duration pending  Not a Valid MP4\n"
               "empty.mp4  Duration pending  Empty File\n"
               "cut.MP4  Duration pending  Unsupported File\n");
-    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(result.standardError,
+              noTelemetry.string() + ": No telemetry track with handler type 'adrv' found\n" +
+                  notMP4.string() + ": MP4 metadata box 'moov' not found\n" + empty.string() +
+                  ": Input file is empty\n" + cut.string() + ": Invalid box size\n");
 
     const auto alone = runCommand({skelderExecutable(), "scan", good});
     EXPECT_EQ(alone.exitStatus, 0);
@@ -111,6 +119,87 @@ TEST_F(ScanCommand, FailuresInJSONCarryTheFullText) {
     EXPECT_EQ(files[0]["error"], "No telemetry track with handler type 'adrv' found");
     EXPECT_FALSE(files[0].contains("stats"));
     EXPECT_EQ(files[1]["error"], "Input file is empty");
+}
+
+std::vector<std::uint8_t> bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// A card with a good recording and a copy that a second thread keeps cutting short and writing
+// back, as a card pulled during a copy or a sync tool would: the copy may fail, with its reason
+// on standard error, but the scan never dies and the good recording is always summarised.
+TEST_F(ScanCommand, AFileCutWhileItIsScannedFailsAloneAndTheOthersAreSummarised) {
+    const auto card = dir / "card";
+    std::filesystem::create_directories(card);
+    std::filesystem::copy_file(good, card / "lap.mp4");
+    const auto copy = card / "copy.mp4";
+    std::filesystem::copy_file(good, copy);
+    const std::string lapLine =
+        "lap.mp4  0:00:02 total  100 mph  |  6000 rpm  |  WOT 2.0s  |  G 1.00";
+    testing::FileCutter cutter(copy, bytesOf(good), std::chrono::milliseconds(2));
+    for (int run = 0; run < 12; ++run) {
+        SCOPED_TRACE(run);
+        const auto result = runCommand({skelderExecutable(), "scan", card});
+        ASSERT_TRUE(result.exitStatus == 0 || result.exitStatus == 1)
+            << "exit status " << result.exitStatus << "\n"
+            << result.standardError;
+        const auto lines = linesOf(result.standardOutput);
+        ASSERT_EQ(lines.size(), 2u) << result.standardOutput;
+        EXPECT_TRUE(lines[0].starts_with("copy.mp4  ")) << lines[0];
+        EXPECT_EQ(lines[1], lapLine);
+        if (result.exitStatus == 0) {
+            EXPECT_EQ(result.standardError, "");
+            continue;
+        }
+        const auto errors = linesOf(result.standardError);
+        ASSERT_EQ(errors.size(), 1u) << result.standardError;
+        EXPECT_TRUE(errors[0].starts_with(copy.string() + ": ")) << errors[0];
+    }
+}
+
+// Files shaped to be slow to read (thousands of rates without channels or rarely due, tens of
+// thousands of channels nobody reads, a sample per payload cycle, deeply nested boxes) beside
+// the drive they were made from: all are summarised, each exactly like the drive.
+TEST(ScanCommandShapes, CostlyShapesAreSummarisedLikeThePlainDrive) {
+    testing::TempDir dir;
+    kovra::RecordingOptions drive;
+    drive.durationSeconds = 5;
+    kovra::writeRecording(dir / "a-plain.mp4", drive);
+    kovra::writeRecording(dir / "b-unused-rates.mp4", kovra::withUnusedRates(drive, 20000));
+    kovra::writeRecording(dir / "c-rarely-due-rates.mp4", kovra::withRarelyDueRates(drive, 5000));
+    kovra::writeRecording(dir / "d-unread-channels.mp4", kovra::withUnreadChannels(drive, 64000));
+    kovra::writeRecording(dir / "e-tiny-samples.mp4", kovra::withTinySamples(drive, 1000));
+    testing::writeFile(dir / "f-nested-boxes.mp4", kovra::withNestedBoxes(drive, 5000));
+
+    const auto result = runCommand({skelderExecutable(), "scan", dir.path()});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto lines = linesOf(result.standardOutput);
+    ASSERT_EQ(lines.size(), 6u) << result.standardOutput;
+    // The statistics line follows the name and the duration text.
+    const auto statisticsOf = [](const std::string& line) {
+        const std::size_t bar = line.find(" mph  |  ");
+        const std::size_t start = line.rfind("  ", bar);
+        return bar == std::string::npos ? line : line.substr(start + 2);
+    };
+    const std::string statistics = statisticsOf(lines[0]);
+    EXPECT_TRUE(lines[0].starts_with("a-plain.mp4  ")) << lines[0];
+    EXPECT_NE(statistics.find(" rpm  |  WOT "), std::string::npos) << lines[0];
+    EXPECT_FALSE(statistics.starts_with("0 mph")) << lines[0];
+    const char* names[] = {"b-unused-rates.mp4", "c-rarely-due-rates.mp4", "d-unread-channels.mp4",
+                           "e-tiny-samples.mp4", "f-nested-boxes.mp4"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_TRUE(lines[i + 1].starts_with(std::string(names[i]) + "  ")) << lines[i + 1];
+        EXPECT_EQ(statisticsOf(lines[i + 1]), statistics) << lines[i + 1];
+    }
 }
 
 }  // namespace

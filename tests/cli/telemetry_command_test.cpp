@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "kovra_writer/kovra_writer.hpp"
 #include "telemetry/extraction_service.hpp"
+#include "tests/support/file_cutter.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -75,6 +79,33 @@ TEST_F(TelemetryCommand, CSVReadsBackToTheSameGrid) {
         ++rows;
     }
     EXPECT_EQ(rows, 120u);
+}
+
+// A second thread keeps cutting the recording short and writing it back while `skelder
+// telemetry` reads it: each run prints the whole report or fails with one line, never dies.
+TEST_F(TelemetryCommand, ARecordingCutWhileItIsReadFailsWithOneLine) {
+    std::string whole;
+    for (const auto& line : telemetryTimingReport(
+             data.packetRecords, data.overlaySamplesByDecisecond, data.headerMinusPTSSeconds)) {
+        whole += line + "\n";
+    }
+    whole += "\ngrid: 120 deciseconds from 0.0 s to 11.9 s; 12 feature buckets\n";
+    std::ifstream in(recording, std::ios::binary);
+    testing::FileCutter cutter(recording, {std::istreambuf_iterator<char>(in), {}},
+                               std::chrono::milliseconds(2));
+    for (int run = 0; run < 12; ++run) {
+        SCOPED_TRACE(run);
+        const auto result = runCommand({skelderExecutable(), "telemetry", recording});
+        if (result.exitStatus == 0) {
+            EXPECT_EQ(result.standardOutput, whole);
+            EXPECT_EQ(result.standardError, "");
+            continue;
+        }
+        ASSERT_EQ(result.exitStatus, 1) << result.standardError;
+        EXPECT_EQ(result.standardOutput, "");
+        EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1)
+            << result.standardError;
+    }
 }
 
 TEST(CommandLine, HelpAndUsageErrors) {

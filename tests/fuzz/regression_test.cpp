@@ -8,7 +8,7 @@
 
 #include "fuzz/exercise.hpp"
 #include "kovra_writer/kovra_writer.hpp"
-#include "telemetry/buffer_extraction.hpp"
+#include "telemetry/source_extraction.hpp"
 
 namespace {
 

@@ -66,7 +66,7 @@ ParsedTelemetryData drive(const std::filesystem::path& url) {
 class FakeExtractor : public TelemetryExtractionService {
   public:
     ParsedTelemetryData extractTelemetry(const std::filesystem::path& url, bool buckets,
-                                         bool timing) const override {
+                                         bool timing, std::stop_token) const override {
         ++calls;
         askedForBucketsAndTiming = buckets && timing;
         workerNiceness = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));

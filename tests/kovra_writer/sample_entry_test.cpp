@@ -47,6 +47,20 @@ TEST(SampleEntry, AdcrListsOneGroupOfRatesWithChannelTypes) {
     EXPECT_EQ(payloadOf(adcrBox(ratesOf(channels)), "adcr"), expected);
 }
 
+TEST(SampleEntry, AdcrSplitsLongRateTablesIntoGroupsOf255) {
+    std::vector<Rate> rates(256);
+    for (std::size_t i = 0; i < rates.size(); ++i)
+        rates[i].intervalTicks = 1000 + i;
+    const Bytes payload = payloadOf(adcrBox(rates), "adcr");
+    // Group count, then per group: group byte, rate count, rates of 10 bytes (no channels).
+    ASSERT_EQ(payload.size(), 1u + 2 + 255 * 10 + 2 + 10);
+    EXPECT_EQ(payload[0], 2);
+    EXPECT_EQ(payload[2], 255);
+    EXPECT_EQ(payload[3 + 255 * 10 + 1], 1);
+    EXPECT_EQ(payload[3 + 255 * 10 + 2 + 7], (1000 + 255) & 0xFF);  // low byte of the last interval
+    EXPECT_THROW(adcrBox(std::vector<Rate>(255 * 255 + 1)), std::invalid_argument);
+}
+
 TEST(SampleEntry, AdcrWithoutRatesHasNoGroups) {
     EXPECT_EQ(adcrBox({}), (Bytes{0, 0, 0, 9, 'a', 'd', 'c', 'r', 0}));
 }

@@ -100,6 +100,14 @@ std::vector<FailureCase> failureCases() {
         return tables([sampleEntries](kovra::TrackTables& t) { t.sampleEntries = sampleEntries; });
     };
 
+    // A default sample size whose samples need more bytes than the whole file holds.
+    const Bytes pastTheEnd =
+        stbl([](auto& c) { replaceBox(c, "stsz", kovra::stszBox(64, 1'000'000, {})); })();
+    const std::string pastTheEndMessage =
+        "stsz default sample size runs past the end of the file (1000000 samples of 64 bytes, "
+        "file of " +
+        std::to_string(pastTheEnd.size()) + " bytes)";
+
     std::vector<FailureCase> cases{
         {"extension",
          [](const testing::TempDir& dir) {
@@ -153,6 +161,8 @@ std::vector<FailureCase> failureCases() {
         {"short stsz",
          file(stbl([](auto& c) { replaceBox(c, "stsz", kovra::box("stsz", Bytes(8, 0))); })),
          Case::decodeFailed, "Invalid stsz payload"},
+        {"stsz past the file", file([pastTheEnd] { return pastTheEnd; }), Case::decodeFailed,
+         pastTheEndMessage},
         {"cut stsz", file(stbl([](auto& c) {
              replaceBox(c, "stsz", kovra::stszBox(0, 5, {40, 40}));
          })),

@@ -6,7 +6,8 @@
 #include <cmath>
 
 #include "kovra_writer/kovra_writer.hpp"
-#include "telemetry/input_file.hpp"
+#include "telemetry/file_source.hpp"
+#include "telemetry/source_extraction.hpp"
 #include "tests/support/extraction_matchers.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -214,19 +215,36 @@ TEST_F(ExtractionService, InputValidation) {
 }
 
 TEST_F(ExtractionService, ReadFailuresCarryTheSystemText) {
-    EXPECT_DECODE_FAILED(FileBuffer::readWholeFile(dir / "gone.mp4"),
+    EXPECT_DECODE_FAILED(FileSource(dir / "gone.mp4"),
                          "Failed to read file: No such file or directory");
 }
 
-TEST_F(ExtractionService, FilesBeyondFourGigabytesAreMappedNotRead) {
+// Counts the bytes a real file source reads.
+class CountingFileSource : public FileSource {
+  public:
+    using FileSource::FileSource;
+    std::int64_t bytesRead = 0;
+
+  protected:
+    ssize_t readSome(int fd, std::uint8_t* buffer, std::size_t count, off_t offset) override {
+        const ssize_t got = FileSource::readSome(fd, buffer, count, offset);
+        bytesRead += std::max<ssize_t>(got, 0);
+        return got;
+    }
+};
+
+TEST_F(ExtractionService, FilesBeyondFourGigabytesAreReadOnlyWhereTheTelemetryIs) {
     kovra::RecordingOptions options;
     options.durationSeconds = 3;
     options.mdatPaddingBytes = 4ull << 30;  // a hole: costs no disk
     const auto after = write(options, "large.mp4");
     ASSERT_GT(std::filesystem::file_size(after), 4ull << 30);
-    const FileBuffer buffer = FileBuffer::readWholeFile(after);
-    EXPECT_TRUE(buffer.isMapped());
     EXPECT_EQ(service.extractTelemetry(after, false, false).overlaySamplesByDecisecond.size(), 30u);
+    CountingFileSource source(after);
+    EXPECT_EQ(extractTelemetryFromSource(source, true, true).overlaySamplesByDecisecond.size(),
+              30u);
+    // Header windows, the movie box and three samples: far below the padding.
+    EXPECT_LT(source.bytesRead, 1 << 20);
 
     // Samples behind the padding need 64-bit chunk offsets.
     options.paddingBeforeSamples = true;

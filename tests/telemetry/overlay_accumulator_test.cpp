@@ -95,6 +95,29 @@ TEST(OverlayAccumulator, NonFiniteValuesNeverReachAField) {
     EXPECT_EQ(result.bucketsBySecond.at(0).rpmMax, 0);
 }
 
+TEST(OverlayAccumulator, ValuesThatOverflowInTheirUnitAreDroppedLikeNonFiniteOnes) {
+    // 1e307 rad/s is a finite engine speed, but not in revolutions per minute.
+    OverlayAccumulator accumulator(true);
+    add(accumulator, kRpm, 0.0, 100);
+    add(accumulator, kRpm, 0.1, 1e307);
+    add(accumulator, kRpm, 0.2, -1e307);
+    add(accumulator, kLat, 0.2, 1.7e308);  // finite in g: kept
+    add(accumulator, kGear, 0.0, 4);
+    add(accumulator, kGear, 0.1, -1e300);  // no integer: the gear stays
+    auto result = std::move(accumulator).finish();
+    ASSERT_EQ(result.grid.size(), 3u);
+    const double firstRpm = result.grid.find(0)->rpm;
+    EXPECT_NEAR(firstRpm, 954.93, 0.01);
+    EXPECT_EQ(result.grid.find(1)->rpm, firstRpm);
+    EXPECT_EQ(result.grid.find(2)->rpm, firstRpm);
+    EXPECT_EQ(result.grid.find(1)->gear, 4);
+    EXPECT_DOUBLE_EQ(result.grid.find(2)->latG, 1.7e308 / 9.80665);
+    const FeatureBucket& bucket = result.bucketsBySecond.at(0);
+    EXPECT_EQ(bucket.rpmMax, firstRpm);
+    EXPECT_EQ(bucket.sampleCount, 6);  // dropped values still count as samples
+    EXPECT_TRUE(std::isfinite(bucket.latAbsMaxG));
+}
+
 std::vector<std::int64_t> repaired(std::vector<std::int64_t> gears) {
     std::vector<OverlayTelemetrySample> samples(gears.size());
     for (std::size_t i = 0; i < gears.size(); ++i)

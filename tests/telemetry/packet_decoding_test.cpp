@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <limits>
+#include <random>
+
 #include "kovra_writer/byte_writer.hpp"
 
 namespace skelder {
@@ -203,6 +207,154 @@ TEST(DecodingWalk, ExtremeTimesDoNotOverflow) {
     EXPECT_EQ(h.events[0].valueTicks, INT64_MAX);
     EXPECT_EQ(h.events[1].value, 6.0);
     EXPECT_EQ(h.events[1].valueTicks, 0);  // negative presentation times clamp to 0
+}
+
+TEST(DecodingWalk, RatesWithoutChannelsChangeNothing) {
+    // Rates that list no channel never hold values, so thousands of them leave the layout
+    // and the stop rule as they were.
+    DecodeHarness h;
+    h.addRate(1'000'000, {{1, 2}});
+    for (std::uint64_t i = 0; i < 5000; ++i)
+        h.addRate(1'000'000 + i, {});
+    h.addRate(2'000'000, {{2, 2}});
+    h.resolve(1);
+    h.resolve(2);
+    h.decode({packet(10'000'000, {10, 20, 11, 12, 22})});
+    ASSERT_EQ(h.events.size(), 5u);
+    EXPECT_EQ(h.events[1].channelID, 2);
+    EXPECT_EQ(h.events[4].value, 22.0);
+}
+
+// The decoding walk as the recorder's format describes it, one rate after another in every
+// cycle; the decoder must hand the sink exactly the same values.
+std::vector<ChannelValueEvent> walkEveryRate(
+    const TelemetrySampleDescription& description,
+    const std::map<std::uint16_t, ResolvedChannel>& resolved,
+    const std::vector<PacketRecord>& packets) {
+    std::vector<ChannelValueEvent> events;
+    std::uint64_t m = std::min<std::uint64_t>(description.minimumIntervalTicks, INT64_MAX);
+    m = m == 0 ? 1 : m;
+    for (const PacketRecord& packet : packets) {
+        if (packet.payload.empty() || description.rates.empty())
+            continue;
+        const std::uint64_t header = std::min<std::uint64_t>(packet.timestampTicks, INT64_MAX);
+        std::optional<std::int64_t> pts;
+        if (packet.samplePTSSeconds) {
+            const double ticks = *packet.samplePTSSeconds * 1e7;
+            if (!(ticks > -9.2e18 && ticks < 9.2e18))
+                continue;
+            pts = static_cast<std::int64_t>(ticks);
+        }
+        std::size_t cursor = 0;
+        for (unsigned __int128 k = 0; cursor < packet.payload.size(); ++k) {
+            const unsigned __int128 headerTime = header + k * m;
+            if (headerTime > INT64_MAX)
+                break;
+            std::int64_t valueTicks = static_cast<std::int64_t>(headerTime);
+            if (pts) {
+                const __int128 placed = __int128{*pts} + static_cast<__int128>(k * m);
+                if (placed > INT64_MAX)
+                    break;
+                valueTicks = placed < 0 ? 0 : static_cast<std::int64_t>(placed);
+            }
+            bool anyDue = false;
+            for (const RateDefinition& rate : description.rates) {
+                if (rate.intervalTicks == 0 || headerTime % rate.intervalTicks != 0)
+                    continue;
+                anyDue = anyDue || !rate.channels.empty();
+                for (const RateChannelDefinition& channel : rate.channels) {
+                    const auto value = readPayloadValue(packet.payload, cursor, channel.rawType);
+                    if (!value)
+                        return events;
+                    if (const auto found = resolved.find(channel.channelID);
+                        found != resolved.end()) {
+                        events.push_back(
+                            {channel.channelID,
+                             calibrate(found->second.info, value->value, value->rawBits),
+                             valueTicks});
+                    }
+                }
+            }
+            if (!anyDue)
+                break;
+        }
+    }
+    return events;
+}
+
+TEST(DecodingWalk, SameValuesAsTestingEveryRateInEveryCycle) {
+    std::mt19937_64 random(20240611);
+    const auto pick = [&](auto... choices) {
+        const std::uint64_t values[] = {static_cast<std::uint64_t>(choices)...};
+        return values[random() % sizeof...(choices)];
+    };
+    const auto below = [&](std::uint64_t n) { return random() % n; };
+    for (int round = 0; round < 3000; ++round) {
+        SCOPED_TRACE(round);
+        DecodeHarness h;
+        const std::uint64_t rateCount = below(7);
+        std::uint64_t minimum = UINT64_MAX;
+        for (std::uint64_t r = 0; r < rateCount; ++r) {
+            RateDefinition rate{pick(0, 1, 2, 3, 4, 6, 9, 10, 12, 1'000'000, 2'000'000, 3'000'000,
+                                     (1ull << 63) + 5, UINT64_MAX),
+                                {}};
+            for (std::uint64_t c = below(4); c > 0; --c) {
+                const auto id = static_cast<std::uint16_t>(1 + below(6));
+                // Mostly one-byte values, so that payloads hold many cycles; now and then a type
+                // the walk cannot read.
+                const std::uint64_t rawType =
+                    below(8) == 0 ? pick(3, 4, 5, 6, 7, 8, 9, 10, 0, 11) : pick(1, 2);
+                rate.channels.push_back({id, static_cast<std::uint8_t>(rawType)});
+                h.description.channels[id] = channel(id);
+            }
+            minimum = std::min(minimum, rate.intervalTicks);
+            h.description.rates.push_back(rate);
+        }
+        h.description.minimumIntervalTicks = rateCount == 0 ? 1 : minimum;
+        for (std::uint16_t id = 1; id <= 6; ++id) {
+            if (below(2) == 0)
+                h.resolve(id);
+        }
+
+        std::vector<PacketRecord> packets;
+        std::uint64_t header = below(40);
+        for (std::uint64_t p = below(8); p > 0; --p) {
+            // Packets that continue each other, jump ahead, go back or sit at the tick limit.
+            switch (below(6)) {
+                case 0:
+                    header = below(40);
+                    break;
+                case 1:
+                    header += below(3) * std::max<std::uint64_t>(minimum % 64, 1);
+                    break;
+                case 2:
+                    header = pick(INT64_MAX, INT64_MAX - 3, UINT64_MAX, 6'000'000);
+                    break;
+                default:
+                    header += below(30);
+            }
+            Bytes payload(below(48));
+            for (auto& byte : payload)
+                byte = static_cast<std::uint8_t>(below(4) == 0 ? 0xFF : below(8));
+            std::optional<double> pts;
+            if (below(3) == 0) {
+                pts = below(8) == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                    : static_cast<double>(below(50)) / 10.0 - 1.0;
+            }
+            packets.push_back(packet(header, std::move(payload), pts));
+        }
+
+        const auto expected = walkEveryRate(h.description, h.resolved, packets);
+        h.decode(packets);
+        ASSERT_EQ(h.events.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(h.events[i].channelID, expected[i].channelID) << i;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(h.events[i].value),
+                      std::bit_cast<std::uint64_t>(expected[i].value))
+                << i;
+            EXPECT_EQ(h.events[i].valueTicks, expected[i].valueTicks) << i;
+        }
+    }
 }
 
 }  // namespace

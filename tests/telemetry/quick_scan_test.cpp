@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace skelder {
 namespace {
@@ -49,10 +50,22 @@ TEST(QuickStats, NoCorneringMeansNoPeak) {
     EXPECT_EQ(computeQuickStats({}, 0, 1.0).maxSpeedMPH, 0);
 }
 
+TEST(QuickStats, ExtremeButFiniteValuesGiveFiniteStatistics) {
+    std::vector<OverlayTelemetrySample> samples(3);
+    samples[1].latG = 1.2e308;  // squared, either would overflow
+    samples[1].lonG = -1.0e308;
+    samples[2].speedMps = 1.7e308;  // finite in m/s, beyond the double range in mph
+    const auto stats = computeQuickStats(gridOf(samples), 1, std::nullopt);
+    EXPECT_NEAR(stats.maxCombinedG / 1e308, 1.5620499351813308, 1e-12);  // √2.44
+    EXPECT_TRUE(std::isfinite(stats.maxCombinedG));
+    EXPECT_EQ(stats.peakCombinedGSecond, 0.1);
+    EXPECT_EQ(stats.maxSpeedMPH, std::numeric_limits<double>::max());
+}
+
 TEST(QuickStats, DurationLoaderResultsAreCleaned) {
     struct GridOnly : TelemetryExtractionService {
-        ParsedTelemetryData extractTelemetry(const std::filesystem::path&, bool,
-                                             bool) const override {
+        ParsedTelemetryData extractTelemetry(const std::filesystem::path&, bool, bool,
+                                             std::stop_token) const override {
             ParsedTelemetryData data;
             data.fileSizeBytes = 9;
             return data;

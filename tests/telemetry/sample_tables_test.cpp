@@ -70,7 +70,7 @@ TEST(SampleTables, StcoIsPreferredOverCo64) {
     };
     const Bytes file = recording.build();
     const auto track = findTelemetryTrack(file);
-    const auto tables = readTelemetrySampleTables(file, track.trak);
+    const auto tables = readTelemetrySampleTables(file, track.trak, file.size());
     ASSERT_EQ(tables.chunkOffsets.size(), 3u);
     EXPECT_LT(tables.chunkOffsets[0], static_cast<std::int64_t>(file.size()));
 }
@@ -82,15 +82,23 @@ TEST(SampleTables, DefaultSampleSizeNeedsNoTable) {
     Bytes file = kovra::trakBox(tables);
     file.resize(4096, 0);  // the samples' bytes exist
     const auto stbl = stblChildren(file, headerOf(file));
-    const SampleSizes sizes = readSampleSizes(file, stbl.stsz);
+    const SampleSizes sizes = readSampleSizes(file, stbl.stsz, file.size());
     ASSERT_EQ(sizes.count(), 3u);
     EXPECT_EQ(sizes.at(0), 512);
     EXPECT_EQ(sizes.at(2), 512);
-    // More samples than the file could hold is a broken table, not a reason to allocate.
+    // Samples that need more bytes than the file holds are a broken table, not a reason to
+    // walk four billion samples; the message says what is wrong with the table.
     tables.sampleCountField = 0xFFFFFFFF;
     const Bytes huge = kovra::trakBox(tables);
-    EXPECT_DECODE_FAILED(readSampleSizes(huge, stblChildren(huge, headerOf(huge)).stsz),
-                         "Invalid stsz payload");
+    EXPECT_DECODE_FAILED(readSampleSizes(huge, stblChildren(huge, headerOf(huge)).stsz, 4096),
+                         "stsz default sample size runs past the end of the file (4294967295 "
+                         "samples of 512 bytes, file of 4096 bytes)");
+    tables.sampleCountField = 8;
+    const Bytes eight = kovra::trakBox(tables);
+    EXPECT_EQ(readSampleSizes(eight, stblChildren(eight, headerOf(eight)).stsz, 4096).count(), 8u);
+    EXPECT_DECODE_FAILED(readSampleSizes(eight, stblChildren(eight, headerOf(eight)).stsz, 4095),
+                         "stsz default sample size runs past the end of the file (8 samples of "
+                         "512 bytes, file of 4095 bytes)");
 }
 
 TEST(SampleLocations, SampleToChunkMapping) {
