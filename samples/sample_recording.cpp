@@ -80,11 +80,13 @@ void writeMedia(const std::filesystem::path& path, const SampleOptions& options,
         }
         const double seconds = sampleFrameSeconds(options, frame);
         YuvPicture picture = muxer.nextPicture();
+        const DriveState state = drive.stateAt(seconds);
         paintSamplePicture({.frameNumber = frame,
                             .elapsedText = elapsedText(frame, options.frameRate.numerator,
                                                        options.frameRate.denominator),
                             .seconds = seconds,
-                            .distanceMetres = drive.stateAt(seconds).distanceMetres},
+                            .distanceMetres = state.distanceMetres,
+                            .steeringAngleRadians = state.steeringAngleRadians},
                            picture);
         muxer.encodeVideoFrame();
         report(options, kMediaShare * static_cast<double>(frame + 1) / static_cast<double>(frames));
