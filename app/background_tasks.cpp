@@ -68,7 +68,11 @@ void BackgroundTasks::joinFinished() {
             }
         }
     }
-    finished.clear();  // each jthread joins as it goes; they have all but returned
+    // Joined explicitly: a jthread destroyed while joinable would first request its stop,
+    // and a finished task's report may still wait in the queue, where the stop of its task
+    // would make it look cancelled.
+    for (Thread& entry : finished)
+        entry.thread.join();
 }
 
 void BackgroundTasks::shutdown(std::chrono::milliseconds grace) {
