@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <algorithm>
+#include <unordered_set>
 
 #include "app/app_settings.hpp"
 #include "app/file_list.hpp"
@@ -180,7 +181,7 @@ void AppViewModel::setAnalysisFailure(const PathKey& pathKey,
 DroppedFileItem* AppViewModel::findFile(const PathKey& pathKey) {
     const auto found =
         std::find_if(droppedFiles_.begin(), droppedFiles_.end(),
-                     [&](const DroppedFileItem& item) { return item.id() == pathKey; });
+                     [&](const DroppedFileItem& item) { return listedKey(item) == pathKey; });
     return found == droppedFiles_.end() ? nullptr : &*found;
 }
 
@@ -195,14 +196,14 @@ bool AppViewModel::isListed(const PathKey& pathKey) const {
 int AppViewModel::selectedCount() const {
     return static_cast<int>(
         std::count_if(droppedFiles_.begin(), droppedFiles_.end(), [&](const DroppedFileItem& item) {
-            return selectedFilePathKeys_.contains(item.id()) && !isScanFailed(item);
+            return selectedFilePathKeys_.contains(listedKey(item)) && !isScanFailed(item);
         }));
 }
 
 std::vector<std::filesystem::path> AppViewModel::selectedExportURLs() const {
     std::vector<std::filesystem::path> urls;
     for (const DroppedFileItem& item : droppedFiles_) {
-        if (selectedFilePathKeys_.contains(item.id()) && !isScanFailed(item))
+        if (selectedFilePathKeys_.contains(listedKey(item)) && !isScanFailed(item))
             urls.push_back(item.url);
     }
     return urls;
@@ -255,8 +256,8 @@ std::optional<PathKey> AppViewModel::primaryFilePathKey(
     // A skipped file has nothing to show: no picture, no timeline.
     for (const std::set<PathKey>* keys : {&tableSelection, &selectedFilePathKeys_}) {
         for (const DroppedFileItem& item : droppedFiles_) {
-            if (keys->contains(item.id()) && !isScanFailed(item))
-                return item.id();
+            if (keys->contains(listedKey(item)) && !isScanFailed(item))
+                return listedKey(item);
         }
     }
     return std::nullopt;
@@ -306,7 +307,7 @@ void AppViewModel::addFiles(const std::vector<std::filesystem::path>& urls) {
     }
     std::set<PathKey> listed;
     for (const DroppedFileItem& item : droppedFiles_)
-        listed.insert(item.id());
+        listed.insert(listedKey(item));
     std::vector<PathKey> added;
     for (const std::filesystem::path& candidate : candidates) {
         const PathKey key = pathKey(candidate);
@@ -324,7 +325,7 @@ void AppViewModel::addFiles(const std::vector<std::filesystem::path>& urls) {
     if (selection.empty()) {
         for (const DroppedFileItem& item : droppedFiles_) {
             if (!isScanFailed(item))
-                selection.insert(item.id());
+                selection.insert(listedKey(item));
         }
     } else {
         selection.insert(added.begin(), added.end());
@@ -356,7 +357,7 @@ void AppViewModel::setAllSelected(bool selected) {
     if (selected) {
         for (const DroppedFileItem& item : droppedFiles_) {
             if (!isScanFailed(item))
-                selection.insert(item.id());
+                selection.insert(listedKey(item));
         }
     }
     setSelection(std::move(selection));
@@ -378,12 +379,12 @@ void AppViewModel::removeSelectedFiles() {
 void AppViewModel::removeSkippedFiles() {
     std::set<PathKey> skipped;
     for (const DroppedFileItem* item : skippedFiles())
-        skipped.insert(item->id());
+        skipped.insert(listedKey(*item));
     removeListed(skipped, false);
 }
 
 RemovedFile AppViewModel::snapshotOf(const DroppedFileItem& item) const {
-    const PathKey key = item.id();
+    const PathKey key = listedKey(item);
     RemovedFile removed;
     removed.item = item;
     // Unfinished work starts again when the file comes back.
@@ -411,19 +412,19 @@ void AppViewModel::removeListed(const std::set<PathKey>& pathKeys, bool cleared)
         return;
     std::vector<RemovedFile> removed;
     for (const DroppedFileItem& item : droppedFiles_) {
-        if (pathKeys.contains(item.id()))
+        if (pathKeys.contains(listedKey(item)))
             removed.push_back(snapshotOf(item));
     }
     if (removed.empty())
         return;
     for (const RemovedFile& file : removed)
-        forgetFile(file.item.id());
+        forgetFile(listedKey(file.item));
     std::erase_if(droppedFiles_,
-                  [&](const DroppedFileItem& item) { return pathKeys.contains(item.id()); });
+                  [&](const DroppedFileItem& item) { return pathKeys.contains(listedKey(item)); });
     emit droppedFilesChanged();
     std::set<PathKey> selection = selectedFilePathKeys_;
     for (const RemovedFile& file : removed)
-        selection.erase(file.item.id());
+        selection.erase(listedKey(file.item));
     setSelection(std::move(selection));
     removals_.push({removalSummary(removed, cleared), std::move(removed)});
     emit removalsChanged();
@@ -447,7 +448,7 @@ void AppViewModel::undo() {
     ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
     bool segments = false, tiers = false, thumbnails = false, failures = false;
     for (RemovedFile& removed : record->files) {
-        const PathKey key = removed.item.id();
+        const PathKey key = listedKey(removed.item);
         if (isListed(key))
             continue;  // added again meanwhile: the new entry stays
         if (removed.selected && !isScanFailed(removed.item))
@@ -523,7 +524,7 @@ void AppViewModel::reanalyzeFile(const PathKey& pathKey) {
 
 void AppViewModel::retrySkippedFiles() {
     for (const DroppedFileItem* item : skippedFiles())
-        reanalyzeFile(item->id());
+        reanalyzeFile(listedKey(*item));
 }
 
 void AppViewModel::clearAll() {
@@ -583,9 +584,11 @@ void AppViewModel::showSkippedFiles() {
 }
 
 void AppViewModel::refreshStatusLine() {
-    std::set<PathKey> listed;
+    // Hashed: this runs on every change, with lists of a thousand files.
+    std::unordered_set<PathKey> listed;
+    listed.reserve(droppedFiles_.size());
     for (const DroppedFileItem& item : droppedFiles_)
-        listed.insert(item.id());
+        listed.insert(listedKey(item));
     const auto unlisted = [&](const PathKey& key) { return !listed.contains(key); };
 
     std::set<PathKey> selection = selectedFilePathKeys_;

@@ -58,8 +58,8 @@
 // counts and the select-all state always agree with what an export would take.
 //
 // Files are identified everywhere by their path key (core/path_key.hpp: the absolute path
-// with "." and ".." resolved); DroppedFileItem::url holds that normalised path and id() gives
-// the key.
+// with "." and ".." resolved); DroppedFileItem::url holds that normalised path, so its text
+// is the key (listedKey in app/file_list.hpp).
 
 #include <QImage>
 #include <QObject>
