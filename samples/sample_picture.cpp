@@ -375,31 +375,36 @@ void roundedRectangle(cairo_t* cr, double x0, double y0, double x1, double y1, d
     cairo_close_path(cr);
 }
 
-// Where the frame code and the clock go, on their plate.
+// Where the frame code and the clock go, each on its dark plate: the code as tight as it
+// reads, between the HUD's top and bottom parts; the clock small in the top left corner,
+// where the HUD does not draw either.
 struct PlateLayout {
     FrameCodeLayout code;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int clockLeft = 0;
     int clockTop = 0;
     int clockHeight = 0;
-    int left = 0, top = 0, right = 0, bottom = 0;
+    int clockPadding = 0;
 };
 
 PlateLayout plateLayout(int width, int height) {
     PlateLayout plate;
     plate.code = frameCodeLayout(width, height);
     const int cell = std::max(plate.code.cellSize, 4);
-    const int codeWidth = kFrameCodeColumns * cell;
-    plate.clockHeight = std::max(8, cell * 4 / 10);
-    // The clock line fits the code's width.
-    const int clockWidth = segmentTextWidth("00:00.000  #0000", plate.clockHeight);
-    if (clockWidth > codeWidth)
-        plate.clockHeight = std::max(8, plate.clockHeight * codeWidth / clockWidth);
-    plate.clockTop = plate.code.bottom() + std::max(2, cell / 4);
-    const int padding = std::max(2, cell / 3);
+    const int padding = std::max(2, cell / 5);
     plate.left = plate.code.left - padding;
-    plate.right = plate.code.left + codeWidth + padding;
+    plate.right = plate.code.left + kFrameCodeColumns * cell + padding;
     plate.top = plate.code.top - padding;
-    plate.bottom = plate.clockTop + plate.clockHeight + padding;
+    plate.bottom = plate.code.bottom() + padding;
+    plate.clockHeight = std::max(8, height * 4 / 100);
+    plate.clockPadding = std::max(2, plate.clockHeight / 3);
+    plate.clockLeft = std::max(plate.clockPadding, width * 25 / 1000) + plate.clockPadding;
+    plate.clockTop = std::max(plate.clockPadding, height * 35 / 1000) + plate.clockPadding;
     return plate;
+}
+
+std::string clockText(const PictureContent& content) {
+    return content.elapsedText + "  #" + std::to_string(content.frameNumber);
 }
 
 void paintScene(const PictureContent& content, const PlateLayout& plate, cairo_t* cr, int width,
@@ -423,10 +428,14 @@ void paintScene(const PictureContent& content, const PlateLayout& plate, cairo_t
     paintKerbs(cr, camera, track, h, content.distanceMetres);
     paintBonnet(cr, w, h);
 
-    // The plate the code and the clock sit on.
+    // The plates the code and the clock sit on: opaque and neutral grey, so the white digits
+    // stay white.
     roundedRectangle(cr, plate.left, plate.top, plate.right, plate.bottom,
-                     std::max(2, plate.code.cellSize / 3));
-    // Opaque and neutral grey, so the white digits on it stay white.
+                     std::max(2, plate.code.cellSize / 4));
+    const int clockWidth = segmentTextWidth(clockText(content), plate.clockHeight);
+    roundedRectangle(cr, plate.clockLeft - plate.clockPadding, plate.clockTop - plate.clockPadding,
+                     plate.clockLeft + clockWidth + plate.clockPadding,
+                     plate.clockTop + plate.clockHeight + plate.clockPadding, plate.clockPadding);
     setColour(cr, 0.13, 0.13, 0.13);
     cairo_fill(cr);
 }
@@ -500,9 +509,7 @@ void paintSamplePicture(const PictureContent& content, YuvPicture& picture) {
     paintBackground(content, plate, picture);
     // The code and the digits go straight into the planes, exact black and white.
     paintFrameCode(picture, content.frameNumber);
-    const std::string clock = content.elapsedText + "  #" + std::to_string(content.frameNumber);
-    const int clockWidth = segmentTextWidth(clock, plate.clockHeight);
-    drawSegmentText(picture, clock, (picture.y.width - clockWidth) / 2, plate.clockTop,
+    drawSegmentText(picture, clockText(content), plate.clockLeft, plate.clockTop,
                     plate.clockHeight);
 }
 

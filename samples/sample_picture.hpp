@@ -36,9 +36,9 @@ std::string elapsedText(std::int64_t frameNumber, int rateNumerator, int rateDen
 
 // Paints the whole picture: the view from the driver's seat (sky, horizon, the track with its
 // kerbs and grass streaming past and bending with the steering, the car's bonnet), drawn with
-// Cairo; over it, on a dark plate in the band between the HUD's top and bottom parts, the
-// frame code (frame_code.hpp) and the elapsed time and "#<frame number>" in seven-segment
-// digits.
+// Cairo; over it, on dark plates where the HUD never draws, the frame code (frame_code.hpp)
+// between the HUD's top and bottom parts, and the elapsed time and "#<frame number>" in small
+// seven-segment digits in the top left corner.
 void paintSamplePicture(const PictureContent& content, YuvPicture& picture);
 
 // Seven-segment text in the luma plane on a dark plate, chroma made neutral; digits, ':', '.'

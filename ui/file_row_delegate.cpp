@@ -230,7 +230,11 @@ void FileRowDelegate::paintHeader(QPainter* painter, const QStyleOptionViewItem&
                                   const QString& title) const {
     const QFont& font = rowFonts(option.font).header;
     painter->setFont(font);
-    painter->setPen(secondaryColor(option.palette, QPalette::Text));
+    // A header is an inert item, drawn by the view with the disabled colours: take the
+    // normal text colour, dimmed as secondary text is.
+    QPalette normal = option.palette;
+    normal.setCurrentColorGroup(QPalette::Normal);
+    painter->setPen(secondaryColor(normal, QPalette::Text));
     const QRect text = contentRect(option.rect)
                            .adjusted(kRowPadding + 2, kHeaderTopPadding, 0, -kHeaderBottomPadding);
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, title);
