@@ -504,10 +504,10 @@ void answerNextQuestion(const QString& buttonText) {
 }
 
 TEST_F(MainWindowTest, ClosingDuringAnExportAsksAndCancelsItOnlyWhenConfirmed) {
+    listBothAndWait();
     // The export writes its partial file here.
     const testing::TempDir temporaryFolder;
     const ScopedEnvironment temporary("TMPDIR", temporaryFolder.path().string());
-    listBothAndWait();
     const fs::path reel = dir / "reel.mp4";
     panelAnswer = reel;
     QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
