@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <algorithm>
+#include <unordered_set>
 
 #include "app/app_settings.hpp"
 #include "app/file_list.hpp"
@@ -17,7 +18,10 @@ AppViewModel::AppViewModel(AppServices services, QObject* parent)
 }
 
 AppViewModel::~AppViewModel() {
-    // Nothing may post to the queue once it is gone: stop and wait for every thread first.
+    // What the threads report from now on is dropped.
+    mainThreadQueue_.close();
+    // The export removes its partial file before it ends: wait for it. The other tasks get a
+    // moment to notice their stop; the ones that do not end on their own.
     exportThread_ = {};
     tasks_.shutdown();
 }
@@ -141,12 +145,43 @@ void AppViewModel::setFileStatus(const PathKey& pathKey, QuickScanStatus status)
     }
 }
 
+void AppViewModel::setCancellingExport(bool cancelling) {
+    if (isCancellingExport_ == cancelling)
+        return;
+    isCancellingExport_ = cancelling;
+    emit isCancellingExportChanged();
+}
+
+void AppViewModel::setRejectedFileSummaries(QStringList lines) {
+    if (rejectedFileSummaries_ == lines)
+        return;
+    rejectedFileSummaries_ = std::move(lines);
+    emit rejectedFileSummariesChanged();
+}
+
+void AppViewModel::setAnalysisFailure(const PathKey& pathKey,
+                                      std::optional<HighlightAnalysisFailure> failure) {
+    const auto found = highlightAnalysisFailureByPath_.find(pathKey);
+    if (!failure) {
+        if (found == highlightAnalysisFailureByPath_.end())
+            return;
+        highlightAnalysisFailureByPath_.erase(found);
+    } else if (found != highlightAnalysisFailureByPath_.end()) {
+        if (found->second == *failure)
+            return;
+        found->second = std::move(*failure);
+    } else {
+        highlightAnalysisFailureByPath_.emplace(pathKey, std::move(*failure));
+    }
+    emit highlightAnalysisFailureByPathChanged();
+}
+
 // --- Lookups and derived values -------------------------------------------------------------
 
 DroppedFileItem* AppViewModel::findFile(const PathKey& pathKey) {
     const auto found =
         std::find_if(droppedFiles_.begin(), droppedFiles_.end(),
-                     [&](const DroppedFileItem& item) { return item.id() == pathKey; });
+                     [&](const DroppedFileItem& item) { return listedKey(item) == pathKey; });
     return found == droppedFiles_.end() ? nullptr : &*found;
 }
 
@@ -160,14 +195,15 @@ bool AppViewModel::isListed(const PathKey& pathKey) const {
 
 int AppViewModel::selectedCount() const {
     return static_cast<int>(
-        std::count_if(droppedFiles_.begin(), droppedFiles_.end(),
-                      [&](const auto& item) { return selectedFilePathKeys_.contains(item.id()); }));
+        std::count_if(droppedFiles_.begin(), droppedFiles_.end(), [&](const DroppedFileItem& item) {
+            return selectedFilePathKeys_.contains(listedKey(item)) && !isScanFailed(item);
+        }));
 }
 
 std::vector<std::filesystem::path> AppViewModel::selectedExportURLs() const {
     std::vector<std::filesystem::path> urls;
     for (const DroppedFileItem& item : droppedFiles_) {
-        if (selectedFilePathKeys_.contains(item.id()) && !isScanFailed(item))
+        if (selectedFilePathKeys_.contains(listedKey(item)) && !isScanFailed(item))
             urls.push_back(item.url);
     }
     return urls;
@@ -176,6 +212,23 @@ std::vector<std::filesystem::path> AppViewModel::selectedExportURLs() const {
 int AppViewModel::eligibleCount() const {
     return static_cast<int>(std::count_if(droppedFiles_.begin(), droppedFiles_.end(),
                                           [](const auto& item) { return !isScanFailed(item); }));
+}
+
+ExportSelectionState AppViewModel::exportSelectionState() const {
+    const int selected = selectedCount();
+    const int eligible = eligibleCount();
+    if (selected == 0 || eligible == 0)
+        return ExportSelectionState::none;
+    return selected < eligible ? ExportSelectionState::some : ExportSelectionState::all;
+}
+
+std::vector<const DroppedFileItem*> AppViewModel::skippedFiles() const {
+    std::vector<const DroppedFileItem*> skipped;
+    for (const DroppedFileItem& item : droppedFiles_) {
+        if (isScanFailed(item))
+            skipped.push_back(&item);
+    }
+    return skipped;
 }
 
 HighlightTier AppViewModel::tier(const PathKey& pathKey, const PlannedSegmentKey& segment) const {
@@ -200,10 +253,11 @@ QImage AppViewModel::thumbnail(const PathKey& pathKey) const {
 
 std::optional<PathKey> AppViewModel::primaryFilePathKey(
     const std::set<PathKey>& tableSelection) const {
+    // A skipped file has nothing to show: no picture, no timeline.
     for (const std::set<PathKey>* keys : {&tableSelection, &selectedFilePathKeys_}) {
         for (const DroppedFileItem& item : droppedFiles_) {
-            if (keys->contains(item.id()))
-                return item.id();
+            if (keys->contains(listedKey(item)) && !isScanFailed(item))
+                return listedKey(item);
         }
     }
     return std::nullopt;
@@ -230,7 +284,17 @@ bool AppViewModel::isHighlightAnalysisInProgress(const PathKey& pathKey) const {
     const DroppedFileItem* item = file(pathKey);
     if (item == nullptr || isScanFailed(*item))
         return false;
-    return isScanUnfinished(*item) || !highlightPreviewSegmentsByPath_.contains(pathKey);
+    if (isScanUnfinished(*item))
+        return true;
+    return !highlightPreviewSegmentsByPath_.contains(pathKey) &&
+           !highlightAnalysisFailureByPath_.contains(pathKey);
+}
+
+std::optional<QString> AppViewModel::highlightAnalysisFailure(const PathKey& pathKey) const {
+    const auto found = highlightAnalysisFailureByPath_.find(pathKey);
+    if (found == highlightAnalysisFailureByPath_.end())
+        return std::nullopt;
+    return QString::fromStdString(found->second.message);
 }
 
 // --- File list actions ----------------------------------------------------------------------
@@ -243,7 +307,7 @@ void AppViewModel::addFiles(const std::vector<std::filesystem::path>& urls) {
     }
     std::set<PathKey> listed;
     for (const DroppedFileItem& item : droppedFiles_)
-        listed.insert(item.id());
+        listed.insert(listedKey(item));
     std::vector<PathKey> added;
     for (const std::filesystem::path& candidate : candidates) {
         const PathKey key = pathKey(candidate);
@@ -258,10 +322,14 @@ void AppViewModel::addFiles(const std::vector<std::filesystem::path>& urls) {
     }
 
     std::set<PathKey> selection = selectedFilePathKeys_;
-    if (selection.empty())
-        selection = listed;
-    else
+    if (selection.empty()) {
+        for (const DroppedFileItem& item : droppedFiles_) {
+            if (!isScanFailed(item))
+                selection.insert(listedKey(item));
+        }
+    } else {
         selection.insert(added.begin(), added.end());
+    }
     setSelection(std::move(selection));
 
     enqueueQuickScans(added);
@@ -289,7 +357,7 @@ void AppViewModel::setAllSelected(bool selected) {
     if (selected) {
         for (const DroppedFileItem& item : droppedFiles_) {
             if (!isScanFailed(item))
-                selection.insert(item.id());
+                selection.insert(listedKey(item));
         }
     }
     setSelection(std::move(selection));
@@ -297,53 +365,174 @@ void AppViewModel::setAllSelected(bool selected) {
 }
 
 void AppViewModel::removeFile(const PathKey& pathKey) {
-    // An export's inputs stay listed while it runs.
-    if (isProcessing_)
-        return;
-    forgetFile(pathKey);
-    if (const auto removed = std::erase_if(
-            droppedFiles_, [&](const DroppedFileItem& item) { return item.id() == pathKey; });
-        removed > 0)
-        emit droppedFilesChanged();
-    std::set<PathKey> selection = selectedFilePathKeys_;
-    selection.erase(pathKey);
-    setSelection(std::move(selection));
-    refreshStatusLine();
-    // The file's slots are free again.
-    pumpQuickScans();
-    pumpHighlightPreviews();
+    removeListed({pathKey}, false);
+}
+
+void AppViewModel::removeFiles(const std::vector<PathKey>& pathKeys) {
+    removeListed({pathKeys.begin(), pathKeys.end()}, false);
 }
 
 void AppViewModel::removeSelectedFiles() {
+    removeListed(selectedFilePathKeys_, false);
+}
+
+void AppViewModel::removeSkippedFiles() {
+    std::set<PathKey> skipped;
+    for (const DroppedFileItem* item : skippedFiles())
+        skipped.insert(listedKey(*item));
+    removeListed(skipped, false);
+}
+
+RemovedFile AppViewModel::snapshotOf(const DroppedFileItem& item) const {
+    const PathKey key = listedKey(item);
+    RemovedFile removed;
+    removed.item = item;
+    // Unfinished work starts again when the file comes back.
+    if (isScanUnfinished(item))
+        removed.item.quickScanStatus = QuickScanPending{};
+    removed.selected = selectedFilePathKeys_.contains(key);
+    if (const auto found = highlightPreviewSegmentsByPath_.find(key);
+        found != highlightPreviewSegmentsByPath_.end())
+        removed.segments = found->second;
+    if (const auto found = highlightTierByPath_.find(key); found != highlightTierByPath_.end())
+        removed.tiers = found->second;
+    if (const auto found = excludedHighlightSegmentsByPath_.find(key);
+        found != excludedHighlightSegmentsByPath_.end())
+        removed.exclusions = found->second;
+    removed.thumbnail = thumbnail(key);
+    if (const auto found = highlightAnalysisFailureByPath_.find(key);
+        found != highlightAnalysisFailureByPath_.end())
+        removed.analysisFailure = found->second;
+    return removed;
+}
+
+void AppViewModel::removeListed(const std::set<PathKey>& pathKeys, bool cleared) {
+    // An export's inputs stay listed while it runs.
     if (isProcessing_)
         return;
-    const std::set<PathKey> removing = selectedFilePathKeys_;
-    for (const PathKey& key : removing)
-        forgetFile(key);
-    if (const auto removed = std::erase_if(
-            droppedFiles_,
-            [&](const DroppedFileItem& item) { return removing.contains(item.id()); });
-        removed > 0)
-        emit droppedFilesChanged();
-    setSelection({});
+    std::vector<RemovedFile> removed;
+    for (const DroppedFileItem& item : droppedFiles_) {
+        if (pathKeys.contains(listedKey(item)))
+            removed.push_back(snapshotOf(item));
+    }
+    if (removed.empty())
+        return;
+    for (const RemovedFile& file : removed)
+        forgetFile(listedKey(file.item));
+    std::erase_if(droppedFiles_,
+                  [&](const DroppedFileItem& item) { return pathKeys.contains(listedKey(item)); });
+    emit droppedFilesChanged();
+    std::set<PathKey> selection = selectedFilePathKeys_;
+    for (const RemovedFile& file : removed)
+        selection.erase(listedKey(file.item));
+    setSelection(std::move(selection));
+    removals_.push({removalSummary(removed, cleared), std::move(removed)});
+    emit removalsChanged();
     refreshStatusLine();
+    // The files' slots are free again.
     pumpQuickScans();
     pumpHighlightPreviews();
 }
 
-void AppViewModel::reanalyzeFile(const PathKey& pathKey) {
-    if (isProcessing_ || !isListed(pathKey))
+void AppViewModel::undo() {
+    if (isStopped_)
         return;
+    std::optional<RemovalRecord> record = removals_.pop();
+    if (!record)
+        return;
+    emit removalsChanged();
+
+    // Everything goes back first; observers hear of it once, with the list sorted.
+    std::vector<PathKey> restored;
+    std::set<PathKey> selection = selectedFilePathKeys_;
+    ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
+    bool segments = false, tiers = false, thumbnails = false, failures = false;
+    for (RemovedFile& removed : record->files) {
+        const PathKey key = listedKey(removed.item);
+        if (isListed(key))
+            continue;  // added again meanwhile: the new entry stays
+        if (removed.selected && !isScanFailed(removed.item))
+            selection.insert(key);
+        droppedFiles_.push_back(std::move(removed.item));
+        if (removed.segments) {
+            highlightPreviewSegmentsByPath_[key] = std::move(*removed.segments);
+            segments = true;
+        }
+        if (removed.tiers) {
+            highlightTierByPath_[key] = std::move(*removed.tiers);
+            tiers = true;
+        }
+        if (removed.exclusions)
+            excluded[key] = std::move(*removed.exclusions);
+        if (!removed.thumbnail.isNull()) {
+            thumbnailByPath_[key] = std::move(removed.thumbnail);
+            thumbnails = true;
+        }
+        if (removed.analysisFailure) {
+            highlightAnalysisFailureByPath_[key] = std::move(*removed.analysisFailure);
+            failures = true;
+        }
+        restored.push_back(key);
+    }
+    if (restored.empty())
+        return;
+    sortByFileName(droppedFiles_);
+    emit droppedFilesChanged();
+    setSelection(std::move(selection));
+    setExclusions(std::move(excluded));
+    if (segments)
+        emit highlightPreviewSegmentsByPathChanged();
+    if (tiers)
+        emit highlightTierByPathChanged();
+    if (thumbnails)
+        emit thumbnailByPathChanged();
+    if (failures)
+        emit highlightAnalysisFailureByPathChanged();
+
+    // What was unfinished starts again.
+    std::vector<PathKey> rescans;
+    for (const PathKey& key : restored) {
+        const DroppedFileItem* item = file(key);
+        if (std::holds_alternative<QuickScanPending>(item->quickScanStatus)) {
+            rescans.push_back(key);
+        } else if (const auto* done = std::get_if<QuickScanDone>(&item->quickScanStatus)) {
+            requestThumbnail(key, done->stats.peakCombinedGSecond);
+            enqueueHighlightPreview(key);
+        }
+    }
+    enqueueQuickScans(rescans);
+    refreshStatusLine();
+}
+
+void AppViewModel::reanalyzeFile(const PathKey& pathKey) {
+    const DroppedFileItem* item = file(pathKey);
+    if (isProcessing_ || item == nullptr)
+        return;
+    // A skipped file left the selection by itself, not by the user's choice.
+    const bool wasSkipped = isScanFailed(*item);
     forgetFile(pathKey);
     setFileStatus(pathKey, QuickScanPending{});
+    if (wasSkipped) {
+        std::set<PathKey> selection = selectedFilePathKeys_;
+        selection.insert(pathKey);
+        setSelection(std::move(selection));
+    }
     enqueueQuickScans({pathKey});
     refreshStatusLine();
     pumpHighlightPreviews();
 }
 
+void AppViewModel::retrySkippedFiles() {
+    for (const DroppedFileItem* item : skippedFiles())
+        reanalyzeFile(listedKey(*item));
+}
+
 void AppViewModel::clearAll() {
     if (isProcessing_)
         return;
+    std::vector<RemovedFile> removed;
+    for (const DroppedFileItem& item : droppedFiles_)
+        removed.push_back(snapshotOf(item));
     cancelAllWork();
     if (!droppedFiles_.empty()) {
         droppedFiles_.clear();
@@ -355,12 +544,13 @@ void AppViewModel::clearAll() {
     setActiveFileName(std::nullopt);
     setHighlightPreview({}, {});
     setCompletion(std::nullopt, false);
-    if (!rejectedFileSummaries_.isEmpty()) {
-        rejectedFileSummaries_.clear();
-        emit rejectedFileSummariesChanged();
-    }
+    setRejectedFileSummaries({});
     setRejectionAlertPresented(false);
     setStatusMessage(QStringLiteral("Drop MP4 files to begin"));
+    if (!removed.empty()) {
+        removals_.push({removalSummary(removed, true), std::move(removed)});
+        emit removalsChanged();
+    }
 }
 
 void AppViewModel::toggleHighlightSegmentInclusion(const PathKey& pathKey,
@@ -378,16 +568,27 @@ void AppViewModel::dismissCompletion() {
 
 void AppViewModel::dismissRejections() {
     setRejectionAlertPresented(false);
-    if (!rejectedFileSummaries_.isEmpty()) {
-        rejectedFileSummaries_.clear();
-        emit rejectedFileSummariesChanged();
+    setRejectedFileSummaries({});
+}
+
+void AppViewModel::showSkippedFiles() {
+    QStringList lines;
+    for (const DroppedFileItem* item : skippedFiles()) {
+        lines.append(QString::fromStdString(rejectionLine(
+            item->url, std::get<QuickScanFailed>(item->quickScanStatus).description)));
     }
+    if (lines.isEmpty())
+        return;
+    setRejectedFileSummaries(std::move(lines));
+    setRejectionAlertPresented(true);
 }
 
 void AppViewModel::refreshStatusLine() {
-    std::set<PathKey> listed;
+    // Hashed: this runs on every change, with lists of a thousand files.
+    std::unordered_set<PathKey> listed;
+    listed.reserve(droppedFiles_.size());
     for (const DroppedFileItem& item : droppedFiles_)
-        listed.insert(item.id());
+        listed.insert(listedKey(item));
     const auto unlisted = [&](const PathKey& key) { return !listed.contains(key); };
 
     std::set<PathKey> selection = selectedFilePathKeys_;

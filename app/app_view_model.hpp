@@ -46,10 +46,20 @@
 //   highlightTierByPath                empty; tier of every segment per path key
 //   excludedHighlightSegmentsByPath    empty; segments left out of export per path key
 //   thumbnailByPath                    empty; preview picture (at most 320 x 180) per path key
+//   highlightAnalysisFailureByPath     empty; the failed highlight analyses per path key (the
+//                                      message and the file as it was)
+//   removals                           empty; the removals Undo can take back, newest last
+//   isCancellingExport                 false; a cancelled export is winding down
+//   exportProgress                     the running (or last) export per file, its step and
+//                                      the time left
+//
+// Files whose quick scan failed ("skipped" files) stay listed but are never selected for
+// export, never shown in the detail pane and never counted as eligible: the selection, the
+// counts and the select-all state always agree with what an export would take.
 //
 // Files are identified everywhere by their path key (core/path_key.hpp: the absolute path
-// with "." and ".." resolved); DroppedFileItem::url holds that normalised path and id() gives
-// the key.
+// with "." and ".." resolved); DroppedFileItem::url holds that normalised path, so its text
+// is the key (listedKey in app/file_list.hpp).
 
 #include <QImage>
 #include <QObject>
@@ -67,7 +77,10 @@
 #include "app/app_services.hpp"
 #include "app/background_tasks.hpp"
 #include "app/excluded_segments_mirror.hpp"
+#include "app/export_progress.hpp"
+#include "app/highlight_analysis_failure.hpp"
 #include "app/main_thread_queue.hpp"
+#include "app/removal_history.hpp"
 #include "app/work_queue_state.hpp"
 #include "export/output_paths.hpp"
 #include "highlights/filter_mode.hpp"
@@ -86,6 +99,9 @@ struct ProcessingCompletionSummary {
     friend bool operator==(const ProcessingCompletionSummary&,
                            const ProcessingCompletionSummary&) = default;
 };
+
+// The select-all checkbox: no eligible file selected, some, or all of them.
+enum class ExportSelectionState { none, some, all };
 
 class AppViewModel : public QObject {
     Q_OBJECT
@@ -154,14 +170,27 @@ class AppViewModel : public QObject {
         return excludedHighlightSegmentsByPath_;
     }
     const std::map<PathKey, QImage>& thumbnailByPath() const { return thumbnailByPath_; }
+    const std::map<PathKey, HighlightAnalysisFailure>& highlightAnalysisFailureByPath() const {
+        return highlightAnalysisFailureByPath_;
+    }
+    const RemovalHistory& removals() const { return removals_; }
+    bool isCancellingExport() const { return isCancellingExport_; }
+    const ExportProgressSnapshot& exportProgress() const { return exportProgress_.snapshot(); }
 
     // --- Derived values ---------------------------------------------------------------------
-    // Listed files whose key is selected.
+    // Listed files whose key is selected (never a skipped file).
     int selectedCount() const;
     // Listed files, in list order, that are selected and whose scan did not fail.
     std::vector<std::filesystem::path> selectedExportURLs() const;
     // Listed files whose scan did not fail (the select-all checkbox's "eligible" count).
     int eligibleCount() const;
+    // none when nothing eligible is selected (or nothing is eligible), all when every eligible
+    // file is, some otherwise.
+    ExportSelectionState exportSelectionState() const;
+    // The listed files whose quick scan failed, in list order.
+    std::vector<const DroppedFileItem*> skippedFiles() const;
+    // Whether Undo has something to take back.
+    bool canUndo() const { return !removals_.empty(); }
 
     // --- Per file ---------------------------------------------------------------------------
     // The listed file with this key, or null.
@@ -181,8 +210,11 @@ class AppViewModel : public QObject {
     // duration S (0 when unknown) and the largest segment end E give max(S, E) when E >= 2,
     // else S; never below 1.
     std::optional<double> timelineDurationSeconds(const PathKey& pathKey) const;
-    // True while a listed file is pending, scanning, or scanned without stored segments.
+    // True while a listed file is pending, scanning, or scanned without stored segments and
+    // without a failed analysis.
     bool isHighlightAnalysisInProgress(const PathKey& pathKey) const;
+    // The message of the file's failed highlight analysis, if it failed.
+    std::optional<QString> highlightAnalysisFailure(const PathKey& pathKey) const;
 
     // The background queues, for inspection.
     const WorkQueueState& queues() const { return queues_; }
@@ -199,22 +231,39 @@ class AppViewModel : public QObject {
     void toggleSelection(const PathKey& pathKey);
     // true: every listed file whose scan did not fail; false: none.
     void setAllSelected(bool selected);
-    // The file, its background work and its results. Ignored while exporting.
+    // The file, its background work and its results. Ignored while exporting. Every removal
+    // (this one, the ones below and clearAll) can be taken back with undo().
     void removeFile(const PathKey& pathKey);
+    // Several files in one step (one undo). Ignored while exporting.
+    void removeFiles(const std::vector<PathKey>& pathKeys);
     // Ignored while exporting.
     void removeSelectedFiles();
-    // Forgets the file's results and scans it again. Ignored while exporting.
+    // The files whose quick scan failed. Ignored while exporting.
+    void removeSkippedFiles();
+    // Forgets the file's results and scans it again. Ignored while exporting. A skipped file
+    // is selected again, as when it was added.
     void reanalyzeFile(const PathKey& pathKey);
+    // Scans every skipped file again. Ignored while exporting.
+    void retrySkippedFiles();
     // Empties the list and every result. Ignored while exporting.
     void clearAll();
+    // Brings back the files of the newest removal with their scan results, segments, tiers,
+    // exclusions and thumbnails (files listed again meanwhile stay as they are); unfinished
+    // scans start again.
+    void undo();
     void toggleHighlightSegmentInclusion(const PathKey& pathKey,
                                          const PlannedSegmentKey& segmentKey);
     // Throws away every highlight result and analysis (the filter mode changed).
     void resetHighlightPreviews();
     void dismissCompletion();
     void dismissRejections();
+    // The rejection alert again, listing every skipped file with its reason.
+    void showSkippedFiles();
     // Queues the highlight analysis of a scanned file (the window asks for the shown file).
+    // A file whose analysis failed is not queued again until it changes on disk.
     void enqueueHighlightPreview(const PathKey& pathKey);
+    // Forgets a failed analysis and queues the file again.
+    void retryHighlightAnalysis(const PathKey& pathKey);
     // Makes the file's thumbnail unless it has one: at `preferredSecond`, else at a quarter
     // of its duration, else at 0.
     void requestThumbnail(const PathKey& pathKey, std::optional<double> preferredSecond);
@@ -222,8 +271,13 @@ class AppViewModel : public QObject {
     // selected mode on a background thread. Nothing selected: "Select at least one MP4 file
     // first"; panel cancelled: "Export canceled". Ignored while exporting.
     void startExport();
-    // "Canceling export…" and stops the running export; its cancellation result follows.
+    // "Canceling export…" and asks the running export to stop; returns at once. The export
+    // winds down (isCancellingExport) and its cancellation result follows.
     void cancelExport();
+    // Quitting: asks every scan, analysis, thumbnail and the export to stop, without waiting,
+    // and starts nothing new. The export's result still arrives; destroying the model then
+    // waits briefly for the rest.
+    void stopAllWork();
 
   signals:
     void selectedModeChanged();
@@ -247,10 +301,15 @@ class AppViewModel : public QObject {
     void highlightTierByPathChanged();
     void excludedHighlightSegmentsByPathChanged();
     void thumbnailByPathChanged();
+    void highlightAnalysisFailureByPathChanged();
+    void removalsChanged();
+    void isCancellingExportChanged();
+    void exportProgressChanged();
 
   private:
     struct HighlightOutcome {
         std::optional<TieredTelemetrySession> session;
+        std::optional<std::string> failure;
         bool cancelled = false;
     };
 
@@ -268,6 +327,14 @@ class AppViewModel : public QObject {
     void setSelection(std::set<PathKey> keys);
     void setExclusions(ExcludedSegmentsByPath excluded);
     void setFileStatus(const PathKey& pathKey, QuickScanStatus status);
+    void setCancellingExport(bool cancelling);
+    void setRejectedFileSummaries(QStringList lines);
+    void setAnalysisFailure(const PathKey& pathKey,
+                            std::optional<HighlightAnalysisFailure> failure);
+
+    // Removes the files (one undo step); `cleared` words the step as a clearing.
+    void removeListed(const std::set<PathKey>& pathKeys, bool cleared);
+    RemovedFile snapshotOf(const DroppedFileItem& item) const;
 
     // Drops the state of files no longer listed, then writes the status line.
     void refreshStatusLine();
@@ -288,6 +355,7 @@ class AppViewModel : public QObject {
     void eraseResults(const std::function<bool(const PathKey&)>& shouldErase);
 
     // Export (app_view_model_export.cpp).
+    ExportWorkflowHooks exportHooks();
     void applyExportResult(const ExportWorkflowResult& result);
     void joinExportThread();
 
@@ -314,13 +382,18 @@ class AppViewModel : public QObject {
     std::map<PathKey, HighlightTierMap> highlightTierByPath_;
     ExcludedSegmentsByPath excludedHighlightSegmentsByPath_;
     std::map<PathKey, QImage> thumbnailByPath_;
+    std::map<PathKey, HighlightAnalysisFailure> highlightAnalysisFailureByPath_;
+    RemovalHistory removals_;
+    bool isCancellingExport_ = false;
+    ExportProgressTracker exportProgress_;
+    bool isStopped_ = false;
 
     WorkQueueState queues_;
     std::uint64_t lastTaskId_ = 0;
     // Background threads post their outcomes here; declared before the threads so it
     // outlives them.
     MainThreadQueue mainThreadQueue_;
-    QtExecutor executor_{mainThreadQueue_};
+    QtExecutor executor_{mainThreadQueue_.poster()};
     std::shared_ptr<ExcludedSegmentsMirror> exclusionsMirror_ =
         std::make_shared<ExcludedSegmentsMirror>();
     BackgroundTasks tasks_;

@@ -1,6 +1,8 @@
 // The export actions of the model. The workflow's flows block their thread, so each export
 // runs on `exportThread_` and hands every hook and its result to the main thread through
-// `executor_`; a reel reads the user's exclusions from `exclusionsMirror_`.
+// `executor_`; a reel reads the user's exclusions from `exclusionsMirror_`. The main thread
+// never waits for a running export: cancelling only asks it to stop, and its result arrives
+// like any other.
 
 #include <QStringList>
 
@@ -9,6 +11,8 @@
 
 namespace skelder {
 namespace {
+
+using Clock = ExportProgressTracker::Clock;
 
 QStringList toStringList(const std::vector<std::string>& lines) {
     QStringList list;
@@ -21,7 +25,7 @@ QStringList toStringList(const std::vector<std::string>& lines) {
 }  // namespace
 
 void AppViewModel::startExport() {
-    if (isProcessing_ || isChoosingExportTarget_)
+    if (isProcessing_ || isChoosingExportTarget_ || isStopped_)
         return;
     setCompletion(std::nullopt, false);
 
@@ -51,26 +55,17 @@ void AppViewModel::startExport() {
     setProgress(0);
     setActiveFileName(std::nullopt);
     setHighlightPreview({}, {});
-
-    ExportWorkflowHooks hooks;
-    hooks.setStatusMessage = [this](const std::string& text) {
-        setStatusMessage(QString::fromStdString(text));
-    };
-    hooks.setProgress = [this](double fraction) { setProgress(fraction); };
-    hooks.setActiveFileName = [this](const std::optional<std::string>& name) {
-        setActiveFileName(name ? std::optional<QString>(QString::fromStdString(*name))
-                               : std::nullopt);
-    };
-    hooks.setHighlightPreview = [this](const std::vector<std::string>& lines,
-                                       const std::string& text) {
-        setHighlightPreview(toStringList(lines), QString::fromStdString(text));
-    };
+    std::vector<std::string> names;
+    for (const std::filesystem::path& input : inputs)
+        names.push_back(input.filename().string());
+    exportProgress_.start(mode, std::move(names), Clock::now());
+    emit exportProgressChanged();
 
     exportThread_ =
         std::jthread([this, workflow = services_.exportWorkflow, exclusions = exclusionsMirror_,
-                      queue = &mainThreadQueue_, executor = &executor_, inputs, target = *target,
-                      mode, filterMode, debugHUDEnabled, offsetMilliseconds,
-                      hooks = std::move(hooks)](std::stop_token stop) {
+                      poster = mainThreadQueue_.poster(), executor = &executor_, inputs,
+                      target = *target, mode, filterMode, debugHUDEnabled, offsetMilliseconds,
+                      hooks = exportHooks()](std::stop_token stop) {
             ExportWorkflowResult result;
             try {
                 if (mode == ProcessingMode::full) {
@@ -86,18 +81,53 @@ void AppViewModel::startExport() {
                 // The flows report their failures as results; this is only a last guard.
                 result = {"Export failed: " + errorDescription(error), 1.0, std::nullopt};
             }
-            queue->post([this, result = std::move(result)] { applyExportResult(result); });
+            poster.post([this, result = std::move(result)] { applyExportResult(result); });
         });
+}
+
+ExportWorkflowHooks AppViewModel::exportHooks() {
+    // Each runs on the main thread. While the export winds down after a cancel, the status
+    // line keeps saying so.
+    ExportWorkflowHooks hooks;
+    const auto tracked = [this](const auto& update) {
+        const ExportProgressSnapshot before = exportProgress_.snapshot();
+        update(exportProgress_);
+        if (exportProgress_.snapshot() != before)
+            emit exportProgressChanged();
+    };
+    hooks.setStatusMessage = [this, tracked](const std::string& text) {
+        if (!isCancellingExport_)
+            setStatusMessage(QString::fromStdString(text));
+        tracked([&](ExportProgressTracker& tracker) { tracker.status(text, Clock::now()); });
+    };
+    hooks.setProgress = [this, tracked](double fraction) {
+        setProgress(fraction);
+        tracked([&](ExportProgressTracker& tracker) { tracker.progress(fraction, Clock::now()); });
+    };
+    hooks.setActiveFileName = [this, tracked](const std::optional<std::string>& name) {
+        setActiveFileName(name ? std::optional<QString>(QString::fromStdString(*name))
+                               : std::nullopt);
+        tracked([&](ExportProgressTracker& tracker) { tracker.activeFile(name); });
+    };
+    hooks.setHighlightPreview = [this, tracked](const std::vector<std::string>& lines,
+                                                const std::string& text) {
+        setHighlightPreview(toStringList(lines), QString::fromStdString(text));
+        tracked([&](ExportProgressTracker& tracker) { tracker.previewLines(lines); });
+    };
+    return hooks;
 }
 
 void AppViewModel::cancelExport() {
     if (!isProcessing_)
         return;
     setStatusMessage(QStringLiteral("Canceling export\u2026"));
+    setCancellingExport(true);
+    // Only asks: the export notices at its next check and reports its cancellation.
     exportThread_.request_stop();
 }
 
 void AppViewModel::applyExportResult(const ExportWorkflowResult& result) {
+    setCancellingExport(false);
     setStatusMessage(QString::fromStdString(result.statusMessage));
     if (result.progress)
         setProgress(*result.progress);
@@ -114,7 +144,8 @@ void AppViewModel::applyExportResult(const ExportWorkflowResult& result) {
 }
 
 void AppViewModel::joinExportThread() {
-    // The thread posted its result as its last step, so this wait is short.
+    // The thread posted its result as its last step: it has finished its export and is
+    // returning, so this wait is short.
     if (exportThread_.joinable())
         exportThread_.join();
 }

@@ -1,6 +1,8 @@
 // The background work queues of the model: quick scans, highlight analyses and thumbnails.
 // The work runs on threads of `tasks_`; its outcome comes back through `mainThreadQueue_` and
-// is applied only when the task that reports is still the one recorded for the file.
+// is applied only when the task that reports is still the one recorded for the file. The work
+// owns what it uses, so a task that outlives the model (quitting does not wait long for it)
+// ends harmlessly.
 
 #include <QByteArray>
 #include <algorithm>
@@ -14,11 +16,17 @@
 namespace skelder {
 namespace {
 
-QuickScanStatus runQuickScan(const TelemetryExtractionService& extractor,
-                             const std::filesystem::path& url,
-                             const VideoDurationLoader& loadVideoDuration) {
+// The scan's outcome; nothing when it was cancelled (its report would be stale anyway).
+std::optional<QuickScanStatus> runQuickScan(const TelemetryExtractionService& extractor,
+                                            const std::filesystem::path& url,
+                                            const VideoDurationLoader& loadVideoDuration,
+                                            std::stop_token stop) {
+    if (stop.stop_requested())
+        return std::nullopt;
     try {
-        return QuickScanDone{quickStats(extractor, url, loadVideoDuration)};
+        return QuickScanDone{quickStats(extractor, url, loadVideoDuration, stop)};
+    } catch (const CancellationError&) {
+        return std::nullopt;
     } catch (const std::exception& error) {
         return QuickScanFailed{errorDescription(error)};
     } catch (...) {
@@ -62,6 +70,8 @@ void AppViewModel::enqueueQuickScans(const std::vector<PathKey>& pathKeys) {
 }
 
 void AppViewModel::pumpQuickScans() {
+    if (isStopped_)
+        return;
     bool started = false;
     while (queues_.activeQuickScans < maxConcurrentQuickScans &&
            !queues_.pendingQuickScanPaths.empty()) {
@@ -74,16 +84,19 @@ void AppViewModel::pumpQuickScans() {
         started = true;
         ++queues_.activeQuickScans;
         const std::uint64_t id = ++lastTaskId_;
-        std::stop_source stop =
-            tasks_.start(TaskPriority::background,
-                         [this, queue = &mainThreadQueue_, extractor = services_.telemetryExtractor,
-                          loadDuration = services_.loadVideoDuration, url = item->url, key,
-                          id](std::stop_token) {
-                             QuickScanStatus result = runQuickScan(*extractor, url, loadDuration);
-                             queue->post([this, key, id, result = std::move(result)]() mutable {
-                                 quickScanFinished(key, id, std::move(result));
-                             });
-                         });
+        std::stop_source stop = tasks_.start(
+            TaskPriority::background,
+            [this, poster = mainThreadQueue_.poster(), extractor = services_.telemetryExtractor,
+             loadDuration = services_.loadVideoDuration, url = item->url, key,
+             id](std::stop_token stop) {
+                std::optional<QuickScanStatus> result =
+                    runQuickScan(*extractor, url, loadDuration, stop);
+                if (!result)
+                    return;
+                poster.post([this, key, id, result = std::move(*result)]() mutable {
+                    quickScanFinished(key, id, std::move(result));
+                });
+            });
         queues_.quickScanTasksByPath[key] = {id, std::move(stop)};
     }
     if (started)
@@ -106,9 +119,9 @@ void AppViewModel::quickScanFinished(const PathKey& pathKey, std::uint64_t taskI
         enqueueHighlightPreview(pathKey);
     } else if (const auto* failed = std::get_if<QuickScanFailed>(&result)) {
         if (const DroppedFileItem* item = file(pathKey)) {
-            rejectedFileSummaries_.append(
-                QString::fromStdString(rejectionLine(item->url, failed->description)));
-            emit rejectedFileSummariesChanged();
+            QStringList lines = rejectedFileSummaries_;
+            lines.append(QString::fromStdString(rejectionLine(item->url, failed->description)));
+            setRejectedFileSummaries(std::move(lines));
         }
         setFileStatus(pathKey, std::move(result));
         std::set<PathKey> selection = selectedFilePathKeys_;
@@ -127,8 +140,17 @@ void AppViewModel::quickScanFinished(const PathKey& pathKey, std::uint64_t taskI
 
 void AppViewModel::enqueueHighlightPreview(const PathKey& pathKey) {
     const DroppedFileItem* item = file(pathKey);
+    if (item != nullptr) {
+        // A failed analysis is tried again only for a changed file.
+        const auto failure = highlightAnalysisFailureByPath_.find(pathKey);
+        if (failure != highlightAnalysisFailureByPath_.end()) {
+            if (failure->second.stamp == fileStamp(item->url))
+                return;
+            setAnalysisFailure(pathKey, std::nullopt);
+        }
+    }
     auto& pending = queues_.pendingHighlightPreviewPaths;
-    if (highlightPreviewSegmentsByPath_.contains(pathKey) ||
+    if (isStopped_ || highlightPreviewSegmentsByPath_.contains(pathKey) ||
         queues_.highlightPreviewTasksByPath.contains(pathKey) ||
         std::find(pending.begin(), pending.end(), pathKey) != pending.end() || item == nullptr ||
         !isScanDone(*item))
@@ -137,13 +159,21 @@ void AppViewModel::enqueueHighlightPreview(const PathKey& pathKey) {
     pumpHighlightPreviews();
 }
 
+void AppViewModel::retryHighlightAnalysis(const PathKey& pathKey) {
+    setAnalysisFailure(pathKey, std::nullopt);
+    enqueueHighlightPreview(pathKey);
+}
+
 void AppViewModel::pumpHighlightPreviews() {
+    if (isStopped_)
+        return;
     while (queues_.activeHighlightPreviews < maxConcurrentHighlightPreviews &&
            !queues_.pendingHighlightPreviewPaths.empty()) {
         const PathKey key = queues_.pendingHighlightPreviewPaths.front();
         queues_.pendingHighlightPreviewPaths.pop_front();
         const DroppedFileItem* item = file(key);
-        if (highlightPreviewSegmentsByPath_.contains(key) || item == nullptr || !isScanDone(*item))
+        if (highlightPreviewSegmentsByPath_.contains(key) ||
+            highlightAnalysisFailureByPath_.contains(key) || item == nullptr || !isScanDone(*item))
             continue;
         ++queues_.activeHighlightPreviews;
         const std::uint64_t id = ++lastTaskId_;
@@ -152,18 +182,20 @@ void AppViewModel::pumpHighlightPreviews() {
         // and ends at once when cancelled.
         std::stop_source stop = tasks_.start(
             TaskPriority::normal,
-            [this, queue = &mainThreadQueue_, provider = services_.telemetrySessionProvider,
-             url = item->url, mode = selectedHighlightFilterMode_, key, id,
-             generation](std::stop_token stop) {
+            [this, poster = mainThreadQueue_.poster(),
+             provider = services_.telemetrySessionProvider, url = item->url,
+             mode = selectedHighlightFilterMode_, key, id, generation](std::stop_token stop) {
                 HighlightOutcome outcome;
                 try {
                     outcome.session = provider->loadTieredSession(url, mode, stop);
                 } catch (const CancellationError&) {
                     outcome.cancelled = true;
+                } catch (const std::exception& error) {
+                    outcome.failure = errorDescription(error);
                 } catch (...) {
-                    // A file that cannot be analysed keeps its scan status; nothing is stored.
+                    outcome.failure = "Unknown error";
                 }
-                queue->post([this, key, id, generation, outcome = std::move(outcome)]() mutable {
+                poster.post([this, key, id, generation, outcome = std::move(outcome)]() mutable {
                     highlightPreviewFinished(key, id, generation, std::move(outcome));
                 });
             });
@@ -181,8 +213,14 @@ void AppViewModel::highlightPreviewFinished(const PathKey& pathKey, std::uint64_
     queues_.highlightPreviewTasksByPath.erase(pathKey);
     decrementClamped(queues_.activeHighlightPreviews);
 
-    if (outcome.session && !cancelled && generation == queues_.highlightPreviewGeneration &&
-        isListed(pathKey)) {
+    const DroppedFileItem* item = file(pathKey);
+    const bool current =
+        !cancelled && generation == queues_.highlightPreviewGeneration && item != nullptr;
+    if (current && outcome.failure) {
+        // The file keeps its scan status; the detail pane shows the message and offers Retry.
+        setAnalysisFailure(pathKey,
+                           HighlightAnalysisFailure{*outcome.failure, fileStamp(item->url)});
+    } else if (current && outcome.session) {
         const TelemetrySession& session = outcome.session->session;
         highlightPreviewSegmentsByPath_[pathKey] = session.highlightSegments;
         emit highlightPreviewSegmentsByPathChanged();
@@ -219,14 +257,19 @@ void AppViewModel::resetHighlightPreviews() {
         emit highlightTierByPathChanged();
     }
     setExclusions({});
+    // Another filter is another analysis: failures of the old one say nothing of it.
+    if (!highlightAnalysisFailureByPath_.empty()) {
+        highlightAnalysisFailureByPath_.clear();
+        emit highlightAnalysisFailureByPathChanged();
+    }
 }
 
 // --- Thumbnails -----------------------------------------------------------------------------
 
 void AppViewModel::requestThumbnail(const PathKey& pathKey, std::optional<double> preferredSecond) {
     const DroppedFileItem* item = file(pathKey);
-    if (thumbnailByPath_.contains(pathKey) || queues_.thumbnailTasksByPath.contains(pathKey) ||
-        item == nullptr || !isScanDone(*item))
+    if (isStopped_ || thumbnailByPath_.contains(pathKey) ||
+        queues_.thumbnailTasksByPath.contains(pathKey) || item == nullptr || !isScanDone(*item))
         return;
     double seconds = 0;
     if (preferredSecond) {
@@ -241,19 +284,22 @@ void AppViewModel::requestThumbnail(const PathKey& pathKey, std::optional<double
     seconds = std::max(seconds, 0.0);
 
     const std::uint64_t id = ++lastTaskId_;
-    std::stop_source stop = tasks_.start(
-        TaskPriority::utility, [this, queue = &mainThreadQueue_, load = services_.thumbnailJPEG,
-                                url = item->url, seconds, pathKey, id](std::stop_token) {
-            std::optional<std::vector<std::uint8_t>> jpeg;
-            try {
-                jpeg = load(url, seconds);
-            } catch (...) {
-                // No picture; the list shows its placeholder.
-            }
-            queue->post([this, pathKey, id, jpeg = std::move(jpeg)]() mutable {
-                thumbnailFinished(pathKey, id, std::move(jpeg));
-            });
-        });
+    std::stop_source stop =
+        tasks_.start(TaskPriority::utility,
+                     [this, poster = mainThreadQueue_.poster(), load = services_.thumbnailJPEG,
+                      url = item->url, seconds, pathKey, id](std::stop_token stop) {
+                         if (stop.stop_requested())
+                             return;
+                         std::optional<std::vector<std::uint8_t>> jpeg;
+                         try {
+                             jpeg = load(url, seconds);
+                         } catch (...) {
+                             // No picture; the list shows its placeholder.
+                         }
+                         poster.post([this, pathKey, id, jpeg = std::move(jpeg)]() mutable {
+                             thumbnailFinished(pathKey, id, std::move(jpeg));
+                         });
+                     });
     queues_.thumbnailTasksByPath[pathKey] = {id, std::move(stop)};
 }
 
@@ -328,6 +374,19 @@ void AppViewModel::eraseResults(const std::function<bool(const PathKey&)>& shoul
     ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
     std::erase_if(excluded, [&](const auto& entry) { return shouldErase(entry.first); });
     setExclusions(std::move(excluded));
+    if (std::erase_if(highlightAnalysisFailureByPath_,
+                      [&](const auto& entry) { return shouldErase(entry.first); }) > 0)
+        emit highlightAnalysisFailureByPathChanged();
+}
+
+}  // namespace skelder
+
+namespace skelder {
+
+void AppViewModel::stopAllWork() {
+    isStopped_ = true;
+    cancelAllWork();
+    cancelExport();
 }
 
 }  // namespace skelder

@@ -39,30 +39,57 @@ void applyCurrentThreadPriority(TaskPriority priority) noexcept {
 std::stop_source BackgroundTasks::start(TaskPriority priority,
                                         std::function<void(std::stop_token)> work) {
     joinFinished();
-    auto finished = std::make_shared<std::atomic<bool>>(false);
-    std::jthread thread([priority, work = std::move(work), finished](std::stop_token stop) {
-        applyCurrentThreadPriority(priority);
-        work(std::move(stop));
-        finished->store(true, std::memory_order_release);
-    });
+    auto done = std::make_shared<bool>(false);
+    std::jthread thread(
+        [priority, work = std::move(work), completion = completion_, done](std::stop_token stop) {
+            applyCurrentThreadPriority(priority);
+            work(std::move(stop));
+            {
+                const std::lock_guard lock(completion->mutex);
+                *done = true;
+            }
+            completion->finished.notify_all();
+        });
     std::stop_source stop = thread.get_stop_source();
-    threads_.push_back({std::move(thread), std::move(finished)});
+    threads_.push_back({std::move(thread), std::move(done)});
     return stop;
 }
 
 void BackgroundTasks::joinFinished() {
-    std::erase_if(threads_, [](Thread& entry) {
-        if (!entry.finished->load(std::memory_order_acquire))
-            return false;
+    std::vector<Thread> finished;
+    {
+        const std::lock_guard lock(completion_->mutex);
+        for (auto entry = threads_.begin(); entry != threads_.end();) {
+            if (*entry->done) {
+                finished.push_back(std::move(*entry));
+                entry = threads_.erase(entry);
+            } else {
+                ++entry;
+            }
+        }
+    }
+    // Joined explicitly: a jthread destroyed while joinable would first request its stop,
+    // and a finished task's report may still wait in the queue, where the stop of its task
+    // would make it look cancelled.
+    for (Thread& entry : finished)
         entry.thread.join();
-        return true;
-    });
 }
 
-void BackgroundTasks::shutdown() {
+void BackgroundTasks::shutdown(std::chrono::milliseconds grace) {
     for (Thread& entry : threads_)
         entry.thread.request_stop();
-    threads_.clear();  // each jthread joins as it goes
+    {
+        std::unique_lock lock(completion_->mutex);
+        completion_->finished.wait_for(lock, grace, [&] {
+            return std::all_of(threads_.begin(), threads_.end(),
+                               [](const Thread& entry) { return *entry.done; });
+        });
+    }
+    joinFinished();
+    // What is left owns its state and reports through a closed mailbox: it ends on its own.
+    for (Thread& entry : threads_)
+        entry.thread.detach();
+    threads_.clear();
 }
 
 }  // namespace skelder

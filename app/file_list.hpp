@@ -8,6 +8,13 @@
 
 namespace skelder {
 
+// The path key of a listed file. The model lists every file under its path key (the url it
+// keeps is the normalised path), so the key is the url's text: no normalising again, which a
+// list of a thousand files would pay for on every lookup.
+inline const std::string& listedKey(const DroppedFileItem& item) {
+    return item.url.native();
+}
+
 // Scan states of one listed file.
 bool isScanFailed(const DroppedFileItem& item);
 bool isScanDone(const DroppedFileItem& item);

@@ -38,7 +38,7 @@ TelemetrySession buildSession(const ParsedTelemetryData& data, HighlightFilterMo
 ParsedTelemetryData extractForSessions(const TelemetryExtractionService& extractor,
                                        const std::filesystem::path& url, std::stop_token stop) {
     throwIfCancelled(stop);
-    return extractor.extractTelemetry(url, true, true);
+    return extractor.extractTelemetry(url, true, true, std::move(stop));
 }
 
 }  // namespace

@@ -21,20 +21,24 @@ struct YuvPicture {
     Plane v;
 };
 
-// What one sample picture shows.
+// What one sample picture shows: the drive seen from the driver's seat at one instant.
 struct PictureContent {
     std::int64_t frameNumber = 0;
     std::string elapsedText;    // "MM:SS.mmm"
-    double seconds = 0;         // drives the slow colour drift
-    double distanceMetres = 0;  // drives the scrolling stripes, so they stop when the car stops
+    double seconds = 0;         // drives the clouds' slow drift
+    double distanceMetres = 0;  // moves the kerbs and the grass, so they stop when the car stops
+    double steeringAngleRadians = 0;  // steering wheel, positive to the right: bends the road
 };
 
 // "MM:SS.mmm" for the start of a frame at a frame rate of numerator/denominator, milliseconds
 // rounded down; minutes grow beyond two digits when needed.
 std::string elapsedText(std::int64_t frameNumber, int rateNumerator, int rateDenominator);
 
-// Paints the whole picture: a moving colour gradient, the frame code at the top, the elapsed time
-// and "#<frame number>" in large seven-segment digits below it.
+// Paints the whole picture: the view from the driver's seat (sky, horizon, the track with its
+// kerbs and grass streaming past and bending with the steering, the car's bonnet), drawn with
+// Cairo; over it, on dark plates where the HUD never draws, the frame code (frame_code.hpp)
+// between the HUD's top and bottom parts, and the elapsed time and "#<frame number>" in small
+// seven-segment digits in the top left corner.
 void paintSamplePicture(const PictureContent& content, YuvPicture& picture);
 
 // Seven-segment text in the luma plane on a dark plate, chroma made neutral; digits, ':', '.'

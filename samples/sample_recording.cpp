@@ -90,11 +90,13 @@ void writeMedia(const std::filesystem::path& path, const SampleOptions& options,
         YuvPicture stored = muxer.nextPicture();
         // A turned recorder paints what its driver sees and stores it turned back.
         YuvPicture picture = upright ? upright->picture : stored;
+        const DriveState state = drive.stateAt(seconds);
         paintSamplePicture({.frameNumber = frame,
                             .elapsedText = elapsedText(frame, options.frameRate.numerator,
                                                        options.frameRate.denominator),
                             .seconds = seconds,
-                            .distanceMetres = drive.stateAt(seconds).distanceMetres},
+                            .distanceMetres = state.distanceMetres,
+                            .steeringAngleRadians = state.steeringAngleRadians},
                            picture);
         if (upright)
             storeTurned(upright->picture, options.rotationDegrees, stored);

@@ -12,6 +12,7 @@
 
 #include "ui/empty_state_panel.hpp"
 #include "ui/preview_player_widget.hpp"
+#include "ui/segmented_control.hpp"
 #include "ui/system_colors.hpp"
 #include "ui/text_styles.hpp"
 #include "ui/timeline_widget.hpp"
@@ -37,29 +38,23 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
     pane->setContentsMargins(16, 16, 16, 16);
     pane->setSpacing(14);
 
-    // Processing mode: a segmented picker of two exclusive buttons.
+    // Processing mode: one segmented control, in the ProcessingMode order.
     auto* modeBox = new QGroupBox;
     auto* modeColumn = new QVBoxLayout(modeBox);
+    modeColumn->setSpacing(8);
     modeColumn->addWidget(headlineLabel(QStringLiteral("Processing Mode")));
-    auto* segments = new QWidget;
-    segments->setMaximumWidth(340);
-    auto* segmentRow = new QHBoxLayout(segments);
-    segmentRow->setContentsMargins(0, 0, 0, 0);
-    segmentRow->setSpacing(0);
-    modePicker_ = new QButtonGroup(this);
-    modePicker_->setExclusive(true);
-    for (const auto& [id, title] : {std::pair{kFullButton, QStringLiteral("Full")},
-                                    std::pair{kHighlightsButton, QStringLiteral("Highlights")}}) {
-        auto* button = new QPushButton(title);
-        button->setCheckable(true);
-        button->setAccessibleName(title);
-        modePicker_->addButton(button, id);
-        segmentRow->addWidget(button, 1);
-    }
-    connect(modePicker_, &QButtonGroup::idClicked, this, [this](int id) {
+    modeControl_ = new SegmentedControl({QStringLiteral("Full"), QStringLiteral("Highlights")});
+    modeControl_->setMaximumWidth(340);
+    modeControl_->setAccessibleName(QStringLiteral("Processing Mode"));
+    connect(modeControl_, &SegmentedControl::indexChosen, this, [this](int id) {
         model_.setSelectedMode(id == kFullButton ? ProcessingMode::full
                                                  : ProcessingMode::highlights);
     });
+    auto* segments = new QWidget;
+    auto* segmentRow = new QHBoxLayout(segments);
+    segmentRow->setContentsMargins(0, 0, 0, 0);
+    segmentRow->addWidget(modeControl_, 1);
+    segmentRow->addStretch(0);
     modeColumn->addWidget(segments);
     modeExplanation_ = new QLabel;
     modeExplanation_->setFont(styledFont(modeExplanation_->font(), TextStyle::callout));
@@ -73,8 +68,18 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
     auto* highlightsColumn = new QVBoxLayout(highlightsSection_);
     highlightsColumn->setContentsMargins(0, 0, 0, 0);
     highlightsColumn->setSpacing(8);
+    auto* analysisRow = new QHBoxLayout;
+    analysisRow->setSpacing(12);
     analysisHeader_ = headlineLabel(QStringLiteral("Detected Interesting Parts"));
-    highlightsColumn->addWidget(analysisHeader_);
+    analysisHeader_->setWordWrap(true);
+    analysisRow->addWidget(analysisHeader_, 1);
+    retryButton_ = new QPushButton(QStringLiteral("Retry"));
+    retryButton_->setAutoDefault(false);
+    retryButton_->setAccessibleDescription(QStringLiteral("Analyze the file again"));
+    retryButton_->hide();
+    connect(retryButton_, &QPushButton::clicked, this, &DetailPaneView::retryAnalysisRequested);
+    analysisRow->addWidget(retryButton_, 0, Qt::AlignTop);
+    highlightsColumn->addLayout(analysisRow);
     timeline_ = new TimelineWidget;
     highlightsColumn->addWidget(timeline_);
     connect(timeline_, &TimelineWidget::barSelected, this, [this](int index) {
@@ -162,9 +167,13 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
     refreshFromModel();
 }
 
+QButtonGroup* DetailPaneView::modePicker() const {
+    return modeControl_->group();
+}
+
 void DetailPaneView::refreshFromModel() {
     const bool highlights = model_.selectedMode() == ProcessingMode::highlights;
-    modePicker_->button(highlights ? kHighlightsButton : kFullButton)->setChecked(true);
+    modeControl_->setCheckedIndex(highlights ? kHighlightsButton : kFullButton);
     modeExplanation_->setText(
         highlights ? QStringLiteral("Create one combined highlights reel from all selected files.")
                    : QStringLiteral("Export one full overlay video per selected file."));
@@ -174,14 +183,21 @@ void DetailPaneView::refreshFromModel() {
         model_.selectedHighlightFilterMode() == HighlightFilterMode::onlyBest ? 0 : 1);
     exportButton_->setText(model_.isProcessing() ? QStringLiteral("Exporting…")
                                                  : QStringLiteral("Export"));
-    exportButton_->setEnabled(!model_.isProcessing() && model_.selectedCount() > 0);
+    // Enabled exactly when an export would have files to take.
+    exportButton_->setEnabled(!model_.isProcessing() && !model_.selectedExportURLs().empty());
 }
 
 void DetailPaneView::setShownFile(const std::optional<DetailPaneFile>& file) {
     fileTitle_->setText(file ? file->name : QStringLiteral("No selected file"));
     const bool analysing = file && file->isHighlightAnalysisInProgress;
-    analysisHeader_->setText(analysing ? QStringLiteral("Analyzing Video")
-                                       : QStringLiteral("Detected Interesting Parts"));
+    const std::optional<QString> failure = file ? file->analysisFailure : std::nullopt;
+    if (failure) {
+        analysisHeader_->setText(QStringLiteral("Highlight analysis failed: ") + *failure);
+    } else {
+        analysisHeader_->setText(analysing ? QStringLiteral("Analyzing Video")
+                                           : QStringLiteral("Detected Interesting Parts"));
+    }
+    retryButton_->setVisible(failure.has_value());
     timeline_->setTimelineDurationSeconds(file ? file->timelineDurationSeconds : std::nullopt);
     timeline_->setBars(file ? file->timelineBars : std::vector<TimelineBar>{});
 }

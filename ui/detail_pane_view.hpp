@@ -17,6 +17,7 @@ class QStackedWidget;
 namespace skelder::ui {
 
 class PreviewPlayerWidget;
+class SegmentedControl;
 class TimelineWidget;
 
 // What the main window hands the detail pane about the shown file.
@@ -25,12 +26,15 @@ struct DetailPaneFile {
     std::vector<TimelineBar> timelineBars;
     std::optional<double> timelineDurationSeconds;
     bool isHighlightAnalysisInProgress = false;
+    // The message of a failed highlight analysis.
+    std::optional<QString> analysisFailure;
 };
 
 // The right column: the processing mode with its explanation, in highlights mode the analysis
-// header and the timeline of the shown file, the file's title and preview, the highlight filter
-// and the Export button. Mode, filter and export go straight to the model; the shown file, the
-// timeline and the preview are set by the main window, which owns that state.
+// header (or the message of a failed analysis, with Retry) and the timeline of the shown
+// file, the file's title and preview, the highlight filter and the Export button. Mode, filter and
+// export go straight to the model; the shown file, the timeline and the preview are set by the main
+// window, which owns that state.
 class DetailPaneView : public QWidget {
     Q_OBJECT
   public:
@@ -47,8 +51,10 @@ class DetailPaneView : public QWidget {
     TimelineWidget* timeline() const { return timeline_; }
     QPushButton* exportButton() const { return exportButton_; }
     QComboBox* filterPicker() const { return filterPicker_; }
-    QButtonGroup* modePicker() const { return modePicker_; }
+    QButtonGroup* modePicker() const;
     QLabel* analysisHeader() const { return analysisHeader_; }
+    QPushButton* retryButton() const { return retryButton_; }
+    SegmentedControl* modeControl() const { return modeControl_; }
     QLabel* fileTitle() const { return fileTitle_; }
     QLabel* modeExplanation() const { return modeExplanation_; }
     QWidget* highlightsSection() const { return highlightsSection_; }
@@ -58,15 +64,18 @@ class DetailPaneView : public QWidget {
     // A bar was clicked: the window plays its segment and remembers the index.
     void highlightSelected(int index, const skelder::PlannedSegment& segment);
     void toggleInclusionRequested(const skelder::PlannedSegment& segment);
+    // Retry of the shown file's failed analysis.
+    void retryAnalysisRequested();
 
   private:
     void refreshFromModel();
 
     AppViewModel& model_;
-    QButtonGroup* modePicker_ = nullptr;
+    SegmentedControl* modeControl_ = nullptr;
     QLabel* modeExplanation_ = nullptr;
     QWidget* highlightsSection_ = nullptr;
     QLabel* analysisHeader_ = nullptr;
+    QPushButton* retryButton_ = nullptr;
     TimelineWidget* timeline_ = nullptr;
     QLabel* fileTitle_ = nullptr;
     QStackedWidget* previewOrEmpty_ = nullptr;

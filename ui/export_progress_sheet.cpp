@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
 
 #include <fmt/format.h>
 
@@ -19,6 +21,8 @@ namespace skelder::ui {
 namespace {
 
 constexpr int kProgressSteps = 1000;
+// The file rows scroll beyond this many.
+constexpr int kVisibleFileRows = 6;
 
 void dim(QWidget* widget) {
     QPalette palette = widget->palette();
@@ -27,10 +31,110 @@ void dim(QWidget* widget) {
     widget->setPalette(palette);
 }
 
+QString stepName(ExportStep step) {
+    switch (step) {
+        case ExportStep::starting:
+            return QStringLiteral("Starting");
+        case ExportStep::readingTelemetry:
+            return QStringLiteral("Reading telemetry");
+        case ExportStep::encodingFile:
+            return QStringLiteral("Drawing the HUD and encoding");
+        case ExportStep::readingHighlights:
+            return QStringLiteral("Reading highlights");
+        case ExportStep::encodingReel:
+            return QStringLiteral("Drawing the HUD and encoding the reel");
+    }
+    return {};
+}
+
+QString stateText(const ExportFileProgress& file, ProcessingMode mode) {
+    switch (file.state) {
+        case ExportFileState::waiting:
+            return QStringLiteral("Waiting");
+        case ExportFileState::working:
+            return QString::fromStdString(fmt::format("{:.0f}%", file.fraction * 100));
+        case ExportFileState::done:
+            // A reel's file is read; the reel itself is the one output.
+            return mode == ProcessingMode::full ? QStringLiteral("Done") : QStringLiteral("Ready");
+        case ExportFileState::failed:
+            return QStringLiteral("Skipped");
+    }
+    return {};
+}
+
 }  // namespace
+
+// One file of the export: its name, its state or share done, a thin bar while it is worked on,
+// and a note (what went into the reel, or why the file was skipped), wrapped.
+class ExportFileRow : public QWidget {
+  public:
+    ExportFileRow() {
+        auto* column = new QVBoxLayout(this);
+        column->setContentsMargins(0, 2, 0, 2);
+        column->setSpacing(2);
+        auto* line = new QHBoxLayout;
+        line->setSpacing(8);
+        name_ = new QLabel;
+        name_->setTextFormat(Qt::PlainText);
+        state_ = new QLabel;
+        state_->setFont(monospacedDigitsFont(styledFont(font(), TextStyle::subheadline)));
+        dim(state_);
+        line->addWidget(name_, 1);
+        line->addWidget(state_);
+        column->addLayout(line);
+        bar_ = new QProgressBar;
+        bar_->setRange(0, kProgressSteps);
+        bar_->setTextVisible(false);
+        bar_->setFixedHeight(5);
+        column->addWidget(bar_);
+        note_ = new QLabel;
+        note_->setTextFormat(Qt::PlainText);
+        note_->setWordWrap(true);
+        note_->setFont(styledFont(font(), TextStyle::footnote));
+        dim(note_);
+        column->addWidget(note_);
+    }
+
+    void display(const ExportFileProgress& file, ProcessingMode mode) {
+        name_->setText(QString::fromStdString(file.name));
+        state_->setText(stateText(file, mode));
+        const bool failed = file.state == ExportFileState::failed;
+        QPalette statePalette = state_->palette();
+        statePalette.setColor(QPalette::WindowText,
+                              failed ? systemOrange() : secondaryColor(palette()));
+        state_->setPalette(statePalette);
+        bar_->setVisible(file.state == ExportFileState::working);
+        bar_->setValue(static_cast<int>(std::lround(file.fraction * kProgressSteps)));
+        note_->setText(QString::fromStdString(file.note));
+        note_->setVisible(!file.note.empty());
+        setAccessibleName(name_->text() + QStringLiteral(", ") + state_->text());
+    }
+
+    QStringList texts() const { return {name_->text(), state_->text(), note_->text()}; }
+
+  private:
+    QLabel* name_;
+    QLabel* state_;
+    QProgressBar* bar_;
+    QLabel* note_;
+};
 
 QString progressPercentText(double fraction) {
     return QString::fromStdString(fmt::format("{:.0f} percent", fraction * 100));
+}
+
+QString timeLeftText(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 10)
+        return QStringLiteral("A few seconds left");
+    if (seconds < 60) {
+        const int rounded = static_cast<int>(std::ceil(seconds / 5) * 5);
+        return QStringLiteral("About %1 seconds left").arg(rounded);
+    }
+    const auto minutes = static_cast<long long>(std::ceil(seconds / 60));
+    if (minutes < 60)
+        return minutes == 1 ? QStringLiteral("About 1 minute left")
+                            : QStringLiteral("About %1 minutes left").arg(minutes);
+    return QStringLiteral("About %1 h %2 min left").arg(minutes / 60).arg(minutes % 60);
 }
 
 ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
@@ -59,6 +163,11 @@ ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
     progressBar_->setTextVisible(false);
     progressBar_->setAccessibleName(tr("Export progress"));
 
+    step_ = new QLabel(this);
+    step_->setObjectName(QStringLiteral("step"));
+    step_->setFont(styledFont(font(), TextStyle::subheadline));
+    step_->setTextFormat(Qt::PlainText);
+
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("status"));
     status_->setFont(styledFont(font(), TextStyle::subheadline));
@@ -67,19 +176,46 @@ ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     dim(status_);
 
+    files_ = new QWidget;
+    fileRows_ = new QVBoxLayout(files_);
+    fileRows_->setContentsMargins(0, 0, 4, 0);
+    fileRows_->setSpacing(4);
+    fileScroll_ = new QScrollArea(this);
+    fileScroll_->setObjectName(QStringLiteral("files"));
+    fileScroll_->setWidget(files_);
+    fileScroll_->setWidgetResizable(true);
+    fileScroll_->setFrameShape(QFrame::NoFrame);
+    fileScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fileScroll_->setAccessibleName(tr("Files of the export"));
+
+    details_ = new QToolButton(this);
+    details_->setText(tr("Details"));
+    details_->setCheckable(true);
+    details_->setAutoRaise(true);
+    details_->setArrowType(Qt::RightArrow);
+    details_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    details_->setAccessibleDescription(tr("Show the reel's segment lines"));
+
     preview_ = new QPlainTextEdit(this);
     preview_->setObjectName(QStringLiteral("highlightPreview"));
     preview_->setReadOnly(true);
     preview_->setFont(monospacedDigitsFont(styledFont(font(), TextStyle::footnote)));
-    preview_->setMaximumHeight(160);
-    preview_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    preview_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    preview_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    preview_->setFixedHeight(150);
     preview_->setAccessibleName(tr("Highlights in the reel"));
+    preview_->hide();
+    connect(details_, &QToolButton::toggled, this, [this](bool open) {
+        details_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+        preview_->setVisible(open);
+        adjustSize();
+    });
 
-    showInFinder_ = new QPushButton(tr("Show in Finder"), this);
-    showInFinder_->setAutoDefault(false);
-    connect(showInFinder_, &QPushButton::clicked, this, [this] {
+    showInFileManager_ = new QPushButton(tr("Show in File Manager"), this);
+    showInFileManager_->setAutoDefault(false);
+    connect(showInFileManager_, &QPushButton::clicked, this, [this] {
         if (completion_) {
-            emit showInFinderRequested(completion_->outputFiles);
+            emit showInFileManagerRequested(completion_->outputFiles);
         }
     });
 
@@ -96,8 +232,9 @@ ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
     connect(ok_, &QPushButton::clicked, this, &ExportProgressSheet::dismiss);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(details_);
     buttons->addStretch(1);
-    buttons->addWidget(showInFinder_);
+    buttons->addWidget(showInFileManager_);
     buttons->addWidget(cancelExport_);
     buttons->addWidget(ok_);
 
@@ -107,8 +244,13 @@ ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
     layout->addWidget(title_);
     layout->addWidget(completionMessage_);
     layout->addWidget(activeFile_);
-    layout->addWidget(progressBar_);
+    auto* progressColumn = new QVBoxLayout;
+    progressColumn->setSpacing(6);
+    progressColumn->addWidget(progressBar_);
+    progressColumn->addWidget(step_);
+    layout->addLayout(progressColumn);
     layout->addWidget(status_);
+    layout->addWidget(fileScroll_);
     layout->addWidget(preview_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
@@ -121,6 +263,11 @@ ExportProgressSheet::ExportProgressSheet(QWidget* parent) : QDialog(parent) {
 
 void ExportProgressSheet::setProcessing(bool processing) {
     isProcessing_ = processing;
+    refresh();
+}
+
+void ExportProgressSheet::setCancelling(bool cancelling) {
+    isCancelling_ = cancelling;
     refresh();
 }
 
@@ -138,9 +285,25 @@ void ExportProgressSheet::setActiveFileName(const std::optional<QString>& name) 
     refresh();
 }
 
+void ExportProgressSheet::setFileProgress(const ExportProgressSnapshot& snapshot) {
+    snapshot_ = snapshot;
+    while (rows_.size() > snapshot_.files.size()) {
+        delete rows_.back();
+        rows_.pop_back();
+    }
+    while (rows_.size() < snapshot_.files.size()) {
+        rows_.push_back(new ExportFileRow);
+        fileRows_->addWidget(rows_.back());
+    }
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        rows_[i]->display(snapshot_.files[i], snapshot_.mode);
+    refresh();
+}
+
 void ExportProgressSheet::setHighlightPreviewText(const QString& text) {
-    preview_->setPlainText(text);
-    preview_->setVisible(!text.isEmpty());
+    if (preview_->toPlainText() != text)
+        preview_->setPlainText(text);
+    refresh();
 }
 
 void ExportProgressSheet::setCompletion(const std::optional<ExportSheetCompletion>& completion) {
@@ -159,6 +322,17 @@ QString ExportProgressSheet::progressAccessibleValue() const {
     return progressPercentText(progress_);
 }
 
+QString ExportProgressSheet::stepText() const {
+    return step_->isVisibleTo(this) ? step_->text() : QString();
+}
+
+std::vector<QStringList> ExportProgressSheet::fileRowTexts() const {
+    std::vector<QStringList> texts;
+    for (const ExportFileRow* row : rows_)
+        texts.push_back(row->texts());
+    return texts;
+}
+
 void ExportProgressSheet::refresh() {
     title_->setText(titleText());
     completionMessage_->setText(completion_ ? completion_->message : QString());
@@ -171,12 +345,43 @@ void ExportProgressSheet::refresh() {
     // The bar's text is hidden; accessibility reads it as the value.
     progressBar_->setFormat(progressAccessibleValue());
     progressBar_->setAccessibleDescription(progressAccessibleValue());
-    showInFinder_->setVisible(!isProcessing_ && completion_ && !completion_->outputFiles.isEmpty());
-    cancelExport_->setVisible(isProcessing_);
-    ok_->setEnabled(!isProcessing_);
-    if (preview_->toPlainText().isEmpty()) {
-        preview_->hide();
+
+    // The step and the time left, while the export runs.
+    QString step;
+    if (isProcessing_ && isCancelling_) {
+        step = tr("Canceling\u2026 the partial file is being removed");
+    } else if (isProcessing_) {
+        step = stepName(snapshot_.step);
+        if (snapshot_.mode == ProcessingMode::full && snapshot_.currentFile &&
+            snapshot_.files.size() > 1) {
+            step +=
+                tr(" (file %1 of %2)").arg(*snapshot_.currentFile + 1).arg(snapshot_.files.size());
+        }
+        if (snapshot_.secondsLeft)
+            step += QStringLiteral(" \u00b7 ") + timeLeftText(*snapshot_.secondsLeft);
     }
+    step_->setText(step);
+    step_->setVisible(!step.isEmpty());
+
+    fileScroll_->setVisible(!rows_.empty());
+    if (!rows_.empty()) {
+        // Room for up to kVisibleFileRows rows; more scroll.
+        int height = 0;
+        for (std::size_t i = 0; i < rows_.size() && i < kVisibleFileRows; ++i)
+            height += rows_[i]->sizeHint().height() + fileRows_->spacing();
+        fileScroll_->setFixedHeight(height);
+    }
+
+    const bool hasDetails = !preview_->toPlainText().isEmpty();
+    details_->setVisible(hasDetails);
+    preview_->setVisible(hasDetails && details_->isChecked());
+
+    showInFileManager_->setVisible(!isProcessing_ && completion_ &&
+                                   !completion_->outputFiles.isEmpty());
+    cancelExport_->setVisible(isProcessing_);
+    cancelExport_->setEnabled(!isCancelling_);
+    cancelExport_->setText(isCancelling_ ? tr("Canceling\u2026") : tr("Cancel Export"));
+    ok_->setEnabled(!isProcessing_);
 }
 
 void ExportProgressSheet::dismiss() {

@@ -1,8 +1,9 @@
 // skelder-gui: the desktop application.
 //
-//   skelder-gui [FILES...]                 opens the window with these recordings listed
+//   skelder-gui [--appearance system|light|dark] [FILES...]
+//                                          opens the window with these recordings listed
 //   skelder-gui --screenshot OUT.png [--select N] [--mode full|highlights] [--settings]
-//               [--export-to PATH] FILES...
+//               [--export-to PATH] [--skipped] FILES...
 //                                          saves a picture of the window once its work is done
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/appearance.hpp"
 #include "ui/main_window.hpp"
 #include "ui/media_backend.hpp"
 #include "ui/screenshot_run.hpp"
@@ -30,6 +32,8 @@ struct Options {
     std::string mode = "highlights";
     bool settings = false;
     std::string exportTo;
+    bool skipped = false;
+    std::string appearance = "system";
 };
 
 // Answers the export panel with `target` instead of asking (scripted runs).
@@ -63,12 +67,18 @@ int main(int argc, char** argv) {
     cli.add_flag("--settings", options.settings, "With --screenshot: picture the settings window");
     cli.add_option("--export-to", options.exportTo,
                    "With --screenshot: export the selected files there and picture the sheet");
+    cli.add_flag("--skipped", options.skipped,
+                 "With --screenshot: picture the list of the files that were skipped");
+    cli.add_option("--appearance", options.appearance,
+                   "The look of the windows: the desktop's, or a light or dark palette")
+        ->check(CLI::IsMember({"system", "light", "dark"}));
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return cli.exit(error);
     }
 
+    skelder::ui::applyAppearance(*skelder::ui::appearanceNamed(options.appearance));
     std::vector<std::filesystem::path> files(options.files.begin(), options.files.end());
     const bool scripted = !options.screenshot.empty();
     skelder::ui::SkelderApp app(scripted && !options.exportTo.empty()
@@ -82,6 +92,7 @@ int main(int argc, char** argv) {
         request.mode = options.mode == "full" ? skelder::ProcessingMode::full
                                               : skelder::ProcessingMode::highlights;
         request.settingsWindow = options.settings;
+        request.skippedFiles = options.skipped;
         if (!options.exportTo.empty())
             request.exportTo = options.exportTo;
         skelder::ui::startScreenshotRun(app, request);
@@ -90,5 +101,8 @@ int main(int argc, char** argv) {
             app.model().addFiles(files);
         app.mainWindow().show();
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The window is gone; the work it started stops before the process ends.
+    app.shutDown();
+    return status;
 }

@@ -10,9 +10,11 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <cmath>
 
+#include "app/file_list.hpp"
 #include "ui/detail_pane_view.hpp"
 #include "ui/export_progress_sheet.hpp"
 #include "ui/preview_player_widget.hpp"
@@ -58,18 +60,32 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     exportSheet_->setWindowModality(Qt::WindowModal);
     connect(exportSheet_, &ExportProgressSheet::cancelExportRequested, &model_,
             &AppViewModel::cancelExport);
-    connect(exportSheet_, &ExportProgressSheet::showInFinderRequested, this,
+    connect(exportSheet_, &ExportProgressSheet::showInFileManagerRequested, this,
             [](const QStringList& files) { revealInFileManager(toPaths(files)); });
     connect(exportSheet_, &ExportProgressSheet::dismissed, this, [this] {
         isExportModalPresented_ = false;
         model_.dismissCompletion();
     });
 
+    // The skipped files with their reasons, the exact error texts under "Show Details…", and
+    // a way forward: remove them, or scan them again.
     rejectionAlert_ =
         new QMessageBox(QMessageBox::Warning, QStringLiteral("Some Files Were Skipped"), QString(),
                         QMessageBox::Ok, this);
     rejectionAlert_->setWindowModality(Qt::WindowModal);
-    connect(rejectionAlert_, &QMessageBox::finished, &model_, &AppViewModel::dismissRejections);
+    removeSkippedButton_ = rejectionAlert_->addButton(QStringLiteral("Remove Skipped Files"),
+                                                      QMessageBox::DestructiveRole);
+    retrySkippedButton_ =
+        rejectionAlert_->addButton(QStringLiteral("Try Again"), QMessageBox::ActionRole);
+    rejectionAlert_->setDefaultButton(QMessageBox::Ok);
+    connect(rejectionAlert_, &QMessageBox::finished, this, [this] {
+        QAbstractButton* clicked = rejectionAlert_->clickedButton();
+        model_.dismissRejections();
+        if (clicked == removeSkippedButton_)
+            model_.removeSkippedFiles();
+        else if (clicked == retrySkippedButton_)
+            model_.retrySkippedFiles();
+    });
 
     buildMenus();
 
@@ -82,6 +98,19 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     statusBar()->addWidget(statusLine_, 1);
     connect(&model_, &AppViewModel::statusMessageChanged, this,
             [this] { statusLine_->setText(model_.statusMessage()); });
+    // After a removal: what went, and the way back.
+    undoNote_ = new QLabel;
+    undoNote_->setTextFormat(Qt::PlainText);
+    undoNote_->setForegroundRole(QPalette::PlaceholderText);
+    undoButton_ = new QToolButton;
+    undoButton_->setText(QStringLiteral("Undo"));
+    connect(undoButton_, &QToolButton::clicked, &model_, &AppViewModel::undo);
+    undoButton_->setAutoRaise(true);
+    undoButton_->setCursor(Qt::PointingHandCursor);
+    statusBar()->addPermanentWidget(undoNote_);
+    statusBar()->addPermanentWidget(undoButton_);
+    connect(&model_, &AppViewModel::removalsChanged, this, &MainWindow::refreshUndo);
+    refreshUndo();
 
     connect(sidebar_, &SidebarView::tableSelectionChanged, this, &MainWindow::refreshShownFile);
     connect(detail_, &DetailPaneView::highlightSelected, this, &MainWindow::playSegment);
@@ -90,6 +119,10 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
                 if (const auto key = primaryFilePathKey())
                     model_.toggleHighlightSegmentInclusion(*key, PlannedSegmentKey::of(segment));
             });
+    connect(detail_, &DetailPaneView::retryAnalysisRequested, this, [this] {
+        if (const auto key = primaryFilePathKey())
+            model_.retryHighlightAnalysis(*key);
+    });
 
     connect(&model_, &AppViewModel::droppedFilesChanged, this, &MainWindow::listedFilesChanged);
     connect(&model_, &AppViewModel::selectedFilePathKeysChanged, this, [this] {
@@ -104,7 +137,8 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     });
     for (auto signal : {&AppViewModel::highlightPreviewSegmentsByPathChanged,
                         &AppViewModel::highlightTierByPathChanged,
-                        &AppViewModel::excludedHighlightSegmentsByPathChanged}) {
+                        &AppViewModel::excludedHighlightSegmentsByPathChanged,
+                        &AppViewModel::highlightAnalysisFailureByPathChanged}) {
         connect(&model_, signal, this, &MainWindow::refreshDetailPane);
     }
     // The model signals only real changes: a signal with the value true is its rise.
@@ -122,7 +156,8 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     for (auto signal :
          {&AppViewModel::progressChanged, &AppViewModel::statusMessageChanged,
           &AppViewModel::activeFileNameChanged, &AppViewModel::highlightSegmentPreviewTextChanged,
-          &AppViewModel::completionSummaryChanged}) {
+          &AppViewModel::completionSummaryChanged, &AppViewModel::isCancellingExportChanged,
+          &AppViewModel::exportProgressChanged}) {
         connect(&model_, signal, this, &MainWindow::refreshExportSheet);
     }
     connect(&model_, &AppViewModel::isRejectionAlertPresentedChanged, this,
@@ -130,10 +165,9 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     connect(&model_, &AppViewModel::rejectedFileSummariesChanged, this,
             &MainWindow::refreshRejectionAlert);
 
-    for (const DroppedFileItem& file : model_.droppedFiles()) {
-        listedKeys_.push_back(file.id());
+    listedKeys_ = shownKeys();
+    for (const DroppedFileItem& file : model_.droppedFiles())
         listedScanStates_.push_back(static_cast<int>(file.quickScanStatus.index()));
-    }
     refreshCommands();
     refreshExportSheet();
     refreshDetailPane();
@@ -161,6 +195,10 @@ void MainWindow::buildMenus() {
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    undoAction_ = editMenu->addAction(QStringLiteral("Undo"));
+    undoAction_->setShortcut(QKeySequence::Undo);
+    connect(undoAction_, &QAction::triggered, &model_, &AppViewModel::undo);
+    editMenu->addSeparator();
     selectAllAction_ = editMenu->addAction(QStringLiteral("Select All Files"));
     selectAllAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     connect(selectAllAction_, &QAction::triggered, this, [this] { model_.setAllSelected(true); });
@@ -174,7 +212,7 @@ void MainWindow::buildMenus() {
     connect(removeSelectedAction_, &QAction::triggered, &model_,
             &AppViewModel::removeSelectedFiles);
     // The shortcuts work wherever the focus is in the window, the file list included.
-    for (QAction* action : {addFilesAction_, settingsAction_, quit, selectAllAction_,
+    for (QAction* action : {addFilesAction_, settingsAction_, quit, undoAction_, selectAllAction_,
                             deselectAllAction_, removeSelectedAction_}) {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
@@ -186,7 +224,8 @@ std::optional<PathKey> MainWindow::primaryFilePathKey() const {
 }
 
 void MainWindow::refreshCommands() {
-    selectAllAction_->setEnabled(!model_.droppedFiles().empty());
+    // Select All has something to select only when a file can be exported.
+    selectAllAction_->setEnabled(model_.eligibleCount() > 0);
     deselectAllAction_->setEnabled(model_.selectedCount() > 0);
     removeSelectedAction_->setEnabled(model_.selectedCount() > 0 && !model_.isProcessing());
 }
@@ -196,7 +235,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (event->spontaneous())
         return;
     if (!model_.droppedFiles().empty()) {
-        const std::set<PathKey> first{model_.droppedFiles().front().id()};
+        const std::set<PathKey> first{listedKey(model_.droppedFiles().front())};
         if (sidebar_->tableSelection() != first) {
             sidebar_->setTableSelection(first);  // refreshes through its signal
             return;
@@ -213,6 +252,28 @@ void MainWindow::hideEvent(QHideEvent* event) {
     removePreviewObservers();
     if (auto playback = detail_->previewPlayer()->playback())
         playback->pause();
+}
+
+void MainWindow::refreshUndo() {
+    const bool canUndo = model_.canUndo();
+    const QString summary = canUndo ? model_.removals().newest().summary : QString();
+    undoAction_->setEnabled(canUndo);
+    undoAction_->setToolTip(summary);
+    undoButton_->setToolTip(summary);
+    undoButton_->setAccessibleDescription(summary);
+    undoNote_->setText(summary);
+    undoNote_->setVisible(canUndo);
+    undoButton_->setVisible(canUndo);
+}
+
+std::vector<PathKey> MainWindow::shownKeys() const {
+    // The files of the list's sections: skipped files are in none.
+    std::vector<PathKey> keys;
+    for (const DroppedFileItem& file : model_.droppedFiles()) {
+        if (!std::holds_alternative<QuickScanFailed>(file.quickScanStatus))
+            keys.push_back(listedKey(file));
+    }
+    return keys;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -232,15 +293,18 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         model_.cancelExport();
     }
     QMainWindow::closeEvent(event);
+    // The settings window and the sheets go with the window.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() && child->isVisible())
+            child->hide();
+    }
 }
 
 void MainWindow::listedFilesChanged() {
-    std::vector<PathKey> keys;
+    const std::vector<PathKey> keys = shownKeys();
     std::vector<int> scanStates;
-    for (const DroppedFileItem& file : model_.droppedFiles()) {
-        keys.push_back(file.id());
+    for (const DroppedFileItem& file : model_.droppedFiles())
         scanStates.push_back(static_cast<int>(file.quickScanStatus.index()));
-    }
     bool refreshed = false;
     if (keys != listedKeys_) {
         listedKeys_ = keys;
@@ -362,6 +426,7 @@ void MainWindow::refreshDetailPane() {
     shown.name = QString::fromStdString(file->url.filename().string());
     shown.timelineDurationSeconds = model_.timelineDurationSeconds(*primary);
     shown.isHighlightAnalysisInProgress = model_.isHighlightAnalysisInProgress(*primary);
+    shown.analysisFailure = model_.highlightAnalysisFailure(*primary);
     const auto& segmentsByPath = model_.highlightPreviewSegmentsByPath();
     if (const auto stored = segmentsByPath.find(*primary); stored != segmentsByPath.end()) {
         const double duration = shown.timelineDurationSeconds.value_or(1);
@@ -397,6 +462,8 @@ void MainWindow::presentExportSheet() {
 
 void MainWindow::refreshExportSheet() {
     exportSheet_->setProcessing(model_.isProcessing());
+    exportSheet_->setCancelling(model_.isCancellingExport());
+    exportSheet_->setFileProgress(model_.exportProgress());
     exportSheet_->setProgress(model_.progress());
     exportSheet_->setStatusMessage(model_.statusMessage());
     exportSheet_->setActiveFileName(model_.activeFileName());
@@ -413,6 +480,14 @@ void MainWindow::refreshExportSheet() {
 
 void MainWindow::refreshRejectionAlert() {
     rejectionAlert_->setText(model_.rejectedFileSummaries().join(QLatin1Char('\n')));
+    // The exact reasons of every skipped file, for a closer look.
+    QStringList details;
+    for (const DroppedFileItem* file : model_.skippedFiles()) {
+        details << QString::fromStdString(
+            file->url.filename().string() + ": " +
+            std::get<QuickScanFailed>(file->quickScanStatus).description);
+    }
+    rejectionAlert_->setDetailedText(details.join(QLatin1Char('\n')));
     if (model_.isRejectionAlertPresented()) {
         if (!rejectionAlert_->isVisible())
             rejectionAlert_->open();

@@ -10,10 +10,12 @@
 #include "ui/preview_clip_playback_controller.hpp"
 #include "ui/preview_playback_controlling.hpp"
 
+class QAbstractButton;
 class QAction;
 class QLabel;
 class QMessageBox;
 class QSplitter;
+class QToolButton;
 
 namespace skelder::ui {
 
@@ -21,10 +23,11 @@ class DetailPaneView;
 class ExportProgressSheet;
 class SidebarView;
 
-// The main window: the file list beside the detail pane, the file commands of the menus, the
-// "Some Files Were Skipped" alert and the export sheet. It observes the model and keeps only
-// presentation state: the list selection, the preview of the shown file and its playhead, the
-// chosen highlight, and whether the export sheet is up.
+// The main window: the file list beside the detail pane, the file commands of the menus (Undo
+// takes back a removal), the status line with its "Undo" after a removal, the "Some Files Were
+// Skipped" alert (with the ways to remove or retry those files) and the export sheet. It observes
+// the model and keeps only presentation state: the list selection, the preview of the shown file
+// and its playhead, the chosen highlight, and whether the export sheet is up.
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
@@ -36,6 +39,10 @@ class MainWindow : public QMainWindow {
     ExportProgressSheet* exportSheet() const { return exportSheet_; }
     QMessageBox* rejectionAlert() const { return rejectionAlert_; }
     QAction* addFilesAction() const { return addFilesAction_; }
+    QAction* undoAction() const { return undoAction_; }
+    QToolButton* undoButton() const { return undoButton_; }
+    QAbstractButton* removeSkippedButton() const { return removeSkippedButton_; }
+    QAbstractButton* retrySkippedButton() const { return retrySkippedButton_; }
     QAction* selectAllAction() const { return selectAllAction_; }
     QAction* deselectAllAction() const { return deselectAllAction_; }
     QAction* removeSelectedAction() const { return removeSelectedAction_; }
@@ -80,6 +87,9 @@ class MainWindow : public QMainWindow {
     void presentExportSheet();
     void refreshExportSheet();
     void refreshRejectionAlert();
+    void refreshUndo();
+    // The files in the list's sections (every listed file but the skipped ones), in order.
+    std::vector<PathKey> shownKeys() const;
 
     AppViewModel& model_;
     QSplitter* split_ = nullptr;
@@ -88,6 +98,11 @@ class MainWindow : public QMainWindow {
     ExportProgressSheet* exportSheet_ = nullptr;
     QMessageBox* rejectionAlert_ = nullptr;
     QAction* addFilesAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QToolButton* undoButton_ = nullptr;
+    QLabel* undoNote_ = nullptr;
+    QAbstractButton* removeSkippedButton_ = nullptr;
+    QAbstractButton* retrySkippedButton_ = nullptr;
     QAction* selectAllAction_ = nullptr;
     QAction* deselectAllAction_ = nullptr;
     QAction* removeSelectedAction_ = nullptr;

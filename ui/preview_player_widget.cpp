@@ -20,6 +20,8 @@
 #include <cmath>
 
 #include "ui/media_backend.hpp"
+#include "ui/symbols.hpp"
+#include "ui/system_colors.hpp"
 
 namespace skelder::ui {
 
@@ -258,8 +260,9 @@ void PreviewPlayerWidget::refreshControls() {
     const bool hasPlayer = player_ != nullptr;
     const bool playing = isPlaying();
     playButton_->setEnabled(hasPlayer);
-    playButton_->setIcon(
-        style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    // Our own symbols in the palette's colour: legible on light and dark palettes alike.
+    const QColor symbolColour = palette().color(QPalette::ButtonText);
+    playButton_->setIcon(symbolIcon(playing ? Symbol::pause : Symbol::play, symbolColour));
     playButton_->setAccessibleName(playing ? tr("Pause") : tr("Play"));
     playButton_->setToolTip(playButton_->accessibleName());
 
@@ -277,8 +280,8 @@ void PreviewPlayerWidget::refreshControls() {
     const bool canSound = hasAudioOutput();
     const bool muted = muteButton_->isChecked();
     muteButton_->setEnabled(canSound);
-    muteButton_->setIcon(style()->standardIcon(muted || !canSound ? QStyle::SP_MediaVolumeMuted
-                                                                  : QStyle::SP_MediaVolume));
+    muteButton_->setIcon(symbolIcon(muted || !canSound ? Symbol::speakerMuted : Symbol::speaker,
+                                    canSound ? symbolColour : secondaryColor(palette())));
     muteButton_->setAccessibleName(muted ? tr("Unmute") : tr("Mute"));
     muteButton_->setToolTip(canSound ? muteButton_->accessibleName()
                                      : tr("No audio output device"));

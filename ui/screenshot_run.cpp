@@ -1,6 +1,7 @@
 #include "ui/screenshot_run.hpp"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/file_list.hpp"
 #include "ui/detail_pane_view.hpp"
 #include "ui/export_progress_sheet.hpp"
 #include "ui/main_window.hpp"
@@ -51,13 +53,14 @@ bool shownFileReady(SkelderApp& app) {
 bool allThumbnailsMade(const AppViewModel& model) {
     for (const DroppedFileItem& file : model.droppedFiles()) {
         if (std::holds_alternative<QuickScanDone>(file.quickScanStatus) &&
-            model.thumbnail(file.id()).isNull())
+            model.thumbnail(listedKey(file)).isNull())
             return false;
     }
     return true;
 }
 
-// The main window with the sheet over it, top centre, the way a sheet hangs from its window.
+// The main window with its sheet or alert over it, top centre, the way a sheet hangs from its
+// window.
 QPixmap windowWithSheet(MainWindow& window) {
     QPixmap picture = window.grab();
     // The preview's picture, fitted into its area with the aspect kept.
@@ -74,8 +77,10 @@ QPixmap windowWithSheet(MainWindow& window) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, frame);
     }
-    ExportProgressSheet* sheet = window.exportSheet();
-    if (sheet->isVisible()) {
+    for (QWidget* sheet : {static_cast<QWidget*>(window.exportSheet()),
+                           static_cast<QWidget*>(window.rejectionAlert())}) {
+        if (!sheet->isVisible())
+            continue;
         // Offscreen and without a window manager the sheet keeps the size it was first shown
         // with; lay it out for its content now.
         sheet->adjustSize();
@@ -84,6 +89,7 @@ QPixmap windowWithSheet(MainWindow& window) {
         painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));
         const int x = (picture.width() / picture.devicePixelRatio() - sheetPicture.width()) / 2;
         painter.drawPixmap(std::max(x, 0), 28, sheetPicture);
+        break;
     }
     return picture;
 }
@@ -115,9 +121,17 @@ void startScreenshotRun(SkelderApp& app, const ScreenshotRequest& request) {
         return;
     }
     window.sidebar()->setTableSelection(
-        {files[static_cast<std::size_t>(request.selectIndex)].id()});
+        {listedKey(files[static_cast<std::size_t>(request.selectIndex)])});
     if (request.settingsWindow)
         app.showSettings();
+    if (!request.skippedFiles) {
+        // The alert is a window of its own; the picture is of the main window.
+        QObject::connect(&model, &AppViewModel::isRejectionAlertPresentedChanged, &window,
+                         [&model] {
+                             if (model.isRejectionAlertPresented())
+                                 model.dismissRejections();
+                         });
+    }
 
     const auto started = Clock::now();
     auto* poll = new QTimer(&window);
@@ -134,6 +148,11 @@ void startScreenshotRun(SkelderApp& app, const ScreenshotRequest& request) {
                          }
                          if (!shownFileReady(app))
                              return;
+                         if (request.skippedFiles && !model.skippedFiles().empty() &&
+                             !model.isRejectionAlertPresented()) {
+                             model.showSkippedFiles();
+                             return;
+                         }
                          if (request.exportTo) {
                              if (!exportStarted) {
                                  exportStarted = true;

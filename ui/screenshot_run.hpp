@@ -21,6 +21,7 @@ struct ScreenshotRequest {
     ProcessingMode mode = ProcessingMode::highlights;
     bool settingsWindow = false;                    // picture the settings window instead
     std::optional<std::filesystem::path> exportTo;  // export there and picture the sheet
+    bool skippedFiles = false;  // picture the list of skipped files over the window
 };
 
 // Starts the run on the event loop; it ends the loop with 0 when the picture was saved and 1

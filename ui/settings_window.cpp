@@ -23,7 +23,7 @@ QPushButton* borderedButton(const QString& title, QWidget* parent) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     setWindowTitle(tr("Settings"));
     setMinimumWidth(560);
 

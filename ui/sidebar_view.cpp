@@ -5,13 +5,14 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QPushButton>
+#include <QMouseEvent>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/file_list.hpp"
 #include "ui/empty_state_panel.hpp"
-#include "ui/file_row_widget.hpp"
+#include "ui/file_list_model.hpp"
+#include "ui/file_row_delegate.hpp"
 #include "ui/reveal_in_file_manager.hpp"
 #include "ui/system_colors.hpp"
 #include "ui/text_styles.hpp"
@@ -19,10 +20,7 @@
 namespace skelder::ui {
 namespace {
 
-constexpr int kPathKeyRole = Qt::UserRole + 1;
-constexpr int kSectionTitleRole = Qt::UserRole + 2;
-// How long moves between sections are gathered before the list is laid out again.
-constexpr int kRebuildDelayMilliseconds = 60;
+constexpr int kFadeFrameMilliseconds = 16;
 
 std::vector<std::filesystem::path> droppedPaths(const QMimeData* data) {
     std::vector<std::filesystem::path> paths;
@@ -31,6 +29,26 @@ std::vector<std::filesystem::path> droppedPaths(const QMimeData* data) {
             paths.emplace_back(url.toLocalFile().toStdString());
     }
     return paths;
+}
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+Qt::CheckState checkState(ExportSelectionState state) {
+    switch (state) {
+        case ExportSelectionState::none:
+            return Qt::Unchecked;
+        case ExportSelectionState::some:
+            return Qt::PartiallyChecked;
+        case ExportSelectionState::all:
+            return Qt::Checked;
+    }
+    return Qt::Unchecked;
 }
 
 }  // namespace
@@ -48,7 +66,12 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
     includeAll_ = new TriStateCheckbox;
     includeAll_->setFixedSize(24, 24);
     includeAll_->setAccessibleName(QStringLiteral("Include all files in export"));
-    includeAll_->onToggle = [this](bool on) { model_.setAllSelected(on); };
+    includeAll_->onToggle = [this](bool on) {
+        model_.setAllSelected(on);
+        // The box shows what the model holds, also when the click changed nothing (no file
+        // can be included).
+        refreshHeader();
+    };
     auto* includeLabel = new QLabel(QStringLiteral("Include In Export"));
     QFont labelFont = styledFont(includeLabel->font(), TextStyle::subheadline);
     labelFont.setWeight(QFont::DemiBold);
@@ -62,22 +85,53 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
     headerRow->addStretch(1);
     headerRow->addWidget(count_);
     column->addWidget(header);
+    column->addWidget(divider());
 
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    column->addWidget(line);
-
-    list_ = new QListWidget;
+    rows_ = new FileListModel(model_, this);
+    delegate_ = new FileRowDelegate(*rows_, this);
+    list_ = new QListView;
+    list_->setModel(rows_);
+    list_->setItemDelegate(delegate_);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->setMouseTracking(true);
+    list_->viewport()->setAttribute(Qt::WA_Hover);
     list_->setFrameShape(QFrame::NoFrame);
-    list_->setStyleSheet(
-        QStringLiteral("QListWidget::item:hover:!selected { background: rgba(128, 128, 128, 26); "
-                       "border-radius: 6px; }"));
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setAccessibleName(QStringLiteral("Files"));
+    // The rows draw on the sidebar's own background.
+    QPalette transparent = list_->palette();
+    transparent.setColor(QPalette::Base, Qt::transparent);
+    list_->setPalette(transparent);
+    list_->viewport()->setAutoFillBackground(false);
     list_->installEventFilter(this);
-    connect(list_, &QListWidget::itemSelectionChanged, this, &SidebarView::readSelectionFromList);
-    connect(list_, &QListWidget::customContextMenuRequested, this, &SidebarView::showContextMenu);
+    list_->viewport()->installEventFilter(this);
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SidebarView::readSelectionFromList);
+    connect(list_, &QListView::customContextMenuRequested, this, &SidebarView::showContextMenu);
+    connect(rows_, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { scrollBeforeLayout_ = list_->verticalScrollBar()->value(); });
+    connect(rows_, &QAbstractItemModel::modelReset, this, [this] {
+        list_->doItemsLayout();
+        list_->verticalScrollBar()->setValue(scrollBeforeLayout_);
+        selectInList();
+    });
+
+    fadeTimer_ = new QTimer(this);
+    fadeTimer_->setInterval(kFadeFrameMilliseconds);
+    connect(fadeTimer_, &QTimer::timeout, this, [this] {
+        if (!delegate_->fades().prune())
+            fadeTimer_->stop();
+        list_->viewport()->update();
+    });
+    rows_->onBadgeChanged = [this](const PathKey& key, const QString& from, const QString& to) {
+        delegate_->fades().start(key, from, to);
+        if (!fadeTimer_->isActive())
+            fadeTimer_->start();
+    };
+
     listOrEmpty_ = new QStackedWidget;
     listOrEmpty_->addWidget(list_);
     listOrEmpty_->addWidget(
@@ -85,9 +139,15 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
                             QStringLiteral("Drop MP4 files here or use Add Files")));
     column->addWidget(listOrEmpty_, 1);
 
-    auto* line2 = new QFrame;
-    line2->setFrameShape(QFrame::HLine);
-    column->addWidget(line2);
+    skipped_ = new QPushButton;
+    skipped_->setObjectName(QStringLiteral("skippedFiles"));
+    skipped_->setFlat(true);
+    skipped_->setCursor(Qt::PointingHandCursor);
+    skipped_->setToolTip(QStringLiteral("Show the files that could not be read"));
+    skipped_->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding: 6px 12px; }"));
+    connect(skipped_, &QPushButton::clicked, &model_, [this] { model_.showSkippedFiles(); });
+    column->addWidget(skipped_);
+    column->addWidget(divider());
 
     auto* footer = new QWidget;
     auto* footerRow = new QHBoxLayout(footer);
@@ -106,14 +166,13 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
     column->addWidget(footer);
 
     for (auto signal :
-         {&AppViewModel::droppedFilesChanged, &AppViewModel::selectedFilePathKeysChanged,
-          &AppViewModel::thumbnailByPathChanged}) {
-        connect(&model_, signal, this, &SidebarView::modelChanged);
+         {&AppViewModel::droppedFilesChanged, &AppViewModel::selectedFilePathKeysChanged}) {
+        connect(&model_, signal, this, [this] {
+            refreshHeader();
+            refreshSkippedLine();
+            listOrEmpty_->setCurrentIndex(model_.droppedFiles().empty() ? 1 : 0);
+        });
     }
-    rebuildTimer_ = new QTimer(this);
-    rebuildTimer_->setSingleShot(true);
-    rebuildTimer_->setInterval(kRebuildDelayMilliseconds);
-    connect(rebuildTimer_, &QTimer::timeout, this, &SidebarView::rebuildList);
     // A drag over the column outlines the list in the accent colour.
     connect(&model_, &AppViewModel::isDropTargetedChanged, this, [this] {
         listOrEmpty_->setStyleSheet(
@@ -122,34 +181,42 @@ SidebarView::SidebarView(AppViewModel& model, QWidget* parent) : QWidget(parent)
                                  "border-radius: 6px; }")
                 : QString());
     });
-    rebuildHeader();
+    refreshHeader();
+    refreshSkippedLine();
     listOrEmpty_->setCurrentIndex(model_.droppedFiles().empty() ? 1 : 0);
-    rebuildList();
 }
 
 void SidebarView::setTableSelection(std::set<PathKey> selection) {
     if (selection == tableSelection_)
         return;
     tableSelection_ = std::move(selection);
-    rebuilding_ = true;
-    for (int i = 0; i < list_->count(); ++i) {
-        QListWidgetItem* item = list_->item(i);
-        const QVariant key = item->data(kPathKeyRole);
-        if (key.isValid())
-            item->setSelected(tableSelection_.contains(key.toString().toStdString()));
-    }
-    rebuilding_ = false;
+    selectInList();
     emit tableSelectionChanged();
 }
 
+void SidebarView::selectInList() {
+    QItemSelection selection;
+    for (const PathKey& key : tableSelection_) {
+        const QModelIndex index = rows_->indexOf(key);
+        if (index.isValid())
+            selection.select(index, index);
+    }
+    selectingInList_ = true;
+    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!selection.isEmpty())
+        list_->selectionModel()->setCurrentIndex(selection.indexes().front(),
+                                                 QItemSelectionModel::NoUpdate);
+    selectingInList_ = false;
+}
+
 void SidebarView::readSelectionFromList() {
-    if (rebuilding_)
+    if (selectingInList_)
         return;
     std::set<PathKey> selection;
-    for (QListWidgetItem* item : list_->selectedItems()) {
-        const QVariant key = item->data(kPathKeyRole);
-        if (key.isValid())
-            selection.insert(key.toString().toStdString());
+    for (const QModelIndex& index : list_->selectionModel()->selectedIndexes()) {
+        const PathKey key = rows_->pathKeyAt(index);
+        if (!key.empty())
+            selection.insert(key);
     }
     if (selection == tableSelection_)
         return;
@@ -157,152 +224,39 @@ void SidebarView::readSelectionFromList() {
     emit tableSelectionChanged();
 }
 
-void SidebarView::rebuildHeader() {
-    const int selected = model_.selectedCount();
-    const int eligible = model_.eligibleCount();
-    includeAll_->setStateValue(includeAllState(selected, eligible));
-    count_->setText(QStringLiteral("%1/%2").arg(selected).arg(eligible));
+void SidebarView::refreshHeader() {
+    includeAll_->setStateValue(checkState(model_.exportSelectionState()));
+    count_->setText(
+        QStringLiteral("%1/%2").arg(model_.selectedCount()).arg(model_.eligibleCount()));
 }
 
-std::vector<SidebarView::ListEntry> SidebarView::desiredEntries() const {
-    struct Section {
-        const char* title;
-        std::size_t statusIndex;  // the QuickScanStatus alternative of its files
-    };
-    static constexpr Section sections[] = {
-        {"Processed", 2},   // done
-        {"Processing", 1},  // scanning
-        {"Pending", 0},     // queued
-    };
-    static_assert(std::is_same_v<std::variant_alternative_t<2, QuickScanStatus>, QuickScanDone>);
-    static_assert(
-        std::is_same_v<std::variant_alternative_t<1, QuickScanStatus>, QuickScanScanning>);
-    static_assert(std::is_same_v<std::variant_alternative_t<0, QuickScanStatus>, QuickScanPending>);
-
-    std::vector<ListEntry> entries;
-    const auto& files = model_.droppedFiles();
-    for (const Section& section : sections) {
-        std::size_t members = 0;
-        for (const DroppedFileItem& file : files)
-            members += file.quickScanStatus.index() == section.statusIndex ? 1 : 0;
-        if (members == 0)
-            continue;
-        entries.push_back({QStringLiteral("%1 (%2)").arg(section.title).arg(members), {}});
-        for (const DroppedFileItem& file : files) {
-            if (file.quickScanStatus.index() == section.statusIndex)
-                entries.push_back({{}, file.id()});
-        }
-    }
-    return entries;
-}
-
-void SidebarView::modelChanged() {
-    rebuildHeader();
-    listOrEmpty_->setCurrentIndex(model_.droppedFiles().empty() ? 1 : 0);
-    const std::vector<ListEntry> desired = desiredEntries();
-    if (desired == entries_) {
-        updateRows();
+void SidebarView::refreshSkippedLine() {
+    const std::size_t skipped = model_.skippedFiles().size();
+    skipped_->setVisible(skipped > 0);
+    if (skipped == 0)
         return;
-    }
-    // Removed files and the first or last file go at once; files moving between sections or
-    // arriving are gathered for a moment, so a folder of files scanning one after another
-    // does not lay the list out again for every file.
-    bool removed = desired.empty() || entries_.empty();
-    for (const ListEntry& entry : entries_) {
-        if (!entry.pathKey.empty() && model_.file(entry.pathKey) == nullptr)
-            removed = true;
-    }
-    if (removed) {
-        rebuildList();
-        return;
-    }
-    updateRows();
-    if (!rebuildTimer_->isActive())
-        rebuildTimer_->start();
+    skipped_->setText(QStringLiteral("Skipped (%1)").arg(skipped));
+    skipped_->setIcon(symbolIcon(Symbol::warning, systemOrange()));
+    skipped_->setAccessibleName(skipped_->text());
 }
 
-void SidebarView::flushPendingRebuild() {
-    if (rebuildTimer_->isActive())
-        rebuildList();
-}
-
-void SidebarView::rebuildList() {
-    rebuildTimer_->stop();
-    rebuilding_ = true;
-    const int scroll = list_->verticalScrollBar()->value();
-    list_->clear();
-    rows_.clear();
-    entries_ = desiredEntries();
-    for (const ListEntry& entry : entries_) {
-        if (entry.pathKey.empty()) {
-            // The title is a label over an empty, inert entry, so it can sit in line with
-            // the rows and keep 4 points below it.
-            auto* header = new QListWidgetItem;
-            header->setFlags(Qt::NoItemFlags);
-            header->setData(kSectionTitleRole, entry.header);
-            header->setData(Qt::AccessibleTextRole, entry.header);
-            auto* title = new QLabel(entry.header);
-            QFont font = title->font();
-            font.setWeight(QFont::DemiBold);
-            title->setFont(font);
-            title->setContentsMargins(8, 6, 8, 4);
-            useSecondaryForeground(title);
-            header->setSizeHint(title->sizeHint());
-            list_->addItem(header);
-            list_->setItemWidget(header, title);
-            continue;
-        }
-        const PathKey key = entry.pathKey;
-        const DroppedFileItem* file = model_.file(key);
-        auto* item = new QListWidgetItem;
-        item->setData(kPathKeyRole, QString::fromStdString(key));
-        item->setData(Qt::AccessibleTextRole,
-                      QString::fromStdString(file->url.filename().string()));
-        auto* row = new FileRowWidget;
-        row->onToggleInclusion = [this, key] { model_.toggleSelection(key); };
-        row->setContents(*file, model_.selectedFilePathKeys().contains(key), model_.thumbnail(key));
-        item->setSizeHint(QSize(0, std::max(72, row->sizeHint().height())));
-        list_->addItem(item);
-        list_->setItemWidget(item, row);
-        item->setSelected(tableSelection_.contains(key));
-        rows_.emplace(key, row);
-    }
-    list_->verticalScrollBar()->setValue(scroll);
-    rebuilding_ = false;
-}
-
-void SidebarView::updateRows() {
-    for (const DroppedFileItem& file : model_.droppedFiles()) {
-        const PathKey key = file.id();
-        if (const auto row = rows_.find(key); row != rows_.end())
-            row->second->setContents(file, model_.selectedFilePathKeys().contains(key),
-                                     model_.thumbnail(key));
-    }
-}
-
-QListWidgetItem* SidebarView::itemFor(const PathKey& pathKey) {
-    flushPendingRebuild();
-    const QString key = QString::fromStdString(pathKey);
-    for (int i = 0; i < list_->count(); ++i) {
-        if (list_->item(i)->data(kPathKeyRole).toString() == key)
-            return list_->item(i);
-    }
-    return nullptr;
-}
-
-FileRowWidget* SidebarView::rowFor(const PathKey& pathKey) {
-    QListWidgetItem* item = itemFor(pathKey);
-    return item ? qobject_cast<FileRowWidget*>(list_->itemWidget(item)) : nullptr;
+QModelIndex SidebarView::indexFor(const PathKey& pathKey) {
+    rows_->flushPendingLayout();
+    return rows_->indexOf(pathKey);
 }
 
 QStringList SidebarView::sectionTitles() {
-    flushPendingRebuild();
-    QStringList titles;
-    for (int i = 0; i < list_->count(); ++i) {
-        if (!list_->item(i)->data(kPathKeyRole).isValid())
-            titles << list_->item(i)->data(kSectionTitleRole).toString();
-    }
-    return titles;
+    rows_->flushPendingLayout();
+    return rows_->sectionTitles();
+}
+
+QStringList SidebarView::statisticsShown(const PathKey& pathKey) {
+    const QModelIndex index = indexFor(pathKey);
+    const FileRowContent* row = rows_->content(index);
+    if (row == nullptr)
+        return {};
+    return delegate_->statisticsLines(*row, list_->font(),
+                                      FileRowDelegate::textWidth(list_->visualRect(index)));
 }
 
 bool SidebarView::isShowingEmptyState() const {
@@ -314,8 +268,8 @@ std::vector<PathKey> SidebarView::contextMenuTargets(const PathKey& row) const {
         return {row};
     std::vector<PathKey> targets;
     for (const DroppedFileItem& file : model_.droppedFiles()) {
-        if (tableSelection_.contains(file.id()))
-            targets.push_back(file.id());
+        if (tableSelection_.contains(listedKey(file)))
+            targets.push_back(listedKey(file));
     }
     return targets;
 }
@@ -325,16 +279,15 @@ QStringList SidebarView::contextMenuTitles(const PathKey& row) const {
     const auto title = [n](const QString& singular, const QString& plural) {
         return n < 2 ? singular : QStringLiteral("%1 (%2)").arg(plural).arg(n);
     };
-    return {title(QStringLiteral("Reveal In Finder"), QStringLiteral("Reveal in Finder")),
+    return {title(QStringLiteral("Show in File Manager"), QStringLiteral("Show in File Manager")),
             title(QStringLiteral("Re-Analyze"), QStringLiteral("Re-Analyze Selected")),
             title(QStringLiteral("Remove"), QStringLiteral("Remove Selected"))};
 }
 
 void SidebarView::showContextMenu(const QPoint& position) {
-    QListWidgetItem* item = list_->itemAt(position);
-    if (item == nullptr || !item->data(kPathKeyRole).isValid())
+    const PathKey row = rows_->pathKeyAt(list_->indexAt(position));
+    if (row.empty())
         return;
-    const PathKey row = item->data(kPathKeyRole).toString().toStdString();
     const std::vector<PathKey> targets = contextMenuTargets(row);
     const QStringList titles = contextMenuTitles(row);
     QMenu menu(this);
@@ -347,22 +300,56 @@ void SidebarView::showContextMenu(const QPoint& position) {
             model_.reanalyzeFile(key);
     });
     menu.addSeparator();
-    menu.addAction(titles[2], this, [this, targets] {
-        for (const PathKey& key : targets) {
-            if (!model_.isProcessing())
-                model_.removeFile(key);
-        }
+    QAction* remove = menu.addAction(titles[2], this, [this, targets] {
+        // One step, so one Undo brings them all back; ignored while an export runs.
+        model_.removeFiles(targets);
     });
+    remove->setEnabled(!model_.isProcessing());
     menu.exec(list_->viewport()->mapToGlobal(position));
+}
+
+bool SidebarView::handleInclusionClick(QEvent* event) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton)
+        return false;
+    const QPoint position = mouse->position().toPoint();
+    const QModelIndex index = list_->indexAt(position);
+    const PathKey key = rows_->pathKeyAt(index);
+    const bool onMark =
+        !key.empty() && FileRowDelegate::inclusionRect(list_->visualRect(index)).contains(position);
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            // The mark includes or excludes the file; it does not choose the shown file.
+            pressedInclusion_ = onMark ? key : PathKey();
+            return onMark;
+        case QEvent::MouseButtonRelease: {
+            const bool toggle = onMark && key == pressedInclusion_;
+            const bool wasPressed = !pressedInclusion_.empty();
+            pressedInclusion_.clear();
+            if (toggle)
+                model_.toggleSelection(key);
+            return wasPressed;
+        }
+        default:
+            return false;
+    }
 }
 
 bool SidebarView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Space && !tableSelection_.empty()) {
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier &&
+            !tableSelection_.empty()) {
             model_.toggleSelection(*tableSelection_.begin());
             return true;
         }
+    }
+    if (watched == list_->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick)) {
+        if (handleInclusionClick(event))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }

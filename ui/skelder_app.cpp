@@ -2,6 +2,7 @@
 
 #include "ui/main_window.hpp"
 #include "ui/settings_window.hpp"
+#include "ui/shutdown.hpp"
 
 namespace skelder::ui {
 
@@ -13,21 +14,22 @@ SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
     mainWindow_ = std::make_unique<MainWindow>(*model_);
     filePanels_->setParentWindow(mainWindow_.get());
 
-    settingsWindow_ = std::make_unique<SettingsWindow>();
+    // A child of the main window: it stays above it and goes with it.
+    settingsWindow_ = new SettingsWindow(mainWindow_.get());
     settingsWindow_->setWindowTitle(QStringLiteral("Settings"));
     settingsWindow_->setOverlayTimeOffsetMilliseconds(model_->overlayTimeOffsetMilliseconds());
     settingsWindow_->setOverlayTimingDebugHUDEnabled(model_->isOverlayTimingDebugHUDEnabled());
-    QObject::connect(settingsWindow_.get(), &SettingsWindow::overlayTimeOffsetMillisecondsChanged,
+    QObject::connect(settingsWindow_, &SettingsWindow::overlayTimeOffsetMillisecondsChanged,
                      model_.get(), &AppViewModel::setOverlayTimeOffsetMilliseconds);
-    QObject::connect(settingsWindow_.get(), &SettingsWindow::overlayTimingDebugHUDEnabledChanged,
+    QObject::connect(settingsWindow_, &SettingsWindow::overlayTimingDebugHUDEnabledChanged,
                      model_.get(), &AppViewModel::setOverlayTimingDebugHUDEnabled);
     QObject::connect(model_.get(), &AppViewModel::overlayTimeOffsetMillisecondsChanged,
-                     settingsWindow_.get(), [this] {
+                     settingsWindow_, [this] {
                          settingsWindow_->setOverlayTimeOffsetMilliseconds(
                              model_->overlayTimeOffsetMilliseconds());
                      });
     QObject::connect(model_.get(), &AppViewModel::isOverlayTimingDebugHUDEnabledChanged,
-                     settingsWindow_.get(), [this] {
+                     settingsWindow_, [this] {
                          settingsWindow_->setOverlayTimingDebugHUDEnabled(
                              model_->isOverlayTimingDebugHUDEnabled());
                      });
@@ -37,9 +39,12 @@ SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
 
 SkelderApp::~SkelderApp() {
     // The windows observe the model: they go first.
-    settingsWindow_.reset();
     mainWindow_.reset();
     model_.reset();
+}
+
+void SkelderApp::shutDown() {
+    waitForWorkToStop(*model_);
 }
 
 void SkelderApp::showSettings() {

@@ -48,6 +48,54 @@ void draw(QPainter& painter, Symbol symbol, const QColor& colour) {
             painter.drawPath(lens);
             break;
         }
+        case Symbol::warning: {
+            QPainterPath triangle;
+            triangle.moveTo(12, 3.5);
+            triangle.lineTo(21.5, 20);
+            triangle.lineTo(2.5, 20);
+            triangle.closeSubpath();
+            painter.drawPath(triangle);
+            painter.drawLine(QPointF(12, 9.5), QPointF(12, 14));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(colour);
+            painter.drawEllipse(QPointF(12, 17), 1.2, 1.2);
+            break;
+        }
+        case Symbol::play: {
+            QPainterPath triangle;
+            triangle.moveTo(7, 4.5);
+            triangle.lineTo(19.5, 12);
+            triangle.lineTo(7, 19.5);
+            triangle.closeSubpath();
+            painter.fillPath(triangle, colour);
+            break;
+        }
+        case Symbol::pause:
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(colour);
+            painter.drawRoundedRect(QRectF(6, 5, 4, 14), 1, 1);
+            painter.drawRoundedRect(QRectF(14, 5, 4, 14), 1, 1);
+            break;
+        case Symbol::speaker:
+        case Symbol::speakerMuted: {
+            QPainterPath cone;
+            cone.moveTo(3, 9);
+            cone.lineTo(7, 9);
+            cone.lineTo(12, 4.5);
+            cone.lineTo(12, 19.5);
+            cone.lineTo(7, 15);
+            cone.lineTo(3, 15);
+            cone.closeSubpath();
+            painter.fillPath(cone, colour);
+            if (symbol == Symbol::speaker) {
+                painter.drawArc(QRectF(9, 8, 8, 8), -50 * 16, 100 * 16);
+                painter.drawArc(QRectF(8, 4.5, 13, 15), -50 * 16, 100 * 16);
+            } else {
+                painter.drawLine(QPointF(15, 9), QPointF(21, 15));
+                painter.drawLine(QPointF(21, 9), QPointF(15, 15));
+            }
+            break;
+        }
     }
 }
 

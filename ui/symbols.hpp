@@ -14,6 +14,11 @@ enum class Symbol {
     filmStack,      // the empty file list
     playRectangle,  // the empty preview
     video,          // a row without thumbnail
+    warning,        // files that were skipped
+    play,           // the preview's controls
+    pause,
+    speaker,
+    speakerMuted,
 };
 
 // The symbol in `colour`, `size` points square, at twice the pixel density for sharp edges.

@@ -28,9 +28,11 @@ inline QColor withOpacity(QColor color, double opacity) {
     return color;
 }
 
-// The secondary (dimmed) foreground: the palette's text colour at half strength.
-inline QColor secondaryColor(const QPalette& palette) {
-    return withOpacity(palette.color(QPalette::WindowText), 0.5);
+// The secondary (dimmed) foreground: the palette's text colour at half strength (the window's
+// text by default; item views draw with the Text role).
+inline QColor secondaryColor(const QPalette& palette,
+                             QPalette::ColorRole role = QPalette::WindowText) {
+    return withOpacity(palette.color(role), 0.5);
 }
 
 // Draws the widget's text in the secondary colour. Both text roles are set: inside an item

@@ -25,6 +25,13 @@ constexpr double kTopMargin = kPlayheadDotSize + kPlayheadOverhang;
 constexpr double kBottomMargin = kPlayheadOverhang + 2;
 constexpr double kTrackCornerRadius = 6;
 constexpr double kBarCornerRadius = 4;
+constexpr int kFadeMilliseconds = 180;
+
+QColor mixed(const QColor& from, const QColor& to, double t) {
+    const auto channel = [t](float a, float b) { return static_cast<float>(a + (b - a) * t); };
+    return QColor::fromRgbF(channel(from.redF(), to.redF()), channel(from.greenF(), to.greenF()),
+                            channel(from.blueF(), to.blueF()), channel(from.alphaF(), to.alphaF()));
+}
 
 // The accessibility interface of a bar: a button whose value says whether it is exported, with
 // the context menu as a second action.
@@ -101,6 +108,14 @@ void TimelineBarButton::focusOutEvent(QFocusEvent* event) {
 
 TimelineWidget::TimelineWidget(QWidget* parent) : QWidget(parent) {
     installAccessibleFactoryOnce();
+    fade_.setStartValue(0.0);
+    fade_.setEndValue(1.0);
+    fade_.setDuration(kFadeMilliseconds);
+    fade_.setEasingCurve(QEasingCurve::InOutQuad);
+    connect(&fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        fadeProgress_ = value.toDouble();
+        update();
+    });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAccessibleName(tr("Highlights timeline"));
 }
@@ -108,9 +123,37 @@ TimelineWidget::TimelineWidget(QWidget* parent) : QWidget(parent) {
 TimelineWidget::~TimelineWidget() = default;
 
 void TimelineWidget::setBars(std::vector<TimelineBar> bars) {
+    // What each new bar replaces, and whether anything looks different.
+    std::vector<std::optional<TimelineBar>> replaced;
+    bool changed = bars.size() != bars_.size();
+    for (const TimelineBar& bar : bars) {
+        const auto old = std::find_if(bars_.begin(), bars_.end(), [&](const TimelineBar& other) {
+            return PlannedSegmentKey::of(other.segment) == PlannedSegmentKey::of(bar.segment);
+        });
+        replaced.push_back(old == bars_.end() ? std::nullopt : std::optional(*old));
+        changed = changed || old == bars_.end() || old->tier != bar.tier ||
+                  old->isIncludedInExport != bar.isIncludedInExport;
+    }
     bars_ = std::move(bars);
+    fade_.stop();
+    fadeProgress_ = 1;
+    replacedBars_.clear();
+    if (changed && isVisible() && !bars_.empty()) {
+        replacedBars_ = std::move(replaced);
+        fadeProgress_ = 0;
+        fade_.start();
+    }
     updateButtons();
     update();
+}
+
+QColor TimelineWidget::shownFillColor(std::size_t index, bool selected) const {
+    const QColor fill = barFillColor(bars_[index], selected);
+    if (fadeProgress_ >= 1 || index >= replacedBars_.size())
+        return fill;
+    if (const auto& old = replacedBars_[index])
+        return mixed(barFillColor(*old, selected), fill, fadeProgress_);
+    return withOpacity(fill, fadeProgress_);
 }
 
 void TimelineWidget::setTimelineDurationSeconds(std::optional<double> seconds) {
@@ -270,7 +313,7 @@ void TimelineWidget::paintEvent(QPaintEvent*) {
                          barHeight_);
         const double radius = std::min(kBarCornerRadius, bar.width() / 2);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(barFillColor(bars_[i], selected));
+        painter.setBrush(shownFillColor(i, selected));
         painter.drawRoundedRect(bar, radius, radius);
         if (selected) {
             painter.setPen(QPen(withOpacity(Qt::white, 0.8), 1));

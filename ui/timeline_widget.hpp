@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMenu>
+#include <QVariantAnimation>
 #include <QWidget>
 
 #include <memory>
@@ -17,6 +18,9 @@ class TimelineBarButton;
 // coloured by tier and dimmed when excluded from export, the selected bar outlined, and the
 // playhead while the preview plays. It keeps no model: the owner hands it plain values and
 // reacts to its signals.
+//
+// Bars that appear fade in, and a bar whose colour changes (excluded, included, another tier)
+// blends to its new colour, in a short animation while the timeline is on screen.
 //
 // Every bar is a focusable child button over its click area, so clicks, the context menu,
 // keyboard activation and the accessibility texts ("Highlight %lld, starts at %lld seconds";
@@ -78,8 +82,14 @@ class TimelineWidget : public QWidget {
     void activateBar(int index);
     void showContextMenu(int index, const QPoint& globalPosition);
     void updateButtons();
+    // The fill of bar `index` as drawn now, part way through a fade.
+    QColor shownFillColor(std::size_t index, bool selected) const;
 
     std::vector<TimelineBar> bars_;
+    // Per bar, the bar it replaced (same segment), while a fade runs; none for a new bar.
+    std::vector<std::optional<TimelineBar>> replacedBars_;
+    QVariantAnimation fade_;
+    double fadeProgress_ = 1;
     std::vector<TimelineBarButton*> buttons_;
     std::optional<double> durationSeconds_;
     std::optional<double> currentSecond_;

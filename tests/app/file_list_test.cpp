@@ -135,11 +135,15 @@ TEST_F(FileList, AFailedFileCannotBeSelectedNorExported) {
     model->toggleSelection(keyOf(bad));
     EXPECT_FALSE(model->selectedFilePathKeys().contains(keyOf(bad)));
 
-    // An empty selection takes every listed file on the next drop, the failed one too; the
-    // export still leaves it out.
+    // An empty selection takes every listed file on the next drop, but never a skipped one:
+    // the counts, the select-all box and the export agree.
     model->setAllSelected(false);
     model->addFiles({good});
-    EXPECT_TRUE(model->selectedFilePathKeys().contains(keyOf(bad)));
+    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{keyOf(good)});
+    EXPECT_EQ(model->selectedCount(), 1);
+    EXPECT_EQ(model->eligibleCount(), 1);
+    EXPECT_EQ(model->exportSelectionState(), ExportSelectionState::all);
+    EXPECT_EQ(model->statusMessage(), "2 file(s), 1 selected \u2022 scanned 2/2 \u2022 ready");
     EXPECT_EQ(model->selectedExportURLs(), std::vector<std::filesystem::path>{good});
 }
 

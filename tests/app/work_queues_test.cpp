@@ -2,6 +2,8 @@
 // and how stale or cancelled results are dropped.
 #include <QSignalSpy>
 #include <QTest>
+#include <chrono>
+#include <thread>
 
 #include "highlights/session_cache.hpp"
 #include "tests/app/model_test_support.hpp"
@@ -280,6 +282,27 @@ TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
     ASSERT_TRUE(
         waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(a)); }));
     EXPECT_EQ(model->timelineDurationSeconds(keyOf(a)), 61.5);
+}
+
+TEST_F(WorkQueues, AFinishedAnalysisWhoseReportStillWaitsIsNotTakenForCancelled) {
+    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
+        extractor, std::make_shared<TelemetrySessionCache>()));
+    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    stubborn.gate.close();
+    makeModel();
+    const auto a = drive("a.mp4", 60);
+    model->addFiles({a});
+    ASSERT_TRUE(waitFor([&] { return stubborn.gate.waiting() == 1; }));
+
+    // The analysis ends and posts its report while the main thread is busy elsewhere...
+    stubborn.gate.openAll();
+    while (stubborn.returned() < 1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // ...and starts other work (which tidies up the finished threads) before reading it.
+    model->addFiles({drive("b.mp4")});
+    ASSERT_TRUE(
+        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(a)); }));
 }
 
 TEST_F(WorkQueues, DestroyingTheModelWhileWorkRunsEndsCleanly) {

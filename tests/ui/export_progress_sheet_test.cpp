@@ -1,5 +1,6 @@
 #include "ui/export_progress_sheet.hpp"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
@@ -7,8 +8,11 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolButton>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -117,10 +121,10 @@ TEST_F(ExportProgressSheetTest, AfterTheExportItShowsTheResult) {
     EXPECT_EQ(label("title"), "Export Complete");
     EXPECT_EQ(label("completionMessage"), "Exported 2 file(s). 1 file(s) failed.");
     EXPECT_EQ(label("activeFile"), "(hidden)");
-    EXPECT_THAT(buttons(), ElementsAre(Pair("Show in Finder", true), Pair("OK", true)));
+    EXPECT_THAT(buttons(), ElementsAre(Pair("Show in File Manager", true), Pair("OK", true)));
 
-    QSignalSpy reveal(&sheet, &ExportProgressSheet::showInFinderRequested);
-    QTest::mouseClick(button("Show in Finder"), Qt::LeftButton);
+    QSignalSpy reveal(&sheet, &ExportProgressSheet::showInFileManagerRequested);
+    QTest::mouseClick(button("Show in File Manager"), Qt::LeftButton);
     ASSERT_EQ(reveal.count(), 1);
     EXPECT_EQ(reveal.first().first().toStringList(),
               QStringList({"/videos/a.full.overlay.mp4", "/videos/c.full.overlay.mp4"}));
@@ -148,15 +152,68 @@ TEST_F(ExportProgressSheetTest, WithoutWrittenFilesThereIsNothingToShow) {
     EXPECT_EQ(dismissed.count(), 1);
 }
 
-TEST_F(ExportProgressSheetTest, TheReelsHighlightsShowWhenThereAreAny) {
-    auto* preview = sheet.findChild<QPlainTextEdit*>();
-    ASSERT_NE(preview, nullptr);
-    EXPECT_FALSE(preview->isVisible());
-    sheet.setHighlightPreviewText("[lap.mp4]\nIncluded 2 of 3 highlight(s)");
-    EXPECT_TRUE(preview->isVisible());
-    EXPECT_EQ(preview->toPlainText(), "[lap.mp4]\nIncluded 2 of 3 highlight(s)");
+TEST_F(ExportProgressSheetTest, TheReelsSegmentLinesWaitBehindDetailsWrapped) {
+    QPlainTextEdit* lines = sheet.detailsText();
+    QToolButton* details = sheet.detailsButton();
+    EXPECT_FALSE(details->isVisible());
+    const QString text =
+        "[lap.mp4]\nIncluded 2 of 3 highlight(s)\n#01 start=  11s end=  24s duration= 14s "
+        "total=115.517 avg= 8.251 peak=12.500 and more on the same long line";
+    sheet.setHighlightPreviewText(text);
+    EXPECT_TRUE(details->isVisible());
+    EXPECT_FALSE(lines->isVisible());  // closed until asked for
+
+    QTest::mouseClick(details, Qt::LeftButton);
+    EXPECT_TRUE(lines->isVisible());
+    EXPECT_EQ(lines->toPlainText(), text);
+    // Wrapped to the sheet's width: nothing is cut off at the side.
+    EXPECT_EQ(lines->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_FALSE(lines->horizontalScrollBar()->isVisible());
+    EXPECT_GT(lines->document()->documentLayout()->documentSize().height(),
+              static_cast<double>(lines->document()->blockCount()));
+
+    QTest::mouseClick(details, Qt::LeftButton);
+    EXPECT_FALSE(lines->isVisible());
     sheet.setHighlightPreviewText("");
-    EXPECT_FALSE(preview->isVisible());
+    EXPECT_FALSE(details->isVisible());
+}
+
+TEST_F(ExportProgressSheetTest, ShowsEachFileTheStepAndTheTimeLeft) {
+    sheet.setProcessing(true);
+    ExportProgressSnapshot snapshot;
+    snapshot.mode = ProcessingMode::full;
+    snapshot.files = {{"a.mp4", 1, ExportFileState::done, {}},
+                      {"b.mp4", 0, ExportFileState::failed, "No Kovra telemetry"},
+                      {"c.mp4", 0.42, ExportFileState::working, {}},
+                      {"d.mp4", 0, ExportFileState::waiting, {}}};
+    snapshot.step = ExportStep::encodingFile;
+    snapshot.currentFile = 2;
+    snapshot.secondsLeft = 150;
+    sheet.setFileProgress(snapshot);
+    EXPECT_EQ(sheet.stepText(),
+              "Drawing the HUD and encoding (file 3 of 4) \u00b7 About 3 minutes left");
+    const std::vector<QStringList> rows = sheet.fileRowTexts();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], (QStringList{"a.mp4", "Done", ""}));
+    EXPECT_EQ(rows[1], (QStringList{"b.mp4", "Skipped", "No Kovra telemetry"}));
+    EXPECT_EQ(rows[2], (QStringList{"c.mp4", "42%", ""}));
+    EXPECT_EQ(rows[3], (QStringList{"d.mp4", "Waiting", ""}));
+
+    // After Cancel, the sheet says it is winding down until the export has ended.
+    sheet.setCancelling(true);
+    EXPECT_THAT(buttons(), ElementsAre(Pair("Canceling\u2026", false), Pair("OK", false)));
+    EXPECT_TRUE(sheet.stepText().startsWith("Canceling"));
+    sheet.setCancelling(false);
+    sheet.setProcessing(false);
+    EXPECT_EQ(sheet.stepText(), "");
+}
+
+TEST(TimeLeftText, RoundsToWhatAPersonWantsToKnow) {
+    EXPECT_EQ(timeLeftText(4), "A few seconds left");
+    EXPECT_EQ(timeLeftText(41), "About 45 seconds left");
+    EXPECT_EQ(timeLeftText(61), "About 2 minutes left");
+    EXPECT_EQ(timeLeftText(59.5), "About 60 seconds left");
+    EXPECT_EQ(timeLeftText(90 * 60 + 1), "About 1 h 31 min left");
 }
 
 }  // namespace

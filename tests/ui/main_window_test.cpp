@@ -10,7 +10,7 @@
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -30,10 +30,12 @@
 #include "tests/support/temp_dir.hpp"
 #include "ui/detail_pane_view.hpp"
 #include "ui/export_progress_sheet.hpp"
+#include "ui/file_list_model.hpp"
 #include "ui/file_panel_service.hpp"
-#include "ui/file_row_widget.hpp"
+#include "ui/file_row_delegate.hpp"
 #include "ui/main_window.hpp"
 #include "ui/preview_player_widget.hpp"
+#include "ui/shutdown.hpp"
 #include "ui/sidebar_view.hpp"
 #include "ui/timeline_widget.hpp"
 
@@ -61,7 +63,8 @@ const fs::path& recordingsFolder() {
     return folder.path();
 }
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
+// Generous: scans and analyses run at lowered priority, slow on a busy machine.
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 180000) {
     return QTest::qWaitFor(condition, milliseconds);
 }
 
@@ -189,29 +192,10 @@ TEST_F(MainWindowTest, ADropListsTheFilesByStateAndShowsTheFirstWithItsHighlight
         EXPECT_EQ(timeline()->bars()[i].segment, segments[i]);
     ASSERT_TRUE(waitFor([&] { return !model->thumbnail(keyOf(first())).isNull(); }));
 
-    // The duration and the section titles are drawn in the secondary (dimmed) colour, also
-    // inside the list, where widgets draw their text in the view's Text role.
-    const auto isDimmed = [](const QLabel* label) {
-        return label->palette().color(label->foregroundRole()).alphaF() < 0.75;
-    };
-    int durations = 0;
-    for (const QLabel* label : sidebar->rowFor(keyOf(first()))->findChildren<QLabel*>()) {
-        if (label->text() == "0:00:30 total") {
-            ++durations;
-            EXPECT_TRUE(isDimmed(label));
-        }
-    }
-    EXPECT_EQ(durations, 1);
-    for (const QLabel* label : sidebar->list()->viewport()->findChildren<QLabel*>()) {
-        if (label->text() == "Processed (2)") {
-            EXPECT_TRUE(isDimmed(label));
-        }
-    }
-
     // Choosing the other row shows that file.
-    QListWidgetItem* other = sidebar->itemFor(keyOf(second()));
-    ASSERT_NE(other, nullptr);
-    const QRect otherRect = sidebar->list()->visualItemRect(other);
+    const QModelIndex other = sidebar->indexFor(keyOf(second()));
+    ASSERT_TRUE(other.isValid());
+    const QRect otherRect = sidebar->list()->visualRect(other);
     QTest::mouseClick(sidebar->list()->viewport(), Qt::LeftButton, {},
                       QPoint(otherRect.right() - 10, otherRect.center().y()));
     EXPECT_EQ(sidebar->tableSelection(), std::set<PathKey>{keyOf(second())});
@@ -222,15 +206,23 @@ TEST_F(MainWindowTest, ADropListsTheFilesByStateAndShowsTheFirstWithItsHighlight
 TEST_F(MainWindowTest, InclusionButtonsHeaderCheckboxSpaceAndTheSelectionCommands) {
     listBothAndWait();
     SidebarView* sidebar = window->sidebar();
-    FileRowWidget* row = sidebar->rowFor(keyOf(second()));
-    ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->inclusionButton()->accessibleName(), "Deselect b-lap.mp4");
-    QTest::mouseClick(row->inclusionButton(), Qt::LeftButton);
+    const auto markOf = [&](const PathKey& key) {
+        return FileRowDelegate::inclusionRect(sidebar->list()->visualRect(sidebar->indexFor(key)))
+            .center();
+    };
+    const auto markText = [&](const PathKey& key) {
+        return inclusionActionText(*sidebar->fileList()->content(sidebar->indexFor(key)));
+    };
+    EXPECT_EQ(markText(keyOf(second())), "Deselect b-lap.mp4");
+    // A click on the mark includes or excludes the file; it does not change the shown file.
+    QTest::mouseClick(sidebar->list()->viewport(), Qt::LeftButton, {}, markOf(keyOf(second())));
     EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{keyOf(first())});
+    EXPECT_EQ(sidebar->tableSelection(), std::set<PathKey>{keyOf(first())});
     EXPECT_EQ(sidebar->includeAll()->checkState(), Qt::PartiallyChecked);
     EXPECT_EQ(sidebar->countText()->text(), "1/2");
-    EXPECT_EQ(sidebar->rowFor(keyOf(second()))->inclusionButton()->accessibleName(),
-              "Select b-lap.mp4");
+    EXPECT_EQ(markText(keyOf(second())), "Select b-lap.mp4");
+    EXPECT_EQ(sidebar->fileList()->data(sidebar->indexFor(keyOf(second())), Qt::CheckStateRole),
+              Qt::Unchecked);
 
     // Mixed: a click includes every eligible file; on: a click empties the selection.
     QTest::mouseClick(sidebar->includeAll(), Qt::LeftButton);
@@ -260,30 +252,41 @@ TEST_F(MainWindowTest, InclusionButtonsHeaderCheckboxSpaceAndTheSelectionCommand
     EXPECT_EQ(window->detailPane()->fileTitle()->text(), "No selected file");
     EXPECT_EQ(preview()->source(), fs::path());
     EXPECT_EQ(window->previewPathKey(), std::nullopt);
+
+    // Nothing is lost by one key: Ctrl+Z brings both back as they were.
+    EXPECT_TRUE(window->undoAction()->isEnabled());
+    EXPECT_TRUE(window->undoButton()->isVisibleTo(window.get()));
+    QTest::keyClick(sidebar->list(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(model->droppedFiles().size(), 2u);
+    EXPECT_EQ(model->selectedCount(), 2);
+    EXPECT_EQ(sidebar->sectionTitles(), QStringList{"Processed (2)"});
+    EXPECT_FALSE(timeline()->bars().empty());
+    EXPECT_FALSE(window->undoAction()->isEnabled());
+    EXPECT_FALSE(window->undoButton()->isVisibleTo(window.get()));
 }
 
 TEST_F(MainWindowTest, TheRowMenuActsOnTheListSelectionOrTheClickedRowAlone) {
     listBothAndWait();
     SidebarView* sidebar = window->sidebar();
     EXPECT_EQ(sidebar->contextMenuTitles(keyOf(first())),
-              (QStringList{"Reveal In Finder", "Re-Analyze", "Remove"}));
+              (QStringList{"Show in File Manager", "Re-Analyze", "Remove"}));
     sidebar->setTableSelection({keyOf(first()), keyOf(second())});
-    EXPECT_EQ(
-        sidebar->contextMenuTitles(keyOf(second())),
-        (QStringList{"Reveal in Finder (2)", "Re-Analyze Selected (2)", "Remove Selected (2)"}));
+    EXPECT_EQ(sidebar->contextMenuTitles(keyOf(second())),
+              (QStringList{"Show in File Manager (2)", "Re-Analyze Selected (2)",
+                           "Remove Selected (2)"}));
     sidebar->setTableSelection({keyOf(first())});
     EXPECT_EQ(sidebar->contextMenuTitles(keyOf(second())),
-              (QStringList{"Reveal In Finder", "Re-Analyze", "Remove"}));
+              (QStringList{"Show in File Manager", "Re-Analyze", "Remove"}));
 
     // A real right click on the unselected row, choosing "Remove": only that file goes, and
     // the shown file stays.
     QStringList titles;
     chooseFromNextMenu(QStringLiteral("Remove"), &titles);
-    const QRect rect = sidebar->list()->visualItemRect(sidebar->itemFor(keyOf(second())));
+    const QRect rect = sidebar->list()->visualRect(sidebar->indexFor(keyOf(second())));
     QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
                             sidebar->list()->viewport()->mapToGlobal(rect.center()));
     QApplication::sendEvent(sidebar->list()->viewport(), &event);
-    EXPECT_EQ(titles, (QStringList{"Reveal In Finder", "Re-Analyze", "Remove"}));
+    EXPECT_EQ(titles, (QStringList{"Show in File Manager", "Re-Analyze", "Remove"}));
     ASSERT_EQ(model->droppedFiles().size(), 1u);
     EXPECT_EQ(model->droppedFiles().front().id(), keyOf(first()));
     EXPECT_EQ(window->previewPathKey(), keyOf(first()));
@@ -311,7 +314,7 @@ TEST_F(MainWindowTest, TheStatusLineSaysWhatADropDid) {
     EXPECT_TRUE(window->statusLine()->text().startsWith("1 file(s), 1 selected"));
 }
 
-TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionAndTheAlertSaysSoOnce) {
+TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionButCanAlwaysBeFoundAgain) {
     const fs::path broken = dir / "broken.mp4";
     std::ofstream(broken) << "this is not a video";
     drop({first(), broken});
@@ -321,13 +324,38 @@ TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionAndTheAlertSaysSoOnce)
     EXPECT_EQ(alert->windowTitle(), "Some Files Were Skipped");
     EXPECT_EQ(alert->text(), model->rejectedFileSummaries().join('\n'));
     EXPECT_TRUE(alert->text().startsWith("broken.mp4: "));
-    EXPECT_EQ(window->sidebar()->sectionTitles(), QStringList{"Processed (1)"});
-    EXPECT_EQ(window->sidebar()->itemFor(keyOf(broken)), nullptr);
-    EXPECT_EQ(window->sidebar()->countText()->text(), "1/1");
+    // The exact reason, for a closer look.
+    EXPECT_EQ(
+        alert->detailedText(),
+        QString::fromStdString(
+            "broken.mp4: " +
+            std::get<QuickScanFailed>(model->file(keyOf(broken))->quickScanStatus).description));
+    SidebarView* sidebar = window->sidebar();
+    EXPECT_EQ(sidebar->sectionTitles(), QStringList{"Processed (1)"});
+    EXPECT_FALSE(sidebar->indexFor(keyOf(broken)).isValid());
+    EXPECT_EQ(sidebar->countText()->text(), "1/1");
 
     QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
     EXPECT_FALSE(model->isRejectionAlertPresented());
     EXPECT_FALSE(alert->isVisible());
+
+    // The line under the list finds it again, and the alert offers to remove it.
+    ASSERT_TRUE(sidebar->skippedLine()->isVisibleTo(window.get()));
+    EXPECT_EQ(sidebar->skippedLine()->text(), "Skipped (1)");
+    QTest::mouseClick(sidebar->skippedLine(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return alert->isVisible(); }));
+    EXPECT_EQ(alert->text(), model->rejectedFileSummaries().join('\n'));
+    window->removeSkippedButton()->click();
+    ASSERT_TRUE(waitFor([&] { return !alert->isVisible(); }));
+    EXPECT_EQ(model->droppedFiles().size(), 1u);
+    EXPECT_FALSE(sidebar->skippedLine()->isVisibleTo(window.get()));
+    EXPECT_EQ(window->statusLine()->text(), model->statusMessage());
+
+    // And Undo in the status line brings it back, still skipped.
+    QTest::mouseClick(window->undoButton(), Qt::LeftButton);
+    EXPECT_EQ(model->skippedFiles().size(), 1u);
+    EXPECT_EQ(sidebar->skippedLine()->text(), "Skipped (1)");
+    EXPECT_EQ(window->primaryFilePathKey(), keyOf(first()));
 }
 
 TEST_F(MainWindowTest, ModeAndFilterPickersDriveTheModelAndTheFilterStartsAFreshAnalysis) {
@@ -436,6 +464,28 @@ TEST_F(MainWindowTest, AnExcludedBarIsLeftOutOfTheReelAndTheSheetStaysUntilOK) {
     EXPECT_FALSE(model->isCompletionAlertPresented());
 }
 
+// Sets an environment variable for the life of the object.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironment() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 // Answers the next modal question by pressing the button with this text.
 void answerNextQuestion(const QString& buttonText) {
     QTimer::singleShot(0, [buttonText] {
@@ -455,6 +505,9 @@ void answerNextQuestion(const QString& buttonText) {
 
 TEST_F(MainWindowTest, ClosingDuringAnExportAsksAndCancelsItOnlyWhenConfirmed) {
     listBothAndWait();
+    // The export writes its partial file here.
+    const testing::TempDir temporaryFolder;
+    const ScopedEnvironment temporary("TMPDIR", temporaryFolder.path().string());
     const fs::path reel = dir / "reel.mp4";
     panelAnswer = reel;
     QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
@@ -468,9 +521,13 @@ TEST_F(MainWindowTest, ClosingDuringAnExportAsksAndCancelsItOnlyWhenConfirmed) {
     answerNextQuestion(QStringLiteral("Cancel Export and Close"));
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible());
-    ASSERT_TRUE(waitFor([&] { return !model->isProcessing(); }));
+    EXPECT_FALSE(window->exportSheet()->isVisible());
+    // Quitting waits, with events processed, for the export to end and clean up.
+    waitForWorkToStop(*model);
+    EXPECT_FALSE(model->isProcessing());
     EXPECT_EQ(model->statusMessage(), "Highlights reel export canceled");
     EXPECT_FALSE(fs::exists(reel));
+    EXPECT_TRUE(fs::is_empty(temporaryFolder.path()));
 }
 
 TEST_F(MainWindowTest, ACancelledSavePanelStartsNothing) {

@@ -2,7 +2,6 @@
 
 #include <QAccessible>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -67,35 +66,18 @@ class SettingsWindowTest : public ::testing::Test {
     TelemetryAdvanceStepper* stepper = nullptr;
 };
 
-TEST_F(SettingsWindowTest, ShowsItsSectionsAndTexts) {
-    QStringList groups;
-    for (auto* group : window.findChildren<QGroupBox*>()) {
-        groups << group->title();
+TEST_F(SettingsWindowTest, TheAdvanceRowShowsItsLabelBesideTheStepper) {
+    // A form layout once squeezed the label to nothing: it is shown in full, left of the
+    // stepper.
+    const QLabel* label = nullptr;
+    for (auto* candidate : window.findChildren<QLabel*>()) {
+        if (candidate->buddy() == stepper)
+            label = candidate;
     }
-    EXPECT_THAT(groups, ::testing::ElementsAre("Telemetry Alignment", "Debug"));
-    QStringList labels;
-    for (auto* label : window.findChildren<QLabel*>()) {
-        labels << label->text();
-    }
-    EXPECT_TRUE(labels.contains("Telemetry Advance"));
-    // The row's label is really shown, left of the stepper.
-    for (auto* label : window.findChildren<QLabel*>()) {
-        if (label->text() == "Telemetry Advance") {
-            EXPECT_TRUE(label->isVisible());
-            EXPECT_GE(label->width(), label->sizeHint().width());
-            EXPECT_LT(label->mapTo(&window, QPoint(0, 0)).x(),
-                      stepper->mapTo(&window, QPoint(0, 0)).x());
-        }
-    }
-    EXPECT_TRUE(labels.contains(
-        "Positive values make telemetry appear earlier. Negative values delay telemetry."));
-    auto* toggle = window.findChild<QCheckBox*>();
-    ASSERT_NE(toggle, nullptr);
-    EXPECT_EQ(toggle->text(), "Show timing debug HUD in exported highlights");
-    EXPECT_GE(window.width(), 560);
-    for (const char* title : {"-1f", "+1f", "Reset"}) {
-        EXPECT_NE(button(title), nullptr);
-    }
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_GE(label->width(), label->sizeHint().width());
+    EXPECT_LT(label->mapTo(&window, QPoint(0, 0)).x(), stepper->mapTo(&window, QPoint(0, 0)).x());
 }
 
 TEST_F(SettingsWindowTest, TheStepperMovesByTenMillisecondsWithinItsRange) {

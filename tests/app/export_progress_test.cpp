@@ -1,0 +1,134 @@
+// The per-file picture of a running export, read from the workflow's reports, and its
+// estimate of the time left.
+#include <QSignalSpy>
+
+#include "app/export_progress.hpp"
+#include "tests/app/model_test_support.hpp"
+
+namespace skelder::apptest {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = ExportProgressTracker::Clock;
+
+std::vector<ExportFileState> states(const ExportProgressSnapshot& snapshot) {
+    std::vector<ExportFileState> result;
+    for (const ExportFileProgress& file : snapshot.files)
+        result.push_back(file.state);
+    return result;
+}
+
+TEST(ExportProgressTracker, FollowsAFullExportFileByFile) {
+    const Clock::time_point t0 = Clock::now();
+    ExportProgressTracker tracker;
+    tracker.start(ProcessingMode::full, {"a.mp4", "b.mp4", "a.mp4"}, t0);
+    EXPECT_EQ(states(tracker.snapshot()),
+              (std::vector{ExportFileState::waiting, ExportFileState::waiting,
+                           ExportFileState::waiting}));
+
+    tracker.activeFile("a.mp4");
+    tracker.status("Processing a.mp4 (1/3)", t0);
+    EXPECT_EQ(tracker.snapshot().step, ExportStep::readingTelemetry);
+    EXPECT_EQ(tracker.snapshot().currentFile, 0u);
+    tracker.status("Exporting a.mp4 (1/3) 50%", t0 + 1s);
+    tracker.progress(0.5 / 3, t0 + 1s);
+    EXPECT_EQ(tracker.snapshot().step, ExportStep::encodingFile);
+    EXPECT_DOUBLE_EQ(tracker.snapshot().files[0].fraction, 0.5);
+    // Too early for an estimate.
+    EXPECT_FALSE(tracker.snapshot().secondsLeft);
+    tracker.progress(1.0 / 3, t0 + 3s);
+    tracker.status("Exported: a.full.overlay.mp4", t0 + 3s);
+    EXPECT_EQ(tracker.snapshot().files[0].state, ExportFileState::done);
+    // A third done in 3 s: 6 s to go.
+    ASSERT_TRUE(tracker.snapshot().secondsLeft);
+    EXPECT_NEAR(*tracker.snapshot().secondsLeft, 6, 1e-9);
+
+    tracker.activeFile("b.mp4");
+    tracker.status("Processing b.mp4 (2/3)", t0 + 3s);
+    tracker.progress(2.0 / 3, t0 + 4s);
+    tracker.status("Skipped b.mp4: No telemetry track (handler 'adrv') found", t0 + 4s);
+    EXPECT_EQ(tracker.snapshot().files[1].state, ExportFileState::failed);
+    EXPECT_EQ(tracker.snapshot().files[1].note, "No telemetry track (handler 'adrv') found");
+
+    // The second a.mp4 is the third file, not the first again.
+    tracker.activeFile("a.mp4");
+    EXPECT_EQ(tracker.snapshot().currentFile, 2u);
+    tracker.progress(2.5 / 3, t0 + 5s);
+    EXPECT_NEAR(tracker.snapshot().files[2].fraction, 0.5, 1e-9);
+    EXPECT_EQ(
+        states(tracker.snapshot()),
+        (std::vector{ExportFileState::done, ExportFileState::failed, ExportFileState::working}));
+}
+
+TEST(ExportProgressTracker, FollowsAReelThroughItsReadingAndEncoding) {
+    const Clock::time_point t0 = Clock::now();
+    ExportProgressTracker tracker;
+    tracker.start(ProcessingMode::highlights, {"a.mp4", "b.mp4"}, t0);
+    tracker.activeFile("a.mp4");
+    tracker.status("Preparing a.mp4 (1/2)", t0);
+    tracker.progress(0.05, t0);
+    EXPECT_EQ(tracker.snapshot().step, ExportStep::readingHighlights);
+    tracker.progress(0.225, t0 + 1s);
+    EXPECT_NEAR(tracker.snapshot().files[0].fraction, 1, 1e-9);
+    tracker.activeFile("b.mp4");
+    tracker.status("Preparing b.mp4 (2/2)", t0 + 1s);
+    EXPECT_EQ(tracker.snapshot().files[0].state, ExportFileState::done);
+    tracker.progress(0.40, t0 + 2s);
+    tracker.activeFile(std::nullopt);
+    EXPECT_EQ(states(tracker.snapshot()),
+              (std::vector{ExportFileState::done, ExportFileState::done}));
+    EXPECT_FALSE(tracker.snapshot().currentFile);
+
+    tracker.previewLines({"[a.mp4]", "Included 2 of 3 highlight(s)", "#01 ...", "",
+                          "[b.mp4] Skipped: Empty file", ""});
+    EXPECT_EQ(tracker.snapshot().files[0].note, "Included 2 of 3 highlight(s)");
+    EXPECT_EQ(tracker.snapshot().files[1].state, ExportFileState::failed);
+    EXPECT_EQ(tracker.snapshot().files[1].note, "Empty file");
+
+    // The time left follows the encoding's own pace, from its start.
+    tracker.progress(0.45, t0 + 10s);
+    tracker.status("Exporting highlights reel 0%", t0 + 10s);
+    EXPECT_EQ(tracker.snapshot().step, ExportStep::encodingReel);
+    EXPECT_FALSE(tracker.snapshot().secondsLeft);
+    tracker.progress(0.45 + 0.55 / 4, t0 + 14s);
+    ASSERT_TRUE(tracker.snapshot().secondsLeft);
+    EXPECT_NEAR(*tracker.snapshot().secondsLeft, 12, 1e-9);
+}
+
+class ExportProgressOfTheModel : public ModelTest {
+  protected:
+    void SetUp() override { makeModel(); }
+};
+
+TEST_F(ExportProgressOfTheModel, MirrorsTheRunningExportPerFile) {
+    model->addFiles({videoRecording("a.mp4"), videoRecording("b.mp4")});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    model->setSelectedMode(ProcessingMode::full);
+    std::filesystem::create_directories(dir / "out");
+    panel->outputTarget = FolderTarget{dir / "out"};
+    exporter->holdUntilCancelled = true;
+    QSignalSpy changes(model.get(), &AppViewModel::exportProgressChanged);
+
+    model->startExport();
+    ASSERT_TRUE(waitFor([&] { return exporter->waitingForCancel == 1; }));
+    ASSERT_TRUE(waitFor([&] {
+        return model->exportProgress().files.size() == 2 &&
+               model->exportProgress().files[0].fraction == 0.5;
+    }));
+    const ExportProgressSnapshot& running = model->exportProgress();
+    EXPECT_EQ(running.mode, ProcessingMode::full);
+    EXPECT_EQ(running.files[0].name, "a.mp4");
+    EXPECT_EQ(running.files[0].state, ExportFileState::working);
+    EXPECT_EQ(running.files[1].state, ExportFileState::waiting);
+    EXPECT_EQ(running.step, ExportStep::encodingFile);
+    EXPECT_GT(changes.count(), 0);
+
+    exporter->holdUntilCancelled = false;
+    model->cancelExport();
+    ASSERT_TRUE(waitFor([&] { return !model->isProcessing(); }));
+    // The picture stays as the export left it.
+    EXPECT_EQ(model->exportProgress().files[1].state, ExportFileState::waiting);
+}
+
+}  // namespace
+}  // namespace skelder::apptest

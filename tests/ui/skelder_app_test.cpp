@@ -1,0 +1,38 @@
+// The application's windows: the settings window belongs to the main window.
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/support/temp_dir.hpp"
+#include "ui/main_window.hpp"
+#include "ui/settings_window.hpp"
+#include "ui/skelder_app.hpp"
+
+namespace skelder::ui {
+namespace {
+
+TEST(SkelderApp, TheSettingsWindowStaysWithTheMainWindowAndGoesWithIt) {
+    // The application reads the user's settings; these are the test's own.
+    const testing::TempDir config;
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    SkelderApp app;
+    EXPECT_EQ(app.settingsWindow().parentWidget(), &app.mainWindow());
+    EXPECT_TRUE(app.settingsWindow().isWindow());
+
+    app.mainWindow().show();
+    app.showSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.settingsWindow()));
+    EXPECT_TRUE(app.mainWindow().close());
+    EXPECT_FALSE(app.settingsWindow().isVisible());
+
+    // Quitting with nothing running returns at once.
+    app.shutDown();
+    EXPECT_FALSE(app.model().isProcessing());
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace skelder::ui
