@@ -128,15 +128,22 @@ void AppViewModel::cancelExport() {
 
 void AppViewModel::applyExportResult(const ExportWorkflowResult& result) {
     setCancellingExport(false);
-    setStatusMessage(QString::fromStdString(result.statusMessage));
+    // What the export left out (audio a file cannot hold…) follows its usual texts, so the
+    // user learns it from the status line and from the alert.
+    const QStringList notices = toStringList(result.notices);
+    QString status = QString::fromStdString(result.statusMessage);
+    if (!notices.isEmpty())
+        status += QStringLiteral(" — ") + notices.join(QLatin1Char(' '));
+    setStatusMessage(status);
     if (result.progress)
         setProgress(*result.progress);
     if (result.completion) {
-        setCompletion(
-            ProcessingCompletionSummary{QString::fromStdString(result.completion->title),
-                                        QString::fromStdString(result.completion->message),
-                                        result.completion->outputURLs},
-            true);
+        QString message = QString::fromStdString(result.completion->message);
+        if (!notices.isEmpty())
+            message += QStringLiteral("\n\n") + notices.join(QLatin1Char('\n'));
+        setCompletion(ProcessingCompletionSummary{QString::fromStdString(result.completion->title),
+                                                  message, result.completion->outputURLs},
+                      true);
     }
     setProcessing(false);
     setActiveFileName(std::nullopt);

@@ -94,7 +94,7 @@ AppExportWorkflow::AppExportWorkflow(
 
 ExportWorkflowResult AppExportWorkflow::runFullExport(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
-    const ExportWorkflowHooks& hooks, double timeOffsetMilliseconds, Executor& executor,
+    const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
     std::stop_token stop) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
@@ -130,7 +130,8 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
                 target);
             const TelemetrySession session =
                 provider_->loadSession(input, HighlightFilterMode::onlyBest, stop);
-            const OverlayExportJob job = fullExportJob(input, session, timeOffsetMilliseconds);
+            const OverlayExportJob job =
+                fullExportJob(input, session, timeOffsets.millisecondsFor(input));
             const ExportReport report = exportService_->exportOverlayVideo(
                 job, output,
                 [&post, name, i, n, total](double p) {
@@ -174,7 +175,7 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
 
 ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
-    HighlightFilterMode filterMode, bool debugHUDEnabled, double timeOffsetMilliseconds,
+    HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
     const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
     Executor& executor, std::stop_token stop) const {
     const HookPoster post(hooks, executor);
@@ -211,7 +212,8 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
                         included.push_back(segment);
                 }
                 if (!included.empty()) {
-                    inputs.push_back({input, included, session.overlaySamplesByDecisecond});
+                    inputs.push_back({input, included, session.overlaySamplesByDecisecond,
+                                      timeOffsets.millisecondsFor(input) / 1000.0});
                     lines.push_back("[" + name + "]");
                     lines.push_back(fmt::format("Included {} of {} highlight(s)", included.size(),
                                                 session.highlightSegments.size()));
@@ -237,7 +239,7 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
             throw ExportError::noHighlightsSelected();
         post.preview(lines, text);
         const ExportReport report = exportService_->exportHighlightsReel(
-            inputs, {timeOffsetMilliseconds / 1000.0, debugHUDEnabled}, output,
+            inputs, {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled}, output,
             [&post](double p) {
                 p = std::clamp(p, 0.0, 1.0);
                 post.progress(p * 0.55 + 0.45);

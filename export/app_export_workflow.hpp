@@ -12,6 +12,7 @@
 #include "export/executor.hpp"
 #include "export/export_service.hpp"
 #include "export/output_paths.hpp"
+#include "export/telemetry_offsets.hpp"
 #include "highlights/filter_mode.hpp"
 #include "highlights/session_provider.hpp"
 
@@ -57,14 +58,14 @@ class AppExportWorkflow {
     // One overlay video per input.
     ExportWorkflowResult runFullExport(const std::vector<std::filesystem::path>& inputURLs,
                                        const OutputTarget& target, const ExportWorkflowHooks& hooks,
-                                       double timeOffsetMilliseconds, Executor& executor,
+                                       const TelemetryOffsets& timeOffsets, Executor& executor,
                                        std::stop_token stop) const;
 
     // One reel of the included highlight segments of all inputs.
     ExportWorkflowResult runHighlightsReel(const std::vector<std::filesystem::path>& inputURLs,
                                            const OutputTarget& target,
                                            HighlightFilterMode filterMode, bool debugHUDEnabled,
-                                           double timeOffsetMilliseconds,
+                                           const TelemetryOffsets& timeOffsets,
                                            const ExportWorkflowHooks& hooks,
                                            const ExcludedSegmentsLookup& excludedSegments,
                                            Executor& executor, std::stop_token stop) const;

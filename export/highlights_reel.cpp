@@ -31,6 +31,8 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
                                         ? *input.overlaySamplesByDecisecond
                                         : DecisecondGrid());
         job.sampleSourceLabels.push_back(input.inputURL.filename().string());
+        job.sampleSourceOffsetSeconds.push_back(
+            input.timeOffsetSeconds.value_or(overlayOptions.timeOffsetSeconds));
 
         const media::Asset asset = media::Asset::open(input.inputURL);
         if (!asset.videoTrack())

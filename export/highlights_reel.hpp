@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct HighlightsReelInput {
     std::filesystem::path inputURL;
     std::vector<PlannedSegment> highlightSegments;
     std::shared_ptr<const DecisecondGrid> overlaySamplesByDecisecond;
+    // This recording's own telemetry advance; none: the reel's.
+    std::optional<double> timeOffsetSeconds = std::nullopt;
 };
 
 // The export job of a reel: every segment [startSecond, endSecond + 1) of every input, clamped

@@ -21,6 +21,8 @@ struct OverlayExportJob {
     std::vector<DecisecondGrid> sampleSources;
     std::vector<std::string> sampleSourceLabels;
     HighlightsOverlayOptions overlayOptions;
+    // Per source, when the sources of a reel have telemetry advances of their own.
+    std::vector<double> sampleSourceOffsetSeconds;
 };
 
 // What every render worker reads while frames are rendered; made once per export and never
@@ -30,6 +32,7 @@ struct OverlayRenderSharedState {
     std::vector<DecisecondGrid> sampleSources;
     std::vector<std::string> sampleSourceLabels;
     HighlightsOverlayOptions overlayOptions;
+    std::vector<double> sampleSourceOffsetSeconds;
     std::vector<std::optional<OverlaySampleBounds>> sampleBoundsBySource;
     std::shared_ptr<const StaticHUD> staticHUD;  // for the picture as it is shown
     // Clockwise degrees a player turns the stored frames by (the video's display matrix).
@@ -39,8 +42,8 @@ struct OverlayRenderSharedState {
                              int displayRotation = 0);
 
     OverlayTimelineView timelineView() const {
-        return {timelineSegments, sampleSources, sampleBoundsBySource, sampleSourceLabels,
-                overlayOptions};
+        return {timelineSegments,   sampleSources,  sampleBoundsBySource,
+                sampleSourceLabels, overlayOptions, sampleSourceOffsetSeconds};
     }
 };
 

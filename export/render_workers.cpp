@@ -10,6 +10,7 @@ OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, 
       sampleSources(job.sampleSources),
       sampleSourceLabels(job.sampleSourceLabels),
       overlayOptions(job.overlayOptions),
+      sampleSourceOffsetSeconds(job.sampleSourceOffsetSeconds),
       staticHUD(OverlayRenderer::makeStaticHUD(
           BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedWidth(),
           BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedHeight())),

@@ -53,7 +53,9 @@ std::optional<OverlayFrameContent> overlayFrameAt(const OverlayTimelineView& tim
     if (index >= timeline.sampleBoundsBySource.size() || !timeline.sampleBoundsBySource[index]) {
         return std::nullopt;
     }
-    const double offset = timeline.overlayOptions.timeOffsetSeconds;
+    const double offset = index < timeline.sampleSourceOffsetSeconds.size()
+                              ? timeline.sampleSourceOffsetSeconds[index]
+                              : timeline.overlayOptions.timeOffsetSeconds;
     const double adjusted = std::max(position->mappedSourceSeconds + offset, 0.0);
     auto sample = buildRenderSample(timeline.sampleSources[index],
                                     *timeline.sampleBoundsBySource[index], adjusted);

@@ -88,6 +88,9 @@ struct OverlayTimelineView {
     std::span<const std::optional<OverlaySampleBounds>> sampleBoundsBySource;
     std::span<const std::string> sampleSourceLabels;
     HighlightsOverlayOptions overlayOptions;
+    // A source's own telemetry advance (a reel of recorders that lag differently); sources
+    // past the end of the list take overlayOptions.timeOffsetSeconds.
+    std::span<const double> sampleSourceOffsetSeconds = {};
 };
 
 // What one frame draws: the render sample and, when the debug panel is on, its timing record.

@@ -19,6 +19,7 @@
 #include <climits>
 #include <cmath>
 
+#include "media/asset.hpp"
 #include "ui/media_backend.hpp"
 #include "ui/symbols.hpp"
 #include "ui/system_colors.hpp"
@@ -154,7 +155,7 @@ void PreviewPlayerWidget::setSource(const std::filesystem::path& file) {
     source_ = file;
     if (!file.empty()) {
         player_ = new QMediaPlayer(this);
-        player_->setVideoOutput(video_);
+        forwardFramesTurned(storedPictureRotation(file));
         attachAudioOutput();
         playback_ = std::shared_ptr<MediaPlayerPlayback>(
             new MediaPlayerPlayback(player_),
@@ -202,6 +203,45 @@ void PreviewPlayerWidget::attachAudioOutput() {
         player_->setAudioOutput(audio_);
     }
     refreshControls();
+}
+
+// Qt's player hands over frames as they are stored: a recorder mounted sideways writes its
+// turn in the track's display matrix only, so each frame is given that turn before the video
+// widget shows it (a player that turns frames itself leaves nothing for us to do).
+void PreviewPlayerWidget::forwardFramesTurned(QVideoFrame::RotationAngle rotation) {
+    if (rotation == QVideoFrame::Rotation0) {
+        player_->setVideoOutput(video_);
+        return;
+    }
+    auto* decoded = new QVideoSink(player_);
+    player_->setVideoSink(decoded);
+    connect(decoded, &QVideoSink::videoFrameChanged, video_,
+            [shown = video_->videoSink(), rotation](QVideoFrame frame) {
+                if (frame.isValid() && frame.rotationAngle() == QVideoFrame::Rotation0)
+                    frame.setRotationAngle(rotation);
+                shown->setVideoFrame(frame);
+            });
+}
+
+QVideoFrame::RotationAngle storedPictureRotation(const std::filesystem::path& file) {
+    try {
+        const auto video = media::Asset::open(file).videoTrack();
+        if (!video)
+            return QVideoFrame::Rotation0;
+        switch (video->preferredTransform.clockwiseDegrees()) {
+            case 90:
+                return QVideoFrame::Rotation90;
+            case 180:
+                return QVideoFrame::Rotation180;
+            case 270:
+                return QVideoFrame::Rotation270;
+            default:
+                return QVideoFrame::Rotation0;
+        }
+    } catch (const std::exception&) {
+        // The player reports a file it cannot open itself.
+        return QVideoFrame::Rotation0;
+    }
 }
 
 // Qt's player shows no picture before it has played: it plays silently until the first frame

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QVideoFrame>
 #include <QWidget>
 
 #include <filesystem>
@@ -61,6 +62,7 @@ class PreviewPlayerWidget : public QWidget {
 
   private:
     void releasePlayer();
+    void forwardFramesTurned(QVideoFrame::RotationAngle rotation);
     void attachAudioOutput();
     void startPosterFrame();
     void finishPosterFrame(bool returnToStart);
@@ -83,6 +85,10 @@ class PreviewPlayerWidget : public QWidget {
     bool hasShownPosterFrame_ = false;
     bool wasPlaying_ = false;
 };
+
+// The turn players give a recording's stored frames (its display matrix), none when the file
+// cannot be read.
+QVideoFrame::RotationAngle storedPictureRotation(const std::filesystem::path& file);
 
 // "m:ss", or "h:mm:ss" from one hour on, of whole seconds (negative and unknown times read 0).
 QString previewTimeText(double seconds);

@@ -96,6 +96,28 @@ TEST_F(ExportActions, AFullExportReportsItsCompletion) {
     EXPECT_FALSE(model->isCompletionAlertPresented());
 }
 
+TEST_F(ExportActions, WhatAnExportLeftOutIsSaidInTheStatusLineAndTheAlert) {
+    const Files files = {videoRecording("a.mp4"), videoRecording("b.mp4")};
+    addAnalysed(files);
+    model->setSelectedMode(ProcessingMode::full);
+    std::filesystem::create_directories(dir / "out");
+    panel->outputTarget = FolderTarget{dir / "out"};
+    exporter->notices = {"The audio was left out: MP4 files cannot hold pcm_s16le audio."};
+
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(model->statusMessage(),
+              "Done: 2 full file(s) exported — a.full.overlay.mp4: The audio was left out: "
+              "MP4 files cannot hold pcm_s16le audio. b.full.overlay.mp4: The audio was left "
+              "out: MP4 files cannot hold pcm_s16le audio.");
+    ASSERT_TRUE(model->completionSummary());
+    EXPECT_EQ(model->completionSummary()->message,
+              "Exported 2 full video file(s).\n\n"
+              "a.full.overlay.mp4: The audio was left out: MP4 files cannot hold pcm_s16le "
+              "audio.\nb.full.overlay.mp4: The audio was left out: MP4 files cannot hold "
+              "pcm_s16le audio.");
+}
+
 TEST_F(ExportActions, AnExportWhileExportingDoesNothingAndCancellingEndsIt) {
     const Files files = {videoRecording("a.mp4")};
     addAnalysed(files);

@@ -129,7 +129,7 @@ ExportReport FakeExportService::exportOverlayVideo(const OverlayExportJob& job,
                                                    const ProgressCallback& progress,
                                                    std::stop_token stop) {
     run({outputURL, job.overlayOptions, {}}, progress, std::move(stop));
-    return {};
+    return {.notices = notices};
 }
 
 ExportReport FakeExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
@@ -138,7 +138,7 @@ ExportReport FakeExportService::exportHighlightsReel(const std::vector<Highlight
                                                      const ProgressCallback& progress,
                                                      std::stop_token stop) {
     run({outputURL, overlayOptions, inputs}, progress, std::move(stop));
-    return {};
+    return {.notices = notices};
 }
 
 void FakeExportService::run(Call call, const ProgressCallback& progress, std::stop_token stop) {

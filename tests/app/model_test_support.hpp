@@ -128,6 +128,8 @@ class FakeExportService : public ExportServicing {
 
     std::atomic<bool> holdUntilCancelled{false};
     std::atomic<int> waitingForCancel{0};
+    // What every export reports beside its file (set before the export starts).
+    std::vector<std::string> notices;
 
     struct Call {
         std::filesystem::path outputURL;

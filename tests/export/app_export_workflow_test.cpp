@@ -208,6 +208,26 @@ TEST_F(Workflow, NoticesOfTheExportsAreNamedAfterTheWrittenFiles) {
                   "reel.mp4: The audio was left out: MP4 files cannot hold pcm_s16le audio."});
 }
 
+TEST_F(Workflow, RecordingsWithAdvancesOfTheirOwnAreExportedWithThem) {
+    provider->segmentsByName = {{"a.mp4", {segment(0, 4)}}, {"b.mp4", {segment(1, 3)}}};
+    const auto a = video("a.mp4"), b = video("b.mp4");
+    const TelemetryOffsets offsets(650, {{b, -120}});
+
+    workflow.runFullExport({a, b}, FolderTarget{dir / "out"}, log.hooks(), offsets, executor, {});
+    ASSERT_EQ(service->options.size(), 2u);
+    EXPECT_EQ(service->options[0].timeOffsetSeconds, 0.65);
+    EXPECT_EQ(service->options[1].timeOffsetSeconds, -0.12);
+
+    workflow.runHighlightsReel({a, b}, SingleFileTarget{dir / "reel.mp4"},
+                               HighlightFilterMode::onlyBest, false, offsets, log.hooks(), {},
+                               executor, {});
+    ASSERT_EQ(service->reels.size(), 1u);
+    ASSERT_EQ(service->reels[0].size(), 2u);
+    EXPECT_EQ(service->reels[0][0].timeOffsetSeconds, 0.65);
+    EXPECT_EQ(service->reels[0][1].timeOffsetSeconds, -0.12);
+    EXPECT_EQ(service->options[2].timeOffsetSeconds, 0.65);
+}
+
 TEST_F(Workflow, ProgressOfTheThirdOfFourFilesAtHalfway) {
     provider->segmentsByName = {{"a.mp4", {}}, {"b.mp4", {}}, {"c.mp4", {}}, {"d.mp4", {}}};
     full({video("a.mp4"), video("b.mp4"), video("c.mp4"), video("d.mp4")},

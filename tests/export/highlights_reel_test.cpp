@@ -32,7 +32,7 @@ TEST(HighlightsReelJob, PiecesTimelineSourcesAndOrientation) {
     testing::makeTestVideo(c, {.fps = 5, .seconds = 4, .audio = false});
     const std::vector<HighlightsReelInput> inputs{
         {a, {segment(2, 4), segment(8, 12), segment(15, 16)}, gridOf(10)},
-        {b, {}, gridOf(20)},
+        {b, {}, gridOf(20), -0.25},
         {c, {segment(0, 1)}, gridOf(30)},
     };
     const OverlayExportJob job = makeHighlightsReelJob(inputs, {0.4, true}, {});
@@ -44,6 +44,8 @@ TEST(HighlightsReelJob, PiecesTimelineSourcesAndOrientation) {
     ASSERT_EQ(job.sampleSources.size(), 3u);
     EXPECT_EQ(job.sampleSources[2].firstKey(), 30);
     EXPECT_EQ(job.overlayOptions.timeOffsetSeconds, 0.4);
+    // b's own telemetry advance; the others take the reel's.
+    EXPECT_EQ(job.sampleSourceOffsetSeconds, (std::vector<double>{0.4, -0.25, 0.4}));
     ASSERT_EQ(job.asset.pieces.size(), 3u);
     EXPECT_EQ(job.asset.pieces[1].range->start, media::MediaTime(8 * 600, 600));
     EXPECT_EQ(job.asset.pieces[1].range->duration, media::MediaTime(2 * 600, 600));

@@ -86,13 +86,16 @@ struct FullExport {
     std::vector<std::optional<OverlaySampleBounds>> bounds;
     std::vector<std::string> labels = {"lap.mp4"};
     HighlightsOverlayOptions options;
+    std::vector<double> offsets;  // per source
 
     explicit FullExport(DecisecondGrid grid, double offsetSeconds = 0, bool debug = false) {
         bounds.push_back(makeSampleBounds(grid));
         sources.push_back(std::move(grid));
         options = {offsetSeconds, debug};
     }
-    OverlayTimelineView view() const { return {segments, sources, bounds, labels, options}; }
+    OverlayTimelineView view() const {
+        return {segments, sources, bounds, labels, options, offsets};
+    }
 };
 
 TEST(OverlayFrame, APositiveOffsetSamplesLaterTelemetryHalfwayBetweenTicks) {
@@ -144,6 +147,23 @@ TEST(OverlayFrame, ReelFramesMapToTheirOwnSourceAndLabel) {
     EXPECT_EQ(frame->debugInfo->sampleSourceIndex, 1);
     EXPECT_DOUBLE_EQ(frame->debugInfo->adjustedSourceSeconds, 3.5);
     EXPECT_EQ(frame->debugInfo->sampleSourceLabel, std::nullopt);
+}
+
+TEST(OverlayFrame, ReelSourcesWithAdvancesOfTheirOwnSampleByThem) {
+    FullExport job(rampGrid(0, 200), 0.5, true);
+    job.segments = kReel;
+    job.sources.push_back(rampGrid(0, 200));
+    job.bounds.push_back(makeSampleBounds(job.sources.back()));
+    job.offsets = {-0.2};  // the second source takes the reel's 0.5 s
+
+    const auto first = overlayFrameAt(job.view(), 1.0);  // source 11.0 s
+    ASSERT_TRUE(first);
+    EXPECT_DOUBLE_EQ(first->sample.telemetry.speedMps, 108);
+    EXPECT_DOUBLE_EQ(first->debugInfo->timeOffsetSeconds, -0.2);
+    const auto second = overlayFrameAt(job.view(), 5.0);  // source 4.0 s
+    ASSERT_TRUE(second);
+    EXPECT_DOUBLE_EQ(second->sample.telemetry.speedMps, 45);
+    EXPECT_DOUBLE_EQ(second->debugInfo->timeOffsetSeconds, 0.5);
 }
 
 TEST(OverlayFrame, NoHUDWhenTheGuardsFail) {

@@ -143,6 +143,29 @@ TEST_F(PreviewPlayerTest, ANewSourceReplacesThePlayerAndItsObservers) {
     EXPECT_EQ(ticks, 0);
 }
 
+TEST_F(PreviewPlayerTest, ARecordingFromATurnedRecorderPlaysUpright) {
+    // The sample writer stores its picture turned as a recorder mounted sideways does; the
+    // preview must show it the way up the display matrix says, so its frame code reads.
+    for (const int degrees : {90, 270, 180}) {
+        SCOPED_TRACE(degrees);
+        samples::SampleOptions options;
+        options.seconds = 1;
+        options.width = 320;
+        options.height = 180;
+        options.rotationDegrees = degrees;
+        const auto turned = *directory / ("turned" + std::to_string(degrees) + ".mp4");
+        samples::writeSampleRecording(turned, options);
+        EXPECT_EQ(storedPictureRotation(turned), degrees);
+        preview.setSource(turned);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return shownFrameNumber(preview.videoSink()) == 0; }, kWaitMs));
+        const QImage shown = preview.currentFrameImage();
+        EXPECT_EQ(shown.width() < shown.height(), degrees != 180);
+    }
+    EXPECT_EQ(storedPictureRotation(recording()), QVideoFrame::Rotation0);
+    EXPECT_EQ(storedPictureRotation(*directory / "missing.mp4"), QVideoFrame::Rotation0);
+}
+
 TEST(MediaPlayerPlayback, SeeksAskedWhileLoadingWaitAndTheLatestWins) {
     testing::TempDir directory;
     samples::SampleOptions options;
