@@ -54,15 +54,14 @@ void makeEngineToneRecording(const std::filesystem::path& file, const EngineTone
                         revolutionsExpression(spec, fmt::format("(t-{})", spec.soundDelaySeconds)));
         const std::string tone = fmt::format("{}*(sin({f})+0.5*sin(2*{f}+0.5)+0.3*sin(3*{f}+1.1))",
                                              spec.toneAmplitude, fmt::arg("f", firing));
-        arguments.insert(
-            arguments.end(),
-            {"-f", "lavfi", "-i", fmt::format("aevalsrc='{}':s=48000:d={}", tone, duration)});
+        arguments.insert(arguments.end(),
+                         {"-f", "lavfi", "-i",
+                          fmt::format("aevalsrc='{}':s={}:d={}", tone, spec.sampleRate, duration)});
         if (spec.noiseAmplitude > 0) {
-            arguments.insert(
-                arguments.end(),
-                {"-f", "lavfi", "-i",
-                 fmt::format("anoisesrc=c={}:a={}:r=48000:d={}:seed={}", spec.noiseColour,
-                             spec.noiseAmplitude, duration, spec.seed)});
+            arguments.insert(arguments.end(), {"-f", "lavfi", "-i",
+                                               fmt::format("anoisesrc=c={}:a={}:r={}:d={}:seed={}",
+                                                           spec.noiseColour, spec.noiseAmplitude,
+                                                           spec.sampleRate, duration, spec.seed)});
             arguments.insert(arguments.end(),
                              {"-filter_complex", "[1:a][2:a]amix=inputs=2:normalize=0[sound]",
                               "-map", "0:v", "-map", "[sound]"});

@@ -27,7 +27,8 @@ struct EngineToneSpec {
     std::string noiseColour = "pink";  // anoisesrc's colours: white, pink, brown, ...
     double noiseAmplitude = 0.05;      // 0: no noise
     bool audio = true;
-    int seed = 1;
+    int sampleRate = 16000;  // of the sound ffmpeg makes (and the AAC track)
+    int seed = 1;            // of the noise
 };
 
 // The engine speed of the curve at a time of the drive.
