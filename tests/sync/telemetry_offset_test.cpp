@@ -42,6 +42,12 @@ class TelemetryOffsetTest : public ::testing::Test {
         return path;
     }
 
+    std::filesystem::path writeTone(const testing::EngineToneSpec& spec, const std::string& name) {
+        const auto path = dir_ / name;
+        testing::makeEngineToneRecording(path, spec);
+        return path;
+    }
+
     static samples::SampleOptions smallSample() {
         samples::SampleOptions options;
         options.seconds = 40;
@@ -75,8 +81,7 @@ TEST_F(TelemetryOffsetTest, FindsTheAdvanceOfToneRecordingsMadeByAnotherGenerato
         spec.seed = i + 1;
         spec.gearSeconds = 2.93 + 0.37 * i;
         spec.baseRpm = 3000 + 150 * i;
-        const auto path = dir_ / fmt::format("tone{}.mp4", i);
-        testing::makeEngineToneRecording(path, spec);
+        const auto path = writeTone(spec, fmt::format("tone{}.mp4", i));
         const TelemetryOffsetEstimate estimate = estimateTelemetryOffset(path);
         std::filesystem::remove(path);
         const double truth = testing::hudAdvanceMilliseconds(spec);
@@ -146,50 +151,34 @@ TEST_F(TelemetryOffsetTest, WindAndMusicNeverMakeAWrongEstimateTrusted) {
 }
 
 TEST_F(TelemetryOffsetTest, GivesNoEstimateWithoutSoundOrWithASteadyEngine) {
+    const auto expectNoEstimate = [](const std::filesystem::path& path, NoEstimateReason reason) {
+        const TelemetryOffsetEstimate estimate = estimateTelemetryOffset(path);
+        SCOPED_TRACE(path.filename().string() + ": " + describe(estimate));
+        EXPECT_FALSE(estimate.offsetMilliseconds.has_value());
+        EXPECT_EQ(estimate.noEstimateReason, reason);
+        EXPECT_EQ(estimate.confidence, 0);
+        EXPECT_FALSE(estimate.trusted);
+    };
     samples::SampleOptions withoutSound = smallSample();
     withoutSound.audio = false;
-    const TelemetryOffsetEstimate noAudio =
-        estimateTelemetryOffset(writeSample(withoutSound, "mute.mp4"));
-    EXPECT_FALSE(noAudio.offsetMilliseconds.has_value());
-    EXPECT_EQ(noAudio.noEstimateReason, NoEstimateReason::noAudio);
-    EXPECT_EQ(noAudio.confidence, 0);
-    EXPECT_FALSE(noAudio.trusted);
+    expectNoEstimate(writeSample(withoutSound, "mute.mp4"), NoEstimateReason::noAudio);
     EXPECT_EQ(noEstimateText(NoEstimateReason::noAudio), "the recording has no audio track");
 
-    testing::EngineToneSpec steady;
-    steady.seconds = 20;
-    steady.gearRpm = 0;
-    steady.swellRpm = 0;
-    const auto steadyPath = dir_ / "steady.mp4";
-    testing::makeEngineToneRecording(steadyPath, steady);
-    const TelemetryOffsetEstimate steadyEstimate = estimateTelemetryOffset(steadyPath);
-    EXPECT_FALSE(steadyEstimate.offsetMilliseconds.has_value());
-    EXPECT_EQ(steadyEstimate.noEstimateReason, NoEstimateReason::steadyEngineSpeed);
-    EXPECT_FALSE(steadyEstimate.trusted);
+    testing::EngineToneSpec steady{.seconds = 20, .gearRpm = 0, .swellRpm = 0};
+    expectNoEstimate(writeTone(steady, "steady.mp4"), NoEstimateReason::steadyEngineSpeed);
     EXPECT_EQ(noEstimateText(NoEstimateReason::steadyEngineSpeed),
               "the engine speed hardly changes");
 
-    testing::EngineToneSpec silent;
-    silent.seconds = 20;
-    silent.toneAmplitude = 0;
-    silent.noiseAmplitude = 0;
-    const auto silentPath = dir_ / "silent.mp4";
-    testing::makeEngineToneRecording(silentPath, silent);
-    const TelemetryOffsetEstimate silentEstimate = estimateTelemetryOffset(silentPath);
-    EXPECT_FALSE(silentEstimate.offsetMilliseconds.has_value());
-    EXPECT_EQ(silentEstimate.noEstimateReason, NoEstimateReason::silentAudio);
-    EXPECT_FALSE(silentEstimate.trusted);
+    testing::EngineToneSpec silent{.seconds = 20, .toneAmplitude = 0, .noiseAmplitude = 0};
+    expectNoEstimate(writeTone(silent, "silent.mp4"), NoEstimateReason::silentAudio);
+    EXPECT_EQ(noEstimateText(NoEstimateReason::silentAudio),
+              "the sound is silent where the engine speed changes");
 }
 
 // Road noise alone, with no engine tone in it, does not follow the engine speed.
 TEST_F(TelemetryOffsetTest, NoiseWithoutAnEngineToneIsNeverTrusted) {
-    testing::EngineToneSpec spec;
-    spec.seconds = 20;
-    spec.toneAmplitude = 0;
-    spec.noiseAmplitude = 0.2;
-    const auto path = dir_ / "noise.mp4";
-    testing::makeEngineToneRecording(path, spec);
-    const TelemetryOffsetEstimate estimate = estimateTelemetryOffset(path);
+    testing::EngineToneSpec noise{.seconds = 20, .toneAmplitude = 0, .noiseAmplitude = 0.2};
+    const TelemetryOffsetEstimate estimate = estimateTelemetryOffset(writeTone(noise, "noise.mp4"));
     SCOPED_TRACE(describe(estimate));
     EXPECT_FALSE(estimate.trusted);
 }
