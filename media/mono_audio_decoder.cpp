@@ -19,6 +19,9 @@ namespace {
 // resampler's filter have settled by its first sample.
 constexpr double kPrerollSeconds = 0.5;
 constexpr double kLongestStretchSeconds = 4 * 3600;
+// No recording's sound lies this far from its start (about 30 years); a stretch there is silent,
+// and seek targets stay far from the limits of 64-bit times.
+constexpr double kFarthestSeconds = 1e9;
 constexpr std::int64_t kNoIndex = INT64_MIN;
 constexpr std::int64_t kLargestRoundingSamples = 2;
 
@@ -181,7 +184,7 @@ bool MonoAudioDecoder::hasAudio() const {
 MonoAudio MonoAudioDecoder::decode(double startSeconds, double durationSeconds,
                                    const std::stop_token& stop) {
     if (!std::isfinite(startSeconds) || !std::isfinite(durationSeconds) || durationSeconds < 0 ||
-        durationSeconds > kLongestStretchSeconds || std::abs(startSeconds) > kLongestStretchSeconds)
+        durationSeconds > kLongestStretchSeconds)
         throw std::invalid_argument("the audio stretch must be finite and at most four hours");
     State& s = *state_;
     MonoAudio out;
@@ -190,7 +193,7 @@ MonoAudio MonoAudioDecoder::decode(double startSeconds, double durationSeconds,
     out.samples.assign(static_cast<std::size_t>(std::llround(durationSeconds * s.outputRate)),
                        0.0f);
     throwIfCancelled(stop);
-    if (s.stream == nullptr || out.samples.empty())
+    if (s.stream == nullptr || out.samples.empty() || std::abs(startSeconds) > kFarthestSeconds)
         return out;
 
     const AVRational base = s.stream->time_base;

@@ -37,7 +37,8 @@ class MonoAudioDecoder {
 
     // The sound from `startSeconds` for round(duration x rate) samples. Throws MediaError,
     // CancellationError once `stop` is requested, std::invalid_argument for a negative or
-    // non-finite stretch or one longer than four hours. Without audio every sample is zero.
+    // non-finite stretch or one longer than four hours. Without audio, and where the track has no
+    // sound (before it, after it, or at any start however far), every sample is zero.
     MonoAudio decode(double startSeconds, double durationSeconds, const std::stop_token& stop);
 
   private:

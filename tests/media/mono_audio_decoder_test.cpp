@@ -102,8 +102,11 @@ TEST_F(MonoAudioDecoderTest, FillsWhatLiesOutsideTheTrackWithSilence) {
     EXPECT_NEAR(static_cast<double>(tail.decodedSamples) / kRate, 0.5, 0.03);
     for (std::size_t i = tail.decodedSamples + 100; i < tail.samples.size(); ++i)
         ASSERT_EQ(tail.samples[i], 0.0f) << i;
-    const MonoAudio before = decoder.decode(-1.0, 0.5, {});
-    EXPECT_EQ(before.decodedSamples, 0u);
+    for (const double start : {-1.0, 3600.0, 1e12, -1e300}) {
+        const MonoAudio outside = decoder.decode(start, 0.5, {});
+        EXPECT_EQ(outside.samples.size(), static_cast<std::size_t>(kRate / 2)) << start;
+        EXPECT_EQ(outside.decodedSamples, 0u) << start;
+    }
     EXPECT_EQ(decoder.decode(1.0, 0, {}).samples.size(), 0u);
 }
 
