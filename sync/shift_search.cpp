@@ -25,7 +25,10 @@ class Correlator {
         }
     }
 
-    bool usable() const { return weight_ > 0 && weight_ * sumXX_ - sumX_ * sumX_ > 0; }
+    // The changes vary: their weighted variance is more than rounding left of equal values.
+    bool usable() const {
+        return weight_ > 0 && weight_ * sumXX_ - sumX_ * sumX_ > 1e-9 * weight_ * sumXX_;
+    }
 
     double at(double advanceSeconds) const {
         const double half = kPitchChangeSpanSeconds / 2;
@@ -59,11 +62,13 @@ class Correlator {
 
 }  // namespace
 
-ShiftSearchResult searchBestShift(std::span<const AnalysedStretch> stretches, double rangeSeconds,
-                                  const std::stop_token& stop) {
+std::optional<ShiftSearchResult> searchBestShift(std::span<const AnalysedStretch> stretches,
+                                                 double rangeSeconds, const std::stop_token& stop) {
+    if (!(rangeSeconds >= 0))
+        throw std::invalid_argument("a shift search needs a range");
     const Correlator correlator(stretches);
-    if (!correlator.usable() || !(rangeSeconds >= 0))
-        throw std::invalid_argument("a shift search needs weighted pitch changes and a range");
+    if (!correlator.usable())
+        return std::nullopt;
     ShiftSearchResult result;
     const auto steps = static_cast<int>(std::floor(rangeSeconds / kCoarseStepSeconds + 1e-9));
     for (int k = -steps; k <= steps; ++k) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <stop_token>
 #include <vector>
@@ -30,8 +31,9 @@ struct ShiftSearchResult {
 // For each telemetry advance o from -rangeSeconds to +rangeSeconds, the weighted correlation of
 // the sound's pitch changes at t with the telemetry's log engine speed changes over the same
 // span at t + o, in 10 ms steps, then in 1 ms steps around the best one, whose neighbours
-// refine it between steps. Needs at least two weighted changes. Throws CancellationError.
-ShiftSearchResult searchBestShift(std::span<const AnalysedStretch> stretches, double rangeSeconds,
-                                  const std::stop_token& stop);
+// refine it between steps. Nothing when the weighted changes do not vary (fewer than two, or all
+// alike): no shift lines them up better than another. Throws CancellationError.
+std::optional<ShiftSearchResult> searchBestShift(std::span<const AnalysedStretch> stretches,
+                                                 double rangeSeconds, const std::stop_token& stop);
 
 }  // namespace skelder::sync

@@ -124,9 +124,11 @@ TelemetryOffsetEstimate estimateTelemetryOffset(const std::filesystem::path& rec
             weight == 0)
             return noEstimate(NoEstimateReason::silentAudio, analysedSeconds);
 
-        const ShiftSearchResult search = searchBestShift(analysed, rangeSeconds, stop);
-        if (search.peakCorrelation < kLeastCorrelation)
+        const std::optional<ShiftSearchResult> found =
+            searchBestShift(analysed, rangeSeconds, stop);
+        if (!found || found->peakCorrelation < kLeastCorrelation)
             return noEstimate(NoEstimateReason::noEngineSound, analysedSeconds);
+        const ShiftSearchResult& search = *found;
         TelemetryOffsetEstimate estimate;
         estimate.offsetMilliseconds = std::round(search.offsetSeconds * 1000);
         // A peak at the end of the range may belong to a larger advance outside it.

@@ -61,7 +61,7 @@ TEST(ShiftSearch, FindsTheAdvanceToTheMillisecondAcrossTheRange) {
         DecisecondGrid grid;
         const std::vector<AnalysedStretch> stretches{
             stretchOf(wanderingRpm, advance, 10, 30, grid)};
-        const ShiftSearchResult result = searchBestShift(stretches, 1.5, {});
+        const ShiftSearchResult result = searchBestShift(stretches, 1.5, {}).value();
         // The grid holds a value every decisecond and is read linearly between them, so the
         // best match may sit a few milliseconds off the curve's own.
         EXPECT_NEAR(result.offsetSeconds, advance, 0.005);
@@ -76,20 +76,25 @@ TEST(ShiftSearch, FindsTheAdvanceToTheMillisecondAcrossTheRange) {
 TEST(ShiftSearch, AScheduleThatRepeatsLeavesAStrongRunnerUp) {
     DecisecondGrid grid;
     const std::vector<AnalysedStretch> stretches{stretchOf(repeatingRpm, 0.3, 10, 30, grid)};
-    const ShiftSearchResult result = searchBestShift(stretches, 1.5, {});
+    const ShiftSearchResult result = searchBestShift(stretches, 1.5, {}).value();
     EXPECT_GT(result.peakCorrelation, 0.95);
     EXPECT_GT(result.runnerUpCorrelation, 0.9);
 }
 
-TEST(ShiftSearch, NeedsWeightedChangesAndStopsWhenAsked) {
+TEST(ShiftSearch, FindsNothingInChangesThatDoNotVaryAndStopsWhenAsked) {
     DecisecondGrid grid;
     std::vector<AnalysedStretch> stretches{stretchOf(wanderingRpm, 0, 10, 12, grid)};
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(searchBestShift(stretches, 1.5, stop.get_token()), CancellationError);
+    EXPECT_THROW(searchBestShift(stretches, -1, {}), std::invalid_argument);
+    // Pitch changes that do not vary line up with no shift better than with another.
+    for (PitchChange& change : stretches.front().changes)
+        change.logChange = 0.01;
+    EXPECT_FALSE(searchBestShift(stretches, 1.5, {}).has_value());
     for (PitchChange& change : stretches.front().changes)
         change.weight = 0;
-    EXPECT_THROW(searchBestShift(stretches, 1.5, {}), std::invalid_argument);
+    EXPECT_FALSE(searchBestShift(stretches, 1.5, {}).has_value());
 }
 
 }  // namespace
