@@ -11,5 +11,6 @@ void addScanCommand(CLI::App& app, int& exitStatus);
 void addExportCommand(CLI::App& app, int& exitStatus);
 void addHudCommand(CLI::App& app, int& exitStatus);
 void addHighlightsCommand(CLI::App& app, int& exitStatus);
+void addSyncCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace skelder::cli

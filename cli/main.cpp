@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     skelder::cli::addExportCommand(app, exitStatus);
     skelder::cli::addHudCommand(app, exitStatus);
     skelder::cli::addHighlightsCommand(app, exitStatus);
+    skelder::cli::addSyncCommand(app, exitStatus);
     CLI11_PARSE(app, argc, argv);
     return exitStatus;
 }

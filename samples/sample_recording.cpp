@@ -60,7 +60,7 @@ void writeMedia(const std::filesystem::path& path, const SampleOptions& options,
     const std::int64_t frames = sampleFrameCount(options);
     const auto audioSamples =
         static_cast<std::int64_t>(std::llround(sampleVideoSeconds(options) * kAudioSampleRate));
-    EngineSound sound(drive, options.seed, kAudioSampleRate);
+    EngineSound sound(drive, options.sound, options.seed, kAudioSampleRate);
     const auto chunk = static_cast<std::int64_t>(std::max(1, muxer.audioFrameSize()));
     std::vector<float> samples(static_cast<std::size_t>(chunk));
     std::int64_t audioWritten = 0;
@@ -126,6 +126,7 @@ void validateSampleOptions(const SampleOptions& options) {
     if (!std::isfinite(options.telemetryLagSeconds) || std::abs(options.telemetryLagSeconds) > 10) {
         throw SampleOptionsError("The telemetry lag must be within 10 seconds");
     }
+    validateEngineSoundOptions(options.sound);
     if (options.seconds * rate.value() > static_cast<double>(kLargestBurnedFrameNumber + 1) ||
         options.seconds > kLongestSampleSeconds) {
         throw SampleOptionsError("A sample lasts at most 4 hours and holds at most 1048576 frames");

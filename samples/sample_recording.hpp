@@ -11,6 +11,7 @@
 #include <stop_token>
 
 #include "samples/drive_simulation.hpp"
+#include "samples/engine_sound.hpp"
 #include "samples/frame_code.hpp"
 #include "samples/frame_rate.hpp"
 #include "samples/sample_error.hpp"
@@ -28,6 +29,7 @@ struct SampleOptions {
     // turned, so that players turning them by the matrix show them upright.
     int rotationDegrees = 0;
     bool audio = true;
+    EngineSoundOptions sound = {};  // cylinders, sound delay, noise, wind and music
     std::uint64_t seed = 1;  // chooses the sensor noise
     // The telemetry trails the picture by this much, as the recorder's does (the app's default
     // telemetry advance of 650 ms lines it up again); 0 puts it in step with the picture.
