@@ -1,15 +1,19 @@
 #include <fmt/format.h>
 
 #include <charconv>
+#include <cmath>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "cli/automatic_offsets.hpp"
 #include "cli/commands.hpp"
 #include "cli/interrupt.hpp"
 #include "cli/progress_display.hpp"
+#include "core/cancellation.hpp"
 #include "core/path_key.hpp"
 #include "export/app_export_workflow.hpp"
 #include "export/file_discovery.hpp"
@@ -24,7 +28,7 @@ struct ExportOptions {
     std::string mode = "full";
     std::string output;
     std::string filter = "onlyBest";
-    double offsetMilliseconds = 650;
+    std::string offset = "650";  // milliseconds, or "auto"
     bool debugHUD = false;
     std::vector<std::string> exclusions;
     std::string preset = "veryfast";
@@ -80,6 +84,17 @@ OutputTarget targetFor(const ExportOptions& options,
     return SingleFileTarget{output};
 }
 
+constexpr double kSavedOffsetMilliseconds = 650;  // the app's own default
+
+// Milliseconds as typed, or nothing when the text is not a finite number.
+std::optional<double> millisecondsIn(const std::string& text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 // Shows the flow's status on stderr: the export percentages as one live line, every other
 // status as a line of its own.
 class StatusView {
@@ -133,13 +148,25 @@ int runExport(const ExportOptions& options) {
     };
 
     InterruptToStop interrupt;
+    TelemetryOffsets offsets(millisecondsIn(options.offset).value_or(kSavedOffsetMilliseconds));
+    if (options.offset == "auto") {
+        try {
+            offsets = estimateTelemetryOffsets(
+                inputs, kSavedOffsetMilliseconds,
+                [](const std::string& line) { fmt::print(stderr, "{}\n", line); },
+                interrupt.token());
+        } catch (const CancellationError&) {
+            fmt::print(stderr, "Export canceled\n");
+            return 130;
+        }
+    }
     RunLoopExecutor mainLoop;
     std::atomic<bool> finished = false;
     ExportWorkflowResult result;
     std::jthread flow([&] {
         if (mode == ProcessingMode::full) {
-            result = workflow.runFullExport(inputs, target, hooks, options.offsetMilliseconds,
-                                            mainLoop, interrupt.token());
+            result =
+                workflow.runFullExport(inputs, target, hooks, offsets, mainLoop, interrupt.token());
         } else {
             const auto excluded = [&](const std::string& key) {
                 const auto found = exclusions.find(key);
@@ -148,7 +175,7 @@ int runExport(const ExportOptions& options) {
             };
             result = workflow.runHighlightsReel(
                 inputs, target, *highlightFilterModeFromText(options.filter), options.debugHUD,
-                options.offsetMilliseconds, hooks, excluded, mainLoop, interrupt.token());
+                offsets, hooks, excluded, mainLoop, interrupt.token());
         }
         finished = true;
         mainLoop.wake();
@@ -193,8 +220,17 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
         ->check(CLI::IsMember({"onlyBest", "maybeInteresting"}))
         ->capture_default_str();
     command
-        ->add_option("--offset-ms", options->offsetMilliseconds,
-                     "Telemetry shift against the video, in milliseconds (positive: earlier)")
+        ->add_option("--offset-ms", options->offset,
+                     "Telemetry shift against the video, in milliseconds (positive: earlier), or "
+                     "auto: each recording's own, measured from its engine sound, where the "
+                     "estimate is trusted (650 otherwise)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return text == "auto" || millisecondsIn(text)
+                           ? std::string()
+                           : "\"" + text + "\" is neither a number of milliseconds nor auto";
+            },
+            "MS|auto"))
         ->capture_default_str();
     command->add_flag("--debug-hud", options->debugHUD, "Draw the timing debug panel on a reel");
     command->add_option("--exclude", options->exclusions,

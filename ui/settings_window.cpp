@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "ui/system_colors.hpp"
@@ -23,7 +24,8 @@ QPushButton* borderedButton(const QString& title, QWidget* parent) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+SettingsWindow::SettingsWindow(QWidget* parent, TelemetryAdvanceEstimator::Estimate estimate)
+    : QWidget(parent, Qt::Dialog) {
     setWindowTitle(tr("Settings"));
     setMinimumWidth(560);
 
@@ -41,6 +43,18 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     connect(frameForward, &QPushButton::clicked, this,
             [this] { stepper_->setValue(telemetryAdvanceOneFrameForward(stepper_->value())); });
     connect(reset, &QPushButton::clicked, this, [this] { stepper_->setValue(0); });
+    autoButton_ = borderedButton(tr("Auto"), this);
+    autoButton_->setToolTip(
+        tr("Measure the advance from the engine sound of the recording shown in the main window"));
+    connect(autoButton_, &QPushButton::clicked, this, &SettingsWindow::startAutoAdvance);
+
+    estimator_ = new TelemetryAdvanceEstimator(std::move(estimate), this);
+    connect(estimator_, &TelemetryAdvanceEstimator::finished, this,
+            &SettingsWindow::showAutoAdvance);
+    connect(estimator_, &TelemetryAdvanceEstimator::runningChanged, this, [this](bool running) {
+        autoButton_->setEnabled(!running);
+        autoProgress_->setVisible(running);
+    });
 
     auto* advanceRow = new QHBoxLayout;
     advanceRow->setSpacing(10);
@@ -48,7 +62,28 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     advanceRow->addWidget(frameBack);
     advanceRow->addWidget(frameForward);
     advanceRow->addWidget(reset);
+    advanceRow->addWidget(autoButton_);
     advanceRow->addStretch(1);
+
+    // While Auto listens: a busy bar; then what it found, and the value it replaced.
+    autoProgress_ = new QProgressBar(this);
+    autoProgress_->setRange(0, 0);
+    autoProgress_->setTextVisible(false);
+    autoProgress_->setMaximumHeight(6);
+    autoProgress_->setVisible(false);
+    autoStatus_ = new QLabel(this);
+    autoStatus_->setObjectName(QStringLiteral("telemetryAdvanceAutoStatus"));
+    autoStatus_->setWordWrap(true);
+    autoStatus_->setVisible(false);
+    previousValueButton_ = borderedButton(tr("Use Previous Value"), this);
+    previousValueButton_->setVisible(false);
+    connect(previousValueButton_, &QPushButton::clicked, this, [this] {
+        stepper_->setValue(previousValue_);
+        previousValueButton_->setVisible(false);
+    });
+    auto* autoRow = new QHBoxLayout;
+    autoRow->addWidget(autoStatus_, 1);
+    autoRow->addWidget(previousValueButton_, 0, Qt::AlignTop);
 
     auto* explanation = new QLabel(
         tr("Positive values make telemetry appear earlier. Negative values delay telemetry."),
@@ -72,6 +107,8 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     auto* alignmentColumn = new QVBoxLayout(alignment);
     alignmentColumn->addLayout(labelledRow);
     alignmentColumn->addWidget(explanation);
+    alignmentColumn->addWidget(autoProgress_);
+    alignmentColumn->addLayout(autoRow);
 
     debugToggle_ = new QCheckBox(tr("Show timing debug HUD in exported highlights"), this);
     debugToggle_->setObjectName(QStringLiteral("timingDebugToggle"));
@@ -104,6 +141,35 @@ void SettingsWindow::setOverlayTimeOffsetMilliseconds(double milliseconds) {
 
 void SettingsWindow::setOverlayTimingDebugHUDEnabled(bool enabled) {
     debugToggle_->setChecked(enabled);
+}
+
+void SettingsWindow::startAutoAdvance() {
+    previousValueButton_->setVisible(false);
+    autoStatus_->setVisible(true);
+    const auto recording = shownRecording_ ? shownRecording_() : std::nullopt;
+    if (!recording) {
+        autoStatus_->setText(
+            tr("Select a recording in the main window first: Auto listens to "
+               "its engine sound."));
+        return;
+    }
+    autoStatus_->setText(tr("Listening to the engine sound of %1\u2026")
+                             .arg(QString::fromStdString(recording->filename().string())));
+    estimator_->start(*recording);
+}
+
+void SettingsWindow::showAutoAdvance(const TelemetryAdvanceOutcome& outcome) {
+    autoStatus_->setVisible(true);
+    if (!outcome.milliseconds) {
+        autoStatus_->setText(outcome.message);
+        return;
+    }
+    previousValue_ = stepper_->value();
+    stepper_->setValue(*outcome.milliseconds);
+    autoStatus_->setText(
+        outcome.message + QLatin1Char(' ') +
+        tr("It was %1.").arg(QString::fromStdString(telemetryAdvanceText(previousValue_))));
+    previousValueButton_->setVisible(stepper_->value() != previousValue_);
 }
 
 }  // namespace skelder::ui

@@ -2,7 +2,15 @@
 
 #include <QWidget>
 
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+#include "app/telemetry_advance_estimator.hpp"
+
 class QCheckBox;
+class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace skelder::ui {
@@ -12,11 +20,27 @@ class TelemetryAdvanceStepper;
 // The settings window: the telemetry advance of the HUD (stepper, one-frame buttons, reset)
 // and the timing debug panel of highlights reels. It holds the two values only for display:
 // the owner sets them from its model and stores what the signals report.
+//
+// Auto measures the advance from the engine sound of the recording the main window shows and
+// sets it when the estimate is trusted, offering the previous value back.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
   public:
-    explicit SettingsWindow(QWidget* parent = nullptr);
+    using ShownRecording = std::function<std::optional<std::filesystem::path>()>;
+
+    // `estimate` stands in for reading the recording (tests); empty: the real estimate.
+    explicit SettingsWindow(QWidget* parent = nullptr,
+                            TelemetryAdvanceEstimator::Estimate estimate = {});
+
+    // Where Auto finds the recording to listen to.
+    void setShownRecording(ShownRecording shownRecording) {
+        shownRecording_ = std::move(shownRecording);
+    }
+    QPushButton* autoButton() const { return autoButton_; }
+    QPushButton* previousValueButton() const { return previousValueButton_; }
+    QLabel* autoStatus() const { return autoStatus_; }
+    QProgressBar* autoProgress() const { return autoProgress_; }
 
     double overlayTimeOffsetMilliseconds() const;
     bool isOverlayTimingDebugHUDEnabled() const;
@@ -30,8 +54,18 @@ class SettingsWindow : public QWidget {
     void overlayTimingDebugHUDEnabledChanged(bool enabled);
 
   private:
+    void startAutoAdvance();
+    void showAutoAdvance(const TelemetryAdvanceOutcome& outcome);
+
     TelemetryAdvanceStepper* stepper_ = nullptr;
     QCheckBox* debugToggle_ = nullptr;
+    TelemetryAdvanceEstimator* estimator_ = nullptr;
+    ShownRecording shownRecording_;
+    QPushButton* autoButton_ = nullptr;
+    QPushButton* previousValueButton_ = nullptr;
+    QLabel* autoStatus_ = nullptr;
+    QProgressBar* autoProgress_ = nullptr;
+    double previousValue_ = 0;
 };
 
 }  // namespace skelder::ui

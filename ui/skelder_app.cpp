@@ -17,6 +17,13 @@ SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
     // A child of the main window: it stays above it and goes with it.
     settingsWindow_ = new SettingsWindow(mainWindow_.get());
     settingsWindow_->setWindowTitle(QStringLiteral("Settings"));
+    settingsWindow_->setShownRecording([this]() -> std::optional<std::filesystem::path> {
+        const auto key = mainWindow_->primaryFilePathKey();
+        const DroppedFileItem* shown = key ? model_->file(*key) : nullptr;
+        if (shown == nullptr)
+            return std::nullopt;
+        return shown->url;
+    });
     settingsWindow_->setOverlayTimeOffsetMilliseconds(model_->overlayTimeOffsetMilliseconds());
     settingsWindow_->setOverlayTimingDebugHUDEnabled(model_->isOverlayTimingDebugHUDEnabled());
     QObject::connect(settingsWindow_, &SettingsWindow::overlayTimeOffsetMillisecondsChanged,

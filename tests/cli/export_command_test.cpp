@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "media/asset.hpp"
 #include "media/video_reader.hpp"
@@ -236,6 +237,35 @@ TEST_F(ExportCommand, HighlightsReelWithAnExcludedSegment) {
     const auto badExclude = runCommand(
         exportCommand({"--mode", "highlights", "--exclude", "nonsense", other.string()}));
     EXPECT_NE(badExclude.exitStatus, 0);
+}
+
+TEST_F(ExportCommand, AutoOffsetsUseEachRecordingsEngineSoundWhereTheEstimateIsTrusted) {
+    // The sample's telemetry trails its picture by 650 ms and the HUD's decisecond values
+    // trail their readings by 80 ms: 570 ms puts the HUD's engine speed in step with the sound.
+    const auto lap = dir / "auto lap.mp4", mute = dir / "mute.mp4";
+    samples::writeSampleRecording(lap, {.seconds = 30, .width = 64, .height = 64});
+    samples::writeSampleRecording(mute, {.seconds = 30, .width = 64, .height = 64, .audio = false});
+    const auto result = runCommand(exportCommand(
+        {"--offset-ms", "auto", "-o", (dir / "out").string(), lap.string(), mute.string()}));
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    std::smatch match;
+    const std::regex estimated(
+        "auto lap\\.mp4: telemetry advance \\+([0-9]+) ms from the engine sound \\(confidence "
+        "[0-9]\\.[0-9]{2}\\)\n");
+    ASSERT_TRUE(std::regex_search(result.standardError, match, estimated)) << result.standardError;
+    EXPECT_NEAR(std::stod(match[1]), 570, 50);
+    EXPECT_NE(result.standardError.find("mute.mp4: telemetry advance +650 ms as set (no "
+                                        "estimate: the recording has no audio track)\n"),
+              std::string::npos)
+        << result.standardError;
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "auto lap.full.overlay.mp4"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "mute.full.overlay.mp4"));
+
+    const auto wrong = runCommand(exportCommand({"--offset-ms", "soon", lap.string()}));
+    EXPECT_NE(wrong.exitStatus, 0);
+    EXPECT_NE(wrong.standardError.find("\"soon\" is neither a number of milliseconds nor auto"),
+              std::string::npos)
+        << wrong.standardError;
 }
 
 }  // namespace

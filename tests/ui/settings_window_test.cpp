@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -137,6 +138,81 @@ TEST_F(SettingsWindowTest, TheDebugToggleReportsItsState) {
     ASSERT_EQ(changes.count(), 2);
     EXPECT_TRUE(changes.at(0).first().toBool());
     EXPECT_FALSE(changes.at(1).first().toBool());
+}
+
+// An estimate as the sound gives it (no reason: there is an offset).
+sync::TelemetryOffsetEstimate estimateOf(std::optional<double> milliseconds, double confidence,
+                                         bool trusted,
+                                         std::optional<sync::NoEstimateReason> reason = {}) {
+    sync::TelemetryOffsetEstimate estimate;
+    estimate.offsetMilliseconds = milliseconds;
+    estimate.confidence = confidence;
+    estimate.trusted = trusted;
+    estimate.noEstimateReason = reason;
+    return estimate;
+}
+
+// Auto with a stand-in for the recording's sound: what it finds, and what the window does.
+class AutoAdvanceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window.setShownRecording([this] { return shown; });
+        window.setOverlayTimeOffsetMilliseconds(650);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    void clickAutoAndWait() {
+        QTest::mouseClick(window.autoButton(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.autoButton()->isEnabled(); }, 5000));
+    }
+
+    sync::TelemetryOffsetEstimate found;
+    std::vector<std::filesystem::path> asked;
+    std::optional<std::filesystem::path> shown = std::filesystem::path("/rec/lap 1.mp4");
+    SettingsWindow window{nullptr, [this](const std::filesystem::path& recording, std::stop_token) {
+                              asked.push_back(recording);
+                              return found;
+                          }};
+};
+
+TEST_F(AutoAdvanceTest, ATrustedEstimateSetsTheAdvanceAndOffersThePreviousValue) {
+    found = estimateOf(-123.4, 0.61, true);
+    QSignalSpy changes(&window, &SettingsWindow::overlayTimeOffsetMillisecondsChanged);
+    clickAutoAndWait();
+    EXPECT_EQ(asked, (std::vector<std::filesystem::path>{"/rec/lap 1.mp4"}));
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), -123);
+    EXPECT_EQ(window.autoStatus()->text(),
+              "-123 ms from the engine sound of lap 1.mp4 (confidence 0.61). It was +650 ms.");
+    EXPECT_FALSE(window.autoProgress()->isVisible());
+    ASSERT_TRUE(window.previousValueButton()->isVisible());
+    QTest::mouseClick(window.previousValueButton(), Qt::LeftButton);
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 650);
+    EXPECT_FALSE(window.previousValueButton()->isVisible());
+    ASSERT_EQ(changes.count(), 2);  // both reach the owner, which stores them
+}
+
+TEST_F(AutoAdvanceTest, WithoutATrustedEstimateTheAdvanceStaysAndTheWindowSaysWhy) {
+    found = estimateOf(80, 0.12, false);
+    clickAutoAndWait();
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 650);
+    EXPECT_EQ(window.autoStatus()->text(),
+              "No reliable estimate for lap 1.mp4: the best match, +80 ms, has confidence 0.12 "
+              "(0.25 needed). The setting is unchanged.");
+    EXPECT_FALSE(window.previousValueButton()->isVisible());
+
+    found = estimateOf(std::nullopt, 0, false, sync::NoEstimateReason::noAudio);
+    clickAutoAndWait();
+    EXPECT_EQ(window.autoStatus()->text(),
+              QString::fromStdString("No estimate for lap 1.mp4: " +
+                                     sync::noEstimateText(sync::NoEstimateReason::noAudio) + "."));
+
+    shown.reset();
+    asked.clear();
+    QTest::mouseClick(window.autoButton(), Qt::LeftButton);
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(window.autoStatus()->text(),
+              "Select a recording in the main window first: Auto listens to its engine sound.");
+    EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 650);
 }
 
 }  // namespace
