@@ -62,6 +62,13 @@ bool readOverlayTimingDebugHUDEnabled(const QSettings& settings) {
     return kDefaultOverlayTimingDebugHUDEnabled;
 }
 
+SpeedUnit readSpeedUnit(const QSettings& settings) {
+    const QVariant value = settings.value(kSpeedUnitKey);
+    if (value.typeId() != QMetaType::QString)
+        return kDefaultSpeedUnit;
+    return speedUnitNamed(value.toString().trimmed().toStdString()).value_or(kDefaultSpeedUnit);
+}
+
 void writeOverlayTimeOffsetMilliseconds(QSettings& settings, double milliseconds) {
     settings.setValue(kOverlayTimeOffsetMillisecondsKey, milliseconds);
     settings.sync();
@@ -69,6 +76,11 @@ void writeOverlayTimeOffsetMilliseconds(QSettings& settings, double milliseconds
 
 void writeOverlayTimingDebugHUDEnabled(QSettings& settings, bool enabled) {
     settings.setValue(kOverlayTimingDebugHUDEnabledKey, enabled);
+    settings.sync();
+}
+
+void writeSpeedUnit(QSettings& settings, SpeedUnit unit) {
+    settings.setValue(kSpeedUnitKey, QString::fromUtf8(speedUnitName(unit)));
     settings.sync();
 }
 

@@ -15,6 +15,7 @@ AppViewModel::AppViewModel(AppServices services, QObject* parent)
     : QObject(parent), services_(resolveAppServices(std::move(services))) {
     overlayTimeOffsetMilliseconds_ = readOverlayTimeOffsetMilliseconds(*services_.settings);
     isOverlayTimingDebugHUDEnabled_ = readOverlayTimingDebugHUDEnabled(*services_.settings);
+    speedUnit_ = readSpeedUnit(*services_.settings);
 }
 
 AppViewModel::~AppViewModel() {
@@ -63,6 +64,14 @@ void AppViewModel::setOverlayTimingDebugHUDEnabled(bool enabled) {
         return;
     isOverlayTimingDebugHUDEnabled_ = enabled;
     emit isOverlayTimingDebugHUDEnabledChanged();
+}
+
+void AppViewModel::setSpeedUnit(SpeedUnit unit) {
+    writeSpeedUnit(*services_.settings, unit);
+    if (speedUnit_ == unit)
+        return;
+    speedUnit_ = unit;
+    emit speedUnitChanged();
 }
 
 void AppViewModel::setStatusMessage(const QString& text) {

@@ -3,7 +3,7 @@
 // AppViewModel: the single object behind the window.
 //
 // It owns the file list and the export selection, the per-file analysis results (segments,
-// tiers, exclusions, thumbnails), the two persisted settings, the status line, the alerts and
+// tiers, exclusions, thumbnails), the persisted settings, the status line, the alerts and
 // the export state, and offers every action the window triggers. The window observes it and
 // redraws from it alone; it never touches the services.
 //
@@ -37,6 +37,8 @@
 //   selectedFilePathKeys               empty; the export selection
 //   overlayTimeOffsetMilliseconds      the stored setting, else 650.0 (not clamped here)
 //   isOverlayTimingDebugHUDEnabled     the stored setting, else false
+//   speedUnit                          the stored setting, else mph; the unit of the HUD's
+//                                      speed in exports and of the file list's top speed
 //   completionSummary                  none; the result of the last export
 //   isCompletionAlertPresented         false
 //   rejectedFileSummaries              empty; "name: No Kovra Data" per failed scan
@@ -82,6 +84,7 @@
 #include "app/main_thread_queue.hpp"
 #include "app/removal_history.hpp"
 #include "app/work_queue_state.hpp"
+#include "core/speed_unit.hpp"
 #include "export/output_paths.hpp"
 #include "highlights/filter_mode.hpp"
 #include "highlights/segments.hpp"
@@ -130,7 +133,7 @@ class AppViewModel : public QObject {
     static constexpr int maxConcurrentHighlightPreviews = 1;
 
     // Creates the services left empty in `services` with their defaults (app_services.hpp)
-    // and reads the two settings.
+    // and reads the settings.
     explicit AppViewModel(AppServices services = {}, QObject* parent = nullptr);
     ~AppViewModel() override;
 
@@ -154,6 +157,8 @@ class AppViewModel : public QObject {
     void setOverlayTimeOffsetMilliseconds(double milliseconds);
     bool isOverlayTimingDebugHUDEnabled() const { return isOverlayTimingDebugHUDEnabled_; }
     void setOverlayTimingDebugHUDEnabled(bool enabled);
+    SpeedUnit speedUnit() const { return speedUnit_; }
+    void setSpeedUnit(SpeedUnit unit);
     const std::optional<ProcessingCompletionSummary>& completionSummary() const {
         return completionSummary_;
     }
@@ -293,6 +298,7 @@ class AppViewModel : public QObject {
     void selectedFilePathKeysChanged();
     void overlayTimeOffsetMillisecondsChanged();
     void isOverlayTimingDebugHUDEnabledChanged();
+    void speedUnitChanged();
     void completionSummaryChanged();
     void isCompletionAlertPresentedChanged();
     void rejectedFileSummariesChanged();
@@ -374,6 +380,7 @@ class AppViewModel : public QObject {
     std::set<PathKey> selectedFilePathKeys_;
     double overlayTimeOffsetMilliseconds_ = 650.0;
     bool isOverlayTimingDebugHUDEnabled_ = false;
+    SpeedUnit speedUnit_ = kDefaultSpeedUnit;
     std::optional<ProcessingCompletionSummary> completionSummary_;
     bool isCompletionAlertPresented_ = false;
     QStringList rejectedFileSummaries_;

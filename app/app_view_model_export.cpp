@@ -49,6 +49,7 @@ void AppViewModel::startExport() {
     const HighlightFilterMode filterMode = selectedHighlightFilterMode_;
     const bool debugHUDEnabled = isOverlayTimingDebugHUDEnabled_;
     const double offsetMilliseconds = overlayTimeOffsetMilliseconds_;
+    const SpeedUnit speedUnit = speedUnit_;
 
     joinExportThread();
     setProcessing(true);
@@ -65,17 +66,17 @@ void AppViewModel::startExport() {
         std::jthread([this, workflow = services_.exportWorkflow, exclusions = exclusionsMirror_,
                       poster = mainThreadQueue_.poster(), executor = &executor_, inputs,
                       target = *target, mode, filterMode, debugHUDEnabled, offsetMilliseconds,
-                      hooks = exportHooks()](std::stop_token stop) {
+                      speedUnit, hooks = exportHooks()](std::stop_token stop) {
             ExportWorkflowResult result;
             try {
                 if (mode == ProcessingMode::full) {
                     result = workflow->runFullExport(inputs, target, hooks, offsetMilliseconds,
-                                                     *executor, stop);
+                                                     *executor, stop, speedUnit);
                 } else {
                     result = workflow->runHighlightsReel(
                         inputs, target, filterMode, debugHUDEnabled, offsetMilliseconds, hooks,
                         [exclusions](const std::string& key) { return exclusions->lookup(key); },
-                        *executor, stop);
+                        *executor, stop, speedUnit);
                 }
             } catch (const std::exception& error) {
                 // The flows report their failures as results; this is only a last guard.

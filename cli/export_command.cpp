@@ -13,6 +13,7 @@
 #include "cli/commands.hpp"
 #include "cli/interrupt.hpp"
 #include "cli/progress_display.hpp"
+#include "cli/speed_unit_option.hpp"
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
 #include "export/app_export_workflow.hpp"
@@ -32,6 +33,7 @@ struct ExportOptions {
     bool debugHUD = false;
     std::vector<std::string> exclusions;
     std::string preset = "veryfast";
+    std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
 };
 
 using Exclusions = std::unordered_map<std::string, std::unordered_set<PlannedSegmentKey>>;
@@ -122,6 +124,9 @@ class StatusView {
 };
 
 int runExport(const ExportOptions& options) {
+    const std::optional<SpeedUnit> unit = chosenSpeedUnit(options.unit);
+    if (!unit)
+        return 1;
     std::vector<std::filesystem::path> items(options.inputs.begin(), options.inputs.end());
     const std::vector<std::filesystem::path> inputs = collectMP4Items(items);
     if (inputs.empty()) {
@@ -165,8 +170,8 @@ int runExport(const ExportOptions& options) {
     ExportWorkflowResult result;
     std::jthread flow([&] {
         if (mode == ProcessingMode::full) {
-            result =
-                workflow.runFullExport(inputs, target, hooks, offsets, mainLoop, interrupt.token());
+            result = workflow.runFullExport(inputs, target, hooks, offsets, mainLoop,
+                                            interrupt.token(), *unit);
         } else {
             const auto excluded = [&](const std::string& key) {
                 const auto found = exclusions.find(key);
@@ -175,7 +180,7 @@ int runExport(const ExportOptions& options) {
             };
             result = workflow.runHighlightsReel(
                 inputs, target, *highlightFilterModeFromText(options.filter), options.debugHUD,
-                offsets, hooks, excluded, mainLoop, interrupt.token());
+                offsets, hooks, excluded, mainLoop, interrupt.token(), *unit);
         }
         finished = true;
         mainLoop.wake();
@@ -233,6 +238,7 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
             "MS|auto"))
         ->capture_default_str();
     command->add_flag("--debug-hud", options->debugHUD, "Draw the timing debug panel on a reel");
+    addSpeedUnitOption(*command, options->unit);
     command->add_option("--exclude", options->exclusions,
                         "Leave a highlight out of the reel: FILE:START-END (seconds, as listed by "
                         "`skelder highlights`); repeatable");

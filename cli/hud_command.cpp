@@ -9,6 +9,7 @@
 
 #include "cli/commands.hpp"
 #include "cli/error_text.hpp"
+#include "cli/speed_unit_option.hpp"
 #include "media/image_generator.hpp"
 #include "overlay/overlay_renderer.hpp"
 #include "overlay/timeline.hpp"
@@ -84,10 +85,14 @@ struct HudOptions {
     std::string size;  // empty: the recording's own size (1920x1080 without video)
     double offsetMilliseconds = kDefaultOffsetMilliseconds;
     bool debug = false;
+    std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
 };
 
 // Renders the HUD of one instant as a full export would draw it; returns the exit status.
 int renderHud(const HudOptions& options) {
+    const std::optional<SpeedUnit> unit = chosenSpeedUnit(options.unit);
+    if (!unit)
+        return 1;
     const auto picture = recordingFrameAt(options.file, options.atSeconds);
     const std::string sizeText = !options.size.empty() ? options.size
                                  : picture ? fmt::format("{}x{}", picture->width, picture->height)
@@ -116,7 +121,7 @@ int renderHud(const HudOptions& options) {
                                        {&data.overlaySamplesByDecisecond, 1},
                                        {&bounds, 1},
                                        {&label, 1},
-                                       {options.offsetMilliseconds / 1000.0, options.debug}};
+                                       {options.offsetMilliseconds / 1000.0, options.debug, *unit}};
 
     auto frame = backgroundFrameFor(picture, *size);
     if (!frame) {
@@ -125,10 +130,11 @@ int renderHud(const HudOptions& options) {
     }
     if (const auto content = overlayFrameAt(timeline, options.atSeconds)) {
         OverlayRenderContext context;
-        const auto staticHUD = OverlayRenderer::makeStaticHUD(context, size->width, size->height);
+        const auto staticHUD =
+            OverlayRenderer::makeStaticHUD(context, size->width, size->height, *unit);
         OverlayRenderer::drawOverlay(
             context, frame->frame(), content->sample, content->debugInfo,
-            OverlayRenderer::staticLayerFor(staticHUD.get(), size->width, size->height));
+            OverlayRenderer::staticLayerFor(staticHUD.get(), size->width, size->height), *unit);
     } else {
         fmt::print("No telemetry at {:.3f} s: the frame has no HUD\n", options.atSeconds);
     }
@@ -160,6 +166,7 @@ void addHudCommand(CLI::App& app, int& exitStatus) {
                      "Telemetry advance against the video, in milliseconds")
         ->capture_default_str();
     command->add_flag("--debug", options->debug, "Draw the timing debug panel");
+    addSpeedUnitOption(*command, options->unit);
     command->add_option("-o,--output", options->output, "PNG file to write")->required();
     command->callback([options, &exitStatus] { exitStatus = renderHud(*options); });
 }

@@ -6,6 +6,7 @@
 
 #include "cli/commands.hpp"
 #include "cli/error_text.hpp"
+#include "cli/speed_unit_option.hpp"
 #include "export/file_discovery.hpp"
 #include "media/asset.hpp"
 #include "telemetry/quick_scan.hpp"
@@ -19,6 +20,7 @@ nlohmann::json optionalNumber(const std::optional<double>& value) {
 
 nlohmann::json statsJSON(const QuickTelemetryStats& stats) {
     return {{"maxSpeedMPH", stats.maxSpeedMPH},
+            {"maxSpeedMps", stats.maxSpeedMps},
             {"maxRPM", stats.maxRPM},
             {"maxCombinedG", stats.maxCombinedG},
             {"peakCombinedGSecond", optionalNumber(stats.peakCombinedGSecond)},
@@ -46,10 +48,17 @@ void addScanCommand(CLI::App& app, int& exitStatus) {
         "scan", "Summarise recordings: top speed, top rpm, wide-open throttle, peak G, duration");
     auto inputs = std::make_shared<std::vector<std::string>>();
     auto json = std::make_shared<bool>(false);
+    auto unitName = std::make_shared<std::string>(speedUnitName(kDefaultSpeedUnit));
     command->add_option("FILE_OR_FOLDER", *inputs, "Recordings, or folders searched for .mp4 files")
         ->required();
     command->add_flag("--json", *json, "Print one JSON array instead of lines");
-    command->callback([inputs, json, &exitStatus] {
+    addSpeedUnitOption(*command, *unitName);
+    command->callback([inputs, json, unitName, &exitStatus] {
+        const std::optional<SpeedUnit> unit = chosenSpeedUnit(*unitName);
+        if (!unit) {
+            exitStatus = 1;
+            return;
+        }
         std::vector<std::filesystem::path> items(inputs->begin(), inputs->end());
         std::vector<std::filesystem::path> files;
         // Folders are searched; files are scanned whatever their name, so that a wrong file
@@ -73,7 +82,7 @@ void addScanCommand(CLI::App& app, int& exitStatus) {
             allScanned = allScanned && failed == nullptr;
             if (!*json) {
                 fmt::print("{}  {}  {}\n", file.filename().string(), item.durationText(),
-                           item.statusText());
+                           item.statusText(*unit));
                 std::fflush(stdout);
                 // The line names the kind of failure; the reason itself (a read that failed,
                 // the table that is broken) goes to standard error.
@@ -81,6 +90,7 @@ void addScanCommand(CLI::App& app, int& exitStatus) {
                     fmt::print(stderr, "{}: {}\n", file.string(), failed->description);
                 continue;
             }
+            // JSON keeps the statistics line of the file list, in mph, whatever the unit.
             nlohmann::json entry{{"path", file.string()},
                                  {"name", file.filename().string()},
                                  {"status", failed ? "failed" : "done"},

@@ -71,7 +71,7 @@ ExportWorkflowResult fullCancellationResult(const std::vector<std::filesystem::p
 
 // The job of a full export: the whole file with its own telemetry on every frame.
 OverlayExportJob fullExportJob(const std::filesystem::path& input, const TelemetrySession& session,
-                               double timeOffsetMilliseconds) {
+                               double timeOffsetMilliseconds, SpeedUnit speedUnit) {
     const media::Asset asset = media::Asset::open(input);
     if (!asset.videoTrack())
         throw ExportError::missingVideoTrack();
@@ -81,7 +81,7 @@ OverlayExportJob fullExportJob(const std::filesystem::path& input, const Telemet
     job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
     job.sampleSources = {*session.overlaySamplesByDecisecond};
     job.sampleSourceLabels = {input.filename().string()};
-    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false};
+    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false, speedUnit};
     return job;
 }
 
@@ -95,7 +95,7 @@ AppExportWorkflow::AppExportWorkflow(
 ExportWorkflowResult AppExportWorkflow::runFullExport(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
-    std::stop_token stop) const {
+    std::stop_token stop, SpeedUnit speedUnit) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -131,7 +131,7 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
             const TelemetrySession session =
                 provider_->loadSession(input, HighlightFilterMode::onlyBest, stop);
             const OverlayExportJob job =
-                fullExportJob(input, session, timeOffsets.millisecondsFor(input));
+                fullExportJob(input, session, timeOffsets.millisecondsFor(input), speedUnit);
             const ExportReport report = exportService_->exportOverlayVideo(
                 job, output,
                 [&post, name, i, n, total](double p) {
@@ -177,7 +177,7 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
     const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
-    Executor& executor, std::stop_token stop) const {
+    Executor& executor, std::stop_token stop, SpeedUnit speedUnit) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -239,7 +239,7 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
             throw ExportError::noHighlightsSelected();
         post.preview(lines, text);
         const ExportReport report = exportService_->exportHighlightsReel(
-            inputs, {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled}, output,
+            inputs, {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit}, output,
             [&post](double p) {
                 p = std::clamp(p, 0.0, 1.0);
                 post.progress(p * 0.55 + 0.45);

@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/speed_unit.hpp"
 #include "export/executor.hpp"
 #include "export/export_service.hpp"
 #include "export/output_paths.hpp"
@@ -55,20 +56,19 @@ class AppExportWorkflow {
     AppExportWorkflow(std::shared_ptr<const TelemetrySessionProviding> telemetrySessionProvider,
                       std::shared_ptr<ExportServicing> exportService);
 
-    // One overlay video per input.
+    // One overlay video per input. The HUD shows speeds in `speedUnit`.
     ExportWorkflowResult runFullExport(const std::vector<std::filesystem::path>& inputURLs,
                                        const OutputTarget& target, const ExportWorkflowHooks& hooks,
                                        const TelemetryOffsets& timeOffsets, Executor& executor,
-                                       std::stop_token stop) const;
+                                       std::stop_token stop,
+                                       SpeedUnit speedUnit = kDefaultSpeedUnit) const;
 
     // One reel of the included highlight segments of all inputs.
-    ExportWorkflowResult runHighlightsReel(const std::vector<std::filesystem::path>& inputURLs,
-                                           const OutputTarget& target,
-                                           HighlightFilterMode filterMode, bool debugHUDEnabled,
-                                           const TelemetryOffsets& timeOffsets,
-                                           const ExportWorkflowHooks& hooks,
-                                           const ExcludedSegmentsLookup& excludedSegments,
-                                           Executor& executor, std::stop_token stop) const;
+    ExportWorkflowResult runHighlightsReel(
+        const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+        HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
+        const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
+        Executor& executor, std::stop_token stop, SpeedUnit speedUnit = kDefaultSpeedUnit) const;
 
   private:
     std::shared_ptr<const TelemetrySessionProviding> provider_;

@@ -13,7 +13,8 @@ OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, 
       sampleSourceOffsetSeconds(job.sampleSourceOffsetSeconds),
       staticHUD(OverlayRenderer::makeStaticHUD(
           BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedWidth(),
-          BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedHeight())),
+          BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedHeight(),
+          job.overlayOptions.speedUnit)),
       displayRotation(rotation) {
     for (const DecisecondGrid& source : sampleSources) {
         sampleBoundsBySource.push_back(makeSampleBounds(source));
@@ -33,7 +34,7 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
         context, target, content->sample, content->debugInfo,
         OverlayRenderer::staticLayerFor(shared.staticHUD.get(), target.displayedWidth(),
                                         target.displayedHeight()),
-        &touched);
+        shared.overlayOptions.speedUnit, &touched);
     // The encoder converts only these back; the rest of the picture goes out as decoded.
     for (const PixelBox& box : touched)
         frame.markModified({box.left, box.top, box.right, box.bottom});

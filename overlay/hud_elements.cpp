@@ -56,9 +56,9 @@ void drawPedalBackground(HudCanvas& canvas, const HudLayout& layout, int row) {
     canvas.fillRect(layout.throttleCell(row), kThrottleBackground);
 }
 
-void drawMphLabel(HudCanvas& canvas, const HudLayout& layout) {
+void drawSpeedUnitLabel(HudCanvas& canvas, const HudLayout& layout, SpeedUnit unit) {
     const double s = layout.s;
-    placeText(canvas, "MPH",
+    placeText(canvas, std::string(speedUnitLabel(unit)),
               style(true, 34 * s, HudFontWeight::medium, 470, white(0.92), TextAlignment::right),
               [&](TextExtent e) {
                   return Point{(layout.width - e.width) / 2, layout.topBaseline - 38 * s};
@@ -126,9 +126,9 @@ void drawPedalLevels(HudCanvas& canvas, const HudLayout& layout, int row, double
     drawLitCell(canvas, layout.throttleCell(row), throttle, row, kThrottleLit);
 }
 
-void drawSpeed(HudCanvas& canvas, const HudLayout& layout, double speedMps) {
+void drawSpeed(HudCanvas& canvas, const HudLayout& layout, double speedMps, SpeedUnit unit) {
     const double s = layout.s;
-    const std::string text = speedText(speedMps);
+    const std::string text = speedText(speedMps, unit);
     HudTextStyle textStyle =
         style(false, 128 * s, HudFontWeight::bold, 700, black(0.75), TextAlignment::right);
     const auto extent = canvas.measureText(text, textStyle);

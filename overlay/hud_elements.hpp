@@ -11,7 +11,8 @@ namespace skelder::hud {
 
 // Static elements.
 void drawPedalBackground(HudCanvas& canvas, const HudLayout& layout, int row);
-void drawMphLabel(HudCanvas& canvas, const HudLayout& layout);
+// "MPH" or "KM/H" under the speed.
+void drawSpeedUnitLabel(HudCanvas& canvas, const HudLayout& layout, SpeedUnit unit);
 void drawSteeringPanel(HudCanvas& canvas, const HudLayout& layout);
 void drawRpmBody(HudCanvas& canvas, const HudLayout& layout);
 void drawRpmScale(HudCanvas& canvas, const HudLayout& layout);
@@ -20,7 +21,7 @@ void drawRpmScale(HudCanvas& canvas, const HudLayout& layout);
 void drawGear(HudCanvas& canvas, const HudLayout& layout, std::int64_t gear);
 void drawPedalLevels(HudCanvas& canvas, const HudLayout& layout, int row, double brake,
                      double throttle);
-void drawSpeed(HudCanvas& canvas, const HudLayout& layout, double speedMps);
+void drawSpeed(HudCanvas& canvas, const HudLayout& layout, double speedMps, SpeedUnit unit);
 void drawSteeringAngle(HudCanvas& canvas, const HudLayout& layout, double steeringDeg);
 void drawRpmMarker(HudCanvas& canvas, const HudLayout& layout, double rpm);
 void drawRpmReadout(HudCanvas& canvas, const HudLayout& layout, double rpm);

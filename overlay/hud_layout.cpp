@@ -8,7 +8,6 @@
 namespace skelder {
 namespace {
 
-constexpr double kMphPerMps = 2.2369362921;
 constexpr double kRpmScaleEnd = 7000;
 constexpr double kSteeringLimitDeg = 540;
 
@@ -58,8 +57,8 @@ Rect HudLayout::debugPanel() const {
     return {22 * s, height - 108 * s, std::min(760 * s, 0.72 * width), 84 * s};
 }
 
-double speedMph(double speedMps) {
-    return nonNegative(finiteOrZero(speedMps) * kMphPerMps);
+double displaySpeed(double speedMps, SpeedUnit unit) {
+    return nonNegative(speedInUnit(finiteOrZero(speedMps), unit));
 }
 
 double displayRpm(double rpm) {
@@ -82,8 +81,8 @@ std::string gearText(std::int64_t gear) {
     return gear >= 1 && gear != 13 ? fmt::format("{}", gear) : "N";
 }
 
-std::string speedText(double speedMps) {
-    return fmt::format("{:.0f}", speedMph(speedMps));
+std::string speedText(double speedMps, SpeedUnit unit) {
+    return fmt::format("{:.0f}", displaySpeed(speedMps, unit));
 }
 
 std::string steeringText(double steeringDeg) {

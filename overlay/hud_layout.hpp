@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/speed_unit.hpp"
 #include "overlay/geometry.hpp"
 #include "overlay/timeline.hpp"
 
@@ -36,13 +37,14 @@ struct HudLayout {
 double hudLayoutScale(double width, double height);
 
 // Display values of one sample; non-finite inputs read as the resting value.
-double speedMph(double speedMps);
+// The speed in the driver's unit, never below 0.
+double displaySpeed(double speedMps, SpeedUnit unit);
 double displayRpm(double rpm);
 double rpmFraction(double rpm);
 double clampedSteeringDeg(double steeringDeg);
 
 std::string gearText(std::int64_t gear);
-std::string speedText(double speedMps);
+std::string speedText(double speedMps, SpeedUnit unit = kDefaultSpeedUnit);
 std::string steeringText(double steeringDeg);
 std::string rpmReadoutText(double rpm);
 std::string gLabelText(double valueG);

@@ -110,7 +110,8 @@ void OverlayRenderContext::drawStaticLayer(HudCanvas& canvas, const StaticHUD& l
 bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
                                   const OverlayRenderSample& renderSample,
                                   const std::optional<OverlayFrameDebugInfo>& debugInfo,
-                                  const StaticHUD* staticLayer, std::vector<PixelBox>* touched) {
+                                  const StaticHUD* staticLayer, SpeedUnit speedUnit,
+                                  std::vector<PixelBox>* touched) {
     if (frame.width <= 0 || frame.height <= 0 || frame.data == nullptr) {
         return false;
     }
@@ -143,9 +144,9 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
         }
         hud::drawPedalLevels(canvas, layout, row, values.brake, values.throttle);
     }
-    hud::drawSpeed(canvas, layout, values.speedMps);
+    hud::drawSpeed(canvas, layout, values.speedMps, speedUnit);
     if (layer == nullptr) {
-        hud::drawMphLabel(canvas, layout);
+        hud::drawSpeedUnitLabel(canvas, layout, speedUnit);
     }
     drawGForcePanel(canvas, renderSample, layout.s, layout.m, context.meter_);
     hud::drawSteeringAngle(canvas, layout, values.steeringDeg);

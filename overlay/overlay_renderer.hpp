@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/speed_unit.hpp"
 #include "overlay/bgra_image.hpp"
 #include "overlay/gforce_meter.hpp"
 #include "overlay/hud_text.hpp"
@@ -19,9 +20,9 @@
 
 namespace skelder {
 
-// The elements that never change during a job (pedal backgrounds, "MPH", the steering panel,
-// the engine-speed bar and its scale) for one frame size, kept as the rectangles of the layer
-// that hold any pixels. Immutable once made.
+// The elements that never change during a job (pedal backgrounds, the speed's unit label, the
+// steering panel, the engine-speed bar and its scale) for one frame size, kept as the
+// rectangles of the layer that hold any pixels. Immutable once made.
 class StaticHUD {
   public:
     struct Patch {
@@ -77,24 +78,29 @@ class OverlayRenderer {
   public:
     OverlayRenderer() = delete;
 
-    // The static layer for frames of this size; an empty layer when a side is not positive.
-    static std::shared_ptr<const StaticHUD> makeStaticHUD(int width, int height);
+    // The static layer for frames of this size, labelled for the speed unit; an empty layer
+    // when a side is not positive.
+    static std::shared_ptr<const StaticHUD> makeStaticHUD(int width, int height,
+                                                          SpeedUnit speedUnit = kDefaultSpeedUnit);
     static std::shared_ptr<const StaticHUD> makeStaticHUD(OverlayRenderContext& context, int width,
-                                                          int height);
+                                                          int height,
+                                                          SpeedUnit speedUnit = kDefaultSpeedUnit);
 
     // The layer when the frame's width and height each differ from it by less than half a
     // pixel, else null (the frame then draws the static elements itself).
     static const StaticHUD* staticLayerFor(const StaticHUD* staticHUD, double frameWidth,
                                            double frameHeight);
 
-    // Draws the HUD over the frame (source-over). A layer that does not fit the frame is
-    // ignored. Returns false, leaving the frame untouched, when the frame has no pixels. When
-    // `touched` is given it receives boxes covering every pixel that may have changed, so a
-    // caller can re-encode only those.
+    // Draws the HUD over the frame (source-over), the speed in `speedUnit` (the static layer
+    // must be made for the same unit). A layer that does not fit the frame is ignored. Returns
+    // false, leaving the frame untouched, when the frame has no pixels. When `touched` is given it
+    // receives boxes covering every pixel that may have changed, so a caller can re-encode only
+    // those.
     static bool drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
                             const OverlayRenderSample& renderSample,
                             const std::optional<OverlayFrameDebugInfo>& debugInfo,
-                            const StaticHUD* staticLayer, std::vector<PixelBox>* touched = nullptr);
+                            const StaticHUD* staticLayer, SpeedUnit speedUnit = kDefaultSpeedUnit,
+                            std::vector<PixelBox>* touched = nullptr);
 };
 
 }  // namespace skelder

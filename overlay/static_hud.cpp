@@ -93,13 +93,15 @@ std::optional<StaticHUD::Patch> copyPatch(const BgraImage& layer, const PixelBox
 StaticHUD::StaticHUD(int width, int height, std::vector<Patch> patches)
     : width_(width), height_(height), patches_(std::move(patches)), id_(nextStaticHUDId()) {}
 
-std::shared_ptr<const StaticHUD> OverlayRenderer::makeStaticHUD(int width, int height) {
+std::shared_ptr<const StaticHUD> OverlayRenderer::makeStaticHUD(int width, int height,
+                                                                SpeedUnit speedUnit) {
     OverlayRenderContext context;
-    return makeStaticHUD(context, width, height);
+    return makeStaticHUD(context, width, height, speedUnit);
 }
 
 std::shared_ptr<const StaticHUD> OverlayRenderer::makeStaticHUD(OverlayRenderContext& context,
-                                                                int width, int height) {
+                                                                int width, int height,
+                                                                SpeedUnit speedUnit) {
     const auto empty = [] {
         return std::make_shared<const StaticHUD>(0, 0, std::vector<StaticHUD::Patch>{});
     };
@@ -117,7 +119,7 @@ std::shared_ptr<const StaticHUD> OverlayRenderer::makeStaticHUD(OverlayRenderCon
         for (int row = 0; row < HudLayout::kPedalRows; ++row) {
             hud::drawPedalBackground(canvas, layout, row);
         }
-        hud::drawMphLabel(canvas, layout);
+        hud::drawSpeedUnitLabel(canvas, layout, speedUnit);
         hud::drawSteeringPanel(canvas, layout);
         hud::drawRpmBody(canvas, layout);
         hud::drawRpmScale(canvas, layout);

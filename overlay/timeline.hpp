@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/speed_unit.hpp"
 #include "telemetry/decisecond_grid.hpp"
 
 namespace skelder {
@@ -36,6 +37,8 @@ struct HighlightsOverlayOptions {
     // Added to the mapped source time: positive values make telemetry appear earlier.
     double timeOffsetSeconds = 0;
     bool debugHUDEnabled = false;
+    // The unit of the speed readout and its label.
+    SpeedUnit speedUnit = kDefaultSpeedUnit;
 };
 
 struct GForcePoint {

@@ -14,7 +14,6 @@
 namespace skelder {
 namespace {
 
-constexpr double kMetresPerSecondToMPH = 2.2369362921;
 constexpr double kWideOpenThrottle = 0.95;
 constexpr double kWideOpenBrakeLimit = 0.08;
 
@@ -48,7 +47,8 @@ QuickTelemetryStats computeQuickStats(const DecisecondGrid& grid, std::uint64_t 
     QuickTelemetryStats stats;
     // A speed near the top of the double range stays the largest finite number in mph.
     stats.maxSpeedMPH =
-        std::clamp(topSpeed * kMetresPerSecondToMPH, 0.0, std::numeric_limits<double>::max());
+        std::clamp(speedInUnit(topSpeed, SpeedUnit::mph), 0.0, std::numeric_limits<double>::max());
+    stats.maxSpeedMps = std::max(topSpeed, 0.0);
     stats.maxRPM = std::max(topRPM, 0.0);
     stats.maxCombinedG = std::max(topCombined, 0.0);
     if (peak)
@@ -76,11 +76,17 @@ std::string DroppedFileItem::id() const {
     return pathKey(url);
 }
 
-std::string DroppedFileItem::statusText() const {
+std::string DroppedFileItem::statusText(SpeedUnit speedUnit) const {
     if (const auto* done = std::get_if<QuickScanDone>(&quickScanStatus)) {
         const QuickTelemetryStats& s = done->stats;
-        return fmt::sprintf("%.0f mph  |  %.0f rpm  |  WOT %.1fs  |  G %.2f", s.maxSpeedMPH,
-                            s.maxRPM, s.wotSeconds, s.maxCombinedG);
+        // In mph the figure is the one the statistics carry, as it always was.
+        const double topSpeed = speedUnit == SpeedUnit::mph
+                                    ? s.maxSpeedMPH
+                                    : std::clamp(speedInUnit(s.maxSpeedMps, speedUnit), 0.0,
+                                                 std::numeric_limits<double>::max());
+        return fmt::sprintf("%.0f %s  |  %.0f rpm  |  WOT %.1fs  |  G %.2f", topSpeed,
+                            std::string(speedUnitText(speedUnit)), s.maxRPM, s.wotSeconds,
+                            s.maxCombinedG);
     }
     if (const auto* failed = std::get_if<QuickScanFailed>(&quickScanStatus)) {
         return classifyScanFailure(failed->description);

@@ -8,6 +8,7 @@
 #include <string>
 #include <variant>
 
+#include "core/speed_unit.hpp"
 #include "telemetry/extraction_service.hpp"
 
 namespace skelder {
@@ -21,6 +22,9 @@ struct QuickTelemetryStats {
     double wotSeconds = 0;
     std::optional<double> durationSeconds;
     std::uint64_t fileSizeBytes = 0;
+    // The top speed as recorded, in metres per second, never below 0: other units are
+    // converted from it.
+    double maxSpeedMps = 0;
 
     friend bool operator==(const QuickTelemetryStats&, const QuickTelemetryStats&) = default;
 };
@@ -57,8 +61,9 @@ struct DroppedFileItem {
     QuickScanStatus quickScanStatus = QuickScanPending{};
 
     std::string id() const;
-    // The statistics line, the failure's short class, or "Stats pending".
-    std::string statusText() const;
+    // The statistics line with the top speed in `speedUnit`, the failure's short class, or
+    // "Stats pending".
+    std::string statusText(SpeedUnit speedUnit = kDefaultSpeedUnit) const;
     // "H:MM:SS total" once scanned with a duration, else "Duration pending".
     std::string durationText() const;
 };

@@ -83,6 +83,7 @@ FileListModel::FileListModel(AppViewModel& model, QObject* parent)
             &FileListModel::selectionChanged);
     connect(&model_, &AppViewModel::thumbnailByPathChanged, this,
             &FileListModel::thumbnailsChanged);
+    connect(&model_, &AppViewModel::speedUnitChanged, this, &FileListModel::speedUnitChanged);
     entries_ = desiredEntries();
     indexRows();
 }
@@ -131,7 +132,7 @@ FileRowContent FileListModel::rowFor(const DroppedFileItem& file,
         row.durationText = QString::fromStdString(file.durationText());
         row.badge = badgeText(file.quickScanStatus);
         row.isScanning = std::holds_alternative<QuickScanScanning>(file.quickScanStatus);
-        row.statisticsLine = QString::fromStdString(file.statusText());
+        row.statisticsLine = QString::fromStdString(file.statusText(model_.speedUnit()));
         row.statisticsFigures = row.statisticsLine.split(kFigureSeparator);
         texts.status = file.quickScanStatus;
     }
@@ -178,6 +179,12 @@ void FileListModel::thumbnailsChanged() {
         row.thumbnail = thumbnail.pixmap;
         return true;
     });
+}
+
+void FileListModel::speedUnitChanged() {
+    // Every statistics line names the top speed: the rows are made again in their places.
+    texts_.clear();
+    modelChanged();
 }
 
 void FileListModel::modelChanged() {

@@ -93,6 +93,7 @@ class FileListModel : public QAbstractListModel {
     // Changes that only touch what rows show, not where they are.
     void selectionChanged();
     void thumbnailsChanged();
+    void speedUnitChanged();
     void updateInPlace(const std::function<bool(FileRowContent&)>& update);
     void layOut();
     void indexRows();
@@ -107,7 +108,8 @@ class FileListModel : public QAbstractListModel {
         QPixmap pixmap;
     };
     std::unordered_map<PathKey, Thumbnail> thumbnails_;
-    // A row's texts with the scan status they were made from.
+    // A row's texts with the scan status they were made from (dropped when the speed unit
+    // changes).
     struct Texts {
         QuickScanStatus status;
         FileRowContent row;

@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -119,11 +120,34 @@ SettingsWindow::SettingsWindow(QWidget* parent, TelemetryAdvanceEstimator::Estim
     auto* debugLayout = new QVBoxLayout(debug);
     debugLayout->addWidget(debugToggle_);
 
+    // The unit of the HUD's speed readout and of the file list's top speed.
+    speedUnitPicker_ = new QComboBox(this);
+    speedUnitPicker_->setObjectName(QStringLiteral("speedUnitPicker"));
+    speedUnitPicker_->setAccessibleName(tr("Speed Unit"));
+    for (const SpeedUnit unit : {SpeedUnit::mph, SpeedUnit::kmh}) {
+        speedUnitPicker_->addItem(QString::fromUtf8(speedUnitText(unit)),
+                                  QString::fromUtf8(speedUnitName(unit)));
+    }
+    connect(speedUnitPicker_, &QComboBox::currentIndexChanged, this,
+            [this] { emit speedUnitChanged(speedUnit()); });
+    auto* unitLabel = new QLabel(tr("Speed Unit"), this);
+    unitLabel->setBuddy(speedUnitPicker_);
+    auto* unitRow = new QHBoxLayout;
+    unitRow->setSpacing(12);
+    unitRow->addWidget(unitLabel);
+    unitRow->addWidget(speedUnitPicker_);
+    unitRow->addStretch(1);
+    auto* units = new QGroupBox(tr("Units"), this);
+    units->setObjectName(QStringLiteral("unitsSection"));
+    auto* unitsLayout = new QVBoxLayout(units);
+    unitsLayout->addLayout(unitRow);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 18, 18, 18);
     layout->setSpacing(18);
     layout->addWidget(alignment);
     layout->addWidget(debug);
+    layout->addWidget(units);
     layout->addStretch(1);
 }
 
@@ -135,12 +159,22 @@ bool SettingsWindow::isOverlayTimingDebugHUDEnabled() const {
     return debugToggle_->isChecked();
 }
 
+SpeedUnit SettingsWindow::speedUnit() const {
+    return speedUnitNamed(speedUnitPicker_->currentData().toString().toStdString())
+        .value_or(kDefaultSpeedUnit);
+}
+
 void SettingsWindow::setOverlayTimeOffsetMilliseconds(double milliseconds) {
     stepper_->setValue(milliseconds);
 }
 
 void SettingsWindow::setOverlayTimingDebugHUDEnabled(bool enabled) {
     debugToggle_->setChecked(enabled);
+}
+
+void SettingsWindow::setSpeedUnit(SpeedUnit unit) {
+    speedUnitPicker_->setCurrentIndex(
+        speedUnitPicker_->findData(QString::fromUtf8(speedUnitName(unit))));
 }
 
 void SettingsWindow::startAutoAdvance() {

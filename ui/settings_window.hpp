@@ -7,8 +7,10 @@
 #include <optional>
 
 #include "app/telemetry_advance_estimator.hpp"
+#include "core/speed_unit.hpp"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -17,9 +19,10 @@ namespace skelder::ui {
 
 class TelemetryAdvanceStepper;
 
-// The settings window: the telemetry advance of the HUD (stepper, one-frame buttons, reset)
-// and the timing debug panel of highlights reels. It holds the two values only for display:
-// the owner sets them from its model and stores what the signals report.
+// The settings window: the telemetry advance of the HUD (stepper, one-frame buttons, reset),
+// the timing debug panel of highlights reels and the unit speeds are shown in. It holds the
+// values only for display: the owner sets them from its model and stores what the signals
+// report.
 //
 // Auto measures the advance from the engine sound of the recording the main window shows and
 // sets it when the estimate is trusted, offering the previous value back.
@@ -44,14 +47,17 @@ class SettingsWindow : public QWidget {
 
     double overlayTimeOffsetMilliseconds() const;
     bool isOverlayTimingDebugHUDEnabled() const;
+    SpeedUnit speedUnit() const;
 
-    // Both setters emit the matching signal when the value changes, like the user's edits.
+    // The setters emit the matching signal when the value changes, like the user's edits.
     void setOverlayTimeOffsetMilliseconds(double milliseconds);
     void setOverlayTimingDebugHUDEnabled(bool enabled);
+    void setSpeedUnit(SpeedUnit unit);
 
   signals:
     void overlayTimeOffsetMillisecondsChanged(double milliseconds);
     void overlayTimingDebugHUDEnabledChanged(bool enabled);
+    void speedUnitChanged(SpeedUnit unit);
 
   private:
     void startAutoAdvance();
@@ -66,6 +72,7 @@ class SettingsWindow : public QWidget {
     QLabel* autoStatus_ = nullptr;
     QProgressBar* autoProgress_ = nullptr;
     double previousValue_ = 0;
+    QComboBox* speedUnitPicker_ = nullptr;
 };
 
 }  // namespace skelder::ui

@@ -26,6 +26,7 @@ SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
     });
     settingsWindow_->setOverlayTimeOffsetMilliseconds(model_->overlayTimeOffsetMilliseconds());
     settingsWindow_->setOverlayTimingDebugHUDEnabled(model_->isOverlayTimingDebugHUDEnabled());
+    settingsWindow_->setSpeedUnit(model_->speedUnit());
     QObject::connect(settingsWindow_, &SettingsWindow::overlayTimeOffsetMillisecondsChanged,
                      model_.get(), &AppViewModel::setOverlayTimeOffsetMilliseconds);
     QObject::connect(settingsWindow_, &SettingsWindow::overlayTimingDebugHUDEnabledChanged,
@@ -40,6 +41,10 @@ SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
                          settingsWindow_->setOverlayTimingDebugHUDEnabled(
                              model_->isOverlayTimingDebugHUDEnabled());
                      });
+    QObject::connect(settingsWindow_, &SettingsWindow::speedUnitChanged, model_.get(),
+                     &AppViewModel::setSpeedUnit);
+    QObject::connect(model_.get(), &AppViewModel::speedUnitChanged, settingsWindow_,
+                     [this] { settingsWindow_->setSpeedUnit(model_->speedUnit()); });
     QObject::connect(mainWindow_.get(), &MainWindow::settingsRequested, mainWindow_.get(),
                      [this] { showSettings(); });
 }

@@ -118,6 +118,33 @@ TEST_F(ExportActions, WhatAnExportLeftOutIsSaidInTheStatusLineAndTheAlert) {
               "pcm_s16le audio.");
 }
 
+TEST_F(ExportActions, TheChosenSpeedUnitReachesFullAndReelExports) {
+    const Files files = {videoRecording("a.mp4")};
+    addAnalysed(files);
+    std::filesystem::create_directories(dir / "out");
+
+    model->setSelectedMode(ProcessingMode::full);
+    panel->outputTarget = FolderTarget{dir / "out"};
+    model->startExport();  // the default
+    ASSERT_TRUE(exportEnded());
+    model->setSpeedUnit(SpeedUnit::kmh);
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    // A reel needs highlights: a longer drive gives them.
+    addAnalysed(drives({"b.mp4"}, 60));
+    model->setSelectedMode(ProcessingMode::highlights);
+    panel->outputTarget = SingleFileTarget{dir / "reel.mp4"};
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+
+    const auto calls = exporter->calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].options.speedUnit, SpeedUnit::mph);
+    EXPECT_EQ(calls[1].options.speedUnit, SpeedUnit::kmh);
+    EXPECT_FALSE(calls[2].reel.empty());
+    EXPECT_EQ(calls[2].options.speedUnit, SpeedUnit::kmh);
+}
+
 TEST_F(ExportActions, AnExportWhileExportingDoesNothingAndCancellingEndsIt) {
     const Files files = {videoRecording("a.mp4")};
     addAnalysed(files);

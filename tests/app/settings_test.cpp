@@ -1,4 +1,4 @@
-// The two persisted settings, in a settings file of the test's own folder.
+// The persisted settings, in a settings file of the test's own folder.
 #include <QSignalSpy>
 
 #include "app/app_settings.hpp"
@@ -72,6 +72,46 @@ TEST_F(Settings, EveryAssignmentIsWrittenAndChangesSignalOnce) {
     makeModel();
     EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), -33.333);
     EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
+}
+
+TEST_F(Settings, TheSpeedUnitIsMilesPerHourUntilKilometresPerHourAreStored) {
+    makeModel();
+    EXPECT_EQ(model->speedUnit(), SpeedUnit::mph);
+    EXPECT_FALSE(stored("speedUnit").isValid());  // reading writes nothing
+
+    store("speedUnit", "kmh");
+    makeModel();
+    EXPECT_EQ(model->speedUnit(), SpeedUnit::kmh);
+    store("speedUnit", "mph");
+    makeModel();
+    EXPECT_EQ(model->speedUnit(), SpeedUnit::mph);
+}
+
+TEST_F(Settings, AStoredSpeedUnitOfAnotherNameGivesMilesPerHour) {
+    for (const QVariant& value : {QVariant("km/h"), QVariant("KMH"), QVariant("knots"),
+                                  QVariant(""), QVariant(1), QVariant(true)}) {
+        store("speedUnit", value);
+        makeModel();
+        EXPECT_EQ(model->speedUnit(), SpeedUnit::mph) << value.toString().toStdString();
+    }
+}
+
+TEST_F(Settings, TheSpeedUnitIsWrittenOnEveryAssignmentAndReadBackByTheNextModel) {
+    makeModel();
+    QSignalSpy unitChanges(model.get(), &AppViewModel::speedUnitChanged);
+    model->setSpeedUnit(SpeedUnit::mph);  // unchanged, yet written
+    EXPECT_EQ(stored("speedUnit").toString(), "mph");
+    EXPECT_EQ(unitChanges.count(), 0);
+
+    model->setSpeedUnit(SpeedUnit::kmh);
+    EXPECT_EQ(stored("speedUnit").toString(), "kmh");
+    EXPECT_EQ(unitChanges.count(), 1);
+    // The other settings are left as they were.
+    EXPECT_FALSE(stored("overlayTimeOffsetMilliseconds").isValid());
+
+    makeModel();
+    EXPECT_EQ(model->speedUnit(), SpeedUnit::kmh);
+    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 650.0);
 }
 
 TEST_F(Settings, TheOffsetIsNotClampedByTheModel) {

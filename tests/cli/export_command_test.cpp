@@ -192,6 +192,55 @@ TEST_F(ExportCommand, ASecondCtrlCEndsAtOnceAndStillRemovesTheTemporaryFile) {
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 
+// The middle frame of a 640 x 360 video, decoded.
+std::optional<media::VideoFrame> middleFrame(const std::filesystem::path& video) {
+    media::VideoReader reader(media::MediaSource::file(video), 640, 360);
+    if (!reader.startReading())
+        return std::nullopt;
+    std::optional<media::VideoFrame> frame;
+    for (int i = 0; i <= 30; ++i)
+        frame = reader.copyNextFrame();
+    return frame;
+}
+
+TEST_F(ExportCommand, KilometresPerHourChangeOnlyTheHUDsSpeed) {
+    const auto mph = dir / "mph.mp4";
+    const auto kmh = dir / "kmh.mp4";
+    ASSERT_EQ(runCommand(exportCommand({input.string(), "-o", mph.string()})).exitStatus, 0);
+    const auto result =
+        runCommand(exportCommand({"--unit", "kmh", input.string(), "-o", kmh.string()}));
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_EQ(result.standardOutput.rfind("Done: 1 full file(s) exported\n", 0), 0u);
+
+    const auto inMph = middleFrame(mph);
+    const auto inKmh = middleFrame(kmh);
+    ASSERT_TRUE(inMph && inKmh);
+    // At 640 x 360 the layout scale is 0.4: the speed and its label lie in the middle of the
+    // top row, above y = 104 (rows from the top), between x = 240 and 400.
+    int changedInBand = 0, changedElsewhere = 0;
+    for (int y = 0; y < 360; ++y) {
+        const std::uint8_t* a = inMph->data() + y * inMph->stride();
+        const std::uint8_t* b = inKmh->data() + y * inKmh->stride();
+        for (int x = 0; x < 640; ++x) {
+            const int difference = std::abs(a[4 * x] - b[4 * x]) +
+                                   std::abs(a[4 * x + 1] - b[4 * x + 1]) +
+                                   std::abs(a[4 * x + 2] - b[4 * x + 2]);
+            if (difference < 60)
+                continue;
+            (x >= 240 && x < 400 && y < 104 ? changedInBand : changedElsewhere) += 1;
+        }
+    }
+    EXPECT_GT(changedInBand, 100);
+    EXPECT_LT(changedElsewhere, changedInBand / 10);
+
+    const auto refused = runCommand(
+        exportCommand({"--unit", "kph", input.string(), "-o", (dir / "no.mp4").string()}));
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.standardError, "--unit: \"kph\" is not a speed unit; use mph or kmh\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "no.mp4"));
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
 TEST_F(ExportCommand, HighlightsReelWithAnExcludedSegment) {
     const auto other = dir / "other.mp4";
     samples::writeSampleRecording(other, {.seconds = 40, .width = 320, .height = 180, .seed = 3});

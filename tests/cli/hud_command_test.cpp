@@ -109,6 +109,44 @@ TEST_F(HudCommand, TheOffsetShiftsWhichTelemetryIsShown) {
     EXPECT_TRUE(near(atOffset("-5000"), kThrottleBackground));  // before the start: 0 s
 }
 
+TEST_F(HudCommand, KilometresPerHourRedrawOnlyTheSpeedAndItsLabel) {
+    const auto render = [&](const std::vector<std::string>& unit, const std::string& name) {
+        std::vector<std::string> command{
+            skelderExecutable(),  "hud", recording.string(), "--at", "4", "-o",
+            (dir / name).string()};
+        command.insert(command.end(), unit.begin(), unit.end());
+        const auto result = runCommand(command);
+        EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+        return Png(dir / name);
+    };
+    const Png byDefault = render({}, "default.png");
+    const Png mph = render({"--unit", "mph"}, "mph.png");
+    const Png kmh = render({"--unit", "kmh"}, "kmh.png");
+    ASSERT_TRUE(byDefault.ok() && mph.ok() && kmh.ok());
+
+    // The speed and its label: a band around the centre line from below the label (the top
+    // row's baseline is at 884) to the top of the frame.
+    const auto inBand = [](int x, int y) { return x >= 760 && x < 1160 && y >= 824; };
+    int changedInBand = 0;
+    for (int y = 0; y < 1080; ++y) {
+        for (int x = 0; x < 1920; ++x) {
+            ASSERT_EQ(byDefault.at(x, y), mph.at(x, y)) << x << "," << y;
+            if (inBand(x, y)) {
+                changedInBand += kmh.at(x, y) == mph.at(x, y) ? 0 : 1;
+            } else {
+                ASSERT_EQ(kmh.at(x, y), mph.at(x, y)) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(changedInBand, 500);
+
+    const auto refused = runCommand({skelderExecutable(), "hud", recording, "--at", "4", "--unit",
+                                     "furlongs", "-o", (dir / "no.png").string()});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.standardError, "--unit: \"furlongs\" is not a speed unit; use mph or kmh\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "no.png"));
+}
+
 TEST_F(HudCommand, PortraitSizeAndTheTimingPanel) {
     const auto result = runCommand({skelderExecutable(), "hud", recording, "--at", "4", "--size",
                                     "1080x1920", "--debug", "-o", output});

@@ -79,6 +79,38 @@ TEST_F(ScanCommand, OneLinePerFileWithTheStatusTexts) {
     EXPECT_EQ(alone.exitStatus, 0);
 }
 
+TEST_F(ScanCommand, KilometresPerHourChangeTheLinesButNotTheJSON) {
+    const auto kmh = runCommand({skelderExecutable(), "scan", good, "--unit", "kmh"});
+    EXPECT_EQ(kmh.exitStatus, 0) << kmh.standardError;
+    // 44.704 m/s is 160.93 km/h.
+    EXPECT_EQ(kmh.standardOutput,
+              "lap.mp4  0:00:02 total  161 km/h  |  6000 rpm  |  WOT 2.0s  |  G 1.00\n");
+    const auto byDefault = runCommand({skelderExecutable(), "scan", good});
+    const auto mph = runCommand({skelderExecutable(), "scan", good, "--unit", "mph"});
+    EXPECT_EQ(mph.standardOutput, byDefault.standardOutput);
+    EXPECT_NE(byDefault.standardOutput.find("  100 mph  |"), std::string::npos);
+
+    // JSON keeps its fields and units whatever the unit: the top speed in mph and in m/s.
+    const auto json = runCommand({skelderExecutable(), "scan", good, "--json"});
+    const auto jsonKmh = runCommand({skelderExecutable(), "scan", "--unit", "kmh", good, "--json"});
+    EXPECT_EQ(jsonKmh.exitStatus, 0);
+    EXPECT_EQ(jsonKmh.standardOutput, json.standardOutput);
+    const auto stats = nlohmann::json::parse(jsonKmh.standardOutput).at(0).at("stats");
+    EXPECT_NEAR(stats.at("maxSpeedMPH").get<double>(), 100.0, 0.01);
+    // The recorder keeps speed to a hundredth of a metre per second.
+    EXPECT_NEAR(stats.at("maxSpeedMps").get<double>(), 44.704, 0.01);
+}
+
+TEST_F(ScanCommand, AnUnknownUnitIsRefusedBeforeAnyFileIsRead) {
+    for (const std::string unit : {"knots", "km/h", "KMH", ""}) {
+        const auto result = runCommand({skelderExecutable(), "scan", good, "--unit", unit});
+        EXPECT_EQ(result.exitStatus, 1) << unit;
+        EXPECT_EQ(result.standardOutput, "") << unit;
+        EXPECT_EQ(result.standardError,
+                  "--unit: \"" + unit + "\" is not a speed unit; use mph or kmh\n");
+    }
+}
+
 TEST_F(ScanCommand, FoldersAreSearchedAndJSONCarriesEveryField) {
     std::filesystem::create_directories(dir / "sub");
     std::filesystem::rename(good, dir / "sub" / "lap.mp4");

@@ -174,6 +174,29 @@ TEST_F(Workflow, FullExportSkipsAFileWithoutTelemetry) {
     EXPECT_EQ(log.activeFiles.front(), "a.mp4");
 }
 
+TEST_F(Workflow, TheSpeedUnitReachesEveryJobAndMilesPerHourIsTheDefault) {
+    provider->segmentsByName = {{"a.mp4", {segment(1, 4)}}, {"b.mp4", {segment(2, 5)}}};
+    const auto a = video("a.mp4"), b = video("b.mp4");
+    full({a, b}, FolderTarget{dir / "default"});
+    workflow.runFullExport({a, b}, FolderTarget{dir / "kmh"}, log.hooks(), 650.0, executor, {},
+                           SpeedUnit::kmh);
+    reel({a, b}, SingleFileTarget{dir / "default.mp4"});
+    workflow.runHighlightsReel({a, b}, SingleFileTarget{dir / "kmh.mp4"},
+                               HighlightFilterMode::onlyBest, false, 400.0, log.hooks(), {},
+                               executor, {}, SpeedUnit::kmh);
+    executor.runPending();
+
+    std::vector<SpeedUnit> units;
+    for (const HighlightsOverlayOptions& options : service->options)
+        units.push_back(options.speedUnit);
+    EXPECT_EQ(units, (std::vector<SpeedUnit>{SpeedUnit::mph, SpeedUnit::mph, SpeedUnit::kmh,
+                                             SpeedUnit::kmh, SpeedUnit::mph, SpeedUnit::kmh}));
+    // The unit travels beside the offset and the debug switch, changing neither.
+    EXPECT_EQ(service->options[3].timeOffsetSeconds, 0.65);
+    EXPECT_FALSE(service->options[3].debugHUDEnabled);
+    EXPECT_EQ(service->options[5].timeOffsetSeconds, 0.4);
+}
+
 TEST_F(Workflow, FullExportWhereEveryFileFails) {
     const auto result = full({video("a.mp4"), video("b.mp4")}, FolderTarget{dir.path()});
     EXPECT_EQ(result.statusMessage, "Done: 0 exported, 2 failed");

@@ -253,7 +253,7 @@ TEST_P(HudAtEverySize, TouchedBoxesCoverEveryChangedPixel) {
         std::vector<PixelBox> touched;
         ASSERT_TRUE(OverlayRenderer::drawOverlay(
             context, frame.frame(), sampleOf(t), debug,
-            layer == Layer::fitting ? staticHUD.get() : nullptr, &touched));
+            layer == Layer::fitting ? staticHUD.get() : nullptr, SpeedUnit::mph, &touched));
         ASSERT_FALSE(touched.empty());
         std::vector<bool> covered(static_cast<std::size_t>(width) * height, false);
         for (const PixelBox& box : touched) {
@@ -308,7 +308,7 @@ TEST(HudRenderer, TurnedFramesCarryTheHUDOfThePictureAsShown) {
         frame.displayRotation = rotation;
         std::vector<PixelBox> touched;
         ASSERT_TRUE(OverlayRenderer::drawOverlay(context, frame, sampleOf(t), std::nullopt,
-                                                 staticHUD.get(), &touched));
+                                                 staticHUD.get(), SpeedUnit::mph, &touched));
         // Where a player shows stored pixel (x, y), rows from the top.
         const auto shownAt = [&](int x, int y) {
             switch (rotation) {

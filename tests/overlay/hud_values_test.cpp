@@ -51,6 +51,18 @@ TEST(HudText, SpeedIsWholeMilesPerHourAndNeverNegative) {
     EXPECT_EQ(speedText(-0.0), "0");
 }
 
+TEST(HudText, SpeedInKilometresPerHourIsWholeAndNeverNegative) {
+    EXPECT_EQ(speedText(26.8224, SpeedUnit::kmh), "97");  // 96.56 km/h
+    EXPECT_EQ(speedText(26.8224, SpeedUnit::mph), "60");
+    EXPECT_EQ(speedText(12.5, SpeedUnit::kmh), "45");
+    EXPECT_EQ(speedText(100, SpeedUnit::kmh), "360");
+    EXPECT_EQ(speedText(0.13, SpeedUnit::kmh), "0");  // 0.468 km/h
+    EXPECT_EQ(speedText(0.14, SpeedUnit::kmh), "1");  // 0.504 km/h
+    EXPECT_EQ(speedText(-5, SpeedUnit::kmh), "0");
+    EXPECT_EQ(speedText(-0.0, SpeedUnit::kmh), "0");
+    EXPECT_EQ(speedText(kNaN, SpeedUnit::kmh), "0");
+}
+
 TEST(HudText, SteeringHasASignNoDecimalsAndStopsAt540) {
     EXPECT_EQ(steeringText(12.4), "+12\u00b0");
     EXPECT_EQ(steeringText(-0.4), "-0\u00b0");

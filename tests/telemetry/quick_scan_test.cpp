@@ -40,6 +40,31 @@ TEST(QuickStats, MaximaPeakAndWideOpenThrottle) {
     EXPECT_EQ(item.durationText(), "0:01:05 total");
 }
 
+TEST(QuickStats, TheStatisticsLineInKilometresPerHour) {
+    std::vector<OverlayTelemetrySample> samples(3);
+    samples[0].speedMps = -3;
+    samples[1].speedMps = 26.8224;  // 60 mph, 96.56 km/h
+    samples[1].rpm = 5100;
+    samples[2].latG = 0.5;
+    const auto stats = computeQuickStats(gridOf(samples), 1, std::nullopt);
+    EXPECT_EQ(stats.maxSpeedMps, 26.8224);
+    DroppedFileItem item{"/a/lap.mp4", QuickScanDone{stats}};
+    EXPECT_EQ(item.statusText(SpeedUnit::kmh), "97 km/h  |  5100 rpm  |  WOT 0.0s  |  G 0.50");
+    EXPECT_EQ(item.statusText(SpeedUnit::mph), "60 mph  |  5100 rpm  |  WOT 0.0s  |  G 0.50");
+    EXPECT_EQ(item.statusText(), item.statusText(SpeedUnit::mph));
+
+    // Standing still (or only reversing) reads 0 in either unit.
+    const auto still = computeQuickStats(gridOf({samples[0]}), 1, std::nullopt);
+    EXPECT_EQ(still.maxSpeedMps, 0);
+    EXPECT_EQ(DroppedFileItem({"a.mp4", QuickScanDone{still}}).statusText(SpeedUnit::kmh),
+              "0 km/h  |  0 rpm  |  WOT 0.0s  |  G 0.00");
+    // Texts other than the statistics do not depend on the unit.
+    EXPECT_EQ(DroppedFileItem{"a.mp4"}.statusText(SpeedUnit::kmh), "Stats pending");
+    EXPECT_EQ((DroppedFileItem{"a.mp4", QuickScanFailed{"Input file is empty"}}.statusText(
+                  SpeedUnit::kmh)),
+              "Empty File");
+}
+
 TEST(QuickStats, NoCorneringMeansNoPeak) {
     const auto stats =
         computeQuickStats(gridOf(std::vector<OverlayTelemetrySample>(5)), 1, std::nullopt);
@@ -60,6 +85,8 @@ TEST(QuickStats, ExtremeButFiniteValuesGiveFiniteStatistics) {
     EXPECT_TRUE(std::isfinite(stats.maxCombinedG));
     EXPECT_EQ(stats.peakCombinedGSecond, 0.1);
     EXPECT_EQ(stats.maxSpeedMPH, std::numeric_limits<double>::max());
+    DroppedFileItem item{"a.mp4", QuickScanDone{stats}};
+    EXPECT_EQ(item.statusText(SpeedUnit::kmh).find("inf"), std::string::npos);
 }
 
 TEST(QuickStats, DurationLoaderResultsAreCleaned) {

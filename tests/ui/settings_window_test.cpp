@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -138,6 +139,33 @@ TEST_F(SettingsWindowTest, TheDebugToggleReportsItsState) {
     ASSERT_EQ(changes.count(), 2);
     EXPECT_TRUE(changes.at(0).first().toBool());
     EXPECT_FALSE(changes.at(1).first().toBool());
+}
+
+TEST_F(SettingsWindowTest, TheSpeedUnitPickerOffersMilesAndKilometresPerHour) {
+    auto* picker = window.findChild<QComboBox*>(QStringLiteral("speedUnitPicker"));
+    ASSERT_NE(picker, nullptr);
+    ASSERT_EQ(picker->count(), 2);
+    EXPECT_EQ(picker->itemText(0), "mph");
+    EXPECT_EQ(picker->itemText(1), "km/h");
+    EXPECT_EQ(picker->currentText(), "mph");
+    EXPECT_EQ(window.speedUnit(), SpeedUnit::mph);
+    // The row is labelled, and the label leads to the picker.
+    bool labelled = false;
+    for (auto* label : window.findChildren<QLabel*>())
+        labelled = labelled || (label->text() == "Speed Unit" && label->buddy() == picker);
+    EXPECT_TRUE(labelled);
+
+    std::vector<SpeedUnit> reported;
+    QObject::connect(&window, &SettingsWindow::speedUnitChanged,
+                     [&](SpeedUnit unit) { reported.push_back(unit); });
+    picker->setFocus();
+    QTest::keyClick(picker, Qt::Key_Down);  // as the user picks the next entry
+    EXPECT_EQ(picker->currentText(), "km/h");
+    EXPECT_EQ(window.speedUnit(), SpeedUnit::kmh);
+    window.setSpeedUnit(SpeedUnit::kmh);  // unchanged: no report
+    window.setSpeedUnit(SpeedUnit::mph);
+    EXPECT_EQ(picker->currentText(), "mph");
+    EXPECT_EQ(reported, (std::vector<SpeedUnit>{SpeedUnit::kmh, SpeedUnit::mph}));
 }
 
 // An estimate as the sound gives it (no reason: there is an offset).

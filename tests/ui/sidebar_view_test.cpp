@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QHelpEvent>
 #include <QListView>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QToolTip>
@@ -105,6 +106,42 @@ TEST_F(SidebarViewTest, TheStatisticsAreReadableElidedWhenNarrowAndCompleteInThe
     const QStringList narrow = delegate->statisticsLines(*content, sidebar()->list()->font(), 70);
     ASSERT_FALSE(narrow.isEmpty());
     EXPECT_TRUE(narrow.back().endsWith(QChar(0x2026))) << narrow.back().toStdString();
+}
+
+// The whole number before " mph" or " km/h" in the shown statistics; -1 when there is none.
+int topSpeedFigure(const QStringList& shown, const QString& unit) {
+    const QRegularExpression figure(QStringLiteral("(\\d+) ") + QRegularExpression::escape(unit) +
+                                    QStringLiteral("(?![A-Za-z/])"));
+    const QRegularExpressionMatch match = figure.match(shown.join(' '));
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+TEST_F(SidebarViewTest, TheTopSpeedFollowsTheChosenUnitInPlace) {
+    const fs::path lap = dir / "lap.mp4";
+    samples::writeSampleRecording(lap, {.seconds = 20, .width = 160, .height = 90, .audio = false});
+    model->addFiles({lap});
+    ASSERT_TRUE(scanned());
+    window->sidebar()->fileList()->flushPendingLayout();
+    const PathKey key = model->droppedFiles().front().id();
+    const QStringList inMph = sidebar()->statisticsShown(key);
+    const int mph = topSpeedFigure(inMph, QStringLiteral("mph"));
+    ASSERT_GT(mph, 20) << inMph.join(' ').toStdString();
+
+    model->setSpeedUnit(SpeedUnit::kmh);
+    const QStringList inKmh = sidebar()->statisticsShown(key);
+    const int kmh = topSpeedFigure(inKmh, QStringLiteral("km/h"));
+    // A mile is 1.609344 km; both figures are rounded.
+    EXPECT_NEAR(kmh, mph * 1.609344, 1.5) << inKmh.join(' ').toStdString();
+    EXPECT_EQ(topSpeedFigure(inKmh, QStringLiteral("mph")), -1);
+    // The other figures stay as they were.
+    const QStringList figures =
+        QString::fromStdString(model->file(key)->statusText()).split(QStringLiteral("  |  "));
+    ASSERT_EQ(figures.size(), 4);
+    for (const QString& figure : figures.mid(1))
+        EXPECT_TRUE(inKmh.join(' ').contains(figure)) << figure.toStdString();
+
+    model->setSpeedUnit(SpeedUnit::mph);
+    EXPECT_EQ(sidebar()->statisticsShown(key), inMph);
 }
 
 TEST_F(SidebarViewTest, WithNothingToIncludeTheSelectAllBoxStaysOff) {
