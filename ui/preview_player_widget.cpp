@@ -228,16 +228,11 @@ QVideoFrame::RotationAngle storedPictureRotation(const std::filesystem::path& fi
         const auto video = media::Asset::open(file).videoTrack();
         if (!video)
             return QVideoFrame::Rotation0;
-        switch (video->preferredTransform.clockwiseDegrees()) {
-            case 90:
-                return QVideoFrame::Rotation90;
-            case 180:
-                return QVideoFrame::Rotation180;
-            case 270:
-                return QVideoFrame::Rotation270;
-            default:
-                return QVideoFrame::Rotation0;
-        }
+        // The quarter turns are the angles Qt names.
+        const int degrees = video->preferredTransform.clockwiseDegrees();
+        return degrees == 90 || degrees == 180 || degrees == 270
+                   ? static_cast<QVideoFrame::RotationAngle>(degrees)
+                   : QVideoFrame::Rotation0;
     } catch (const std::exception&) {
         // The player reports a file it cannot open itself.
         return QVideoFrame::Rotation0;

@@ -37,6 +37,13 @@ class TemporaryDirectoryOverride {
     std::optional<std::string> previous_;
 };
 
+// Shared memory is its own file system on Linux; a test that needs two skips without it.
+bool onDifferentFileSystems(const std::filesystem::path& one, const std::filesystem::path& other) {
+    struct stat a {
+    }, b{};
+    return ::stat(one.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0 && a.st_dev != b.st_dev;
+}
+
 TEST(PartialOutput, NamedAfterTheOutputWithAnUppercaseUUID) {
     testing::TempDir dir;
     TemporaryDirectoryOverride temporary(dir.path());
@@ -73,15 +80,10 @@ TEST(MoveIntoPlace, MovesAndReplaces) {
 }
 
 TEST(MoveIntoPlace, CopiesAcrossFileSystems) {
-    // Shared memory is its own file system on Linux.
     const std::filesystem::path shm = "/dev/shm";
     testing::TempDir dir;
-    struct stat a {
-    }, b{};
-    if (::stat(shm.c_str(), &a) != 0 || ::stat(dir.path().c_str(), &b) != 0 ||
-        a.st_dev == b.st_dev) {
+    if (!onDifferentFileSystems(shm, dir.path()))
         GTEST_SKIP() << "no second file system here";
-    }
     const auto temporary = shm / ("skelder-move-test-" + std::to_string(::getpid()) + ".mp4");
     testing::writeFile(temporary, std::vector<std::uint8_t>(100000, 5));
     const auto output = dir / "out.mp4";
@@ -98,12 +100,8 @@ TEST(MoveIntoPlace, CopiesAcrossFileSystems) {
 TEST(MoveIntoPlace, StagingNamesAreEachExportsOwnAndAFailedCopyLeavesNothing) {
     const std::filesystem::path shm = "/dev/shm";
     testing::TempDir dir;
-    struct stat a {
-    }, b{};
-    if (::stat(shm.c_str(), &a) != 0 || ::stat(dir.path().c_str(), &b) != 0 ||
-        a.st_dev == b.st_dev) {
+    if (!onDifferentFileSystems(shm, dir.path()))
         GTEST_SKIP() << "no second file system here";
-    }
     const auto output = dir / "out.mp4";
     std::vector<std::filesystem::path> temporaries;
     for (int i = 0; i < 6; ++i) {
