@@ -27,14 +27,29 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
     const auto content = overlayFrameAt(shared.timelineView(), outputSeconds);
     if (!content)
         return;  // written without HUD
-    const BgraFrame target{frame.data(), frame.width(), frame.height(), frame.stride(),
-                           shared.displayRotation};
+    BgraFrame target{nullptr, frame.width(), frame.height(), frame.stride(),
+                     shared.displayRotation};
+    const StaticHUD* layer = OverlayRenderer::staticLayerFor(
+        shared.staticHUD.get(), target.displayedWidth(), target.displayedHeight());
+    const SpeedUnit unit = shared.overlayOptions.speedUnit;
     std::vector<PixelBox> touched;
-    OverlayRenderer::drawOverlay(
-        context, target, content->sample, content->debugInfo,
-        OverlayRenderer::staticLayerFor(shared.staticHUD.get(), target.displayedWidth(),
-                                        target.displayedHeight()),
-        shared.overlayOptions.speedUnit, &touched);
+    if (frame.hasDeferredPixels()) {
+        // Only the pixels under the HUD are made; they alone are drawn on and converted back.
+        touched = OverlayRenderer::overlayFootprint(context, target, content->sample,
+                                                    content->debugInfo, layer, unit);
+        std::vector<media::PixelRegion> regions;
+        regions.reserve(touched.size());
+        for (const PixelBox& box : touched)
+            regions.push_back({box.left, box.top, box.right, box.bottom});
+        frame.makePixelsIn(regions);
+        target.data = frame.rawData();
+        OverlayRenderer::drawOverlay(context, target, content->sample, content->debugInfo, layer,
+                                     unit);
+    } else {
+        target.data = frame.data();
+        OverlayRenderer::drawOverlay(context, target, content->sample, content->debugInfo, layer,
+                                     unit, &touched);
+    }
     // The encoder converts only these back; the rest of the picture goes out as decoded.
     for (const PixelBox& box : touched)
         frame.markModified({box.left, box.top, box.right, box.bottom});

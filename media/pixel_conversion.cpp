@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "media/media_error.hpp"
+#include "media/square_runs.hpp"
 
 namespace skelder::media {
 namespace {
@@ -61,6 +62,26 @@ ColorProperties ColorProperties::resolved(int width, int height) const {
     if (result.range != AVCOL_RANGE_JPEG)
         result.range = AVCOL_RANGE_MPEG;
     return result;
+}
+
+void convertYuv420RunToBgra(const AVFrame& picture, const SquareRun& run, std::uint8_t* bgra,
+                            int bgraStride) {
+    const int width = run.right - run.left;
+    if (width <= 0 || run.rows <= 0)
+        return;
+    const libyuv::YuvConstants* k = yuvConstantsFor(colorOf(picture));
+    const std::ptrdiff_t chromaRow = run.top / 2;
+    const int chromaColumn = run.left / 2;
+    // libyuv reads and writes exactly `width` pixels a row, so a run may end anywhere.
+    if (libyuv::I420ToARGBMatrix(
+            picture.data[0] + static_cast<std::ptrdiff_t>(run.top) * picture.linesize[0] + run.left,
+            picture.linesize[0], picture.data[1] + chromaRow * picture.linesize[1] + chromaColumn,
+            picture.linesize[1], picture.data[2] + chromaRow * picture.linesize[2] + chromaColumn,
+            picture.linesize[2],
+            bgra + static_cast<std::ptrdiff_t>(run.top) * bgraStride + run.left * 4, bgraStride, k,
+            width, run.rows) != 0) {
+        throw MediaError("Unsupported pixel format");
+    }
 }
 
 void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
@@ -132,7 +153,7 @@ void ToYuv420Converter::convert(const VideoFrame& source, AVFrame& d) const {
         throw MediaError("Cannot convert frames for the encoder");
     const AVFrame* picture = source.sourcePicture();
     if (picture == nullptr || !canReuse(*picture)) {
-        convertBlock(source, 0, 0, width_, height_, d);
+        convertBlock(source.data(), source.stride(), {0, 0, width_, height_}, d);
         return;
     }
     if (av_frame_copy(&d, picture) < 0)
@@ -152,54 +173,25 @@ AVFrame* ToYuv420Converter::convertIntoSourcePicture(VideoFrame& source) const {
 }
 
 void ToYuv420Converter::convertModifiedRegions(const VideoFrame& source, AVFrame& d) const {
-    // Mark the 2 × 2 squares under the regions, then convert each run of marked squares once:
-    // the HUD's regions overlap a lot (a bar, its zones and its ticks), and a square
-    // converted twice would cost twice.
-    const int columns = width_ / 2;
-    const int rows = height_ / 2;
-    // One byte per 2 × 2 square: whether a region covers it. Kept per thread, so frames
-    // neither allocate nor share it.
-    thread_local std::vector<std::uint8_t> modifiedSquares;
-    modifiedSquares.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), 0);
-    bool any = false;
-    for (const PixelRegion& region : source.modifiedRegions()) {
-        const int left = std::clamp(region.left, 0, width_) / 2;
-        const int top = std::clamp(region.top, 0, height_) / 2;
-        const int right = (std::clamp(region.right, 0, width_) + 1) / 2;
-        const int bottom = (std::clamp(region.bottom, 0, height_) + 1) / 2;
-        for (int row = top; row < bottom; ++row) {
-            std::uint8_t* line =
-                modifiedSquares.data() + static_cast<std::ptrdiff_t>(row) * columns;
-            std::fill(line + left, line + std::max(left, right), 1);
-            any = any || right > left;
-        }
-    }
-    if (!any)
-        return;
-    for (int row = 0; row < rows; ++row) {
-        const std::uint8_t* line =
-            modifiedSquares.data() + static_cast<std::ptrdiff_t>(row) * columns;
-        for (int column = 0; column < columns;) {
-            if (line[column] == 0) {
-                ++column;
-                continue;
-            }
-            const int start = column;
-            while (column < columns && line[column] != 0)
-                ++column;
-            convertBlock(source, start * 2, row * 2, column * 2, row * 2 + 2, d);
-        }
-    }
+    // The HUD's regions overlap a lot (a bar, its zones and its ticks): each square under them
+    // is converted once. Only these pixels are read, so deferred pixels elsewhere stay unmade.
+    const std::uint8_t* bgra = source.rawData();
+    const int stride = source.stride();
+    forEachCoveredRun(source.modifiedRegions(), width_, height_, [&](const SquareRun& run) {
+        convertBlock(bgra, stride, {run.left, run.top, run.right, run.top + run.rows}, d);
+    });
 }
 
-void ToYuv420Converter::convertBlock(const VideoFrame& source, int left, int top, int right,
-                                     int bottom, AVFrame& d) const {
-    const int w = right - left;
-    const int h = bottom - top;
+void ToYuv420Converter::convertBlock(const std::uint8_t* bgraPixels, int bgraStride,
+                                     PixelRegion block, AVFrame& d) const {
+    const int left = block.left;
+    const int top = block.top;
+    const int w = block.right - block.left;
+    const int h = block.bottom - block.top;
     if (w <= 0 || h <= 0)
         return;
     const std::uint8_t* bgra =
-        source.data() + static_cast<std::ptrdiff_t>(top) * source.stride() + left * 4;
+        bgraPixels + static_cast<std::ptrdiff_t>(top) * bgraStride + left * 4;
     const Yuv420Planes planes{
         d.data[0] + static_cast<std::ptrdiff_t>(top) * d.linesize[0] + left,         d.linesize[0],
         d.data[1] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[1] + left / 2, d.linesize[1],
@@ -207,13 +199,13 @@ void ToYuv420Converter::convertBlock(const VideoFrame& source, int left, int top
     if (isBT601(color_.matrix)) {
         // libyuv's own BT.601 encoders are faster still, and write only the block.
         const auto convert = color_.isFullRange() ? libyuv::ARGBToJ420 : libyuv::ARGBToI420;
-        if (convert(bgra, source.stride(), planes.y, planes.yStride, planes.u, planes.uStride,
-                    planes.v, planes.vStride, w, h) != 0) {
+        if (convert(bgra, bgraStride, planes.y, planes.yStride, planes.u, planes.uStride, planes.v,
+                    planes.vStride, w, h) != 0) {
             throw MediaError("Cannot convert frames for the encoder");
         }
         return;
     }
-    convertBgraToYuv420(bgra, source.stride(), planes, w, h, coefficients_);
+    convertBgraToYuv420(bgra, bgraStride, planes, w, h, coefficients_);
 }
 
 }  // namespace skelder::media

@@ -6,6 +6,7 @@
 #include "media/bgra_to_yuv420.hpp"
 #include "media/color_properties.hpp"
 #include "media/ffmpeg_handles.hpp"
+#include "media/square_runs.hpp"
 #include "media/video_frame.hpp"
 
 namespace skelder::media {
@@ -19,6 +20,11 @@ class ToBgraConverter {
   private:
     SwsContextPtr fallback_;
 };
+
+// The pixels of a run of a yuv420p picture (limited or full range, its own matrix) → BGRA at
+// the same place in a frame of the picture's size.
+void convertYuv420RunToBgra(const AVFrame& picture, const SquareRun& run, std::uint8_t* bgra,
+                            int bgraStride);
 
 // BGRA → yuv420p under a given matrix and range, for the encoder. The picture is `width` ×
 // `height` (even sizes: 4:2:0 cannot hold odd ones); larger frames give their top-left part.
@@ -37,8 +43,8 @@ class ToYuv420Converter {
   private:
     // Converts the modified regions of `source` into `destination`.
     void convertModifiedRegions(const VideoFrame& source, AVFrame& destination) const;
-    // Converts the pixels of [left, right) × [top, bottom), all even.
-    void convertBlock(const VideoFrame& source, int left, int top, int right, int bottom,
+    // Converts the pixels of a block with even sides at even coordinates.
+    void convertBlock(const std::uint8_t* bgra, int bgraStride, PixelRegion block,
                       AVFrame& destination) const;
     bool canReuse(const AVFrame& picture) const;
 

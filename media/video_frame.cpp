@@ -1,5 +1,8 @@
 #include "media/video_frame.hpp"
 
+#include "media/pixel_conversion.hpp"
+#include "media/square_runs.hpp"
+
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -25,7 +28,9 @@ VideoFrame::VideoFrame(VideoFrame&& other) noexcept
       frame_(std::exchange(other.frame_, nullptr)),
       source_(std::exchange(other.source_, nullptr)),
       encoderPicture_(std::exchange(other.encoderPicture_, nullptr)),
-      modified_(std::move(other.modified_)) {}
+      modified_(std::move(other.modified_)),
+      deferred_(std::exchange(other.deferred_, false)),
+      made_(std::move(other.made_)) {}
 
 VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
     if (this != &other) {
@@ -36,6 +41,8 @@ VideoFrame& VideoFrame::operator=(VideoFrame&& other) noexcept {
         source_ = std::exchange(other.source_, nullptr);
         encoderPicture_ = std::exchange(other.encoderPicture_, nullptr);
         modified_ = std::move(other.modified_);
+        deferred_ = std::exchange(other.deferred_, false);
+        made_ = std::move(other.made_);
         presentationTime = other.presentationTime;
     }
     return *this;
@@ -57,6 +64,8 @@ void VideoFrame::setEncoderPicture(AVFrame* picture) {
     av_frame_free(&frame_);
     av_frame_free(&source_);
     modified_.clear();
+    deferred_ = false;
+    made_.clear();
 }
 
 void VideoFrame::setSourcePicture(const AVFrame* picture) {
@@ -75,10 +84,49 @@ int VideoFrame::stride() const {
     return frame_ ? frame_->linesize[0] : 0;
 }
 std::uint8_t* VideoFrame::data() {
-    return frame_ ? frame_->data[0] : nullptr;
+    makeDeferredPixels();
+    return rawData();
 }
 const std::uint8_t* VideoFrame::data() const {
+    makeDeferredPixels();
+    return rawData();
+}
+std::uint8_t* VideoFrame::rawData() {
     return frame_ ? frame_->data[0] : nullptr;
+}
+const std::uint8_t* VideoFrame::rawData() const {
+    return frame_ ? frame_->data[0] : nullptr;
+}
+
+void VideoFrame::deferPixels() {
+    if (frame_ == nullptr || source_ == nullptr ||
+        (source_->format != AV_PIX_FMT_YUV420P && source_->format != AV_PIX_FMT_YUVJ420P) ||
+        source_->width != frame_->width || source_->height != frame_->height) {
+        throw std::logic_error("deferred pixels need a yuv420p picture of the frame's size");
+    }
+    deferred_ = true;
+    made_.clear();
+}
+
+void VideoFrame::makePixelsIn(std::span<const PixelRegion> regions) {
+    if (!deferred_ || source_ == nullptr)
+        return;
+    forEachCoveredRun(regions, width(), height(), [this](const SquareRun& run) {
+        convertYuv420RunToBgra(*source_, run, frame_->data[0], frame_->linesize[0]);
+    });
+    made_.insert(made_.end(), regions.begin(), regions.end());
+}
+
+void VideoFrame::makeDeferredPixels() const {
+    if (!deferred_)
+        return;
+    deferred_ = false;
+    if (source_ != nullptr) {
+        forEachUncoveredRun(made_, width(), height(), [this](const SquareRun& run) {
+            convertYuv420RunToBgra(*source_, run, frame_->data[0], frame_->linesize[0]);
+        });
+    }
+    made_.clear();
 }
 
 FramePool::FramePool(int width, int height)
@@ -88,8 +136,10 @@ FramePool::FramePool(int width, int height)
       pool_(nullptr) {
     if (width <= 0 || height <= 0)
         throw std::invalid_argument("frame size must be positive");
+    // Not cleared: every pixel is written before it is read, and pages of a frame whose pixels
+    // are made only under the HUD are never touched at all.
     pool_ = av_buffer_pool_init(static_cast<std::size_t>(stride_) * height_ + kTailPadding,
-                                av_buffer_allocz);
+                                av_buffer_alloc);
     if (pool_ == nullptr)
         throw std::bad_alloc();
 }

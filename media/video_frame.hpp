@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "media/media_time.hpp"
@@ -23,6 +24,11 @@ struct PixelRegion {
 
 // A decoded picture as 32-bit BGRA (premultiplied, opaque) with its presentation time.
 // The pixels belong to whoever holds the frame: the export draws the HUD straight into them.
+//
+// A reader may hand over a frame whose BGRA pixels are still to be made from its decoded
+// picture: data() makes them all first, and a caller that works on a small part makes only
+// that part (makePixelsIn) and uses rawData(). The HUD covers a tenth of a frame; converting
+// the rest only to convert it back would cost the export a few percent.
 class VideoFrame {
   public:
     VideoFrame();
@@ -33,9 +39,21 @@ class VideoFrame {
     int width() const;
     int height() const;
     int stride() const;  // bytes per row
+    // The pixels, every one of them made.
     std::uint8_t* data();
     const std::uint8_t* data() const;
     bool empty() const { return frame_ == nullptr; }
+
+    // Leaves the BGRA pixels to be made from the decoded picture (setSourcePicture, yuv420p of
+    // the frame's size) when they are asked for.
+    void deferPixels();
+    bool hasDeferredPixels() const { return deferred_; }
+    // Makes the pixels of these regions, if they are deferred.
+    void makePixelsIn(std::span<const PixelRegion> regions);
+    // The buffer as it stands: while pixels are deferred, only the regions made so far hold
+    // the picture.
+    std::uint8_t* rawData();
+    const std::uint8_t* rawData() const;
 
     MediaTime presentationTime;
 
@@ -48,7 +66,8 @@ class VideoFrame {
     // loss outside the drawing.
     const AVFrame* sourcePicture() const { return source_; }
     void setSourcePicture(const AVFrame* picture);
-    // Hands the decoded picture over (the caller frees it); the frame keeps none.
+    // Hands the decoded picture over (the caller frees it); the frame keeps none. Deferred
+    // pixels not made by then never will be: only the writer takes it, as it lets the pixels go.
     AVFrame* takeSourcePicture();
     void markModified(PixelRegion region) { modified_.push_back(region); }
     const std::vector<PixelRegion>& modifiedRegions() const { return modified_; }
@@ -65,6 +84,10 @@ class VideoFrame {
     AVFrame* source_ = nullptr;
     AVFrame* encoderPicture_ = nullptr;
     std::vector<PixelRegion> modified_;
+    // Made on first use by const readers too; a frame has one user at a time.
+    mutable bool deferred_ = false;
+    mutable std::vector<PixelRegion> made_;  // while deferred: the regions made so far
+    void makeDeferredPixels() const;
 };
 
 // Reuses BGRA buffers of one size so that decoding a long video does not allocate (and

@@ -49,17 +49,19 @@ struct VideoReader::State {
             outputRotation = source.transformOverride->clockwiseDegrees();
     }
 
-    void keepCopyOf(const AVFrame& decoded, VideoFrame& picture) {
+    // False, keeping nothing, when the copy cannot be made.
+    bool keepCopyOf(const AVFrame& decoded, VideoFrame& picture) {
         if (!decodedCopies)
             decodedCopies = std::make_unique<YuvPicturePool>(pool.width(), pool.height());
         AVFrame* copy = decodedCopies->makePicture();
         copy->format = decoded.format;
         if (av_frame_copy(copy, &decoded) < 0 || av_frame_copy_props(copy, &decoded) < 0) {
             av_frame_free(&copy);
-            return;  // the writer converts the whole picture instead
+            return false;
         }
         picture.setSourcePicture(copy);
         av_frame_free(&copy);
+        return true;
     }
 
     // Opens the next piece that has a video stream; false when none is left.
@@ -170,10 +172,11 @@ std::optional<VideoFrame> VideoReader::copyNextFrame() {
                 VideoFrame picture = s.pool.makeFrame();
                 const bool asDecoded = s.pieceTurn == 0 && frame->width == picture.width() &&
                                        frame->height == picture.height();
-                if (asDecoded) {
+                if (asDecoded && keepsAsSource(*frame, picture) && s.keepCopyOf(*frame, picture)) {
+                    // Its BGRA pixels are made from the copy where and when they are needed.
+                    picture.deferPixels();
+                } else if (asDecoded) {
                     s.converter.convert(*frame, picture);
-                    if (keepsAsSource(*frame, picture))
-                        s.keepCopyOf(*frame, picture);
                 } else {
                     s.placer.place(*frame, s.pieceTurn, picture);
                 }

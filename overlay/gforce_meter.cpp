@@ -106,8 +106,11 @@ void drawGForcePanel(HudCanvas& composite, const OverlayRenderSample& renderSamp
     const int h = std::max(static_cast<int>(std::nearbyint(128 * s)), 1);
     const Point origin{m + 10 * s, m + 70 * s};
     const OverlayTelemetrySample& now = renderSample.telemetry;
-    if (const BgraImage* meter = raster.render(renderSample.gHistory, now.latG, now.lonG, w, h)) {
-        composite.drawImage(meter->surface(), h, origin);
+    if (!composite.drawsPixels()) {
+        composite.drawImage(nullptr, w, h, origin);  // where the meter goes, without painting it
+    } else if (const BgraImage* meter =
+                   raster.render(renderSample.gHistory, now.latG, now.lonG, w, h)) {
+        composite.drawImage(meter->surface(), w, h, origin);
     }
 
     const Point centre{origin.x + 0.5 * w, origin.y + 0.54 * h};

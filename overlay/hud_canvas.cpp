@@ -33,7 +33,8 @@ void HudCanvas::drawText(std::string_view text, const HudTextStyle& style, Point
                       deviceX(lowerLeft.x + extent->width) + margin, deviceY(lowerLeft.y) + margin);
         }
     }
-    text_.draw(*this, text, style, lowerLeft);
+    if (drawsPixels())
+        text_.draw(*this, text, style, lowerLeft);
 }
 
 void HudCanvas::circlePath(Point centre, double radius) {
@@ -43,25 +44,31 @@ void HudCanvas::circlePath(Point centre, double radius) {
 }
 
 void HudCanvas::fillRect(const Rect& rect, const Rgba& colour) {
+    addDamage(deviceX(rect.x), deviceY(rect.top()), deviceX(rect.right()), deviceY(rect.y));
+    if (!drawsPixels())
+        return;
     setColour(colour);
     cairo_rectangle(cr_, deviceX(rect.x), deviceY(rect.top()), rect.width, rect.height);
-    addDamage(deviceX(rect.x), deviceY(rect.top()), deviceX(rect.right()), deviceY(rect.y));
     cairo_fill(cr_);
 }
 
 void HudCanvas::fillCircle(Point centre, double radius, const Rgba& colour) {
-    setColour(colour);
     addDamage(deviceX(centre.x) - radius, deviceY(centre.y) - radius, deviceX(centre.x) + radius,
               deviceY(centre.y) + radius);
+    if (!drawsPixels())
+        return;
+    setColour(colour);
     circlePath(centre, radius);
     cairo_fill(cr_);
 }
 
 void HudCanvas::strokeCircle(Point centre, double radius, double lineWidth, const Rgba& colour) {
-    setColour(colour);
     const double reach = radius + lineWidth;
     addDamage(deviceX(centre.x) - reach, deviceY(centre.y) - reach, deviceX(centre.x) + reach,
               deviceY(centre.y) + reach);
+    if (!drawsPixels())
+        return;
+    setColour(colour);
     cairo_set_line_width(cr_, lineWidth);
     circlePath(centre, radius);
     cairo_stroke(cr_);
@@ -69,40 +76,53 @@ void HudCanvas::strokeCircle(Point centre, double radius, double lineWidth, cons
 
 void HudCanvas::strokeLines(std::initializer_list<std::pair<Point, Point>> lines, double lineWidth,
                             const Rgba& colour) {
+    for (const auto& [from, to] : lines) {
+        addDamage(std::min(deviceX(from.x), deviceX(to.x)) - lineWidth,
+                  std::min(deviceY(from.y), deviceY(to.y)) - lineWidth,
+                  std::max(deviceX(from.x), deviceX(to.x)) + lineWidth,
+                  std::max(deviceY(from.y), deviceY(to.y)) + lineWidth);
+    }
+    if (!drawsPixels())
+        return;
     setColour(colour);
     cairo_set_line_width(cr_, lineWidth);
     cairo_new_path(cr_);
     for (const auto& [from, to] : lines) {
         cairo_move_to(cr_, deviceX(from.x), deviceY(from.y));
         cairo_line_to(cr_, deviceX(to.x), deviceY(to.y));
-        addDamage(std::min(deviceX(from.x), deviceX(to.x)) - lineWidth,
-                  std::min(deviceY(from.y), deviceY(to.y)) - lineWidth,
-                  std::max(deviceX(from.x), deviceX(to.x)) + lineWidth,
-                  std::max(deviceY(from.y), deviceY(to.y)) + lineWidth);
     }
     cairo_stroke(cr_);
 }
 
 void HudCanvas::saveState() {
-    cairo_save(cr_);
+    if (drawsPixels())
+        cairo_save(cr_);
 }
 
 void HudCanvas::restoreState() {
-    cairo_restore(cr_);
+    if (drawsPixels())
+        cairo_restore(cr_);
 }
 
+// Without pixels the collected boxes stay those of the unclipped drawing: more than is drawn,
+// never less.
 void HudCanvas::clipToCircle(Point centre, double radius) {
+    if (!drawsPixels())
+        return;
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
     circlePath(centre, radius);
     cairo_clip(cr_);
 }
 
-void HudCanvas::drawImage(cairo_surface_t* image, int imageHeight, Point lowerLeft) {
+void HudCanvas::drawImage(cairo_surface_t* image, int imageWidth, int imageHeight,
+                          Point lowerLeft) {
     const double left = deviceX(lowerLeft.x);
     const double top = deviceY(lowerLeft.y + imageHeight);
+    addDamage(left, top, left + imageWidth, top + imageHeight);
+    if (!drawsPixels() || image == nullptr)
+        return;
     cairo_set_source_surface(cr_, image, left, top);
-    cairo_rectangle(cr_, left, top, cairo_image_surface_get_width(image), imageHeight);
-    addDamage(left, top, left + cairo_image_surface_get_width(image), top + imageHeight);
+    cairo_rectangle(cr_, left, top, imageWidth, imageHeight);
     cairo_fill(cr_);
 }
 

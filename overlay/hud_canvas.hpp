@@ -15,7 +15,9 @@ namespace skelder {
 
 class HudCanvas {
   public:
-    // `cr` draws on the target's pixels; `height` is the frame height in pixels.
+    // `cr` draws on the target's pixels; `height` is the frame height in pixels. A canvas
+    // without `cr` draws nothing and only collects where it would draw, so a caller can learn
+    // which pixels a drawing needs before it has them.
     HudCanvas(cairo_t* cr, double width, double height, HudTextPainter& text)
         : cr_(cr), width_(width), height_(height), text_(text) {}
 
@@ -25,6 +27,7 @@ class HudCanvas {
     double width() const { return width_; }
     double height() const { return height_; }
     cairo_t* cairo() const { return cr_; }
+    bool drawsPixels() const { return cr_ != nullptr; }
 
     // Frame point to target device point.
     double deviceX(double x) const { return x; }
@@ -40,8 +43,9 @@ class HudCanvas {
     void restoreState();
     void clipToCircle(Point centre, double radius);
 
-    // Composites an image (source-over) with its lower-left corner at a frame point.
-    void drawImage(cairo_surface_t* image, int imageHeight, Point lowerLeft);
+    // Composites an image (source-over) with its lower-left corner at a frame point. A canvas
+    // that draws nothing takes a null image.
+    void drawImage(cairo_surface_t* image, int imageWidth, int imageHeight, Point lowerLeft);
 
     std::optional<TextExtent> measureText(std::string_view text, const HudTextStyle& style) {
         return text_.measure(text, style);

@@ -102,37 +102,17 @@ void OverlayRenderContext::drawStaticLayer(HudCanvas& canvas, const StaticHUD& l
         if (cairo_surface_status(source) != CAIRO_STATUS_SUCCESS) {
             continue;
         }
-        canvas.drawImage(source, patch.image.height(),
+        canvas.drawImage(source, patch.image.width(), patch.image.height(),
                          {static_cast<double>(patch.left), static_cast<double>(patch.bottom)});
     }
 }
 
-bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
-                                  const OverlayRenderSample& renderSample,
-                                  const std::optional<OverlayFrameDebugInfo>& debugInfo,
-                                  const StaticHUD* staticLayer, SpeedUnit speedUnit,
-                                  std::vector<PixelBox>* touched) {
-    if (frame.width <= 0 || frame.height <= 0 || frame.data == nullptr) {
-        return false;
-    }
-    cairo_t* cr = context.targetFor(frame);
-    if (cr == nullptr) {
-        return false;
-    }
-    // The HUD is laid out for the picture as it is shown and drawn turned onto the stored
-    // pixels, so it stands upright when the player turns the frame.
-    const int width = frame.displayedWidth();
-    const int height = frame.displayedHeight();
-    const StaticHUD* layer = staticLayerFor(staticLayer, width, height);
-    const HudLayout layout = HudLayout::forFrame(width, height);
+void OverlayRenderer::drawElements(OverlayRenderContext& context, HudCanvas& canvas,
+                                   const OverlayRenderSample& renderSample,
+                                   const std::optional<OverlayFrameDebugInfo>& debugInfo,
+                                   const StaticHUD* layer, SpeedUnit speedUnit) {
+    const HudLayout layout = HudLayout::forFrame(canvas.width(), canvas.height());
     const OverlayTelemetrySample& values = renderSample.telemetry;
-
-    cairo_save(cr);
-    const cairo_matrix_t toStored = displayedToStored(frame);
-    cairo_set_matrix(cr, &toStored);
-    HudCanvas canvas(cr, width, height, *context.text_);
-    const std::size_t firstTouched = touched != nullptr ? touched->size() : 0;
-    canvas.collectDamage(touched);
     // Each element goes over the previous ones, in this order, as over one overlay image.
     if (layer != nullptr) {
         context.drawStaticLayer(canvas, *layer);
@@ -161,6 +141,32 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
     if (debugInfo) {
         hud::drawDebugPanel(canvas, layout, *debugInfo);
     }
+}
+
+bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
+                                  const OverlayRenderSample& renderSample,
+                                  const std::optional<OverlayFrameDebugInfo>& debugInfo,
+                                  const StaticHUD* staticLayer, SpeedUnit speedUnit,
+                                  std::vector<PixelBox>* touched) {
+    if (frame.width <= 0 || frame.height <= 0 || frame.data == nullptr) {
+        return false;
+    }
+    cairo_t* cr = context.targetFor(frame);
+    if (cr == nullptr) {
+        return false;
+    }
+    // The HUD is laid out for the picture as it is shown and drawn turned onto the stored
+    // pixels, so it stands upright when the player turns the frame.
+    const int width = frame.displayedWidth();
+    const int height = frame.displayedHeight();
+    cairo_save(cr);
+    const cairo_matrix_t toStored = displayedToStored(frame);
+    cairo_set_matrix(cr, &toStored);
+    HudCanvas canvas(cr, width, height, *context.text_);
+    const std::size_t firstTouched = touched != nullptr ? touched->size() : 0;
+    canvas.collectDamage(touched);
+    drawElements(context, canvas, renderSample, debugInfo,
+                 staticLayerFor(staticLayer, width, height), speedUnit);
     cairo_restore(cr);
     cairo_surface_flush(cairo_get_target(cr));
     if (touched != nullptr) {
@@ -168,6 +174,25 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
             (*touched)[i] = storedBox(frame, (*touched)[i]);
     }
     return true;
+}
+
+std::vector<PixelBox> OverlayRenderer::overlayFootprint(
+    OverlayRenderContext& context, const BgraFrame& frame, const OverlayRenderSample& renderSample,
+    const std::optional<OverlayFrameDebugInfo>& debugInfo, const StaticHUD* staticLayer,
+    SpeedUnit speedUnit) {
+    std::vector<PixelBox> boxes;
+    if (frame.width <= 0 || frame.height <= 0) {
+        return boxes;
+    }
+    const int width = frame.displayedWidth();
+    const int height = frame.displayedHeight();
+    HudCanvas canvas(nullptr, width, height, *context.text_);
+    canvas.collectDamage(&boxes);
+    drawElements(context, canvas, renderSample, debugInfo,
+                 staticLayerFor(staticLayer, width, height), speedUnit);
+    for (PixelBox& box : boxes)
+        box = storedBox(frame, box);
+    return boxes;
 }
 
 }  // namespace skelder

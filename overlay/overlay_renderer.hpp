@@ -101,6 +101,21 @@ class OverlayRenderer {
                             const std::optional<OverlayFrameDebugInfo>& debugInfo,
                             const StaticHUD* staticLayer, SpeedUnit speedUnit = kDefaultSpeedUnit,
                             std::vector<PixelBox>* touched = nullptr);
+
+    // The boxes drawOverlay would report as touched for the same arguments, found without
+    // drawing: a caller that has not made every pixel of the frame yet makes just these first.
+    // Only the frame's size and rotation are read.
+    static std::vector<PixelBox> overlayFootprint(
+        OverlayRenderContext& context, const BgraFrame& frame,
+        const OverlayRenderSample& renderSample,
+        const std::optional<OverlayFrameDebugInfo>& debugInfo, const StaticHUD* staticLayer,
+        SpeedUnit speedUnit = kDefaultSpeedUnit);
+
+  private:
+    static void drawElements(OverlayRenderContext& context, HudCanvas& canvas,
+                             const OverlayRenderSample& renderSample,
+                             const std::optional<OverlayFrameDebugInfo>& debugInfo,
+                             const StaticHUD* layer, SpeedUnit speedUnit);
 };
 
 }  // namespace skelder

@@ -255,6 +255,12 @@ TEST_P(HudAtEverySize, TouchedBoxesCoverEveryChangedPixel) {
             context, frame.frame(), sampleOf(t), debug,
             layer == Layer::fitting ? staticHUD.get() : nullptr, SpeedUnit::mph, &touched));
         ASSERT_FALSE(touched.empty());
+        // The export makes only the footprint's pixels before drawing: it must be exactly
+        // where the drawing went.
+        EXPECT_EQ(OverlayRenderer::overlayFootprint(
+                      context, frame.frame(), sampleOf(t), debug,
+                      layer == Layer::fitting ? staticHUD.get() : nullptr, SpeedUnit::mph),
+                  touched);
         std::vector<bool> covered(static_cast<std::size_t>(width) * height, false);
         for (const PixelBox& box : touched) {
             for (int y = box.top; y < box.bottom; ++y) {
@@ -309,6 +315,10 @@ TEST(HudRenderer, TurnedFramesCarryTheHUDOfThePictureAsShown) {
         std::vector<PixelBox> touched;
         ASSERT_TRUE(OverlayRenderer::drawOverlay(context, frame, sampleOf(t), std::nullopt,
                                                  staticHUD.get(), SpeedUnit::mph, &touched));
+        EXPECT_EQ(OverlayRenderer::overlayFootprint(context, frame, sampleOf(t), std::nullopt,
+                                                    staticHUD.get(), SpeedUnit::mph),
+                  touched)
+            << rotation;
         // Where a player shows stored pixel (x, y), rows from the top.
         const auto shownAt = [&](int x, int y) {
             switch (rotation) {

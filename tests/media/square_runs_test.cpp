@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "media/square_runs.hpp"
+
+namespace skelder::media {
+namespace {
+
+// How often each pixel was visited, filled from the runs.
+std::vector<int> visits(std::span<const PixelRegion> regions, int width, int height, bool covered) {
+    std::vector<int> count(static_cast<std::size_t>(width) * height, 0);
+    const auto visit = [&](const SquareRun& run) {
+        EXPECT_EQ(run.left % 2, 0);
+        EXPECT_EQ(run.top % 2, 0);
+        EXPECT_LT(run.left, run.right);
+        EXPECT_LE(run.right, width);
+        EXPECT_EQ(run.rows, std::min(2, height - run.top));
+        for (int y = run.top; y < run.top + run.rows; ++y)
+            for (int x = run.left; x < run.right; ++x)
+                ++count[static_cast<std::size_t>(y) * width + x];
+    };
+    if (covered)
+        forEachCoveredRun(regions, width, height, visit);
+    else
+        forEachUncoveredRun(regions, width, height, visit);
+    return count;
+}
+
+// Whether any region reaches into the 2 × 2 square holding pixel (x, y) of a `width` ×
+// `height` picture, pixel by pixel; the parts of regions outside the picture reach nothing.
+bool squareReached(std::span<const PixelRegion> regions, int width, int height, int x, int y) {
+    for (const PixelRegion& r : regions) {
+        const int left = std::max(r.left, 0), right = std::min(r.right, width);
+        const int top = std::max(r.top, 0), bottom = std::min(r.bottom, height);
+        if (left < (x & ~1) + 2 && right > (x & ~1) && left < right && top < (y & ~1) + 2 &&
+            bottom > (y & ~1) && top < bottom)
+            return true;
+    }
+    return false;
+}
+
+// The HUD's boxes overlap, touch and reach past the picture; the encoder converts the covered
+// runs back and a lazily made frame fills in the uncovered ones, so together they must hold
+// every pixel exactly once, and the covered ones exactly the reached squares.
+TEST(SquareRuns, CoveredAndUncoveredRunsShareThePictureOutSquareBySquare) {
+    std::minstd_rand random(5);
+    for (const auto& [width, height] :
+         {std::pair{64, 48}, std::pair{35, 21}, std::pair{1, 1}, std::pair{2, 7}}) {
+        for (int round = 0; round < 20; ++round) {
+            std::vector<PixelRegion> regions;
+            const int count = static_cast<int>(random() % 8);
+            for (int i = 0; i < count; ++i) {
+                const int left = static_cast<int>(random() % (width + 10)) - 5;
+                const int top = static_cast<int>(random() % (height + 10)) - 5;
+                regions.push_back({left, top, left + static_cast<int>(random() % 20),
+                                   top + static_cast<int>(random() % 20)});
+            }
+            const std::vector<int> covered = visits(regions, width, height, true);
+            const std::vector<int> uncovered = visits(regions, width, height, false);
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t i = static_cast<std::size_t>(y) * width + x;
+                    ASSERT_EQ(covered[i] + uncovered[i], 1) << x << "," << y;
+                    ASSERT_EQ(covered[i] == 1, squareReached(regions, width, height, x, y))
+                        << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(SquareRuns, TouchingRegionsMakeOneRunAndAPictureWithoutRegionsOneRunARowPair) {
+    const std::vector<PixelRegion> regions = {{0, 0, 4, 2}, {4, 0, 9, 2}, {20, 0, 22, 1}};
+    std::vector<SquareRun> runs;
+    forEachCoveredRun(regions, 30, 5, [&](const SquareRun& run) { runs.push_back(run); });
+    EXPECT_EQ(runs, (std::vector<SquareRun>{{0, 2, 0, 10}, {0, 2, 20, 22}}));
+
+    runs.clear();
+    forEachUncoveredRun({}, 31, 5, [&](const SquareRun& run) { runs.push_back(run); });
+    EXPECT_EQ(runs, (std::vector<SquareRun>{{0, 2, 0, 31}, {2, 2, 0, 31}, {4, 1, 0, 31}}));
+}
+
+}  // namespace
+}  // namespace skelder::media
