@@ -70,7 +70,8 @@ RenderWorkerPool::~RenderWorkerPool() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    taskReady_.notify_all();
+    for (auto& worker : workers_)
+        worker->taskReady.notify_one();
     for (auto& worker : workers_) {
         if (worker->thread.joinable())
             worker->thread.join();
@@ -78,12 +79,12 @@ RenderWorkerPool::~RenderWorkerPool() {
 }
 
 void RenderWorkerPool::submit(int workerIndex, std::int64_t index, media::VideoFrame frame) {
+    Worker& worker = *workers_[static_cast<std::size_t>(workerIndex)];
     {
         std::lock_guard lock(mutex_);
-        workers_[static_cast<std::size_t>(workerIndex)]->task =
-            RenderedFrame{index, std::move(frame), workerIndex, nullptr};
+        worker.task = RenderedFrame{index, std::move(frame), workerIndex, nullptr};
     }
-    taskReady_.notify_all();
+    worker.taskReady.notify_one();
 }
 
 RenderedFrame RenderWorkerPool::awaitNext() {
@@ -100,7 +101,7 @@ void RenderWorkerPool::run(int workerIndex) {
         RenderedFrame task;
         {
             std::unique_lock lock(mutex_);
-            taskReady_.wait(lock, [&] { return stopping_ || worker.task.has_value(); });
+            worker.taskReady.wait(lock, [&] { return stopping_ || worker.task.has_value(); });
             if (stopping_)
                 return;
             task = std::move(*worker.task);

@@ -63,6 +63,8 @@ class RenderWorkerPool : public FrameRenderers {
     struct Worker {
         OverlayRenderContext context;
         std::optional<RenderedFrame> task;
+        // Each worker waits on its own: a new frame wakes only the worker it is for.
+        std::condition_variable taskReady;
         std::thread thread;
     };
     void run(int workerIndex);
@@ -71,7 +73,6 @@ class RenderWorkerPool : public FrameRenderers {
     RenderedFrameFinisher finish_;
     std::vector<std::unique_ptr<Worker>> workers_;
     std::mutex mutex_;
-    std::condition_variable taskReady_;
     std::condition_variable resultReady_;
     std::deque<RenderedFrame> results_;
     bool stopping_ = false;

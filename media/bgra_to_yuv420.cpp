@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace skelder::media {
 namespace {
@@ -33,20 +38,46 @@ std::int32_t fixed(double value) {
     return static_cast<std::int32_t>(std::lround(value * kOne));
 }
 
-// The loops are plain so the compiler vectorises them; the clones add an AVX2 version chosen
-// at run time on machines that have it. ThreadSanitizer's runtime is not ready when the
-// loader picks a clone, so its builds keep the plain version.
-#if defined(__SANITIZE_THREAD__)
-#define SKELDER_VECTOR_CLONES
-#else
-#define SKELDER_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#if defined(__SSE2__)
+// Sums the neighbouring pairs of 32-bit lanes of a and b: (a0 + a1, a2 + a3, b0 + b1, b2 + b3).
+__m128i addLanePairs(__m128i a, __m128i b) {
+    const __m128 fa = _mm_castsi128_ps(a);
+    const __m128 fb = _mm_castsi128_ps(b);
+    return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
+}
+
+// Four sums of weighted (b, g, r, a) pixels, shifted and clamped to bytes in the low lanes.
+__m128i toBytes(__m128i sums, __m128i offset, int shift) {
+    const __m128i values = _mm_sra_epi32(_mm_add_epi32(sums, offset), _mm_cvtsi32_si128(shift));
+    const __m128i words = _mm_packs_epi32(values, values);
+    return _mm_packus_epi16(words, words);
+}
 #endif
 
-SKELDER_VECTOR_CLONES void lumaRow(const std::uint8_t* __restrict bgra, std::uint8_t* __restrict y,
-                                   int width, const YuvCoefficients& k) {
+// The vector paths below compute the same integer sums as the plain loops (pmaddwd multiplies
+// 16-bit channels by 16-bit weights into exact 32-bit sums), so every byte matches.
+void lumaRow(const std::uint8_t* __restrict bgra, std::uint8_t* __restrict y, int width,
+             const YuvCoefficients& k) {
     const std::int32_t yr = k.yr, yg = k.yg, yb = k.yb;
     const std::int32_t offset = (k.yOffset << kShift) + (1 << (kShift - 1));
-    for (int x = 0; x < width; ++x) {
+    int x = 0;
+#if defined(__SSE2__)
+    const auto w16 = [](std::int32_t v) { return static_cast<short>(v); };
+    const __m128i weights =
+        _mm_setr_epi16(w16(yb), w16(yg), w16(yr), 0, w16(yb), w16(yg), w16(yr), 0);
+    const __m128i offsets = _mm_set1_epi32(offset);
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 4 <= width; x += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgra + 4 * x));
+        // Per pixel: yb·b + yg·g and yr·r, then the two added.
+        const __m128i first = _mm_madd_epi16(_mm_unpacklo_epi8(pixels, zero), weights);
+        const __m128i second = _mm_madd_epi16(_mm_unpackhi_epi8(pixels, zero), weights);
+        const int bytes = _mm_cvtsi128_si32(toBytes(addLanePairs(first, second), offsets, kShift));
+        std::memcpy(y + x, &bytes, 4);
+    }
+#endif
+    for (; x < width; ++x) {
         const std::int32_t b = bgra[4 * x], g = bgra[4 * x + 1], r = bgra[4 * x + 2];
         const std::int32_t value = (yr * r + yg * g + yb * b + offset) >> kShift;
         y[x] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
@@ -54,15 +85,47 @@ SKELDER_VECTOR_CLONES void lumaRow(const std::uint8_t* __restrict bgra, std::uin
 }
 
 // One row of chroma from two rows of pixels: each output sample from a 2 × 2 square.
-SKELDER_VECTOR_CLONES void chromaRow(const std::uint8_t* __restrict top,
-                                     const std::uint8_t* __restrict bottom,
-                                     std::uint8_t* __restrict u, std::uint8_t* __restrict v,
-                                     int chromaWidth, const YuvCoefficients& k) {
+void chromaRow(const std::uint8_t* __restrict top, const std::uint8_t* __restrict bottom,
+               std::uint8_t* __restrict u, std::uint8_t* __restrict v, int chromaWidth,
+               const YuvCoefficients& k) {
     // The sums of four pixels carry two more bits.
     constexpr int shift = kShift + 2;
     constexpr std::int32_t offset = (128 << shift) + (1 << (shift - 1));
     const std::int32_t ur = k.ur, ug = k.ug, ub = k.ub, vr = k.vr, vg = k.vg, vb = k.vb;
-    for (int x = 0; x < chromaWidth; ++x) {
+    int x = 0;
+#if defined(__SSE2__)
+    const auto w16 = [](std::int32_t c) { return static_cast<short>(c); };
+    const __m128i uWeights =
+        _mm_setr_epi16(w16(ub), w16(ug), w16(ur), 0, w16(ub), w16(ug), w16(ur), 0);
+    const __m128i vWeights =
+        _mm_setr_epi16(w16(vb), w16(vg), w16(vr), 0, w16(vb), w16(vg), w16(vr), 0);
+    const __m128i offsets = _mm_set1_epi32(offset);
+    const __m128i zero = _mm_setzero_si128();
+    // The channel sums of two squares (four pixels each) from two pixels of each row.
+    const auto squares = [&](const std::uint8_t* upper, const std::uint8_t* lower) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower));
+        // Columns summed over the two rows: pixels 0 and 1, then 2 and 3, as 16-bit lanes.
+        const __m128i left = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+        const __m128i right =
+            _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+        // Square 0 = pixels 0 + 1, square 1 = pixels 2 + 3.
+        return _mm_add_epi16(_mm_unpacklo_epi64(left, right), _mm_unpackhi_epi64(left, right));
+    };
+    for (; x + 4 <= chromaWidth; x += 4) {
+        const __m128i first = squares(top + 8 * x, bottom + 8 * x);
+        const __m128i second = squares(top + 8 * x + 16, bottom + 8 * x + 16);
+        const __m128i us = addLanePairs(_mm_madd_epi16(first, uWeights),
+                                        _mm_madd_epi16(second, uWeights));
+        const __m128i vs = addLanePairs(_mm_madd_epi16(first, vWeights),
+                                        _mm_madd_epi16(second, vWeights));
+        const int uBytes = _mm_cvtsi128_si32(toBytes(us, offsets, shift));
+        const int vBytes = _mm_cvtsi128_si32(toBytes(vs, offsets, shift));
+        std::memcpy(u + x, &uBytes, 4);
+        std::memcpy(v + x, &vBytes, 4);
+    }
+#endif
+    for (; x < chromaWidth; ++x) {
         const std::int32_t b = top[8 * x] + top[8 * x + 4] + bottom[8 * x] + bottom[8 * x + 4];
         const std::int32_t g =
             top[8 * x + 1] + top[8 * x + 5] + bottom[8 * x + 1] + bottom[8 * x + 5];
