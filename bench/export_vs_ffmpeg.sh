@@ -3,6 +3,8 @@
 # profile, bit rate and audio copy, on a generated 1920x1080 30 fps sample (20 s by default).
 # The two run alternately, ROUNDS times each, so both see the same machine; prints every time,
 # the ratio of the medians ours ÷ ffmpeg (target: 1.05 or less) and the peak memory of each.
+# The ratio of the median CPU times (user + system) is printed too: on a shared machine whose
+# speed drifts from run to run it shows the extra work more steadily than the wall clock.
 # Then the same for a short 3840x2160 sample, for the peak memory (target: under 600 MB).
 # Usage: bench/export_vs_ffmpeg.sh [BUILD_DIR] [SECONDS] [ROUNDS]
 set -euo pipefail
@@ -23,11 +25,11 @@ bitRate() {
     if (r < 10000000) r = 10000000; if (r > 120000000) r = 120000000; scale=0; r / 1" | bc
 }
 
-# Runs a command quietly; prints "SECONDS PEAK_KB".
+# Runs a command quietly; prints "SECONDS PEAK_KB CPU_SECONDS".
 measure() {
   local out="$work/time.txt"
-  /usr/bin/time -f '%e %M' -o "$out" "$@" >/dev/null 2>&1
-  cat "$out"
+  /usr/bin/time -f '%e %M %U %S' -o "$out" "$@" >/dev/null 2>&1
+  awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$out"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -50,6 +52,11 @@ compare() {
   ours=$(cut -d' ' -f1 "$work/ours.txt" | median)
   theirs=$(cut -d' ' -f1 "$work/theirs.txt" | median)
   printf '  ratio of the medians skelder / ffmpeg: %.3f\n' "$(echo "$ours / $theirs" | bc -l)"
+  printf '  CPU time:         skelder %s s, ffmpeg %s s\n' \
+    "$(cut -d' ' -f3 "$work/ours.txt" | paste -sd' ')" "$(cut -d' ' -f3 "$work/theirs.txt" | paste -sd' ')"
+  ours=$(cut -d' ' -f3 "$work/ours.txt" | median)
+  theirs=$(cut -d' ' -f3 "$work/theirs.txt" | median)
+  printf '  ratio of the median CPU times: %.3f\n' "$(echo "$ours / $theirs" | bc -l)"
   printf '  peak memory: skelder %d MB, ffmpeg %d MB\n' \
     "$(($(cut -d' ' -f2 "$work/ours.txt" | sort -n | tail -1) / 1024))" \
     "$(($(cut -d' ' -f2 "$work/theirs.txt" | sort -n | tail -1) / 1024))"
