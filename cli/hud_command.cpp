@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <regex>
@@ -158,7 +159,16 @@ void addHudCommand(CLI::App& app, int& exitStatus) {
     command->add_option("FILE", options->file, "Recording (.mp4)")->required();
     command->add_option("--at", options->atSeconds, "Time in the recording, in seconds")
         ->required()
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Validator(
+            [](const std::string& text) -> std::string {
+                // Text that is no number at all is refused by the conversion after this.
+                char* end = nullptr;
+                const double seconds = std::strtod(text.c_str(), &end);
+                if (end == text.c_str() || *end != '\0' || seconds >= 0)
+                    return {};
+                return "\"" + text + "\" is before the start of the recording";
+            },
+            "SECONDS"));
     command->add_option("--size", options->size,
                         "Frame size WIDTHxHEIGHT (default: the recording's own, else 1920x1080)");
     command

@@ -5,7 +5,6 @@
 
 #include "kovra_writer/kovra_writer.hpp"
 #include "overlay/cairo_handles.hpp"
-#include "telemetry/extraction_service.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -109,34 +108,23 @@ TEST_F(HudCommand, TheOffsetShiftsWhichTelemetryIsShown) {
     EXPECT_TRUE(near(atOffset("-5000"), kThrottleBackground));  // before the start: 0 s
 }
 
-TEST_F(HudCommand, KilometresPerHourRedrawOnlyTheSpeedAndItsLabel) {
-    const auto render = [&](const std::vector<std::string>& unit, const std::string& name) {
-        std::vector<std::string> command{
-            skelderExecutable(),  "hud", recording.string(), "--at", "4", "-o",
-            (dir / name).string()};
-        command.insert(command.end(), unit.begin(), unit.end());
-        const auto result = runCommand(command);
+// Which pixels the unit changes is the renderer's own test; here: the option reaches it.
+TEST_F(HudCommand, KilometresPerHourRedrawTheSpeed) {
+    const auto render = [&](const std::string& unit, const std::string& name) {
+        const auto result = runCommand({skelderExecutable(), "hud", recording.string(), "--at", "4",
+                                        "--unit", unit, "-o", (dir / name).string()});
         EXPECT_EQ(result.exitStatus, 0) << result.standardError;
         return Png(dir / name);
     };
-    const Png byDefault = render({}, "default.png");
-    const Png mph = render({"--unit", "mph"}, "mph.png");
-    const Png kmh = render({"--unit", "kmh"}, "kmh.png");
-    ASSERT_TRUE(byDefault.ok() && mph.ok() && kmh.ok());
-
+    const Png mph = render("mph", "mph.png");
+    const Png kmh = render("kmh", "kmh.png");
+    ASSERT_TRUE(mph.ok() && kmh.ok());
     // The speed and its label: a band around the centre line from below the label (the top
     // row's baseline is at 884) to the top of the frame.
-    const auto inBand = [](int x, int y) { return x >= 760 && x < 1160 && y >= 824; };
     int changedInBand = 0;
-    for (int y = 0; y < 1080; ++y) {
-        for (int x = 0; x < 1920; ++x) {
-            ASSERT_EQ(byDefault.at(x, y), mph.at(x, y)) << x << "," << y;
-            if (inBand(x, y)) {
-                changedInBand += kmh.at(x, y) == mph.at(x, y) ? 0 : 1;
-            } else {
-                ASSERT_EQ(kmh.at(x, y), mph.at(x, y)) << x << "," << y;
-            }
-        }
+    for (int y = 824; y < 1080; ++y) {
+        for (int x = 760; x < 1160; ++x)
+            changedInBand += kmh.at(x, y) == mph.at(x, y) ? 0 : 1;
     }
     EXPECT_GT(changedInBand, 500);
 
@@ -160,28 +148,6 @@ TEST_F(HudCommand, PortraitSizeAndTheTimingPanel) {
     EXPECT_TRUE(near(png.at(22 * s + 2, 1920 - 108 * s + 2), kDebugPanel));
 }
 
-TEST_F(HudCommand, ATurnedRecordingGivesThePictureAsShownWithTheHUDUpright) {
-    // A recorder mounted sideways: 160 x 96 stored, shown turned clockwise as 96 x 160.
-    const auto turned = dir / "turned.mp4";
-    kovra::RecordingOptions telemetry;
-    telemetry.durationSeconds = 6;
-    telemetry.valueAt = [](const kovra::ChannelDefinition& channel, double) {
-        return channel.tag == std::string(kovra::kVendorPrefix) + "channel.throttle.position" ? 1.0
-                                                                                              : 0.0;
-    };
-    testing::makeRecordingWithVideo(
-        turned,
-        {.width = 160, .height = 96, .fps = 10, .seconds = 5, .audio = false, .rotation = 90},
-        telemetry);
-    const auto result = runCommand({skelderExecutable(), "hud", turned, "--at", "2", "-o", output});
-    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
-    const Png png(output);
-    ASSERT_EQ(png.width(), 96);
-    ASSERT_EQ(png.height(), 160);
-    const auto [x, y] = throttleRow4(96, 160, 0.4);
-    EXPECT_TRUE(near(png.at(x, y), kThrottleLit));
-}
-
 TEST_F(HudCommand, ExtractionFailuresPrintTheirMessage) {
     const auto missing =
         runCommand({skelderExecutable(), "hud", "/no/such/lap.mp4", "--at", "1", "-o", output});
@@ -189,20 +155,17 @@ TEST_F(HudCommand, ExtractionFailuresPrintTheirMessage) {
     EXPECT_EQ(missing.standardError, "/no/such/lap.mp4: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(output));
 
-    for (const std::string name : {"notes.txt", "empty.mp4", "garbage.mp4"}) {
+    // A box whose size runs past the end of the file.
+    for (const auto& [name, message] : {std::pair{"notes.txt", "Only MP4 files are supported"},
+                                        std::pair{"empty.mp4", "Input file is empty"},
+                                        std::pair{"garbage.mp4", "Invalid box size"}}) {
         const auto path = dir / name;
-        testing::writeFile(path, std::vector<std::uint8_t>(name == "garbage.mp4" ? 64 : 0, 7));
-        std::string expected;
-        try {
-            BasicTelemetryExtractionService().extractTelemetry(path, false, false);
-        } catch (const std::exception& error) {
-            expected = std::string(error.what()) + "\n";
-        }
-        ASSERT_FALSE(expected.empty()) << name;
+        testing::writeFile(
+            path, std::vector<std::uint8_t>(std::string(name) == "garbage.mp4" ? 64 : 0, 7));
         const auto result =
             runCommand({skelderExecutable(), "hud", path, "--at", "1", "-o", output});
         EXPECT_EQ(result.exitStatus, 1) << name;
-        EXPECT_EQ(result.standardError, expected) << name;
+        EXPECT_EQ(result.standardError, std::string(message) + "\n") << name;
         EXPECT_FALSE(std::filesystem::exists(output)) << name;
     }
 }
@@ -226,6 +189,9 @@ TEST_F(HudCommand, UsageErrors) {
     const auto negative =
         runCommand({skelderExecutable(), "hud", recording, "--at", "-1", "-o", output});
     EXPECT_NE(negative.exitStatus, 0);
+    EXPECT_EQ(
+        negative.standardError.rfind("--at: \"-1\" is before the start of the recording\n", 0), 0u)
+        << negative.standardError;
 
     const auto unwritable = runCommand(
         {skelderExecutable(), "hud", recording, "--at", "1", "-o", dir / "missing" / "hud.png"});

@@ -17,6 +17,7 @@
 #include "export/export_service.hpp"
 #include "media/asset.hpp"
 #include "telemetry/extraction_service.hpp"
+#include "tests/export/full_export_job.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -28,19 +29,6 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr int kFrames = 30;
-
-OverlayExportJob fullJob(const std::filesystem::path& input) {
-    OverlayExportJob job;
-    job.asset = media::MediaSource::file(input);
-    job.duration = media::Asset::open(input).duration().value_or(media::MediaTime::zero());
-    job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
-    job.sampleSources = {BasicTelemetryExtractionService()
-                             .extractTelemetry(input, false, false)
-                             .overlaySamplesByDecisecond};
-    job.sampleSourceLabels = {input.filename().string()};
-    job.overlayOptions = {0.65, false};
-    return job;
-}
 
 // How one export ended.
 struct Outcome {
@@ -62,7 +50,7 @@ class ExportFaults : public ::testing::Test {
         // With sound, so the audio pump runs beside the frames.
         testing::makeRecordingWithVideo(
             input, {.width = 160, .height = 96, .fps = 10, .seconds = 3, .audio = true}, telemetry);
-        job = fullJob(input);
+        job = testing::fullExportJob(input);
         testing::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
     }
 

@@ -10,7 +10,9 @@
 #include "media/asset.hpp"
 #include "media/video_reader.hpp"
 #include "telemetry/extraction_service.hpp"
+#include "tests/export/full_export_job.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/played_back_video.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -42,19 +44,6 @@ kovra::RecordingOptions climbingSpeed(double seconds) {
     return options;
 }
 
-OverlayExportJob fullJob(const std::filesystem::path& input, double offsetSeconds = 0.65) {
-    OverlayExportJob job;
-    job.asset = media::MediaSource::file(input);
-    job.duration = media::Asset::open(input).duration().value_or(MediaTime::zero());
-    job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
-    job.sampleSources = {BasicTelemetryExtractionService()
-                             .extractTelemetry(input, false, false)
-                             .overlaySamplesByDecisecond};
-    job.sampleSourceLabels = {input.filename().string()};
-    job.overlayOptions = {offsetSeconds, false};
-    return job;
-}
-
 class ExportServiceTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -81,33 +70,10 @@ class ExportServiceTest : public ::testing::Test {
     ExportService service{ParallelExportConfig{3, 6, 0.0}};
 };
 
-std::vector<double> framePTS(const std::filesystem::path& file) {
-    std::vector<double> times;
-    const auto probed = testing::ffprobe(
-        file, {"-select_streams", "v", "-show_frames", "-show_entries", "frame=pts_time"});
-    for (const auto& frame : probed["frames"]) {
-        times.push_back(std::stod(frame["pts_time"].get<std::string>()));
-    }
-    return times;
-}
-
-std::string audioChecksums(const std::filesystem::path& file) {
-    const auto result =
-        testing::runCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(), "-map",
-                             "0:a?", "-c", "copy", "-f", "framemd5", "-"});
-    std::string sums;
-    std::istringstream in(result.standardOutput);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line[0] != '#')
-            sums += line.substr(line.rfind(',')) + "\n";
-    }
-    return sums;
-}
-
 TEST_F(ExportServiceTest, KeepsFramesTimesAndAudioAndReportsProgress) {
     std::vector<double> progress;
-    service.exportOverlayVideo(fullJob(input), output, [&](double p) { progress.push_back(p); },
-                               {});
+    service.exportOverlayVideo(testing::fullExportJob(input), output,
+                               [&](double p) { progress.push_back(p); }, {});
     ASSERT_TRUE(std::filesystem::exists(output));
     EXPECT_TRUE(temporaryIsEmpty());
 
@@ -117,9 +83,9 @@ TEST_F(ExportServiceTest, KeepsFramesTimesAndAudioAndReportsProgress) {
     EXPECT_EQ(video["codec_name"], "h264");
     EXPECT_EQ(video["profile"], "High");
     EXPECT_EQ(video["pix_fmt"], "yuv420p");
-    EXPECT_EQ(framePTS(output), framePTS(input));
-    EXPECT_FALSE(audioChecksums(input).empty());
-    EXPECT_EQ(audioChecksums(output), audioChecksums(input));
+    EXPECT_EQ(testing::videoFrameTimes(output), testing::videoFrameTimes(input));
+    EXPECT_FALSE(testing::audioPacketDigests(input).empty());
+    EXPECT_EQ(testing::audioPacketDigests(output), testing::audioPacketDigests(input));
 
     ASSERT_GE(progress.size(), 3u);
     EXPECT_EQ(progress.front(), 0.0);
@@ -144,7 +110,7 @@ double difference(const media::VideoFrame& a, const BgraImage& b) {
 }
 
 TEST_F(ExportServiceTest, EveryFrameCarriesTheHUDOfItsInstantPlusTheOffset) {
-    const OverlayExportJob job = fullJob(input);
+    const OverlayExportJob job = testing::fullExportJob(input);
     service.exportOverlayVideo(job, output, {}, {});
     const OverlayRenderSharedState shared(job, 160, 96);
 
@@ -199,7 +165,7 @@ TEST_F(ExportServiceTest, SilentInputsGiveSilentOutputsAndRotationIsKept) {
         silent,
         {.width = 96, .height = 64, .fps = 10, .seconds = 1, .audio = false, .rotation = 90},
         climbingSpeed(1));
-    service.exportOverlayVideo(fullJob(silent), output, {}, {});
+    service.exportOverlayVideo(testing::fullExportJob(silent), output, {}, {});
     const auto streams = testing::ffprobe(output)["streams"];
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(media::Asset::open(output).videoTrack()->preferredTransform.clockwiseDegrees(), 90);
@@ -221,10 +187,11 @@ TEST_F(ExportServiceTest, AudioAnMP4CannotHoldIsLeftOutAndTheReportSaysWhy) {
     const auto streams = testing::ffprobe(output)["streams"];
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0]["codec_type"], "video");
-    EXPECT_EQ(framePTS(output).size(), 10u);
+    EXPECT_EQ(testing::videoFrameTimes(output).size(), 10u);
 
     // Audio it can hold is copied and reported by nobody.
-    EXPECT_TRUE(service.exportOverlayVideo(fullJob(input), output, {}, {}).notices.empty());
+    EXPECT_TRUE(
+        service.exportOverlayVideo(testing::fullExportJob(input), output, {}, {}).notices.empty());
 }
 
 TEST_F(ExportServiceTest, InputWithoutVideoFailsAndLeavesNothing) {
@@ -248,7 +215,7 @@ TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
     testing::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
     std::stop_source stop;
     EXPECT_THROW(service.exportOverlayVideo(
-                     fullJob(input), output,
+                     testing::fullExportJob(input), output,
                      [&](double p) {
                          if (p > 0.2)
                              stop.request_stop();
@@ -259,45 +226,28 @@ TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
     EXPECT_TRUE(temporaryIsEmpty());
 
     // Nowhere to move the finished file: the file system's error, nothing left behind.
-    EXPECT_THROW(service.exportOverlayVideo(fullJob(input), dir / "missing" / "out.mp4", {}, {}),
+    EXPECT_THROW(service.exportOverlayVideo(testing::fullExportJob(input),
+                                            dir / "missing" / "out.mp4", {}, {}),
                  std::filesystem::filesystem_error);
     EXPECT_TRUE(temporaryIsEmpty());
 
     // A broken input: the reader's failure, and the old output still there.
     const auto broken = dir / "broken.mp4";
     testing::writeFile(broken, std::vector<std::uint8_t>(100, 'x'));
-    OverlayExportJob job = fullJob(input);
+    OverlayExportJob job = testing::fullExportJob(input);
     job.asset = media::MediaSource::file(broken);
     EXPECT_THROW(service.exportOverlayVideo(job, output, {}, {}), std::exception);
     EXPECT_EQ(testing::readTextFile(output), "old");
     EXPECT_TRUE(temporaryIsEmpty());
 
-    service.exportOverlayVideo(fullJob(input), output, {}, {});
+    service.exportOverlayVideo(testing::fullExportJob(input), output, {}, {});
     EXPECT_GT(std::filesystem::file_size(output), 3u);
-}
-
-TEST_F(ExportServiceTest, TemporaryFilesOnAnotherFileSystemAreCopiedIntoPlace) {
-    struct stat shm {
-    }, here{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.path().c_str(), &here) != 0 ||
-        shm.st_dev == here.st_dev) {
-        GTEST_SKIP() << "no second file system here";
-    }
-    const std::filesystem::path elsewhere =
-        "/dev/shm/skelder-export-test-" + std::to_string(::getpid());
-    std::filesystem::create_directories(elsewhere);
-    ::setenv("TMPDIR", elsewhere.c_str(), 1);
-    service.exportOverlayVideo(fullJob(input), output, {}, {});
-    ::setenv("TMPDIR", temporary.c_str(), 1);
-    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
-    std::filesystem::remove_all(elsewhere);
-    EXPECT_EQ(framePTS(output).size(), 30u);
 }
 
 TEST_F(ExportServiceTest, NoWorkersConfiguredStillRendersWithOne) {
     ExportService single{ParallelExportConfig{0, 0, 0.1}};
-    single.exportOverlayVideo(fullJob(input), output, {}, {});
-    EXPECT_EQ(framePTS(output).size(), 30u);
+    single.exportOverlayVideo(testing::fullExportJob(input), output, {}, {});
+    EXPECT_EQ(testing::videoFrameTimes(output).size(), 30u);
 }
 
 }  // namespace

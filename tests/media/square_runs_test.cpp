@@ -71,16 +71,5 @@ TEST(SquareRuns, CoveredAndUncoveredRunsShareThePictureOutSquareBySquare) {
     }
 }
 
-TEST(SquareRuns, TouchingRegionsMakeOneRunAndAPictureWithoutRegionsOneRunARowPair) {
-    const std::vector<PixelRegion> regions = {{0, 0, 4, 2}, {4, 0, 9, 2}, {20, 0, 22, 1}};
-    std::vector<SquareRun> runs;
-    forEachCoveredRun(regions, 30, 5, [&](const SquareRun& run) { runs.push_back(run); });
-    EXPECT_EQ(runs, (std::vector<SquareRun>{{0, 2, 0, 10}, {0, 2, 20, 22}}));
-
-    runs.clear();
-    forEachUncoveredRun({}, 31, 5, [&](const SquareRun& run) { runs.push_back(run); });
-    EXPECT_EQ(runs, (std::vector<SquareRun>{{0, 2, 0, 31}, {2, 2, 0, 31}, {4, 1, 0, 31}}));
-}
-
 }  // namespace
 }  // namespace skelder::media

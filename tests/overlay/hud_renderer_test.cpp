@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -107,31 +108,42 @@ class HudAtEverySize : public ::testing::TestWithParam<FrameCase> {};
 TEST_P(HudAtEverySize, PedalRowsLightFromTheBottomThePartialRowWithPartialAlpha) {
     const auto [width, height, s] = GetParam();
     const Expected e(width, height, s);
-    OverlayTelemetrySample t = cruising();
-    t.throttle = 0.5;  // rows 0 and 1 fully, row 2 at half opacity
-    t.brake = 0.84;    // rows 0 to 3 fully, row 4 at 0.2
-    const Drawn drawn = drawFrame(width, height, sampleOf(t));
-    const double throttleAlpha[] = {1, 1, 0.5, 0, 0};
-    const double brakeAlpha[] = {1, 1, 1, 1, 0.2};
-    for (int row = 0; row < 5; ++row) {
-        BgraPixel throttle = over(kGrey, kThrottleBackground);
-        if (throttleAlpha[row] > 0) {
-            throttle = over(throttle,
-                            {kThrottleLit.r, kThrottleLit.g, kThrottleLit.b, throttleAlpha[row]});
+    struct Pedals {
+        double throttle;
+        double brake;
+        std::array<double, 5> throttleAlpha;
+        std::array<double, 5> brakeAlpha;
+    };
+    // Throttle 0.5: rows 0 and 1 fully, row 2 at half opacity; brake 0.84: rows 0 to 3 fully,
+    // row 4 at 0.2. Then both ends.
+    for (const Pedals& pedals : {Pedals{0.5, 0.84, {1, 1, 0.5, 0, 0}, {1, 1, 1, 1, 0.2}},
+                                 Pedals{1, 0, {1, 1, 1, 1, 1}, {0, 0, 0, 0, 0}}}) {
+        OverlayTelemetrySample t = cruising();
+        t.throttle = pedals.throttle;
+        t.brake = pedals.brake;
+        const Drawn drawn = drawFrame(width, height, sampleOf(t));
+        const auto& throttleAlpha = pedals.throttleAlpha;
+        const auto& brakeAlpha = pedals.brakeAlpha;
+        for (int row = 0; row < 5; ++row) {
+            BgraPixel throttle = over(kGrey, kThrottleBackground);
+            if (throttleAlpha[row] > 0) {
+                throttle = over(
+                    throttle, {kThrottleLit.r, kThrottleLit.g, kThrottleLit.b, throttleAlpha[row]});
+            }
+            BgraPixel brake = over(over(kGrey, kBrakeBackground),
+                                   {kBrakeLit.r, kBrakeLit.g, kBrakeLit.b, brakeAlpha[row]});
+            const Point throttleCentre = testing::centreOf(e.throttleCell(row));
+            const Point brakeCentre = testing::centreOf(e.brakeCell(row));
+            EXPECT_TRUE(
+                pixelNear(pixelUnder(drawn.frame, throttleCentre.x, throttleCentre.y), throttle))
+                << "throttle row " << row;
+            EXPECT_TRUE(pixelNear(pixelUnder(drawn.frame, brakeCentre.x, brakeCentre.y), brake))
+                << "brake row " << row;
         }
-        BgraPixel brake = over(over(kGrey, kBrakeBackground),
-                               {kBrakeLit.r, kBrakeLit.g, kBrakeLit.b, brakeAlpha[row]});
-        const Point throttleCentre = testing::centreOf(e.throttleCell(row));
-        const Point brakeCentre = testing::centreOf(e.brakeCell(row));
-        EXPECT_TRUE(
-            pixelNear(pixelUnder(drawn.frame, throttleCentre.x, throttleCentre.y), throttle))
-            << "throttle row " << row;
-        EXPECT_TRUE(pixelNear(pixelUnder(drawn.frame, brakeCentre.x, brakeCentre.y), brake))
-            << "brake row " << row;
+        // Between the columns nothing is drawn.
+        const Rect gap{e.R - 268 * s + 1, e.T + 52 * s, 10 * s - 2, 94 * s};
+        EXPECT_EQ(inkWithin(drawn.frame, gap, kGrey).changedPixels, 0);
     }
-    // Between the columns nothing is drawn.
-    const Rect gap{e.R - 268 * s + 1, e.T + 52 * s, 10 * s - 2, 94 * s};
-    EXPECT_EQ(inkWithin(drawn.frame, gap, kGrey).changedPixels, 0);
 }
 
 TEST_P(HudAtEverySize, TopRowShowsGearAtTheRightEdgeAndSpeedCentred) {
@@ -374,22 +386,6 @@ TEST(HudRenderer, GearShowsNForNeutralAndInvalidCodesWithAShadowFirst) {
     OverlayTelemetrySample first = cruising();
     first.gear = 1;
     EXPECT_NE(findText(drawFrame(1920, 1080, sampleOf(first)).texts, "1"), nullptr);
-}
-
-TEST(HudRenderer, ThrottleAndBrakeAtTheirEnds) {
-    const Expected e(1920, 1080, 1);
-    OverlayTelemetrySample t = cruising();
-    t.throttle = 1;
-    t.brake = 0;
-    const Drawn drawn = drawFrame(1920, 1080, sampleOf(t));
-    for (int row = 0; row < 5; ++row) {
-        const Point throttle = testing::centreOf(e.throttleCell(row));
-        const Point brake = testing::centreOf(e.brakeCell(row));
-        EXPECT_TRUE(
-            pixelNear(pixelUnder(drawn.frame, throttle.x, throttle.y), over(kGrey, kThrottleLit)));
-        EXPECT_TRUE(
-            pixelNear(pixelUnder(drawn.frame, brake.x, brake.y), over(kGrey, kBrakeBackground)));
-    }
 }
 
 TEST(HudRenderer, StaticElementsComeFromTheLayerNotFromEachFrame) {

@@ -83,16 +83,6 @@ TEST(HudSpeedUnit, KilometresPerHourReadNinetySevenOverKMH) {
     EXPECT_GT(inkWithin(drawn.frame, label->box(), kGrey).changedPixels, 100);
 }
 
-TEST(HudSpeedUnit, TheDefaultStaysMilesPerHour) {
-    for (const std::optional<SpeedUnit> unit : {std::optional<SpeedUnit>(), {SpeedUnit::mph}}) {
-        const Drawn drawn = drawInUnit(unit);
-        EXPECT_NE(findLastText(drawn.frameTexts, "60"), nullptr);
-        EXPECT_EQ(findText(drawn.frameTexts, "97"), nullptr);
-        EXPECT_NE(findText(drawn.staticTexts, "MPH"), nullptr);
-        EXPECT_EQ(findText(drawn.staticTexts, "KM/H"), nullptr);
-    }
-}
-
 TEST(HudSpeedUnit, AFrameWithoutTheLayerLabelsItsOwnSpeedInTheUnit) {
     const Drawn kmh = drawInUnit(SpeedUnit::kmh, Layer::none);
     EXPECT_NE(findText(kmh.frameTexts, "KM/H"), nullptr);

@@ -17,21 +17,6 @@ TEST(HudLayout, ScaleFollowsTheSmallerRatioToTheReferenceFrameWithAFloor) {
     EXPECT_DOUBLE_EQ(hudLayoutScale(2560, 1080), 1.0);
 }
 
-TEST(HudLayout, BarAndSteeringBoxAreCentredOnTheGPanelsCentreLine) {
-    for (const auto& [w, h] : {std::pair{1920.0, 1080.0}, {1080.0, 1920.0}, {640.0, 360.0}}) {
-        const HudLayout layout = HudLayout::forFrame(w, h);
-        const double s = layout.s;
-        const double centre = layout.gPanel.y + layout.gPanel.height / 2;
-        EXPECT_DOUBLE_EQ(layout.gPanelCentreY, centre);
-        // Scale labels (24 s), bar (52 s), gap (10 s) and readout (30 s) around the line.
-        const double blockBottom = layout.rpmBar.y - 24 * s;
-        const double blockTop = layout.rpmBar.top() + 10 * s + 30 * s;
-        EXPECT_NEAR((blockBottom + blockTop) / 2, centre, 1e-9);
-        EXPECT_NEAR(layout.steeringBox.y + layout.steeringBox.height / 2, centre, 1e-9);
-        EXPECT_NEAR(layout.steeringBox.right(), w - layout.m, 1e-9);
-    }
-}
-
 TEST(HudText, GearShowsNForNeutralAndInvalidCodes) {
     EXPECT_EQ(gearText(0), "N");
     EXPECT_EQ(gearText(-1), "N");

@@ -65,20 +65,6 @@ TEST(SampleBounds, SmallestAndLargestKeyOrNoneWhenEmpty) {
     EXPECT_EQ(bounds->maxTick, 6);
 }
 
-TEST(FrameDebugInfo, CarriesEveryTimeAndTheLabelWhenTheListIsLongEnough) {
-    const std::vector<std::string> labels = {"a.mp4", "b.mp4"};
-    const auto info = makeFrameDebugInfo(1.5, 2.5, 3.15, 0.65, 1, labels);
-    EXPECT_DOUBLE_EQ(info.outputSeconds, 1.5);
-    EXPECT_DOUBLE_EQ(info.mappedSourceSeconds, 2.5);
-    EXPECT_DOUBLE_EQ(info.adjustedSourceSeconds, 3.15);
-    EXPECT_DOUBLE_EQ(info.timeOffsetSeconds, 0.65);
-    EXPECT_EQ(info.sampleSourceIndex, 1);
-    EXPECT_EQ(info.sampleSourceLabel, "b.mp4");
-
-    EXPECT_EQ(makeFrameDebugInfo(0, 0, 0, 0, 2, labels).sampleSourceLabel, std::nullopt);
-    EXPECT_EQ(makeFrameDebugInfo(0, 0, 0, 0, -1, labels).sampleSourceLabel, std::nullopt);
-}
-
 // A full export job over one file, as the export workflow builds it.
 struct FullExport {
     std::vector<HighlightTimelineSegment> segments = {{0, 30, 0, 0}};

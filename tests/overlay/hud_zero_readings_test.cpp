@@ -10,33 +10,21 @@
 #include <vector>
 
 #include "overlay/overlay_renderer.hpp"
+#include "tests/overlay/hud_test_support.hpp"
 
 namespace skelder {
 namespace {
 
-// Keeps every text the HUD draws; a text is ten pixels wide per byte.
-class RecordingTextPainter : public HudTextPainter {
-  public:
-    explicit RecordingTextPainter(std::vector<std::string>& drawn) : drawn_(drawn) {}
-    std::optional<TextExtent> measure(std::string_view text, const HudTextStyle&) override {
-        return TextExtent{10.0 * double(text.size()), 10};
-    }
-    void draw(HudCanvas&, std::string_view text, const HudTextStyle&, Point) override {
-        drawn_.emplace_back(text);
-    }
-
-  private:
-    std::vector<std::string>& drawn_;
-};
-
 std::vector<std::string> hudTextsOf(const OverlayRenderSample& sample) {
-    std::vector<std::string> drawn;
-    OverlayRenderContext context(std::make_unique<RecordingTextPainter>(drawn));
-    std::vector<std::uint8_t> pixels(std::size_t(1920) * 1080 * 4);
-    const BgraFrame frame{pixels.data(), 1920, 1080, 1920 * 4};
+    testing::TextEntries entries;
+    OverlayRenderContext context(std::make_unique<testing::RecordingTextPainter>(entries));
+    BgraImage frame = testing::filledFrame(1920, 1080);
     const auto staticHUD = OverlayRenderer::makeStaticHUD(1920, 1080);
-    EXPECT_TRUE(
-        OverlayRenderer::drawOverlay(context, frame, sample, std::nullopt, staticHUD.get()));
+    EXPECT_TRUE(OverlayRenderer::drawOverlay(context, frame.frame(), sample, std::nullopt,
+                                             staticHUD.get()));
+    std::vector<std::string> drawn;
+    for (const auto& entry : entries)
+        drawn.push_back(entry.text);
     return drawn;
 }
 
