@@ -1,5 +1,7 @@
 #include "ui/settings_window.hpp"
 
+#include <algorithm>
+
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,7 +30,6 @@ QPushButton* borderedButton(const QString& title, QWidget* parent) {
 SettingsWindow::SettingsWindow(QWidget* parent, TelemetryAdvanceEstimator::Estimate estimate)
     : QWidget(parent, Qt::Dialog) {
     setWindowTitle(tr("Settings"));
-    setMinimumWidth(560);
 
     stepper_ = new TelemetryAdvanceStepper(this);
     stepper_->setObjectName(QStringLiteral("telemetryAdvanceStepper"));
@@ -149,6 +150,9 @@ SettingsWindow::SettingsWindow(QWidget* parent, TelemetryAdvanceEstimator::Estim
     layout->addWidget(debug);
     layout->addWidget(units);
     layout->addStretch(1);
+    // At least 560 wide, and wide enough for the advance row: a minimum set by hand replaces
+    // the layout's own, which then squeezed the stepper until its sign was scrolled away.
+    setMinimumWidth(std::max(560, layout->totalMinimumSize().width()));
 }
 
 double SettingsWindow::overlayTimeOffsetMilliseconds() const {

@@ -80,6 +80,16 @@ TEST_F(SettingsWindowTest, TheAdvanceRowShowsItsLabelBesideTheStepper) {
     EXPECT_TRUE(label->isVisible());
     EXPECT_GE(label->width(), label->sizeHint().width());
     EXPECT_LT(label->mapTo(&window, QPoint(0, 0)).x(), stepper->mapTo(&window, QPoint(0, 0)).x());
+    // With the Auto button the row needs more than 560 points: the window widens rather than
+    // squeezing the stepper until "+650 ms" loses its sign.
+    EXPECT_GE(window.width(), 560);
+    EXPECT_GE(stepper->width(), stepper->minimumSizeHint().width());
+    for (auto* button : window.findChildren<QPushButton*>()) {
+        if (button->isVisible()) {
+            EXPECT_GE(button->width(), button->minimumSizeHint().width())
+                << button->text().toStdString();
+        }
+    }
 }
 
 TEST_F(SettingsWindowTest, TheStepperMovesByTenMillisecondsWithinItsRange) {
@@ -132,7 +142,8 @@ TEST_F(SettingsWindowTest, FrameButtonsAndReset) {
 TEST_F(SettingsWindowTest, TheDebugToggleReportsItsState) {
     QSignalSpy changes(&window, &SettingsWindow::overlayTimingDebugHUDEnabledChanged);
     auto* toggle = window.findChild<QCheckBox*>();
-    QTest::mouseClick(toggle, Qt::LeftButton);
+    // On the box itself: the check box spans the window, its label only the left part.
+    QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(8, toggle->height() / 2));
     EXPECT_TRUE(window.isOverlayTimingDebugHUDEnabled());
     window.setOverlayTimingDebugHUDEnabled(false);
     EXPECT_FALSE(toggle->isChecked());
