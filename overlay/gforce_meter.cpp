@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "overlay/hud_layout.hpp"
 
@@ -16,26 +17,50 @@ double onDisk(double valueG) {
     return std::isfinite(valueG) ? std::clamp(valueG, -1.0, 1.0) : 0.0;
 }
 
-void paintMeter(HudCanvas& canvas, std::span<const GForcePoint> history, double latG, double lonG) {
-    const double w = canvas.width();
-    const double h = canvas.height();
-    const Point centre{0.5 * w, 0.54 * h};
-    const double r = 0.36 * std::min(w, h);
-    const auto mapped = [&](double lat, double lon) {
-        // Positive lateral g moves right, positive longitudinal g (accelerating) moves down.
-        return Point{centre.x + r * onDisk(lat), centre.y - r * onDisk(lon)};
-    };
+struct MeterGeometry {
+    Point centre;
+    double r;
 
+    explicit MeterGeometry(const HudCanvas& canvas)
+        : centre{0.5 * canvas.width(), 0.54 * canvas.height()},
+          r(0.36 * std::min(canvas.width(), canvas.height())) {}
+
+    // Positive lateral g moves right, positive longitudinal g (accelerating) moves down.
+    Point mapped(double lat, double lon) const {
+        return {centre.x + r * onDisk(lat), centre.y - r * onDisk(lon)};
+    }
+};
+
+// What every frame's meter shares: the disk, its rings and the crosshair.
+void paintMeterFace(HudCanvas& canvas) {
+    const MeterGeometry g(canvas);
     cairo_set_antialias(canvas.cairo(), CAIRO_ANTIALIAS_DEFAULT);
-    canvas.fillCircle(centre, r, black(0.98));
-    canvas.strokeCircle(centre, r, 1.5, white(0.45));
-    canvas.strokeCircle(centre, 0.52 * r, 1, white(0.24));
-    canvas.strokeLines({{{centre.x - r, centre.y}, {centre.x + r, centre.y}},
-                        {{centre.x, centre.y - r}, {centre.x, centre.y + r}}},
+    canvas.fillCircle(g.centre, g.r, black(0.98));
+    canvas.strokeCircle(g.centre, g.r, 1.5, white(0.45));
+    canvas.strokeCircle(g.centre, 0.52 * g.r, 1, white(0.24));
+    canvas.strokeLines({{{g.centre.x - g.r, g.centre.y}, {g.centre.x + g.r, g.centre.y}},
+                        {{g.centre.x, g.centre.y - g.r}, {g.centre.x, g.centre.y + g.r}}},
                        1, white(0.22));
+}
 
-    canvas.saveState();
-    canvas.clipToCircle(centre, r);
+// The trail and the current dot over the face, clipped to the disk.
+void paintMeterMarks(HudCanvas& canvas, std::span<const GForcePoint> history, double latG,
+                     double lonG) {
+    const MeterGeometry g(canvas);
+    cairo_set_antialias(canvas.cairo(), CAIRO_ANTIALIAS_DEFAULT);
+    // A mark clipped to a circle costs Cairo a mask of its own; one that stays two pixels
+    // inside the rim looks the same without the clip.
+    const auto mark = [&](Point at, double radius, const Rgba& colour) {
+        const bool inside = std::hypot(at.x - g.centre.x, at.y - g.centre.y) + radius + 2 <= g.r;
+        if (inside) {
+            canvas.fillCircle(at, radius, colour);
+            return;
+        }
+        canvas.saveState();
+        canvas.clipToCircle(g.centre, g.r);
+        canvas.fillCircle(at, radius, colour);
+        canvas.restoreState();
+    };
     if (history.size() >= 2) {
         const std::size_t n = std::min(history.size(), kMaxTrailPoints);
         const auto trail = history.last(n);
@@ -43,13 +68,12 @@ void paintMeter(HudCanvas& canvas, std::span<const GForcePoint> history, double 
             const double t = static_cast<double>(k) / static_cast<double>(n);
             Rgba colour = kTrailColour;
             colour.a = 0.08 + 0.34 * t;
-            canvas.fillCircle(mapped(trail[k - 1].latG, trail[k - 1].lonG), 2.4 + 1.6 * t, colour);
+            mark(g.mapped(trail[k - 1].latG, trail[k - 1].lonG), 2.4 + 1.6 * t, colour);
         }
     }
-    const Point current = mapped(latG, lonG);
-    canvas.fillCircle(current, 7, {1.0, 0.84, 0.2, 0.65});
-    canvas.fillCircle(current, 3.8, {1.0, 0.93, 0.35, 0.98});
-    canvas.restoreState();
+    const Point current = g.mapped(latG, lonG);
+    mark(current, 7, {1.0, 0.84, 0.2, 0.65});
+    mark(current, 3.8, {1.0, 0.93, 0.35, 0.98});
 }
 
 // The meter has no text; its canvas never measures or draws any.
@@ -61,13 +85,13 @@ class NoTextPainter final : public HudTextPainter {
     void draw(HudCanvas&, std::string_view, const HudTextStyle&, Point) override {}
 };
 
-void paintMeterInto(BgraImage& image, std::span<const GForcePoint> history, double latG,
-                    double lonG) {
-    image.clear();
+// Paints on an image through a canvas of its size.
+template <class Paint>
+void paintOn(BgraImage& image, Paint paint) {
     const CairoPtr cr{cairo_create(image.surface())};
     NoTextPainter noText;
     HudCanvas canvas(cr.get(), image.width(), image.height(), noText);
-    paintMeter(canvas, history, latG, lonG);
+    paint(canvas);
     cairo_surface_flush(image.surface());
 }
 
@@ -83,7 +107,10 @@ std::optional<BgraImage> makeGForceMeterImage(std::span<const GForcePoint> histo
                                               int height) {
     auto image = BgraImage::create(width, height);
     if (image) {
-        paintMeterInto(*image, history, currentLatG, currentLonG);
+        paintOn(*image, [&](HudCanvas& canvas) {
+            paintMeterFace(canvas);
+            paintMeterMarks(canvas, history, currentLatG, currentLonG);
+        });
     }
     return image;
 }
@@ -92,11 +119,20 @@ const BgraImage* GForceMeterRaster::render(std::span<const GForcePoint> history,
                                            double currentLonG, int width, int height) {
     if (!image_ || image_->width() != width || image_->height() != height) {
         image_ = BgraImage::create(width, height);
-        if (!image_) {
+        face_ = BgraImage::create(width, height);
+        if (!image_ || !face_) {
+            image_.reset();
             return nullptr;
         }
+        paintOn(*face_, paintMeterFace);
     }
-    paintMeterInto(*image_, history, currentLatG, currentLonG);
+    // The face is painted once; each frame starts from a copy of it.
+    cairo_surface_flush(image_->surface());
+    std::memcpy(image_->data(), face_->data(),
+                static_cast<std::size_t>(face_->stride()) * static_cast<std::size_t>(height));
+    cairo_surface_mark_dirty(image_->surface());
+    paintOn(*image_,
+            [&](HudCanvas& canvas) { paintMeterMarks(canvas, history, currentLatG, currentLonG); });
     return &*image_;
 }
 

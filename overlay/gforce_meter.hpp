@@ -27,6 +27,7 @@ class GForceMeterRaster {
 
   private:
     std::optional<BgraImage> image_;
+    std::optional<BgraImage> face_;  // the disk, rings and crosshair of image_'s size
 };
 
 // Adds the raster and the labels up, right, down, left and peak to the HUD, in this order.

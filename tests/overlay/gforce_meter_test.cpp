@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -91,6 +92,28 @@ TEST(GForceMeter, TrailNeedsTwoPointsAndFadesTowardsTheOldest) {
     const BgraPixel newer = at(withTrail, kCentreX + 0.3 * kRadius, y);
     EXPECT_GT(oldest.r, 12) << "the oldest point is drawn";
     EXPECT_GT(newer.r, oldest.r + 30) << "newer points are brighter";
+}
+
+// A render worker keeps one raster and paints each frame's trail over a copy of the meter's
+// face: nothing of the previous frame may show through, at the rim (where marks are clipped)
+// or inside.
+TEST(GForceMeter, AReusedRasterPaintsEachFrameAsAFreshOne) {
+    GForceMeterRaster raster;
+    std::vector<GForcePoint> history;
+    for (int frame = 0; frame < 30; ++frame) {
+        const double lat = std::sin(frame * 0.4) * 1.3;  // past the rim at the turns
+        const double lon = std::cos(frame * 0.3) * 0.5;
+        history.push_back({lat, lon});
+        const BgraImage* reused = raster.render(history, lat, lon, kWidth, kHeight);
+        ASSERT_NE(reused, nullptr);
+        const BgraImage fresh = meter(history, lat, lon);
+        for (int y = 0; y < kHeight; ++y) {
+            ASSERT_EQ(std::memcmp(reused->data() + y * reused->stride(),
+                                  fresh.data() + y * fresh.stride(), kWidth * 4),
+                      0)
+                << "frame " << frame << " row " << y;
+        }
+    }
 }
 
 TEST(GForceMeter, NoRasterWithoutPixels) {
