@@ -139,6 +139,21 @@ class CairoTextPainter final : public HudTextPainter {
         cairo_show_glyphs(cr, glyphs_.data(), static_cast<int>(glyphs_.size()));
     }
 
+    std::optional<Rect> inkBounds(std::string_view text, const HudTextStyle& style) override {
+        CachedFont* font = fontFor(style.font);
+        if (font == nullptr) {
+            return std::nullopt;
+        }
+        font->layout(text, glyphs_);
+        cairo_text_extents_t ink;
+        cairo_scaled_font_glyph_extents(font->font(), glyphs_.data(),
+                                        static_cast<int>(glyphs_.size()), &ink);
+        // Cairo's bearings run from the origin on the baseline with y downwards; the baseline
+        // sits the descent above the extent's lower edge.
+        return Rect{ink.x_bearing, font->descent() - ink.y_bearing - ink.height, ink.width,
+                    ink.height};
+    }
+
   private:
     CachedFont* fontFor(const HudFontRequest& request) {
         for (CachedFont& font : fonts_) {

@@ -25,7 +25,14 @@ void HudCanvas::addDamage(double left, double top, double right, double bottom) 
 
 void HudCanvas::drawText(std::string_view text, const HudTextStyle& style, Point lowerLeft) {
     if (damage_ != nullptr) {
-        if (const auto extent = text_.measure(text, style)) {
+        if (const auto ink = text_.inkBounds(text, style)) {
+            // Antialiasing and hinting may shade a pixel beyond the outlines.
+            constexpr double margin = 2;
+            addDamage(deviceX(lowerLeft.x + ink->x) - margin,
+                      deviceY(lowerLeft.y + ink->top()) - margin,
+                      deviceX(lowerLeft.x + ink->right()) + margin,
+                      deviceY(lowerLeft.y + ink->y) + margin);
+        } else if (const auto extent = text_.measure(text, style)) {
             // Glyph ink may reach past the advance box (overhangs, accents): a margin of a
             // quarter of the line height on every side covers it.
             const double margin = extent->height / 4;

@@ -36,6 +36,11 @@ class HudTextPainter {
     virtual std::optional<TextExtent> measure(std::string_view text, const HudTextStyle& style) = 0;
     virtual void draw(HudCanvas& canvas, std::string_view text, const HudTextStyle& style,
                       Point lowerLeft) = 0;
+    // The box the glyphs' outlines fill, relative to the lower-left corner of the extent
+    // (y upwards); none when the painter cannot tell, and callers then allow a wide margin.
+    virtual std::optional<Rect> inkBounds(std::string_view, const HudTextStyle&) {
+        return std::nullopt;
+    }
 };
 
 // Draws with the HUD font through Cairo. One per render worker: it caches fonts and glyphs.

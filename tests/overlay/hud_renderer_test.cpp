@@ -256,21 +256,28 @@ TEST_P(HudAtEverySize, TouchedBoxesCoverEveryChangedPixel) {
     t.lonG = 0.6;
     t.throttle = 0.7;
     t.steeringDeg = -123;
+    // Other glyphs: neutral, three digits of speed, a steering angle without a minus.
+    OverlayTelemetrySample other = t;
+    other.gear = 0;
+    other.speedMps = 83.4;
+    other.steeringDeg = 8.4;
+    other.rpm = 950;
     const OverlayFrameDebugInfo debug{12.5, 11.0, 11.65, 0.65, 1, std::string("lap.mp4")};
-    for (const Layer layer : {Layer::fitting, Layer::none}) {
+    for (const auto& [sample, layer] : {std::pair{t, Layer::fitting}, std::pair{t, Layer::none},
+                                        std::pair{other, Layer::fitting}}) {
         // Inside the boxes the frame may change; outside them it must not.
         BgraImage frame = filledFrame(width, height);
         OverlayRenderContext context;
         const auto staticHUD = OverlayRenderer::makeStaticHUD(width, height);
         std::vector<PixelBox> touched;
         ASSERT_TRUE(OverlayRenderer::drawOverlay(
-            context, frame.frame(), sampleOf(t), debug,
+            context, frame.frame(), sampleOf(sample), debug,
             layer == Layer::fitting ? staticHUD.get() : nullptr, SpeedUnit::mph, &touched));
         ASSERT_FALSE(touched.empty());
         // The export makes only the footprint's pixels before drawing: it must be exactly
         // where the drawing went.
         EXPECT_EQ(OverlayRenderer::overlayFootprint(
-                      context, frame.frame(), sampleOf(t), debug,
+                      context, frame.frame(), sampleOf(sample), debug,
                       layer == Layer::fitting ? staticHUD.get() : nullptr, SpeedUnit::mph),
                   touched);
         std::vector<bool> covered(static_cast<std::size_t>(width) * height, false);

@@ -143,6 +143,10 @@ class RecordingTextPainter final : public HudTextPainter {
         inner_->draw(canvas, text, style, lowerLeft);
     }
 
+    std::optional<Rect> inkBounds(std::string_view text, const HudTextStyle& style) override {
+        return inner_->inkBounds(text, style);
+    }
+
   private:
     std::vector<Entry>& entries_;
     std::unique_ptr<HudTextPainter> inner_;
