@@ -46,7 +46,8 @@ void AudioPump::run(std::stop_token pumpStop) {
             }
             if (cancelled())
                 throw CancellationError();
-            while (!writer_.isAudioReadyForMoreData()) {
+            // Audio waits for the video to catch up; each appended video frame wakes it.
+            while (!writer_.waitForAudioReadiness(std::chrono::milliseconds(10))) {
                 if (cancelled())
                     throw CancellationError();
                 if (writer_.status() == media::WriterStatus::failed) {
@@ -55,7 +56,6 @@ void AudioPump::run(std::stop_token pumpStop) {
                 }
                 if (writer_.status() == media::WriterStatus::cancelled)
                     throw CancellationError();
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             if (!writer_.appendAudioPacket(std::move(*packet))) {
                 throw ExportError::exportFailed("Failed while appending audio",

@@ -9,9 +9,9 @@
 
 namespace skelder {
 
-// Copies the compressed audio into the writer on its own thread, waiting 1 ms at a time while
-// the writer's audio input is not ready. The input is marked finished only when every packet
-// was appended.
+// Copies the compressed audio into the writer on its own thread, waiting while the writer's
+// audio input is not ready (until the video catches up, looking at the stop token every 10 ms). The
+// input is marked finished only when every packet was appended.
 class AudioPump {
   public:
     AudioPump(media::AudioReader& reader, media::MediaWriter& writer, std::stop_token exportStop);

@@ -64,7 +64,9 @@ class FrameCoordinator {
     }
 
     void waitUntilWriterIsReady() {
-        while (!writer_.isReadyForMoreData()) {
+        // Each wait ends when the encoder takes a frame, or after a while to look at the
+        // stop token and the writer's status again.
+        while (!writer_.waitForReadiness(std::chrono::milliseconds(10))) {
             throwIfCancelled(stop_);
             if (writer_.status() == media::WriterStatus::failed) {
                 throw ExportError::exportFailed("Writer failed while waiting for video input",
@@ -72,7 +74,6 @@ class FrameCoordinator {
             }
             if (writer_.status() == media::WriterStatus::cancelled)
                 throw CancellationError();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <thread>
 
 #include "export/render_workers.hpp"
 #include "media/media_writer.hpp"
@@ -18,6 +21,13 @@ class VideoEncoderInput {
   public:
     virtual ~VideoEncoderInput() = default;
     virtual bool isReadyForMoreData() const = 0;
+    // Waits up to `limit` for the input to become ready; says whether it is.
+    virtual bool waitForReadiness(std::chrono::milliseconds limit) {
+        if (isReadyForMoreData())
+            return true;
+        std::this_thread::sleep_for(std::min(limit, std::chrono::milliseconds(1)));
+        return isReadyForMoreData();
+    }
     virtual media::WriterStatus status() const = 0;
     virtual std::string errorDescription() const = 0;
     virtual bool append(media::VideoFrame frame, media::MediaTime time) = 0;
@@ -28,6 +38,9 @@ class WriterVideoInput : public VideoEncoderInput {
   public:
     explicit WriterVideoInput(media::MediaWriter& writer) : writer_(writer) {}
     bool isReadyForMoreData() const override { return writer_.isVideoReadyForMoreData(); }
+    bool waitForReadiness(std::chrono::milliseconds limit) override {
+        return writer_.waitForVideoReadiness(limit);
+    }
     media::WriterStatus status() const override { return writer_.status(); }
     std::string errorDescription() const override { return writer_.errorDescription(); }
     bool append(media::VideoFrame frame, media::MediaTime time) override {

@@ -358,6 +358,15 @@ bool MediaWriter::isVideoReadyForMoreData() const {
     return !s.videoFinished && s.queue.size() < s.queueCapacity;
 }
 
+bool MediaWriter::waitForVideoReadiness(std::chrono::milliseconds limit) const {
+    State& s = *state_;
+    std::unique_lock lock(s.queueMutex);
+    // A failure or a cancel that does not touch the queue ends the wait at `limit`.
+    return s.queueChanged.wait_for(lock, limit, [&] {
+        return s.isWriting() && !s.videoFinished && s.queue.size() < s.queueCapacity;
+    });
+}
+
 bool MediaWriter::appendVideoFrame(VideoFrame frame, MediaTime presentationTime) {
     State& s = *state_;
     if (!s.isWriting() || !s.encoder)
@@ -392,6 +401,19 @@ bool MediaWriter::isAudioReadyForMoreData() const {
     std::lock_guard lock(s.queueMutex);
     return s.videoFinished ||
            s.audioWrittenSeconds.load() <= s.videoAppendedSeconds + kAudioLeadSeconds;
+}
+
+bool MediaWriter::waitForAudioReadiness(std::chrono::milliseconds limit) const {
+    State& s = *state_;
+    if (!s.encoder)
+        return isAudioReadyForMoreData();
+    std::unique_lock lock(s.queueMutex);
+    // Every appended video frame wakes the wait: that is what lets audio go on.
+    return s.queueChanged.wait_for(lock, limit, [&] {
+        return s.isWriting() && !s.audioFinished &&
+               (s.videoFinished ||
+                s.audioWrittenSeconds.load() <= s.videoAppendedSeconds + kAudioLeadSeconds);
+    });
 }
 
 bool MediaWriter::appendAudioPacket(AudioPacket packet) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -55,12 +57,17 @@ class MediaWriter {
     void prepareVideoFrame(VideoFrame& frame) const;
 
     bool isVideoReadyForMoreData() const;
+    // Waits until the video input is ready or `limit` has passed, and says whether it is
+    // ready: a waiting caller sleeps until the encoder takes a frame instead of polling.
+    bool waitForVideoReadiness(std::chrono::milliseconds limit) const;
     // Queues a frame for encoding; presentation times must increase. False when the writer
     // is not writing (failed or cancelled).
     bool appendVideoFrame(VideoFrame frame, MediaTime presentationTime);
     void markVideoFinished();
 
     bool isAudioReadyForMoreData() const;
+    // The same for audio, which waits for the video to catch up.
+    bool waitForAudioReadiness(std::chrono::milliseconds limit) const;
     bool appendAudioPacket(AudioPacket packet);
     void markAudioFinished();
 
