@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # `skelder export --mode full` beside a plain ffmpeg transcode with the same encoder, preset,
 # profile, bit rate and audio copy, on a generated 1920x1080 30 fps sample (20 s by default).
-# The two run alternately, ROUNDS times each, so both see the same machine; prints every time,
-# the ratio of the medians ours ÷ ffmpeg (target: 1.05 or less) and the peak memory of each.
-# The ratio of the median CPU times (user + system) is printed too: on a shared machine whose
-# speed drifts from run to run it shows the extra work more steadily than the wall clock.
+# The two run alternately, ROUNDS times each (5 by default), so both see the same machine;
+# prints every time, the ratio of the medians ours ÷ ffmpeg (target: 1.05 or less) and the
+# peak memory of each. The ratio of the median CPU times (user + system) is printed too: on a
+# shared machine whose speed drifts from run to run it shows the extra work more steadily.
 # Then the same for a short 3840x2160 sample, for the peak memory (target: under 600 MB).
 # Usage: bench/export_vs_ffmpeg.sh [BUILD_DIR] [SECONDS] [ROUNDS]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
 seconds="${2:-20}"
-rounds="${3:-3}"
+rounds="${3:-5}"
 skelder="$build/cli/skelder"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
