@@ -134,6 +134,9 @@ struct MediaWriter::State {
                 // The encoder copies the picture; it goes back to the pool afterwards.
                 AVFrame* picture = const_cast<AVFrame*>(frame.encoderPicture());
                 picture->pts = pts;
+                // A decoded picture carries the source's frame type, which x264 would take as
+                // an order: the source's I/P/B pattern instead of its own choice of frames.
+                picture->pict_type = AV_PICTURE_TYPE_NONE;
                 encode(picture);
             }
             encode(nullptr);

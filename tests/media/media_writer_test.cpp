@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <regex>
 #include <thread>
 
@@ -121,6 +122,30 @@ TEST_F(Writing, RoundTripKeepsPictureColoursTimesAndAudio) {
         EXPECT_EQ(video[tag], sourceVideo[tag]) << tag;
     }
     EXPECT_EQ(testing::audioPacketDigests(output), testing::audioPacketDigests(source));
+}
+
+// A camera's frame types (here an I-frame every 5 frames and no B-frames) reach the writer on
+// the decoded pictures; x264 must choose its own instead of taking them as orders.
+TEST_F(Writing, TheEncoderChoosesItsOwnFrameTypes) {
+    const auto source = dir / "camera.mp4";
+    testing::ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=320x180:r=30", "-t", "4", "-c:v", "libx264",
+                     "-preset", "ultrafast", "-g", "5", "-bf", "0", source.string()});
+    const auto output = dir / "output.mp4";
+    copyThrough(source, output, 2'000'000, AffineTransform::identity(), false);
+    const auto typesOf = [](const std::filesystem::path& file) {
+        std::map<std::string, int> count;
+        const auto probed = ffprobe(
+            file, {"-select_streams", "v", "-show_frames", "-show_entries", "frame=pict_type"});
+        for (const auto& frame : probed["frames"])
+            ++count[frame["pict_type"].get<std::string>()];
+        return count;
+    };
+    const auto camera = typesOf(source);
+    ASSERT_EQ(camera.at("I"), 24);
+    ASSERT_EQ(camera.count("B"), 0u);
+    const auto exported = typesOf(output);
+    EXPECT_LE(exported.at("I"), 2);
+    EXPECT_GT(exported.count("B") ? exported.at("B") : 0, 0);
 }
 
 TEST_F(Writing, DisplayMatrixAndAverageBitRate) {
