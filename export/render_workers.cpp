@@ -32,27 +32,27 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
     const StaticHUD* layer = OverlayRenderer::staticLayerFor(
         shared.staticHUD.get(), target.displayedWidth(), target.displayedHeight());
     const SpeedUnit unit = shared.overlayOptions.speedUnit;
-    std::vector<PixelBox> touched;
+    // The encoder converts only the marked boxes back; the rest of the picture goes out as
+    // decoded.
+    const auto markModified = [&frame](const std::vector<PixelBox>& boxes) {
+        for (const PixelBox& box : boxes)
+            frame.markModified({box.left, box.top, box.right, box.bottom});
+    };
     if (frame.hasDeferredPixels()) {
         // Only the pixels under the HUD are made; they alone are drawn on and converted back.
-        touched = OverlayRenderer::overlayFootprint(context, target, content->sample,
-                                                    content->debugInfo, layer, unit);
-        std::vector<media::PixelRegion> regions;
-        regions.reserve(touched.size());
-        for (const PixelBox& box : touched)
-            regions.push_back({box.left, box.top, box.right, box.bottom});
-        frame.makePixelsIn(regions);
+        markModified(OverlayRenderer::overlayFootprint(context, target, content->sample,
+                                                       content->debugInfo, layer, unit));
+        frame.makePixelsIn(frame.modifiedRegions());
         target.data = frame.rawData();
         OverlayRenderer::drawOverlay(context, target, content->sample, content->debugInfo, layer,
                                      unit);
-    } else {
-        target.data = frame.data();
-        OverlayRenderer::drawOverlay(context, target, content->sample, content->debugInfo, layer,
-                                     unit, &touched);
+        return;
     }
-    // The encoder converts only these back; the rest of the picture goes out as decoded.
-    for (const PixelBox& box : touched)
-        frame.markModified({box.left, box.top, box.right, box.bottom});
+    target.data = frame.data();
+    std::vector<PixelBox> touched;
+    OverlayRenderer::drawOverlay(context, target, content->sample, content->debugInfo, layer, unit,
+                                 &touched);
+    markModified(touched);
 }
 
 RenderWorkerPool::RenderWorkerPool(int workerCount, const OverlayRenderSharedState& shared,

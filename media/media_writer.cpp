@@ -83,6 +83,17 @@ struct MediaWriter::State {
     }
     bool isWriting() const { return status.load() == code(WriterStatus::writing); }
 
+    // Readiness of the inputs; the caller holds queueMutex.
+    bool videoReadyLocked() const {
+        return isWriting() && !videoFinished && queue.size() < queueCapacity;
+    }
+    // Audio goes on while it is at most kAudioLeadSeconds ahead of the video.
+    bool audioReadyLocked() const {
+        return isWriting() && !audioFinished &&
+               (!encoder || videoFinished ||
+                audioWrittenSeconds.load() <= videoAppendedSeconds + kAudioLeadSeconds);
+    }
+
     void writePacket(AVPacket* packet, AVStream* stream, AVRational from) {
         av_packet_rescale_ts(packet, from, stream->time_base);
         packet->stream_index = stream->index;
@@ -355,19 +366,15 @@ void MediaWriter::prepareVideoFrame(VideoFrame& frame) const {
 
 bool MediaWriter::isVideoReadyForMoreData() const {
     const State& s = *state_;
-    if (!s.isWriting())
-        return false;
     std::lock_guard lock(s.queueMutex);
-    return !s.videoFinished && s.queue.size() < s.queueCapacity;
+    return s.videoReadyLocked();
 }
 
 bool MediaWriter::waitForVideoReadiness(std::chrono::milliseconds limit) const {
     State& s = *state_;
     std::unique_lock lock(s.queueMutex);
     // A failure or a cancel that does not touch the queue ends the wait at `limit`.
-    return s.queueChanged.wait_for(lock, limit, [&] {
-        return s.isWriting() && !s.videoFinished && s.queue.size() < s.queueCapacity;
-    });
+    return s.queueChanged.wait_for(lock, limit, [&] { return s.videoReadyLocked(); });
 }
 
 bool MediaWriter::appendVideoFrame(VideoFrame frame, MediaTime presentationTime) {
@@ -397,26 +404,15 @@ void MediaWriter::markVideoFinished() {
 
 bool MediaWriter::isAudioReadyForMoreData() const {
     const State& s = *state_;
-    if (!s.isWriting() || s.audioFinished)
-        return false;
-    if (!s.encoder)
-        return true;
     std::lock_guard lock(s.queueMutex);
-    return s.videoFinished ||
-           s.audioWrittenSeconds.load() <= s.videoAppendedSeconds + kAudioLeadSeconds;
+    return s.audioReadyLocked();
 }
 
 bool MediaWriter::waitForAudioReadiness(std::chrono::milliseconds limit) const {
     State& s = *state_;
-    if (!s.encoder)
-        return isAudioReadyForMoreData();
     std::unique_lock lock(s.queueMutex);
     // Every appended video frame wakes the wait: that is what lets audio go on.
-    return s.queueChanged.wait_for(lock, limit, [&] {
-        return s.isWriting() && !s.audioFinished &&
-               (s.videoFinished ||
-                s.audioWrittenSeconds.load() <= s.videoAppendedSeconds + kAudioLeadSeconds);
-    });
+    return s.queueChanged.wait_for(lock, limit, [&] { return s.audioReadyLocked(); });
 }
 
 bool MediaWriter::appendAudioPacket(AudioPacket packet) {
