@@ -80,6 +80,9 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
     const int height = std::max(video.naturalHeight, 1);
 
     media::VideoReader videoReader(job.asset, width, height);
+    // The HUD is drawn into the decoder's own pictures once it lets go of them, saving a copy
+    // of every frame.
+    videoReader.holdBackDecodedPictures(media::decodedPicturesHeldFor(width, height));
     media::MediaWriter writer(temporary);
     const VideoOutputSettings settings =
         videoOutputSettings(width, height, video.nominalFrameRate, video.estimatedDataRate);

@@ -162,7 +162,8 @@ struct MediaWriter::State {
     }
 
     void prepare(VideoFrame& frame) const {
-        // Usually the decoded picture is the reader's own copy: the HUD goes straight into it.
+        // Usually the decoder has let go of the decoded picture by now: the HUD goes straight
+        // into it. Otherwise into a copy.
         if (AVFrame* own = converter->convertIntoSourcePicture(frame)) {
             frame.setEncoderPicture(own);
             return;

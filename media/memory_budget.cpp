@@ -10,6 +10,7 @@ constexpr double kEncoderBudgetBytes = 320 * kMiB;
 constexpr double kDecoderBudgetBytes = 48 * kMiB;
 constexpr double kEncoderQueueBudgetBytes = 32 * kMiB;
 constexpr double kRenderBudgetBytes = 96 * kMiB;
+constexpr double kHeldPicturesBudgetBytes = 24 * kMiB;
 
 double pictureBytes(int width, int height) {
     return std::max(width, 1) * static_cast<double>(std::max(height, 1)) * 1.5;
@@ -37,6 +38,12 @@ int decoderThreadsFor(int width, int height, unsigned cores) {
     const int affordable =
         static_cast<int>(kDecoderBudgetBytes / (2 * pictureBytes(width, height)));
     return std::clamp(affordable, 1, automatic);
+}
+
+int decodedPicturesHeldFor(int width, int height) {
+    const int affordable = static_cast<int>(kHeldPicturesBudgetBytes / pictureBytes(width, height));
+    // Fewer than four frames rarely outwait the decoder: not worth their memory.
+    return affordable < 4 ? 0 : std::min(affordable, 6);
 }
 
 int encoderQueueCapacityFor(int width, int height) {

@@ -26,6 +26,10 @@ EncoderThreading encoderThreadingFor(int width, int height, unsigned cores);
 // Decoder threads for pictures of this size (each frame thread holds about two pictures more).
 int decoderThreadsFor(int width, int height, unsigned cores);
 
+// Decoded frames the reader may hold back until the decoder lets go of their pictures (about
+// six frames after decoding them, with three decoder threads): none when large.
+int decodedPicturesHeldFor(int width, int height);
+
 // Encoder pictures that may wait for the encoder: at most 3, fewer when large.
 int encoderQueueCapacityFor(int width, int height);
 

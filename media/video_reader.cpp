@@ -1,5 +1,7 @@
 #include "media/video_reader.hpp"
 
+#include <algorithm>
+#include <deque>
 #include <thread>
 
 #include "media/asset.hpp"
@@ -36,9 +38,6 @@ struct VideoReader::State {
     PacketPtr packet = allocatePacket();
     ToBgraConverter converter;
     PicturePlacer placer;
-    // The reader's own copies of decoded pictures, so the decoder gets its buffers back at
-    // once and the writer may draw into the copy.
-    std::unique_ptr<YuvPicturePool> decodedCopies;
     // How the output is turned for display (the source's own transform, or its first piece's),
     // and how far the open piece's pictures must turn to match it (clockwise degrees).
     std::optional<int> outputRotation;
@@ -49,19 +48,47 @@ struct VideoReader::State {
             outputRotation = source.transformOverride->clockwiseDegrees();
     }
 
-    // False, keeping nothing, when the copy cannot be made.
-    bool keepCopyOf(const AVFrame& decoded, VideoFrame& picture) {
-        if (!decodedCopies)
-            decodedCopies = std::make_unique<YuvPicturePool>(pool.width(), pool.height());
-        AVFrame* copy = decodedCopies->makePicture();
-        copy->format = decoded.format;
-        if (av_frame_copy(copy, &decoded) < 0 || av_frame_copy_props(copy, &decoded) < 0) {
-            av_frame_free(&copy);
-            return false;
+    // Frames decoded but not handed on yet, oldest first (see holdBackDecodedPictures).
+    std::deque<VideoFrame> held;
+    std::size_t holdLimit = 0;
+
+    // The decoder keeps the pictures it still refers to; once it lets go of one, the writer may
+    // draw into it instead of into a copy.
+    static bool decoderLetGo(const VideoFrame& frame) {
+        const AVFrame* source = frame.sourcePicture();
+        return source == nullptr || av_frame_is_writable(const_cast<AVFrame*>(source)) != 0;
+    }
+
+    bool mayHandOnOldest() const {
+        return !held.empty() && (held.size() > holdLimit || decoderLetGo(held.front()));
+    }
+
+    VideoFrame takeOldest() {
+        VideoFrame oldest = std::move(held.front());
+        held.pop_front();
+        return oldest;
+    }
+
+    // The next decoded frame as a picture, or nothing when the open piece is done.
+    std::optional<VideoFrame> decodeNext() {
+        AVFrame* frame = nextDecodedFrame();
+        if (frame == nullptr)
+            return std::nullopt;
+        VideoFrame picture = pool.makeFrame();
+        const bool asDecoded =
+            pieceTurn == 0 && frame->width == picture.width() && frame->height == picture.height();
+        if (asDecoded && keepsAsSource(*frame, picture)) {
+            // Its BGRA pixels are made from the decoded picture where and when they are needed.
+            picture.setSourcePicture(frame);
+            picture.deferPixels();
+        } else if (asDecoded) {
+            converter.convert(*frame, picture);
+        } else {
+            placer.place(*frame, pieceTurn, picture);
         }
-        picture.setSourcePicture(copy);
-        av_frame_free(&copy);
-        return true;
+        picture.presentationTime = input->outputTime(frame->pts);
+        av_frame_unref(frame);
+        return picture;
     }
 
     // Opens the next piece that has a video stream; false when none is left.
@@ -168,32 +195,31 @@ std::optional<VideoFrame> VideoReader::copyNextFrame() {
         return std::nullopt;
     try {
         while (s.input) {
-            if (AVFrame* frame = s.nextDecodedFrame()) {
-                VideoFrame picture = s.pool.makeFrame();
-                const bool asDecoded = s.pieceTurn == 0 && frame->width == picture.width() &&
-                                       frame->height == picture.height();
-                if (asDecoded && keepsAsSource(*frame, picture) && s.keepCopyOf(*frame, picture)) {
-                    // Its BGRA pixels are made from the copy where and when they are needed.
-                    picture.deferPixels();
-                } else if (asDecoded) {
-                    s.converter.convert(*frame, picture);
-                } else {
-                    s.placer.place(*frame, s.pieceTurn, picture);
-                }
-                picture.presentationTime = s.input->outputTime(frame->pts);
-                av_frame_unref(frame);
-                return picture;
+            if (s.mayHandOnOldest())
+                return s.takeOldest();
+            if (std::optional<VideoFrame> picture = s.decodeNext()) {
+                s.held.push_back(std::move(*picture));
+                continue;
             }
             if (s.lifecycle.cancelRequested())
                 break;
+            // The piece is done: its decoder lets go of everything as it closes.
             s.openNextPiece();
+            if (!s.held.empty())
+                return s.takeOldest();
         }
+        if (!s.held.empty() && !s.lifecycle.cancelRequested())
+            return s.takeOldest();
     } catch (const MediaError& error) {
         s.lifecycle.fail(error.what());
         return std::nullopt;
     }
     s.lifecycle.finish();
     return std::nullopt;
+}
+
+void VideoReader::holdBackDecodedPictures(int frames) {
+    state_->holdLimit = static_cast<std::size_t>(std::max(frames, 0));
 }
 
 void VideoReader::cancelReading() {

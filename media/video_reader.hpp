@@ -26,6 +26,12 @@ class VideoReader {
     std::optional<VideoFrame> copyNextFrame();
     void cancelReading();
 
+    // Frames carry the decoder's own picture, which the decoder keeps referring to for a few
+    // frames. The reader may hold back up to `frames` frames (none by default) until the decoder
+    // lets go of the oldest, so that whoever draws on it can draw in place rather than on a copy.
+    // Costs that many pictures of memory; call before reading.
+    void holdBackDecodedPictures(int frames);
+
     ReaderStatus status() const;
     // FFmpeg's description of the failure, empty when there is none.
     std::string errorDescription() const;

@@ -11,6 +11,10 @@
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
 namespace skelder::media {
 namespace {
 
@@ -19,8 +23,9 @@ struct Decoded {
     std::vector<double> seconds;
 };
 
-Decoded readAll(MediaSource source, int width = 64, int height = 48) {
+Decoded readAll(MediaSource source, int width = 64, int height = 48, int heldBack = 0) {
     VideoReader reader(std::move(source), width, height);
+    reader.holdBackDecodedPictures(heldBack);
     EXPECT_TRUE(reader.startReading()) << reader.errorDescription();
     Decoded decoded;
     while (auto frame = reader.copyNextFrame()) {
@@ -44,12 +49,73 @@ class VideoReading : public ::testing::Test {
 };
 
 TEST_F(VideoReading, EveryFrameInOrderWithItsTime) {
-    const Decoded decoded = readAll(MediaSource::file(first));
-    ASSERT_EQ(decoded.frameNumbers.size(), 30u);
-    for (int i = 0; i < 30; ++i) {
-        EXPECT_EQ(decoded.frameNumbers[i], i);
-        EXPECT_NEAR(decoded.seconds[i], i / 10.0, 1e-9);
+    for (const int heldBack : {0, 6}) {
+        const Decoded decoded = readAll(MediaSource::file(first), 64, 48, heldBack);
+        ASSERT_EQ(decoded.frameNumbers.size(), 30u);
+        for (int i = 0; i < 30; ++i) {
+            EXPECT_EQ(decoded.frameNumbers[i], i) << heldBack;
+            EXPECT_NEAR(decoded.seconds[i], i / 10.0, 1e-9) << heldBack;
+        }
     }
+}
+
+// The export draws into a decoded picture in place once the decoder no longer refers to it.
+// Were the reader to hand on a picture the decoder still predicts from, later frames would come
+// out spoilt. Here each picture repeats the one five frames before, and the encoder may refer
+// that far back, so a picture is still needed well after it is shown.
+TEST_F(VideoReading, PicturesTheDecoderLetGoOfMayBeDrawnOn) {
+    const auto repeating = dir / "repeating.mp4";
+    testing::ffmpeg({"-f",
+                     "lavfi",
+                     "-i",
+                     "nullsrc=s=64x48:r=10,geq=lum='16+mod(N,5)*40+mod(X+2*Y+N,7)':cb=128:cr=128,"
+                     "format=yuv420p",
+                     "-t",
+                     "6",
+                     "-c:v",
+                     "libx264",
+                     "-preset",
+                     "medium",
+                     "-bf",
+                     "0",
+                     "-refs",
+                     "8",
+                     "-g",
+                     "600",
+                     "-colorspace",
+                     "bt709",
+                     "-color_range",
+                     "tv",
+                     repeating.string()});
+    const auto greys = [&](int heldBack, bool drawOnEveryPicture, int* drawnOn) {
+        VideoReader reader(MediaSource::file(repeating), 64, 48);
+        reader.holdBackDecodedPictures(heldBack);
+        EXPECT_TRUE(reader.startReading());
+        std::vector<double> result;
+        while (auto frame = reader.copyNextFrame()) {
+            result.push_back(averageGrey(*frame));
+            auto* picture = const_cast<AVFrame*>(frame->sourcePicture());
+            if (picture == nullptr || !(drawOnEveryPicture || av_frame_is_writable(picture)))
+                continue;
+            ++*drawnOn;
+            for (int plane = 0; plane < 3; ++plane) {
+                const int rows = plane == 0 ? picture->height : (picture->height + 1) / 2;
+                std::fill_n(picture->data[plane], picture->linesize[plane] * rows, 255);
+            }
+        }
+        EXPECT_EQ(reader.status(), ReaderStatus::completed);
+        return result;
+    };
+    int untouched = 0;
+    const std::vector<double> clean = greys(0, false, &untouched);
+    ASSERT_EQ(clean.size(), 60u);
+
+    int drawnOn = 0;
+    EXPECT_EQ(greys(6, false, &drawnOn), clean);
+    EXPECT_GE(drawnOn, 30);
+    // The test's own check: drawing on pictures the decoder still refers to does show.
+    int spoiling = 0;
+    EXPECT_NE(greys(0, true, &spoiling), clean);
 }
 
 TEST_F(VideoReading, CompositionReadsRangesBackToBack) {
@@ -60,12 +126,14 @@ TEST_F(VideoReading, CompositionReadsRangesBackToBack) {
     composition.setPreferredTransform(AffineTransform::rotation(180, 64, 48));
     EXPECT_EQ(composition.duration(), MediaTime(780, 600));
 
-    const Decoded decoded = readAll(MediaSource::composition(composition));
-    const std::vector<int> expected{12, 13, 14, 15, 16, 17, 18, 19, 5, 6, 7, 8, 9};
-    EXPECT_EQ(decoded.frameNumbers, expected);
-    ASSERT_EQ(decoded.seconds.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_NEAR(decoded.seconds[i], i / 10.0, 1e-9) << i;
+    for (const int heldBack : {0, 6}) {
+        const Decoded decoded = readAll(MediaSource::composition(composition), 64, 48, heldBack);
+        const std::vector<int> expected{12, 13, 14, 15, 16, 17, 18, 19, 5, 6, 7, 8, 9};
+        EXPECT_EQ(decoded.frameNumbers, expected) << heldBack;
+        ASSERT_EQ(decoded.seconds.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_NEAR(decoded.seconds[i], i / 10.0, 1e-9) << i;
+        }
     }
 
     const SourceProperties properties = describe(MediaSource::composition(composition));
