@@ -21,9 +21,10 @@ struct MeterGeometry {
     Point centre;
     double r;
 
+    MeterGeometry(double width, double height)
+        : centre{0.5 * width, 0.54 * height}, r(0.36 * std::min(width, height)) {}
     explicit MeterGeometry(const HudCanvas& canvas)
-        : centre{0.5 * canvas.width(), 0.54 * canvas.height()},
-          r(0.36 * std::min(canvas.width(), canvas.height())) {}
+        : MeterGeometry(canvas.width(), canvas.height()) {}
 
     // Positive lateral g moves right, positive longitudinal g (accelerating) moves down.
     Point mapped(double lat, double lon) const {
@@ -43,24 +44,60 @@ void paintMeterFace(HudCanvas& canvas) {
                        1, white(0.22));
 }
 
-// The trail and the current dot over the face, clipped to the disk.
-void paintMeterMarks(HudCanvas& canvas, std::span<const GForcePoint> history, double latG,
-                     double lonG) {
-    const MeterGeometry g(canvas);
-    cairo_set_antialias(canvas.cairo(), CAIRO_ANTIALIAS_DEFAULT);
-    // A mark clipped to a circle costs Cairo a mask of its own; one that stays two pixels
-    // inside the rim looks the same without the clip.
-    const auto mark = [&](Point at, double radius, const Rgba& colour) {
-        const bool inside = std::hypot(at.x - g.centre.x, at.y - g.centre.y) + radius + 2 <= g.r;
-        if (inside) {
-            canvas.fillCircle(at, radius, colour);
-            return;
-        }
-        canvas.saveState();
-        canvas.clipToCircle(g.centre, g.r);
-        canvas.fillCircle(at, radius, colour);
-        canvas.restoreState();
+// Lays a round mark on premultiplied BGRA pixels, inside the meter's disk: each pixel takes
+// the share of it the mark covers, estimated from the distance of its centre to the mark's
+// edge (and to the disk's), as an antialiased edge does. A Cairo fill costs about 8 µs a mark,
+// and the 26 marks of every frame made the meter most of the HUD's drawing time.
+void stampMark(BgraImage& image, const MeterGeometry& g, Point at, double radius,
+               const Rgba& colour) {
+    const int width = image.width();
+    const int height = image.height();
+    // Pixel space: x right, y down from the top row.
+    const double cx = at.x;
+    const double cy = height - at.y;
+    const double diskX = g.centre.x;
+    const double diskY = height - g.centre.y;
+    const auto edgeCover = [](double reach, double distance) {
+        return std::clamp(reach + 0.5 - distance, 0.0, 1.0);
     };
+    // Most marks lie well inside the disk, whose edge then covers them whole.
+    const bool nearRim = std::hypot(cx - diskX, cy - diskY) + radius + 2 > g.r;
+    const int top = std::max(static_cast<int>(std::floor(cy - radius - 1)), 0);
+    const int bottom = std::min(static_cast<int>(std::ceil(cy + radius + 1)), height);
+    const int left = std::max(static_cast<int>(std::floor(cx - radius - 1)), 0);
+    const int right = std::min(static_cast<int>(std::ceil(cx + radius + 1)), width);
+    const double opacity = std::clamp(colour.a, 0.0, 1.0);
+    const double colourBgr[3] = {std::clamp(colour.b, 0.0, 1.0), std::clamp(colour.g, 0.0, 1.0),
+                                 std::clamp(colour.r, 0.0, 1.0)};
+    for (int y = top; y < bottom; ++y) {
+        std::uint8_t* row = image.data() + static_cast<std::ptrdiff_t>(y) * image.stride();
+        const double py = y + 0.5;
+        for (int x = left; x < right; ++x) {
+            const double px = x + 0.5;
+            double cover =
+                edgeCover(radius, std::sqrt((px - cx) * (px - cx) + (py - cy) * (py - cy)));
+            if (nearRim && cover > 0) {
+                cover *= edgeCover(
+                    g.r, std::sqrt((px - diskX) * (px - diskX) + (py - diskY) * (py - diskY)));
+            }
+            const double alpha = opacity * cover;
+            if (alpha <= 0)
+                continue;
+            std::uint8_t* pixel = row + x * 4;
+            for (int c = 0; c < 3; ++c) {
+                const double source = colourBgr[c] * alpha * 255;
+                pixel[c] = static_cast<std::uint8_t>(std::lround(source + pixel[c] * (1 - alpha)));
+            }
+            pixel[3] = static_cast<std::uint8_t>(std::lround(alpha * 255 + pixel[3] * (1 - alpha)));
+        }
+    }
+}
+
+// The trail and the current dot over the face, clipped to the disk.
+void paintMeterMarks(BgraImage& image, std::span<const GForcePoint> history, double latG,
+                     double lonG) {
+    const MeterGeometry g(image.width(), image.height());
+    cairo_surface_flush(image.surface());
     if (history.size() >= 2) {
         const std::size_t n = std::min(history.size(), kMaxTrailPoints);
         const auto trail = history.last(n);
@@ -68,12 +105,14 @@ void paintMeterMarks(HudCanvas& canvas, std::span<const GForcePoint> history, do
             const double t = static_cast<double>(k) / static_cast<double>(n);
             Rgba colour = kTrailColour;
             colour.a = 0.08 + 0.34 * t;
-            mark(g.mapped(trail[k - 1].latG, trail[k - 1].lonG), 2.4 + 1.6 * t, colour);
+            stampMark(image, g, g.mapped(trail[k - 1].latG, trail[k - 1].lonG), 2.4 + 1.6 * t,
+                      colour);
         }
     }
     const Point current = g.mapped(latG, lonG);
-    mark(current, 7, {1.0, 0.84, 0.2, 0.65});
-    mark(current, 3.8, {1.0, 0.93, 0.35, 0.98});
+    stampMark(image, g, current, 7, {1.0, 0.84, 0.2, 0.65});
+    stampMark(image, g, current, 3.8, {1.0, 0.93, 0.35, 0.98});
+    cairo_surface_mark_dirty(image.surface());
 }
 
 // The meter has no text; its canvas never measures or draws any.
@@ -107,10 +146,8 @@ std::optional<BgraImage> makeGForceMeterImage(std::span<const GForcePoint> histo
                                               int height) {
     auto image = BgraImage::create(width, height);
     if (image) {
-        paintOn(*image, [&](HudCanvas& canvas) {
-            paintMeterFace(canvas);
-            paintMeterMarks(canvas, history, currentLatG, currentLonG);
-        });
+        paintOn(*image, paintMeterFace);
+        paintMeterMarks(*image, history, currentLatG, currentLonG);
     }
     return image;
 }
@@ -131,8 +168,7 @@ const BgraImage* GForceMeterRaster::render(std::span<const GForcePoint> history,
     std::memcpy(image_->data(), face_->data(),
                 static_cast<std::size_t>(face_->stride()) * static_cast<std::size_t>(height));
     cairo_surface_mark_dirty(image_->surface());
-    paintOn(*image_,
-            [&](HudCanvas& canvas) { paintMeterMarks(canvas, history, currentLatG, currentLonG); });
+    paintMeterMarks(*image_, history, currentLatG, currentLonG);
     return &*image_;
 }
 
