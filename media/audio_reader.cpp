@@ -32,6 +32,10 @@ struct AudioReader::State {
     std::size_t nextPiece = 0;
     bool pieceOpen = false;
     std::unique_ptr<PieceInput> input;  // null while the open piece has no matching audio
+    // The piece findFormat opened, kept for reading: opening a file costs a probe of its
+    // streams (a few decoded frames).
+    std::unique_ptr<PieceInput> formatPiece;
+    std::size_t formatPieceIndex = 0;
     // Where the current piece ends on the output timeline (format units), for pieces cut
     // from their file; silence fills up to there when the piece's own audio stops short.
     std::optional<std::int64_t> pieceEnd;
@@ -43,19 +47,21 @@ struct AudioReader::State {
 
     // The format is that of the first piece with audio.
     bool findFormat() {
-        for (const SourcePiece& piece : source.pieces) {
-            const PieceInput probe(piece, AVMEDIA_TYPE_AUDIO);
-            if (probe.stream() == nullptr)
+        for (std::size_t i = 0; i < source.pieces.size(); ++i) {
+            auto opened = std::make_unique<PieceInput>(source.pieces[i], AVMEDIA_TYPE_AUDIO);
+            if (opened->stream() == nullptr)
                 continue;
             AVCodecParameters* copy = avcodec_parameters_alloc();
             if (copy == nullptr)
                 throw std::bad_alloc();
             std::unique_ptr<AVCodecParameters, ParametersDeleter> owned(copy);
-            checkFFmpeg(avcodec_parameters_copy(copy, probe.stream()->codecpar));
+            checkFFmpeg(avcodec_parameters_copy(copy, opened->stream()->codecpar));
             format.parameters =
                 std::shared_ptr<const AVCodecParameters>(owned.release(), ParametersDeleter());
-            format.timeBase = probe.stream()->time_base;
+            format.timeBase = opened->stream()->time_base;
             silence = AudioSilence::forFormat(format);
+            formatPiece = std::move(opened);
+            formatPieceIndex = i;
             return true;
         }
         return false;
@@ -81,13 +87,16 @@ struct AudioReader::State {
     bool openNextPiece() {
         if (nextPiece >= source.pieces.size())
             return false;
-        const SourcePiece& piece = source.pieces[nextPiece++];
+        const std::size_t index = nextPiece++;
+        const SourcePiece& piece = source.pieces[index];
         pieceOpen = true;
         if (piece.range) {
             silenceFrom = formatUnits(piece.outputStart);
             pieceEnd = formatUnits(piece.outputStart + piece.range->duration);
         }
-        auto candidate = std::make_unique<PieceInput>(piece, AVMEDIA_TYPE_AUDIO);
+        auto candidate = formatPiece && formatPieceIndex == index
+                             ? std::move(formatPiece)
+                             : std::make_unique<PieceInput>(piece, AVMEDIA_TYPE_AUDIO);
         if (candidate->stream() != nullptr &&
             sameFormat(*format.parameters, *candidate->stream()->codecpar)) {
             input = std::move(candidate);
