@@ -117,29 +117,36 @@ INSTANTIATE_TEST_SUITE_P(Matrices, EncoderConversion,
                                            MatrixCase{AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG},
                                            MatrixCase{AVCOL_SPC_SMPTE170M, AVCOL_RANGE_JPEG}));
 
-// Rows are converted several pixels at a time and their last few one by one: a pixel must
-// come out the same whichever way it went. Each row repeats its first columns at its end,
-// where the one-by-one loop takes them.
-TEST(EncoderConversion, APixelConvertsTheSameInsideARowAndAtItsEnd) {
+// Rows are converted sixteen pixels a step (AVX2), then four (SSE2), then one by one: a pixel
+// must come out the same whichever way it went. Each row repeats its first columns where the
+// narrower steps take them.
+TEST(EncoderConversion, APixelConvertsTheSameWhicheverStepTakesIt) {
     for (const AVColorSpace matrix : {AVCOL_SPC_BT709, AVCOL_SPC_BT2020_NCL}) {
         for (const AVColorRange range : {AVCOL_RANGE_MPEG, AVCOL_RANGE_JPEG}) {
-            const int width = 42;  // 40 columns in vector steps, 2 after them
+            // Columns 0-31 in wide steps, 32-39 in narrow ones, 40 and 41 one by one.
+            const int width = 42;
             Picture picture = noisePicture(width, 32, false, 21);
-            for (int y = 0; y < picture.height; ++y)
-                std::copy_n(&picture.bgra[y * picture.stride], 8,
-                            &picture.bgra[y * picture.stride + 40 * 4]);
+            for (int y = 0; y < picture.height; ++y) {
+                std::uint8_t* row = &picture.bgra[y * picture.stride];
+                std::copy_n(row, 8 * 4, row + 32 * 4);
+                std::copy_n(row, 2 * 4, row + 40 * 4);
+            }
             FramePool pool(picture.width, picture.height);
             const VideoFrame frame = frameOf(pool, picture);
             FramePtr out = yuvFrame(picture.width, picture.height);
             ToYuv420Converter(picture.width, picture.height, {matrix, range}).convert(frame, *out);
             for (int y = 0; y < picture.height; ++y) {
                 const std::uint8_t* luma = out->data[0] + y * out->linesize[0];
+                for (int x = 0; x < 8; ++x)
+                    ASSERT_EQ(luma[32 + x], luma[x]) << matrix << " row " << y << " column " << x;
                 for (int x = 0; x < 2; ++x)
-                    ASSERT_EQ(luma[40 + x], luma[x]) << matrix << " row " << y;
+                    ASSERT_EQ(luma[40 + x], luma[x]) << matrix << " row " << y << " column " << x;
             }
             for (int plane = 1; plane < 3; ++plane) {
                 for (int y = 0; y < picture.height / 2; ++y) {
                     const std::uint8_t* chroma = out->data[plane] + y * out->linesize[plane];
+                    for (int x = 0; x < 4; ++x)
+                        ASSERT_EQ(chroma[16 + x], chroma[x]) << matrix << " plane " << plane;
                     ASSERT_EQ(chroma[20], chroma[0]) << matrix << " plane " << plane;
                 }
             }
