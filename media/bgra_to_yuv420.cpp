@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "media/yuv_matrix.hpp"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -17,26 +19,6 @@ namespace {
 
 constexpr int kShift = 14;  // fractional bits of the coefficients
 constexpr double kOne = 1 << kShift;
-
-struct LumaWeights {
-    double kr;
-    double kb;
-};
-
-LumaWeights lumaWeightsFor(AVColorSpace matrix) {
-    switch (matrix) {
-        case AVCOL_SPC_BT470BG:
-        case AVCOL_SPC_SMPTE170M:
-        case AVCOL_SPC_FCC:
-        case AVCOL_SPC_SMPTE240M:
-            return {0.299, 0.114};
-        case AVCOL_SPC_BT2020_NCL:
-        case AVCOL_SPC_BT2020_CL:
-            return {0.2627, 0.0593};
-        default:
-            return {0.2126, 0.0722};
-    }
-}
 
 std::int32_t fixed(double value) {
     return static_cast<std::int32_t>(std::lround(value * kOne));

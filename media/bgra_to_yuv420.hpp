@@ -32,7 +32,8 @@ struct Yuv420Planes {
 // pixel, chroma from the average of each 2 × 2 square. Reads and writes exactly the block's
 // pixels and nothing past them, so blocks may sit anywhere inside a picture: libswscale's
 // vector code writes past the end of a block's rows (into the start of the next row when the
-// block reaches the right edge), and libyuv has no BT.709 or BT.2020 encoder.
+// block reaches the right edge), libyuv has no BT.709 or BT.2020 encoder and rounds its
+// BT.601 chroma down.
 void convertBgraToYuv420(const std::uint8_t* bgra, int bgraStride, const Yuv420Planes& out,
                          int width, int height, const YuvCoefficients& k);
 

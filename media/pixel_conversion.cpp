@@ -7,6 +7,7 @@
 
 #include "media/media_error.hpp"
 #include "media/square_runs.hpp"
+#include "media/yuv_to_bgra.hpp"
 
 namespace skelder::media {
 namespace {
@@ -64,54 +65,57 @@ ColorProperties ColorProperties::resolved(int width, int height) const {
     return result;
 }
 
+RgbCoefficients rgbCoefficientsOf(const AVFrame& picture) {
+    return rgbCoefficientsFor(colorOf(picture));
+}
+
 void convertYuv420RunToBgra(const AVFrame& picture, const SquareRun& run, std::uint8_t* bgra,
-                            int bgraStride) {
+                            int bgraStride, const RgbCoefficients& k) {
     const int width = run.right - run.left;
     if (width <= 0 || run.rows <= 0)
         return;
-    const libyuv::YuvConstants* k = yuvConstantsFor(colorOf(picture));
     const std::ptrdiff_t chromaRow = run.top / 2;
     const int chromaColumn = run.left / 2;
-    // libyuv reads and writes exactly `width` pixels a row, so a run may end anywhere.
-    if (libyuv::I420ToARGBMatrix(
-            picture.data[0] + static_cast<std::ptrdiff_t>(run.top) * picture.linesize[0] + run.left,
-            picture.linesize[0], picture.data[1] + chromaRow * picture.linesize[1] + chromaColumn,
-            picture.linesize[1], picture.data[2] + chromaRow * picture.linesize[2] + chromaColumn,
-            picture.linesize[2],
-            bgra + static_cast<std::ptrdiff_t>(run.top) * bgraStride + run.left * 4, bgraStride, k,
-            width, run.rows) != 0) {
-        throw MediaError("Unsupported pixel format");
-    }
+    const ConstYuvPlanes planes{
+        picture.data[0] + static_cast<std::ptrdiff_t>(run.top) * picture.linesize[0] + run.left,
+        picture.linesize[0],
+        picture.data[1] + chromaRow * picture.linesize[1] + chromaColumn,
+        picture.linesize[1],
+        picture.data[2] + chromaRow * picture.linesize[2] + chromaColumn,
+        picture.linesize[2]};
+    convertYuvToBgra(planes, ChromaLayout::k420,
+                     bgra + static_cast<std::ptrdiff_t>(run.top) * bgraStride + run.left * 4,
+                     bgraStride, width, run.rows, k);
 }
 
 void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
     const ColorProperties color = colorOf(s);
-    const libyuv::YuvConstants* k = yuvConstantsFor(color);
     std::uint8_t* out = destination.data();
     const int outStride = destination.stride();
     const int w = s.width, h = s.height;
-    int result = -1;
     // A picture of another size is scaled below.
     const bool sameSize = w == destination.width() && h == destination.height();
+    const ConstYuvPlanes source{s.data[0],     s.linesize[0], s.data[1],
+                                s.linesize[1], s.data[2],     s.linesize[2]};
+    // Our own conversion, the exact inverse of the encoder's: what is drawn on goes back to
+    // the colours it came in, and a still shows the colours the export keeps.
+    const auto convertPlanes = [&](ChromaLayout layout) {
+        convertYuvToBgra(source, layout, out, outStride, w, h, rgbCoefficientsFor(color));
+    };
+    int result = -1;
     switch (sameSize ? s.format : AV_PIX_FMT_NONE) {
         case AV_PIX_FMT_YUV420P:
         case AV_PIX_FMT_YUVJ420P:
-            result = libyuv::I420ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
-                                              s.data[2], s.linesize[2], out, outStride, k, w, h);
-            break;
+            return convertPlanes(ChromaLayout::k420);
         case AV_PIX_FMT_YUV422P:
         case AV_PIX_FMT_YUVJ422P:
-            result = libyuv::I422ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
-                                              s.data[2], s.linesize[2], out, outStride, k, w, h);
-            break;
+            return convertPlanes(ChromaLayout::k422);
         case AV_PIX_FMT_YUV444P:
         case AV_PIX_FMT_YUVJ444P:
-            result = libyuv::I444ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
-                                              s.data[2], s.linesize[2], out, outStride, k, w, h);
-            break;
+            return convertPlanes(ChromaLayout::k444);
         case AV_PIX_FMT_NV12:
             result = libyuv::NV12ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
-                                              out, outStride, k, w, h);
+                                              out, outStride, yuvConstantsFor(color), w, h);
             break;
         default:
             break;
@@ -119,7 +123,7 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
     if (result == 0)
         return;
 
-    // Formats libyuv does not take (10-bit, paletted, RGB…): libswscale.
+    // Other formats (10-bit, paletted, RGB…) and other sizes: libswscale.
     fallback_.reset(sws_getCachedContext(
         fallback_.release(), w, h, static_cast<AVPixelFormat>(s.format), destination.width(),
         destination.height(), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
@@ -196,15 +200,8 @@ void ToYuv420Converter::convertBlock(const std::uint8_t* bgraPixels, int bgraStr
         d.data[0] + static_cast<std::ptrdiff_t>(top) * d.linesize[0] + left,         d.linesize[0],
         d.data[1] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[1] + left / 2, d.linesize[1],
         d.data[2] + static_cast<std::ptrdiff_t>(top / 2) * d.linesize[2] + left / 2, d.linesize[2]};
-    if (isBT601(color_.matrix)) {
-        // libyuv's own BT.601 encoders are faster still, and write only the block.
-        const auto convert = color_.isFullRange() ? libyuv::ARGBToJ420 : libyuv::ARGBToI420;
-        if (convert(bgra, bgraStride, planes.y, planes.yStride, planes.u, planes.uStride, planes.v,
-                    planes.vStride, w, h) != 0) {
-            throw MediaError("Cannot convert frames for the encoder");
-        }
-        return;
-    }
+    // Our own conversion on every matrix, the exact inverse of the decoded side's: libyuv's
+    // BT.601 encoders round chroma down, which would tint the pixels under the HUD.
     convertBgraToYuv420(bgra, bgraStride, planes, w, h, coefficients_);
 }
 

@@ -8,11 +8,12 @@
 #include "media/ffmpeg_handles.hpp"
 #include "media/square_runs.hpp"
 #include "media/video_frame.hpp"
+#include "media/yuv_to_bgra.hpp"
 
 namespace skelder::media {
 
 // Decoded YUV (any format FFmpeg decodes) → BGRA, honouring the stream's matrix and range.
-// libyuv does the common formats; anything else goes through libswscale.
+// The planar 8-bit formats are ours, NV12 libyuv's; anything else goes through libswscale.
 class ToBgraConverter {
   public:
     void convert(const AVFrame& source, VideoFrame& destination);
@@ -21,10 +22,13 @@ class ToBgraConverter {
     SwsContextPtr fallback_;
 };
 
-// The pixels of a run of a yuv420p picture (limited or full range, its own matrix) → BGRA at
-// the same place in a frame of the picture's size.
+// The conversion coefficients for a decoded picture's own matrix and range.
+RgbCoefficients rgbCoefficientsOf(const AVFrame& picture);
+
+// The pixels of a run of a yuv420p picture → BGRA at the same place in a frame of the
+// picture's size, with the picture's coefficients.
 void convertYuv420RunToBgra(const AVFrame& picture, const SquareRun& run, std::uint8_t* bgra,
-                            int bgraStride);
+                            int bgraStride, const RgbCoefficients& k);
 
 // BGRA → yuv420p under a given matrix and range, for the encoder. The picture is `width` ×
 // `height` (even sizes: 4:2:0 cannot hold odd ones); larger frames give their top-left part.

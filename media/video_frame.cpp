@@ -111,8 +111,9 @@ void VideoFrame::deferPixels() {
 void VideoFrame::makePixelsIn(std::span<const PixelRegion> regions) {
     if (!deferred_ || source_ == nullptr)
         return;
-    forEachCoveredRun(regions, width(), height(), [this](const SquareRun& run) {
-        convertYuv420RunToBgra(*source_, run, frame_->data[0], frame_->linesize[0]);
+    const RgbCoefficients k = rgbCoefficientsOf(*source_);
+    forEachCoveredRun(regions, width(), height(), [&](const SquareRun& run) {
+        convertYuv420RunToBgra(*source_, run, frame_->data[0], frame_->linesize[0], k);
     });
     made_.insert(made_.end(), regions.begin(), regions.end());
 }
@@ -122,8 +123,9 @@ void VideoFrame::makeDeferredPixels() const {
         return;
     deferred_ = false;
     if (source_ != nullptr) {
-        forEachUncoveredRun(made_, width(), height(), [this](const SquareRun& run) {
-            convertYuv420RunToBgra(*source_, run, frame_->data[0], frame_->linesize[0]);
+        const RgbCoefficients k = rgbCoefficientsOf(*source_);
+        forEachUncoveredRun(made_, width(), height(), [&](const SquareRun& run) {
+            convertYuv420RunToBgra(*source_, run, frame_->data[0], frame_->linesize[0], k);
         });
     }
     made_.clear();
