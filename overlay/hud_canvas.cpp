@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "overlay/source_over.hpp"
+
 namespace skelder {
 
 void HudCanvas::setColour(const Rgba& colour) {
@@ -131,6 +133,28 @@ void HudCanvas::drawImage(cairo_surface_t* image, int imageWidth, int imageHeigh
     cairo_set_source_surface(cr_, image, left, top);
     cairo_rectangle(cr_, left, top, imageWidth, imageHeight);
     cairo_fill(cr_);
+}
+
+void HudCanvas::drawImage(const BgraImage& image, cairo_surface_t* surface, Point lowerLeft) {
+    const int width = image.width();
+    const int height = image.height();
+    const double left = deviceX(lowerLeft.x);
+    const double top = deviceY(lowerLeft.y + height);
+    const bool onWholePixels = left == std::floor(left) && top == std::floor(top);
+    if (!drawsPixels() || pixels_ == nullptr || !onWholePixels || left < 0 || top < 0 ||
+        left + width > pixels_->width || top + height > pixels_->height) {
+        drawImage(surface, width, height, lowerLeft);
+        return;
+    }
+    addDamage(left, top, left + width, top + height);
+    const int x = static_cast<int>(left);
+    const int y = static_cast<int>(top);
+    cairo_surface_t* target = cairo_get_target(cr_);
+    cairo_surface_flush(target);
+    compositeSourceOver(image.data(), image.stride(),
+                        pixels_->data + static_cast<std::ptrdiff_t>(y) * pixels_->stride + x * 4,
+                        pixels_->stride, width, height);
+    cairo_surface_mark_dirty_rectangle(target, x, y, width, height);
 }
 
 }  // namespace skelder

@@ -46,6 +46,12 @@ class HudCanvas {
     // Composites an image (source-over) with its lower-left corner at a frame point. A canvas
     // that draws nothing takes a null image.
     void drawImage(cairo_surface_t* image, int imageWidth, int imageHeight, Point lowerLeft);
+    // The same for an image of our own: composited straight onto the pixels given to
+    // drawImagesOnto when it lies on whole pixels inside them (the same bytes as Cairo gives,
+    // several times faster), else through its Cairo surface `surface`.
+    void drawImage(const BgraImage& image, cairo_surface_t* surface, Point lowerLeft);
+    // The target's own pixels, for a target whose device points are its pixels (no turn).
+    void drawImagesOnto(const BgraFrame* pixels) { pixels_ = pixels; }
 
     std::optional<TextExtent> measureText(std::string_view text, const HudTextStyle& style) {
         return text_.measure(text, style);
@@ -63,6 +69,7 @@ class HudCanvas {
     double height_;
     HudTextPainter& text_;
     std::vector<PixelBox>* damage_ = nullptr;
+    const BgraFrame* pixels_ = nullptr;
 };
 
 }  // namespace skelder

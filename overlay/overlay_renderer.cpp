@@ -102,7 +102,7 @@ void OverlayRenderContext::drawStaticLayer(HudCanvas& canvas, const StaticHUD& l
         if (cairo_surface_status(source) != CAIRO_STATUS_SUCCESS) {
             continue;
         }
-        canvas.drawImage(source, patch.image.width(), patch.image.height(),
+        canvas.drawImage(patch.image, source,
                          {static_cast<double>(patch.left), static_cast<double>(patch.bottom)});
     }
 }
@@ -163,6 +163,8 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
     const cairo_matrix_t toStored = displayedToStored(frame);
     cairo_set_matrix(cr, &toStored);
     HudCanvas canvas(cr, width, height, *context.text_);
+    if (frame.displayRotation == 0)
+        canvas.drawImagesOnto(&frame);
     const std::size_t firstTouched = touched != nullptr ? touched->size() : 0;
     canvas.collectDamage(touched);
     drawElements(context, canvas, renderSample, debugInfo,
