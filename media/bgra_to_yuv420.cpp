@@ -66,8 +66,12 @@ __attribute__((target("avx2"))) int lumaRowAvx2(const std::uint8_t* __restrict b
     const __m256i weights = weightsOf(k.yb, k.yg, k.yr);
     const __m256i offsets = _mm256_set1_epi32((k.yOffset << kShift) + (1 << (kShift - 1)));
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    int x = 0;
-    for (; x + 16 <= width; x += 16) {
+    // A row that is not a multiple of sixteen ends with a step overlapping the one before,
+    // which writes the same values again.
+    if (width < 16)
+        return 0;
+    const int last = width - 16;
+    for (int x = 0;; x = std::min(x + 16, last)) {
         const __m256i low =
             _mm256_srai_epi32(_mm256_add_epi32(eightSums(bgra + 4 * x, weights), offsets), kShift);
         const __m256i high = _mm256_srai_epi32(
@@ -78,8 +82,9 @@ __attribute__((target("avx2"))) int lumaRowAvx2(const std::uint8_t* __restrict b
         // Groups in the order 0-3, 4-7, 8-11, 12-15.
         const __m256i ordered = _mm256_permutevar8x32_epi32(bytes, order);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x), _mm256_castsi256_si128(ordered));
+        if (x == last)
+            return width;
     }
-    return x;
 }
 
 // The channel sums of four squares from four pixels of each row, as 16-bit (b, g, r, a) lanes:
@@ -116,8 +121,11 @@ __attribute__((target("avx2"))) int chromaRowAvx2(const std::uint8_t* __restrict
                                                   const YuvCoefficients& k) {
     const __m256i uWeights = weightsOf(k.ub, k.ug, k.ur);
     const __m256i vWeights = weightsOf(k.vb, k.vg, k.vr);
-    int x = 0;
-    for (; x + 8 <= chromaWidth; x += 8) {
+    // Likewise a row that is not a multiple of eight squares.
+    if (chromaWidth < 8)
+        return 0;
+    const int last = chromaWidth - 8;
+    for (int x = 0;; x = std::min(x + 8, last)) {
         const __m256i first = fourSquares(top + 8 * x, bottom + 8 * x);
         const __m256i second = fourSquares(top + 8 * x + 32, bottom + 8 * x + 32);
         // Words u0-3, v0-3 | u4-7, v4-7; bytes the same in each half's low eight.
@@ -134,8 +142,9 @@ __attribute__((target("avx2"))) int chromaRowAvx2(const std::uint8_t* __restrict
         std::memcpy(u + x + 4, &u1, 4);
         std::memcpy(v + x, &v0, 4);
         std::memcpy(v + x + 4, &v1, 4);
+        if (x == last)
+            return chromaWidth;
     }
-    return x;
 }
 
 bool hasAvx2() {
