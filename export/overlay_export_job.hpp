@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/static_layer_pictures.hpp"
 #include "media/media_source.hpp"
 #include "overlay/overlay_renderer.hpp"
 #include "overlay/timeline.hpp"
@@ -37,6 +38,8 @@ struct OverlayRenderSharedState {
     std::shared_ptr<const StaticHUD> staticHUD;  // for the picture as it is shown
     // Clockwise degrees a player turns the stored frames by (the video's display matrix).
     int displayRotation = 0;
+    // The static layer for decoded pictures, for unturned frames.
+    std::shared_ptr<const StaticLayerPictures> staticLayerPictures;
 
     OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth, int renderHeight,
                              int displayRotation = 0);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "media/square_runs.hpp"
+
 namespace skelder {
 
 OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth,
@@ -15,7 +17,9 @@ OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, 
           BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedWidth(),
           BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedHeight(),
           job.overlayOptions.speedUnit)),
-      displayRotation(rotation) {
+      displayRotation(rotation),
+      staticLayerPictures(rotation == 0 ? std::make_shared<StaticLayerPictures>(staticHUD)
+                                        : nullptr) {
     for (const DecisecondGrid& source : sampleSources) {
         sampleBoundsBySource.push_back(makeSampleBounds(source));
     }
@@ -40,12 +44,33 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
     };
     if (frame.hasDeferredPixels()) {
         // Only the pixels under the HUD are made; they alone are drawn on and converted back.
-        markModified(OverlayRenderer::overlayFootprint(context, target, content->sample,
-                                                       content->debugInfo, layer, unit));
+        // Where nothing is drawn over the static layer, the layer goes straight onto the
+        // decoded picture when the frame alone holds it, and those pixels are not made at all.
+        AVFrame* picture = frame.ownSourcePicture();
+        const media::Yuv420Layer* pictureLayer =
+            picture != nullptr && layer != nullptr && shared.staticLayerPictures != nullptr
+                ? shared.staticLayerPictures->forPicture(*picture)
+                : nullptr;
+        std::vector<PixelBox> elements;
+        if (pictureLayer != nullptr) {
+            elements = OverlayRenderer::elementsFootprint(context, target, content->sample,
+                                                          content->debugInfo, layer, unit);
+            markModified(elements);
+            media::forEachRunCoveredOnlyBy(
+                staticLayerRegions(*layer), frame.modifiedRegions(), frame.width(), frame.height(),
+                [&](const media::SquareRun& run) { pictureLayer->compositeOnto(*picture, run); });
+        } else {
+            markModified(OverlayRenderer::overlayFootprint(context, target, content->sample,
+                                                           content->debugInfo, layer, unit));
+        }
         frame.makePixelsIn(frame.modifiedRegions());
         target.data = frame.rawData();
+        // Of the static layer, only what lies under the elements is wanted in BGRA now: the
+        // whole 2 × 2 squares they reach, which go back to the encoder.
+        for (PixelBox& box : elements)
+            box = {box.left & ~1, box.top & ~1, (box.right + 1) & ~1, (box.bottom + 1) & ~1};
         OverlayRenderer::drawOverlay(context, target, content->sample, content->debugInfo, layer,
-                                     unit);
+                                     unit, nullptr, pictureLayer != nullptr ? &elements : nullptr);
         return;
     }
     target.data = frame.data();

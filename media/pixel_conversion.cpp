@@ -65,6 +65,10 @@ ColorProperties ColorProperties::resolved(int width, int height) const {
     return result;
 }
 
+ColorProperties colorPropertiesOf(const AVFrame& picture) {
+    return colorOf(picture);
+}
+
 RgbCoefficients rgbCoefficientsOf(const AVFrame& picture) {
     return rgbCoefficientsFor(colorOf(picture));
 }

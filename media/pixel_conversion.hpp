@@ -22,6 +22,9 @@ class ToBgraConverter {
     SwsContextPtr fallback_;
 };
 
+// A decoded picture's colour description, resolved (ColorProperties::resolved).
+ColorProperties colorPropertiesOf(const AVFrame& picture);
+
 // The conversion coefficients for a decoded picture's own matrix and range.
 RgbCoefficients rgbCoefficientsOf(const AVFrame& picture);
 

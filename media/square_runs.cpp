@@ -93,4 +93,28 @@ void forEachUncoveredRun(std::span<const PixelRegion> regions, int width, int he
     visitRuns(regions, width, height, false, visit);
 }
 
+void forEachRunCoveredOnlyBy(std::span<const PixelRegion> regions,
+                             std::span<const PixelRegion> others, int width, int height,
+                             const SquareRunVisitor& visit) {
+    // The others' runs, in visiting order: top down, left to right.
+    std::vector<SquareRun> taken;
+    visitRuns(others, width, height, true, [&](const SquareRun& run) { taken.push_back(run); });
+    std::size_t next = 0;
+    visitRuns(regions, width, height, true, [&](const SquareRun& run) {
+        while (next < taken.size() && taken[next].top < run.top)
+            ++next;
+        int from = run.left;
+        for (std::size_t i = next; i < taken.size() && taken[i].top == run.top; ++i) {
+            const SquareRun& other = taken[i];
+            if (other.right <= from || other.left >= run.right)
+                continue;
+            if (other.left > from)
+                visit({run.top, run.rows, from, other.left});
+            from = std::max(from, other.right);
+        }
+        if (from < run.right)
+            visit({run.top, run.rows, from, run.right});
+    });
+}
+
 }  // namespace skelder::media

@@ -33,4 +33,9 @@ void forEachCoveredRun(std::span<const PixelRegion> regions, int width, int heig
 void forEachUncoveredRun(std::span<const PixelRegion> regions, int width, int height,
                          const SquareRunVisitor& visit);
 
+// The same for the squares `regions` reach into and none of `others` does.
+void forEachRunCoveredOnlyBy(std::span<const PixelRegion> regions,
+                             std::span<const PixelRegion> others, int width, int height,
+                             const SquareRunVisitor& visit);
+
 }  // namespace skelder::media

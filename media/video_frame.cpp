@@ -54,6 +54,10 @@ VideoFrame::~VideoFrame() {
     av_frame_free(&encoderPicture_);
 }
 
+AVFrame* VideoFrame::ownSourcePicture() {
+    return source_ != nullptr && av_frame_is_writable(source_) != 0 ? source_ : nullptr;
+}
+
 AVFrame* VideoFrame::takeSourcePicture() {
     return std::exchange(source_, nullptr);
 }

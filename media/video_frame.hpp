@@ -69,6 +69,10 @@ class VideoFrame {
     // Hands the decoded picture over (the caller frees it); the frame keeps none. Deferred
     // pixels not made by then never will be: only the writer takes it, as it lets the pixels go.
     AVFrame* takeSourcePicture();
+    // The decoded picture, to draw into, when this frame alone refers to it (the decoder let
+    // go of it); null otherwise. Squares drawn there must stay out of the modified regions,
+    // whose BGRA pixels the writer converts over them.
+    AVFrame* ownSourcePicture();
     void markModified(PixelRegion region) { modified_.push_back(region); }
     const std::vector<PixelRegion>& modifiedRegions() const { return modified_; }
 

@@ -151,9 +151,40 @@ void HudCanvas::drawImage(const BgraImage& image, cairo_surface_t* surface, Poin
     const int y = static_cast<int>(top);
     cairo_surface_t* target = cairo_get_target(cr_);
     cairo_surface_flush(target);
-    compositeSourceOver(image.data(), image.stride(),
-                        pixels_->data + static_cast<std::ptrdiff_t>(y) * pixels_->stride + x * 4,
-                        pixels_->stride, width, height);
+    const auto composite = [&](int row, int from, int to) {
+        compositeSourceOver(
+            image.data() + static_cast<std::ptrdiff_t>(row) * image.stride() + from * 4,
+            image.stride(),
+            pixels_->data + static_cast<std::ptrdiff_t>(y + row) * pixels_->stride + (x + from) * 4,
+            pixels_->stride, to - from, 1);
+    };
+    if (imageLimits_ == nullptr) {
+        compositeSourceOver(
+            image.data(), image.stride(),
+            pixels_->data + static_cast<std::ptrdiff_t>(y) * pixels_->stride + x * 4,
+            pixels_->stride, width, height);
+    } else {
+        // Row by row, the parts of the image inside any box, each pixel once.
+        std::vector<std::pair<int, int>> spans;
+        for (int row = 0; row < height; ++row) {
+            spans.clear();
+            for (const PixelBox& box : *imageLimits_) {
+                if (box.top <= y + row && y + row < box.bottom) {
+                    const int from = std::max(box.left - x, 0);
+                    const int to = std::min(box.right - x, width);
+                    if (from < to)
+                        spans.emplace_back(from, to);
+                }
+            }
+            std::sort(spans.begin(), spans.end());
+            int done = 0;
+            for (const auto& [from, to] : spans) {
+                if (to > std::max(from, done))
+                    composite(row, std::max(from, done), to);
+                done = std::max(done, to);
+            }
+        }
+    }
     cairo_surface_mark_dirty_rectangle(target, x, y, width, height);
 }
 

@@ -52,6 +52,9 @@ class HudCanvas {
     void drawImage(const BgraImage& image, cairo_surface_t* surface, Point lowerLeft);
     // The target's own pixels, for a target whose device points are its pixels (no turn).
     void drawImagesOnto(const BgraFrame* pixels) { pixels_ = pixels; }
+    // Limits the images composited onto those pixels to these device boxes (overlapping or
+    // not): the rest of the target is not wanted. Null: no limit.
+    void limitImagesTo(const std::vector<PixelBox>* boxes) { imageLimits_ = boxes; }
 
     std::optional<TextExtent> measureText(std::string_view text, const HudTextStyle& style) {
         return text_.measure(text, style);
@@ -70,6 +73,7 @@ class HudCanvas {
     HudTextPainter& text_;
     std::vector<PixelBox>* damage_ = nullptr;
     const BgraFrame* pixels_ = nullptr;
+    const std::vector<PixelBox>* imageLimits_ = nullptr;
 };
 
 }  // namespace skelder

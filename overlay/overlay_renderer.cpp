@@ -110,11 +110,12 @@ void OverlayRenderContext::drawStaticLayer(HudCanvas& canvas, const StaticHUD& l
 void OverlayRenderer::drawElements(OverlayRenderContext& context, HudCanvas& canvas,
                                    const OverlayRenderSample& renderSample,
                                    const std::optional<OverlayFrameDebugInfo>& debugInfo,
-                                   const StaticHUD* layer, SpeedUnit speedUnit) {
+                                   const StaticHUD* layer, SpeedUnit speedUnit,
+                                   bool drawStaticLayer) {
     const HudLayout layout = HudLayout::forFrame(canvas.width(), canvas.height());
     const OverlayTelemetrySample& values = renderSample.telemetry;
     // Each element goes over the previous ones, in this order, as over one overlay image.
-    if (layer != nullptr) {
+    if (layer != nullptr && drawStaticLayer) {
         context.drawStaticLayer(canvas, *layer);
     }
     hud::drawGear(canvas, layout, values.gear);
@@ -147,7 +148,8 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
                                   const OverlayRenderSample& renderSample,
                                   const std::optional<OverlayFrameDebugInfo>& debugInfo,
                                   const StaticHUD* staticLayer, SpeedUnit speedUnit,
-                                  std::vector<PixelBox>* touched) {
+                                  std::vector<PixelBox>* touched,
+                                  const std::vector<PixelBox>* wantedBoxes) {
     if (frame.width <= 0 || frame.height <= 0 || frame.data == nullptr) {
         return false;
     }
@@ -163,8 +165,10 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
     const cairo_matrix_t toStored = displayedToStored(frame);
     cairo_set_matrix(cr, &toStored);
     HudCanvas canvas(cr, width, height, *context.text_);
-    if (frame.displayRotation == 0)
+    if (frame.displayRotation == 0) {
         canvas.drawImagesOnto(&frame);
+        canvas.limitImagesTo(wantedBoxes);
+    }
     const std::size_t firstTouched = touched != nullptr ? touched->size() : 0;
     canvas.collectDamage(touched);
     drawElements(context, canvas, renderSample, debugInfo,
@@ -182,6 +186,20 @@ std::vector<PixelBox> OverlayRenderer::overlayFootprint(
     OverlayRenderContext& context, const BgraFrame& frame, const OverlayRenderSample& renderSample,
     const std::optional<OverlayFrameDebugInfo>& debugInfo, const StaticHUD* staticLayer,
     SpeedUnit speedUnit) {
+    return footprint(context, frame, renderSample, debugInfo, staticLayer, speedUnit, true);
+}
+
+std::vector<PixelBox> OverlayRenderer::elementsFootprint(
+    OverlayRenderContext& context, const BgraFrame& frame, const OverlayRenderSample& renderSample,
+    const std::optional<OverlayFrameDebugInfo>& debugInfo, const StaticHUD* staticLayer,
+    SpeedUnit speedUnit) {
+    return footprint(context, frame, renderSample, debugInfo, staticLayer, speedUnit, false);
+}
+
+std::vector<PixelBox> OverlayRenderer::footprint(
+    OverlayRenderContext& context, const BgraFrame& frame, const OverlayRenderSample& renderSample,
+    const std::optional<OverlayFrameDebugInfo>& debugInfo, const StaticHUD* staticLayer,
+    SpeedUnit speedUnit, bool withStaticLayer) {
     std::vector<PixelBox> boxes;
     if (frame.width <= 0 || frame.height <= 0) {
         return boxes;
@@ -191,7 +209,7 @@ std::vector<PixelBox> OverlayRenderer::overlayFootprint(
     HudCanvas canvas(nullptr, width, height, *context.text_);
     canvas.collectDamage(&boxes);
     drawElements(context, canvas, renderSample, debugInfo,
-                 staticLayerFor(staticLayer, width, height), speedUnit);
+                 staticLayerFor(staticLayer, width, height), speedUnit, withStaticLayer);
     for (PixelBox& box : boxes)
         box = storedBox(frame, box);
     return boxes;

@@ -95,12 +95,14 @@ class OverlayRenderer {
     // must be made for the same unit). A layer that does not fit the frame is ignored. Returns
     // false, leaving the frame untouched, when the frame has no pixels. When `touched` is given it
     // receives boxes covering every pixel that may have changed, so a caller can re-encode only
-    // those.
+    // those. With `wantedBoxes` (of an unturned frame) only the pixels in those boxes are
+    // wanted: the static layer may be left out elsewhere.
     static bool drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
                             const OverlayRenderSample& renderSample,
                             const std::optional<OverlayFrameDebugInfo>& debugInfo,
                             const StaticHUD* staticLayer, SpeedUnit speedUnit = kDefaultSpeedUnit,
-                            std::vector<PixelBox>* touched = nullptr);
+                            std::vector<PixelBox>* touched = nullptr,
+                            const std::vector<PixelBox>* wantedBoxes = nullptr);
 
     // The boxes drawOverlay would report as touched for the same arguments, found without
     // drawing: a caller that has not made every pixel of the frame yet makes just these first.
@@ -111,11 +113,25 @@ class OverlayRenderer {
         const std::optional<OverlayFrameDebugInfo>& debugInfo, const StaticHUD* staticLayer,
         SpeedUnit speedUnit = kDefaultSpeedUnit);
 
+    // The same for the elements drawn over the static layer alone: for a caller that lays the
+    // layer itself (its patches are its boxes) and draws the rest with drawOverlay.
+    static std::vector<PixelBox> elementsFootprint(
+        OverlayRenderContext& context, const BgraFrame& frame,
+        const OverlayRenderSample& renderSample,
+        const std::optional<OverlayFrameDebugInfo>& debugInfo, const StaticHUD* staticLayer,
+        SpeedUnit speedUnit = kDefaultSpeedUnit);
+
   private:
+    static std::vector<PixelBox> footprint(OverlayRenderContext& context, const BgraFrame& frame,
+                                           const OverlayRenderSample& renderSample,
+                                           const std::optional<OverlayFrameDebugInfo>& debugInfo,
+                                           const StaticHUD* staticLayer, SpeedUnit speedUnit,
+                                           bool withStaticLayer);
     static void drawElements(OverlayRenderContext& context, HudCanvas& canvas,
                              const OverlayRenderSample& renderSample,
                              const std::optional<OverlayFrameDebugInfo>& debugInfo,
-                             const StaticHUD* layer, SpeedUnit speedUnit);
+                             const StaticHUD* layer, SpeedUnit speedUnit,
+                             bool drawStaticLayer = true);
 };
 
 }  // namespace skelder

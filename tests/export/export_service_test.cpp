@@ -7,7 +7,10 @@
 
 #include "core/cancellation.hpp"
 #include "export/export_error.hpp"
+#include "export/render_workers.hpp"
 #include "media/asset.hpp"
+#include "media/input_file.hpp"
+#include "media/pixel_conversion.hpp"
 #include "media/video_reader.hpp"
 #include "telemetry/extraction_service.hpp"
 #include "tests/export/full_export_job.hpp"
@@ -94,6 +97,74 @@ TEST_F(ExportServiceTest, KeepsFramesTimesAndAudioAndReportsProgress) {
         EXPECT_LE(progress[i], 0.999);
         EXPECT_GE(progress[i], progress[i - 1]);
     }
+}
+
+// Where nothing is drawn over the HUD's static panels, a worker lays them straight onto the
+// decoded picture when the frame alone holds it; otherwise (the decoder still refers to the
+// picture) it draws them in BGRA with the rest. Both must give the encoder the same picture,
+// to the rounding of one step.
+TEST_F(ExportServiceTest, PanelsLaidOnTheDecodedPictureMatchPanelsDrawnInBgra) {
+    const OverlayExportJob job = testing::fullExportJob(input);
+    const int width = 160, height = 96;
+    const OverlayRenderSharedState shared(job, width, height);
+    OverlayRenderContext context;
+    media::FramePool pool(width, height);
+    const auto encoded = [&](bool decoderStillHoldsIt, std::size_t& modifiedRegions) {
+        media::FramePtr picture = media::allocateFrame();
+        picture->format = AV_PIX_FMT_YUV420P;
+        picture->width = width;
+        picture->height = height;
+        EXPECT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+        // Colours a camera records (RGB can show them): a gradient in 2 × 2 squares, encoded.
+        std::vector<std::uint8_t> bgra(width * height * 4);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t* p = &bgra[(y * width + x) * 4];
+                const int sx = x / 2, sy = y / 2;
+                p[0] = static_cast<std::uint8_t>(sx * 3), p[1] = static_cast<std::uint8_t>(sy * 5);
+                p[2] = static_cast<std::uint8_t>((sx + sy) * 7), p[3] = 255;
+            }
+        }
+        media::convertBgraToYuv420(
+            bgra.data(), width * 4,
+            {picture->data[0], picture->linesize[0], picture->data[1], picture->linesize[1],
+             picture->data[2], picture->linesize[2]},
+            width, height, media::yuvCoefficientsFor({AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG}));
+        media::VideoFrame frame = pool.makeFrame();
+        frame.setSourcePicture(picture.get());
+        frame.deferPixels();
+        frame.presentationTime = MediaTime::fromSeconds(1.3);
+        if (!decoderStillHoldsIt)
+            picture.reset();
+        renderFrame(shared, context, frame);
+        modifiedRegions = frame.modifiedRegions().size();
+        media::FramePtr out = media::allocateFrame();
+        out->format = AV_PIX_FMT_YUV420P;
+        out->width = width;
+        out->height = height;
+        EXPECT_EQ(av_frame_get_buffer(out.get(), 0), 0);
+        media::ToYuv420Converter(width, height, {AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG})
+            .convert(frame, *out);
+        return out;
+    };
+    std::size_t straightRegions = 0, inBgraRegions = 0;
+    const media::FramePtr straight = encoded(false, straightRegions);
+    const media::FramePtr inBgra = encoded(true, inBgraRegions);
+    EXPECT_LT(straightRegions, inBgraRegions) << "the panels were not laid on the picture";
+    int differing = 0;
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? height : height / 2;
+        const int columns = plane == 0 ? width : width / 2;
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < columns; ++x) {
+                const int a = straight->data[plane][y * straight->linesize[plane] + x];
+                const int b = inBgra->data[plane][y * inBgra->linesize[plane] + x];
+                ASSERT_LE(std::abs(a - b), 1) << "plane " << plane << " at " << x << "," << y;
+                differing += a != b;
+            }
+        }
+    }
+    EXPECT_LT(differing, width * height / 20);
 }
 
 // Mean absolute difference of two BGRA frames over their colour channels.

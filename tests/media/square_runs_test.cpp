@@ -71,5 +71,45 @@ TEST(SquareRuns, CoveredAndUncoveredRunsShareThePictureOutSquareBySquare) {
     }
 }
 
+// The export lays the HUD's static panels straight onto the decoded picture where no changing
+// element covers them, and converts the elements' squares from BGRA: the two must share the
+// panels' squares out exactly, or a square gets the panel twice or not at all.
+TEST(SquareRuns, RunsCoveredOnlyByTheFirstRegionsLeaveOutEverySquareTheOthersReach) {
+    std::minstd_rand random(8);
+    const auto someRegions = [&](int width, int height) {
+        std::vector<PixelRegion> regions;
+        const int count = static_cast<int>(random() % 8);
+        for (int i = 0; i < count; ++i) {
+            const int left = static_cast<int>(random() % (width + 10)) - 5;
+            const int top = static_cast<int>(random() % (height + 10)) - 5;
+            regions.push_back({left, top, left + static_cast<int>(random() % 24),
+                               top + static_cast<int>(random() % 24)});
+        }
+        return regions;
+    };
+    for (const auto& [width, height] : {std::pair{64, 48}, std::pair{35, 21}, std::pair{2, 7}}) {
+        for (int round = 0; round < 30; ++round) {
+            const std::vector<PixelRegion> regions = someRegions(width, height);
+            const std::vector<PixelRegion> others = someRegions(width, height);
+            std::vector<int> count(static_cast<std::size_t>(width) * height, 0);
+            forEachRunCoveredOnlyBy(regions, others, width, height, [&](const SquareRun& run) {
+                ASSERT_EQ(run.left % 2, 0);
+                ASSERT_LT(run.left, run.right);
+                for (int y = run.top; y < run.top + run.rows; ++y)
+                    for (int x = run.left; x < run.right; ++x)
+                        ++count[static_cast<std::size_t>(y) * width + x];
+            });
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const bool expected = squareReached(regions, width, height, x, y) &&
+                                          !squareReached(others, width, height, x, y);
+                    ASSERT_EQ(count[static_cast<std::size_t>(y) * width + x], expected ? 1 : 0)
+                        << x << "," << y << " in " << width << "x" << height;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace skelder::media
