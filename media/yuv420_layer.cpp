@@ -17,23 +17,65 @@ std::int32_t rounded(double value) {
 }
 
 // One row of luma: what stays of the picture plus the layer's term. Plain loops the compiler
-// vectorises, once for AVX2 and once for any processor.
-__attribute__((target_clones("avx2", "default"))) void compositeLuma(
-    std::uint8_t* __restrict y, const std::int32_t* __restrict terms,
-    const std::int32_t* __restrict kept, int count, int offset) {
+// vectorises, once for AVX2 (chosen at run time) and once for any processor.
+[[gnu::always_inline]] inline void compositeLumaRow(std::uint8_t* __restrict y,
+                                                    const std::int32_t* __restrict terms,
+                                                    const std::int32_t* __restrict kept, int count,
+                                                    int offset) {
     for (int i = 0; i < count; ++i) {
         const std::int32_t value = ((y[i] - offset) * kept[i] + terms[i]) >> kLumaShift;
         y[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void compositeChroma(
-    std::uint8_t* __restrict c, const std::int32_t* __restrict terms,
-    const std::int32_t* __restrict kept, int count) {
+[[gnu::always_inline]] inline void compositeChromaRow(std::uint8_t* __restrict c,
+                                                      const std::int32_t* __restrict terms,
+                                                      const std::int32_t* __restrict kept,
+                                                      int count) {
     for (int i = 0; i < count; ++i) {
         const std::int32_t value = ((c[i] - 128) * kept[i] + terms[i]) >> kChromaShift;
         c[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
     }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void compositeLumaAvx2(std::uint8_t* y, const std::int32_t* terms,
+                                                       const std::int32_t* kept, int count,
+                                                       int offset) {
+    compositeLumaRow(y, terms, kept, count, offset);
+}
+
+__attribute__((target("avx2"))) void compositeChromaAvx2(std::uint8_t* c, const std::int32_t* terms,
+                                                         const std::int32_t* kept, int count) {
+    compositeChromaRow(c, terms, kept, count);
+}
+
+bool hasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+bool hasAvx2() {
+    return false;
+}
+void compositeLumaAvx2(std::uint8_t*, const std::int32_t*, const std::int32_t*, int, int) {}
+void compositeChromaAvx2(std::uint8_t*, const std::int32_t*, const std::int32_t*, int) {}
+#endif
+
+void compositeLuma(std::uint8_t* y, const std::int32_t* terms, const std::int32_t* kept, int count,
+                   int offset) {
+    if (hasAvx2())
+        compositeLumaAvx2(y, terms, kept, count, offset);
+    else
+        compositeLumaRow(y, terms, kept, count, offset);
+}
+
+void compositeChroma(std::uint8_t* c, const std::int32_t* terms, const std::int32_t* kept,
+                     int count) {
+    if (hasAvx2())
+        compositeChromaAvx2(c, terms, kept, count);
+    else
+        compositeChromaRow(c, terms, kept, count);
 }
 
 }  // namespace
