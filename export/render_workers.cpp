@@ -57,7 +57,8 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
                                                           content->debugInfo, layer, unit);
             markModified(elements);
             media::forEachRunCoveredOnlyBy(
-                staticLayerRegions(*layer), frame.modifiedRegions(), frame.width(), frame.height(),
+                shared.staticLayerPictures->regions(), frame.modifiedRegions(), frame.width(),
+                frame.height(),
                 [&](const media::SquareRun& run) { pictureLayer->compositeOnto(*picture, run); });
         } else {
             markModified(OverlayRenderer::overlayFootprint(context, target, content->sample,

@@ -5,7 +5,16 @@
 namespace skelder {
 
 StaticLayerPictures::StaticLayerPictures(std::shared_ptr<const StaticHUD> layer)
-    : layer_(std::move(layer)) {}
+    : layer_(std::move(layer)) {
+    if (layer_ == nullptr)
+        return;
+    for (const StaticHUD::Patch& patch : layer_->patches()) {
+        // Patches are placed by their lower-left corner, rows counted from the bottom.
+        const int top = layer_->height() - patch.bottom - patch.image.height();
+        regions_.push_back(
+            {patch.left, top, patch.left + patch.image.width(), top + patch.image.height()});
+    }
+}
 
 const media::Yuv420Layer* StaticLayerPictures::forPicture(const AVFrame& picture) const {
     if (layer_ == nullptr || layer_->patches().empty())
@@ -17,25 +26,13 @@ const media::Yuv420Layer* StaticLayerPictures::forPicture(const AVFrame& picture
             return layer.get();
     }
     std::vector<media::Yuv420Layer::Patch> patches;
-    const std::vector<media::PixelRegion> boxes = staticLayerRegions(*layer_);
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
+    for (std::size_t i = 0; i < regions_.size(); ++i) {
         const BgraImage& image = layer_->patches()[i].image;
-        patches.push_back({boxes[i].left, boxes[i].top, image.width(), image.height(), image.data(),
-                           image.stride()});
+        patches.push_back({regions_[i].left, regions_[i].top, image.width(), image.height(),
+                           image.data(), image.stride()});
     }
     made_.emplace_back(color, std::make_unique<media::Yuv420Layer>(patches, color));
     return made_.back().second.get();
-}
-
-std::vector<media::PixelRegion> staticLayerRegions(const StaticHUD& layer) {
-    std::vector<media::PixelRegion> regions;
-    for (const StaticHUD::Patch& patch : layer.patches()) {
-        // Patches are placed by their lower-left corner, rows counted from the bottom.
-        const int top = layer.height() - patch.bottom - patch.image.height();
-        regions.push_back(
-            {patch.left, top, patch.left + patch.image.width(), top + patch.image.height()});
-    }
-    return regions;
 }
 
 }  // namespace skelder

@@ -21,15 +21,15 @@ class StaticLayerPictures {
     // The layer for pictures like this one (unturned, of the layer's size); null when it has
     // no patches.
     const media::Yuv420Layer* forPicture(const AVFrame& picture) const;
+    // The layer's patches as boxes of an unturned frame of the layer's size.
+    const std::vector<media::PixelRegion>& regions() const { return regions_; }
 
   private:
     std::shared_ptr<const StaticHUD> layer_;
+    std::vector<media::PixelRegion> regions_;
     mutable std::mutex mutex_;
     mutable std::vector<std::pair<media::ColorProperties, std::unique_ptr<media::Yuv420Layer>>>
         made_;
 };
-
-// The static layer's patches as boxes of an unturned frame of the layer's size.
-std::vector<media::PixelRegion> staticLayerRegions(const StaticHUD& layer);
 
 }  // namespace skelder

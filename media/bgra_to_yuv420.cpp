@@ -4,14 +4,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/cpu_features.hpp"
 #include "media/yuv_matrix.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(SKELDER_HAS_AVX2_PATH)
 #include <immintrin.h>
-#define SKELDER_HAS_AVX2_PATH 1
 #endif
 
 namespace skelder::media {
@@ -145,11 +145,6 @@ __attribute__((target("avx2"))) int chromaRowAvx2(const std::uint8_t* __restrict
         if (x == last)
             return chromaWidth;
     }
-}
-
-bool hasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
 }
 #endif
 

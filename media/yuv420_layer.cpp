@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/cpu_features.hpp"
 #include "media/bgra_to_yuv420.hpp"
 
 namespace skelder::media {
@@ -38,7 +39,7 @@ std::int32_t rounded(double value) {
     }
 }
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(SKELDER_HAS_AVX2_PATH)
 __attribute__((target("avx2"))) void compositeLumaAvx2(std::uint8_t* y, const std::int32_t* terms,
                                                        const std::int32_t* kept, int count,
                                                        int offset) {
@@ -49,33 +50,24 @@ __attribute__((target("avx2"))) void compositeChromaAvx2(std::uint8_t* c, const 
                                                          const std::int32_t* kept, int count) {
     compositeChromaRow(c, terms, kept, count);
 }
-
-bool hasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-#else
-bool hasAvx2() {
-    return false;
-}
-void compositeLumaAvx2(std::uint8_t*, const std::int32_t*, const std::int32_t*, int, int) {}
-void compositeChromaAvx2(std::uint8_t*, const std::int32_t*, const std::int32_t*, int) {}
 #endif
 
 void compositeLuma(std::uint8_t* y, const std::int32_t* terms, const std::int32_t* kept, int count,
                    int offset) {
+#if defined(SKELDER_HAS_AVX2_PATH)
     if (hasAvx2())
-        compositeLumaAvx2(y, terms, kept, count, offset);
-    else
-        compositeLumaRow(y, terms, kept, count, offset);
+        return compositeLumaAvx2(y, terms, kept, count, offset);
+#endif
+    compositeLumaRow(y, terms, kept, count, offset);
 }
 
 void compositeChroma(std::uint8_t* c, const std::int32_t* terms, const std::int32_t* kept,
                      int count) {
+#if defined(SKELDER_HAS_AVX2_PATH)
     if (hasAvx2())
-        compositeChromaAvx2(c, terms, kept, count);
-    else
-        compositeChromaRow(c, terms, kept, count);
+        return compositeChromaAvx2(c, terms, kept, count);
+#endif
+    compositeChromaRow(c, terms, kept, count);
 }
 
 }  // namespace

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/cpu_features.hpp"
 #include "media/yuv_matrix.hpp"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(SKELDER_HAS_AVX2_PATH)
 #include <immintrin.h>
-#define SKELDER_HAS_AVX2_PATH 1
 #endif
 
 namespace skelder::media {
@@ -106,11 +106,6 @@ __attribute__((target("avx2"))) int rowAvx2(const std::uint8_t* __restrict y,
         if (x == last)
             return last + 16;
     }
-}
-
-bool hasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
 }
 #endif
 

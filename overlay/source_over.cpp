@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "core/cpu_features.hpp"
+#if defined(SKELDER_HAS_AVX2_PATH)
 #include <immintrin.h>
-#define SKELDER_HAS_AVX2_PATH 1
 #endif
 
 namespace skelder {
@@ -53,11 +53,6 @@ __attribute__((target("avx2"))) int rowAvx2(const std::uint8_t* __restrict sourc
         _mm256_storeu_si256(out, _mm256_adds_epu8(s, _mm256_packus_epi16(low, high)));
     }
     return x;
-}
-
-bool hasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
 }
 #endif
 
