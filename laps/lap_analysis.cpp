@@ -47,6 +47,17 @@ LapFrame lapFrame(const std::vector<double>& coarse, double lagSamples) {
     return frame;
 }
 
+double topSpeed(const DriveSeries& series, double fromSeconds, double toSeconds) {
+    double top = 0;
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        const double seconds = series.secondsAt(static_cast<double>(i));
+        if (seconds >= fromSeconds && seconds <= toSeconds) {
+            top = std::max(top, series.speedMps[i]);
+        }
+    }
+    return top;
+}
+
 LapAnalysis noLaps(LapAnalysis analysis, NoLapsReason reason) {
     analysis.noLaps = reason;
     return analysis;
@@ -141,8 +152,8 @@ LapAnalysis analyseLaps(const DecisecondGrid& grid, const LapOptions& options,
             length > kLongestCompleteLap * analysis.lapLengthMetres) {
             continue;
         }
-        analysis.laps.push_back(
-            {static_cast<int>(analysis.laps.size()) + 1, from.seconds, to.seconds, false});
+        analysis.laps.push_back({static_cast<int>(analysis.laps.size()) + 1, from.seconds,
+                                 to.seconds, false, topSpeed(series, from.seconds, to.seconds)});
         lapMetres.emplace_back(from.distanceMetres, to.distanceMetres);
     }
     const double firstSeconds = series.secondsAt(0);

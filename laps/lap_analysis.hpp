@@ -31,6 +31,7 @@ struct Lap {
     double startSeconds = 0;
     double endSeconds = 0;
     bool best = false;  // the fastest complete lap (the first of equals)
+    double topSpeedMps = 0;
 
     double timeSeconds() const { return endSeconds - startSeconds; }
 };

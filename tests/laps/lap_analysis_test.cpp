@@ -7,7 +7,7 @@
 #include <stop_token>
 #include <string>
 
-#include "circuit_drive.hpp"
+#include "tests/support/circuit_drive.hpp"
 #include "core/cancellation.hpp"
 
 namespace skelder::laps {

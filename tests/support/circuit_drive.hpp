@@ -6,12 +6,13 @@
 // 100 Hz, the last value of each decisecond kept) and knows where the car was at every moment.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
 #include "telemetry/decisecond_grid.hpp"
 
-namespace skelder::laps::testing {
+namespace skelder::testing {
 
 // A piece of the circuit's centre line: a straight (curvature 0) or an arc, positive to the right.
 struct CircuitPiece {
@@ -65,11 +66,23 @@ class CircuitDrive {
     // The centre line's outline, a point a metre.
     std::vector<std::pair<double, double>> outline() const;
 
+    // What the sensors read at a moment (the model's last step before it).
+    struct Readings {
+        double speedMps = 0;
+        double lateralMps2 = 0;
+        double throttle = 0;
+    };
+    Readings readingsAt(double seconds) const;
+
   private:
     Circuit circuit_;
     std::vector<double> seconds_;
     std::vector<double> circuitMetres_;
+    std::vector<Readings> readings_;
     DecisecondGrid grid_;
 };
 
-}  // namespace skelder::laps::testing
+// A recording of the drive with the recorder's telemetry track only (no picture, no sound).
+void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive& drive);
+
+}  // namespace skelder::testing

@@ -1,11 +1,13 @@
-#include "circuit_drive.hpp"
+#include "tests/support/circuit_drive.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
 
-namespace skelder::laps::testing {
+#include "kovra_writer/kovra_writer.hpp"
+
+namespace skelder::testing {
 
 namespace {
 
@@ -187,9 +189,6 @@ CircuitDrive::CircuitDrive(Circuit circuit, DriveOptions options) : circuit_(std
     double eventUntil = -1;
     double eventStart = -1;
     bool spinning = false;
-    std::vector<double> speedTrace;
-    std::vector<double> lateralTrace;
-    std::vector<double> throttleTrace;
     while (true) {
         const double grip = 12 * paceAt(metres);
         const double braking = 11 * paceAt(metres);
@@ -242,10 +241,9 @@ CircuitDrive::CircuitDrive(Circuit circuit, DriveOptions options) : circuit_(std
         }
         seconds_.push_back(seconds);
         circuitMetres_.push_back(metres);
-        speedTrace.push_back(speed);
-        lateralTrace.push_back(lateral + options.lateralOffsetMps2 +
-                               options.noiseMps2 * normal(random));
-        throttleTrace.push_back(throttle);
+        readings_.push_back(
+            {speed, lateral + options.lateralOffsetMps2 + options.noiseMps2 * normal(random),
+             throttle});
         seconds += kStep;
         if (speed == 0 && target == 0 && seconds > eventUntil + 10 &&
             (metres >= stopMetres - 2 || (options.openRoad && metres >= lap - 6))) {
@@ -257,9 +255,9 @@ CircuitDrive::CircuitDrive(Circuit circuit, DriveOptions options) : circuit_(std
     std::vector<OverlayTelemetrySample> samples;
     for (std::size_t i = 0; i + 10 <= seconds_.size(); i += 10) {
         OverlayTelemetrySample sample;
-        sample.speedMps = std::max(0.0, speedTrace[i] + 0.05 * normal(random));
-        sample.latG = lateralTrace[i + 9] / kGravity;
-        sample.throttle = throttleTrace[i + 9];
+        sample.speedMps = std::max(0.0, readings_[i].speedMps + 0.05 * normal(random));
+        sample.latG = readings_[i + 9].lateralMps2 / kGravity;
+        sample.throttle = readings_[i + 9].throttle;
         sample.gear = 3;
         samples.push_back(sample);
     }
@@ -286,6 +284,34 @@ double CircuitDrive::secondsAtCircuitMetres(double metres) const {
     return seconds_[i] + (span > 0 ? (metres - circuitMetres_[i]) / span : 0) * kStep;
 }
 
+CircuitDrive::Readings CircuitDrive::readingsAt(double seconds) const {
+    const double index = std::clamp(std::floor(seconds / kStep + 1e-6), 0.0,
+                                    static_cast<double>(readings_.size() - 1));
+    return readings_[static_cast<std::size_t>(index)];
+}
+
+void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive& drive) {
+    kovra::RecordingOptions options;
+    options.durationSeconds = std::floor(drive.endSeconds());
+    options.valueAt = [&drive](const kovra::ChannelDefinition& channel, double seconds) {
+        const CircuitDrive::Readings readings = drive.readingsAt(seconds);
+        if (channel.id == kovra::kSpeedChannel) {
+            return readings.speedMps;
+        }
+        if (channel.id == kovra::kLateralAccelChannel) {
+            return readings.lateralMps2;
+        }
+        if (channel.id == kovra::kThrottleChannel) {
+            return readings.throttle;
+        }
+        if (channel.id == kovra::kGearChannel) {
+            return 3.0;
+        }
+        return 0.0;
+    };
+    kovra::writeRecording(path, options);
+}
+
 double CircuitDrive::endSeconds() const {
     return seconds_.back();
 }
@@ -305,4 +331,4 @@ std::vector<std::pair<double, double>> CircuitDrive::outline() const {
     return points;
 }
 
-}  // namespace skelder::laps::testing
+}  // namespace skelder::testing

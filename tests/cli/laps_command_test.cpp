@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "laps/lap_analysis.hpp"
+#include "tests/support/circuit_drive.hpp"
+#include "tests/support/run_command.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace skelder {
+namespace {
+
+using testing::runCommand;
+using testing::skelderExecutable;
+
+// Recordings with the telemetry track alone, of a club circuit lapped five times and of a road:
+// laps need no picture.
+class LapsCommand : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        directory = new testing::TempDir;
+        club = new testing::CircuitDrive(testing::clubCircuit(), {.flyingLaps = 5});
+        testing::writeCircuitRecording(*directory / "club.mp4", *club);
+        testing::writeCircuitRecording(*directory / "road.mp4",
+                                       testing::CircuitDrive(testing::road(), {.openRoad = true}));
+    }
+    static void TearDownTestSuite() {
+        delete club;
+        delete directory;
+    }
+    static std::string path(const char* name) { return (*directory / name).string(); }
+    static testing::TempDir* directory;
+    static testing::CircuitDrive* club;
+};
+testing::TempDir* LapsCommand::directory = nullptr;
+testing::CircuitDrive* LapsCommand::club = nullptr;
+
+// The true time of the lap that starts nearest a moment: from there round to the same place.
+double trueLapTime(const testing::CircuitDrive& drive, double startSeconds) {
+    const double place = drive.circuitMetresAt(startSeconds);
+    return drive.secondsAtCircuitMetres(place + drive.circuitLengthMetres()) - startSeconds;
+}
+
+TEST_F(LapsCommand, PrintsABlockPerFileWithEveryLapItsGapAndThePartialLaps) {
+    const auto result = runCommand(
+        {skelderExecutable(), "laps", path("club.mp4"), path("road.mp4"), "--unit", "kmh"});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const std::string lap =
+        "  lap ([1-5]) +([0-9]:[0-5][0-9]\\.[0-9]{3})  (best|\\+[0-9]\\.[0-9]{3}) +([0-9]+) km/h\n";
+    const std::regex layout(
+        path("club.mp4") +
+        ": 5 laps of 1\\.10 km, best lap ([1-5]) \\(([0-9]:[0-9]{2}\\.[0-9]{3})\\)\n" + lap + lap +
+        lap + lap + lap +
+        "  out-lap  +[0-9]:[0-9]{2}\\.[0-9]{3}  partial\n"
+        "  in-lap   +[0-9]:[0-9]{2}\\.[0-9]{3}  partial\n\n" +
+        path("road.mp4") +
+        ": no laps: the drive never comes back on itself \\(a road, a hill "
+        "climb or an autocross\\)\n");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(result.standardOutput, match, layout)) << result.standardOutput;
+    const std::string best = match[1];
+    for (int k = 0; k < 5; ++k) {
+        const std::string gap = match[5 + 4 * k];
+        EXPECT_EQ(gap == "best", match[3 + 4 * k] == best) << "lap " << match[3 + 4 * k];
+        EXPECT_NEAR(std::stod(match[6 + 4 * k]), 3.6 * 45, 3.6 * 15);  // the straight's top speed
+    }
+}
+
+TEST_F(LapsCommand, JsonHasTheLapsInTelemetrySecondsAndTheMap) {
+    const auto result = runCommand({skelderExecutable(), "laps", "--json", path("club.mp4"),
+                                    path("road.mp4"), path("missing.mp4")});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.standardError.find(path("missing.mp4") + ": "), std::string::npos);
+    const auto report = nlohmann::json::parse(result.standardOutput);
+    ASSERT_EQ(report.size(), 3u);
+    const auto& laps = report[0];
+    EXPECT_EQ(laps["path"], path("club.mp4"));
+    EXPECT_NEAR(laps["lapLengthMeters"].get<double>(), club->circuitLengthMetres(), 10);
+    EXPECT_TRUE(laps["noLaps"].is_null());
+    ASSERT_EQ(laps["laps"].size(), 5u);
+    double fastest = 1e9;
+    for (const auto& lap : laps["laps"]) {
+        const double start = lap["startSeconds"];
+        EXPECT_NEAR(lap["timeSeconds"].get<double>(), trueLapTime(*club, start), 0.05);
+        EXPECT_DOUBLE_EQ(lap["endSeconds"].get<double>() - start, lap["timeSeconds"].get<double>());
+        fastest = std::min(fastest, lap["timeSeconds"].get<double>());
+    }
+    for (const auto& lap : laps["laps"]) {
+        EXPECT_EQ(lap["best"].get<bool>(), lap["timeSeconds"].get<double>() == fastest);
+    }
+    EXPECT_EQ(laps["outLap"]["startSeconds"], 0.0);
+    EXPECT_EQ(laps["outLap"]["endSeconds"], laps["laps"][0]["startSeconds"]);
+    EXPECT_EQ(laps["inLap"]["startSeconds"], laps["laps"][4]["endSeconds"]);
+    ASSERT_GT(laps["map"].size(), 100u);
+    EXPECT_EQ(laps["map"][0].size(), 2u);
+
+    const auto& road = report[1];
+    EXPECT_EQ(road["noLaps"],
+              "the drive never comes back on itself (a road, a hill climb or an autocross)");
+    EXPECT_TRUE(road["laps"].empty());
+    EXPECT_TRUE(road["outLap"].is_null());
+    EXPECT_FALSE(report[2]["error"].get<std::string>().empty());
+    EXPECT_FALSE(report[2].contains("laps"));
+}
+
+TEST_F(LapsCommand, LineAtPutsTheLineWhereTheCarWasThen) {
+    const double chosen = 100;
+    const auto result =
+        runCommand({skelderExecutable(), "laps", "--json", "--line-at", "100", path("club.mp4")});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto laps = nlohmann::json::parse(result.standardOutput)[0]["laps"];
+    double nearest = 1e9;
+    for (const auto& lap : laps) {
+        nearest = std::min(nearest, std::abs(lap["startSeconds"].get<double>() - chosen));
+    }
+    EXPECT_LT(nearest, 0.05);
+}
+
+}  // namespace
+}  // namespace skelder
