@@ -81,7 +81,7 @@ OutputTarget targetFor(const ExportOptions& options,
         const std::filesystem::path place =
             output.empty() ? std::filesystem::current_path() : output;
         std::filesystem::create_directories(place, error);
-        return SingleFileTarget{uniqueFileURL(place, defaultReelFileName(inputs), reserved)};
+        return SingleFileTarget{uniqueFileURL(place, defaultReelFileName(inputs, mode), reserved)};
     }
     return SingleFileTarget{output};
 }
@@ -133,8 +133,9 @@ int runExport(const ExportOptions& options) {
         fmt::print(stderr, "No MP4 files found\n");
         return 1;
     }
-    const ProcessingMode mode =
-        options.mode == "full" ? ProcessingMode::full : ProcessingMode::highlights;
+    const ProcessingMode mode = options.mode == "full"       ? ProcessingMode::full
+                                : options.mode == "bestlaps" ? ProcessingMode::bestLaps
+                                                             : ProcessingMode::highlights;
     const OutputTarget target = targetFor(options, inputs, mode);
     const Exclusions exclusions = parseExclusions(options.exclusions);
 
@@ -172,6 +173,9 @@ int runExport(const ExportOptions& options) {
         if (mode == ProcessingMode::full) {
             result = workflow.runFullExport(inputs, target, hooks, offsets, mainLoop,
                                             interrupt.token(), *unit);
+        } else if (mode == ProcessingMode::bestLaps) {
+            result = workflow.runBestLapsReel(inputs, target, options.debugHUD, offsets, hooks, {},
+                                              mainLoop, interrupt.token(), *unit);
         } else {
             const auto excluded = [&](const std::string& key) {
                 const auto found = exclusions.find(key);
@@ -215,12 +219,14 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
     command
         ->add_option(
             "--mode", options->mode,
-            "full: one overlay video per recording; highlights: one reel of the highlights")
-        ->check(CLI::IsMember({"full", "highlights"}))
+            "full: one overlay video per recording; highlights: one reel of the highlights; "
+            "bestlaps: one reel of each recording's best lap")
+        ->check(CLI::IsMember({"full", "highlights", "bestlaps"}))
         ->capture_default_str();
     command->add_option("-o,--output", options->output,
                         "Output file or folder; default: next to each input (full), or "
-                        "highlights.reel.mp4 in the current folder (highlights)");
+                        "highlights.reel.mp4 (highlights) or bestlaps.reel.mp4 (bestlaps) in the "
+                        "current folder");
     command->add_option("--filter", options->filter, "Which highlights a reel takes")
         ->check(CLI::IsMember({"onlyBest", "maybeInteresting"}))
         ->capture_default_str();

@@ -10,6 +10,8 @@
 #include "export/error_description.hpp"
 #include "export/export_error.hpp"
 #include "highlights/tiers.hpp"
+#include "laps/lap_analysis.hpp"
+#include "laps/lap_texts.hpp"
 #include "media/asset.hpp"
 
 namespace skelder {
@@ -48,6 +50,40 @@ class HookPoster {
     ExportWorkflowHooks hooks_;
     Executor& executor_;
 };
+
+// The words of a reel's reports: its completion title and what it is called.
+struct ReelWords {
+    std::string title;  // "Highlights Reel Ready"
+    std::string name;   // "highlights reel"
+    std::size_t fileCount = 0;
+};
+
+// Writes a reel of the inputs gathered and reports it: "Exporting highlights reel 40%" while it
+// runs, then "Done: NAME" with the completion and the notices on the written file.
+ExportWorkflowResult exportReel(ExportServicing& exportService,
+                                const std::vector<HighlightsReelInput>& inputs,
+                                const HighlightsOverlayOptions& options,
+                                const std::filesystem::path& output, const ReelWords& words,
+                                const HookPoster& post, std::stop_token stop) {
+    const ExportReport report = exportService.exportHighlightsReel(
+        inputs, options, output,
+        [&](double p) {
+            p = std::clamp(p, 0.0, 1.0);
+            post.progress(p * 0.55 + 0.45);
+            post.status(fmt::sprintf("Exporting %s %.0f%%", words.name, p * 100));
+        },
+        stop);
+    throwIfCancelled(stop);
+    std::vector<std::string> notices;
+    for (const std::string& notice : report.notices)
+        notices.push_back(output.filename().string() + ": " + notice);
+    return {"Done: " + output.filename().string(), 1.0,
+            ExportWorkflowCompletion{words.title,
+                                     fmt::format("Created one {} from {} selected file(s).",
+                                                 words.name, words.fileCount),
+                                     {output}},
+            std::move(notices)};
+}
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string text;
@@ -238,28 +274,86 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
         if (inputs.empty())
             throw ExportError::noHighlightsSelected();
         post.preview(lines, text);
-        const ExportReport report = exportService_->exportHighlightsReel(
-            inputs, {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit}, output,
-            [&post](double p) {
-                p = std::clamp(p, 0.0, 1.0);
-                post.progress(p * 0.55 + 0.45);
-                post.status(fmt::sprintf("Exporting highlights reel %.0f%%", p * 100));
-            },
-            stop);
-        throwIfCancelled(stop);
-        std::vector<std::string> notices;
-        for (const std::string& notice : report.notices)
-            notices.push_back(output.filename().string() + ": " + notice);
-        return {"Done: " + output.filename().string(), 1.0,
-                ExportWorkflowCompletion{
-                    "Highlights Reel Ready",
-                    fmt::format("Created one highlights reel from {} selected file(s).", n),
-                    {output}},
-                std::move(notices)};
+        return exportReel(*exportService_, inputs,
+                          {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit},
+                          output, {"Highlights Reel Ready", "highlights reel", n}, post, stop);
     } catch (const CancellationError&) {
         return cancelled;
     } catch (const std::exception& error) {
         return {"Highlights reel failed: " + errorDescription(error), 1.0, std::nullopt};
+    }
+}
+
+ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
+    const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+    bool debugHUDEnabled, const TelemetryOffsets& timeOffsets, const ExportWorkflowHooks& hooks,
+    const LineAtLookup& lineAt, Executor& executor, std::stop_token stop,
+    SpeedUnit speedUnit) const {
+    const HookPoster post(hooks, executor);
+    const std::size_t n = inputURLs.size();
+    const double total = static_cast<double>(std::max<std::size_t>(n, 1));
+    try {
+        throwIfCancelled(stop);
+        const auto* file = std::get_if<SingleFileTarget>(&target);
+        if (file == nullptr)
+            throw ExportError::unsupportedOutputType();
+        std::vector<HighlightsReelInput> inputs;
+        std::vector<std::string> lines;
+        for (std::size_t i = 0; i < n; ++i) {
+            throwIfCancelled(stop);
+            const std::filesystem::path& input = inputURLs[i];
+            const std::string name = input.filename().string();
+            post.activeFile(name);
+            post.status(fmt::format("Preparing {} ({}/{})", name, i + 1, n));
+            post.progress(static_cast<double>(i) / total * 0.35 + 0.05);
+            try {
+                // The analysed session holds the telemetry (the app has it cached already).
+                const TieredTelemetrySession tiered =
+                    provider_->loadTieredSession(input, HighlightFilterMode::onlyBest, stop);
+                const std::optional<double> line = lineAt ? lineAt(pathKey(input)) : std::nullopt;
+                const laps::LapAnalysis analysis = laps::analyseLaps(
+                    *tiered.session.overlaySamplesByDecisecond, {.lineAtSeconds = line}, stop);
+                const laps::Lap* best = analysis.bestLap();
+                if (best == nullptr) {
+                    lines.push_back(fmt::format("[{}] Skipped: no laps: {}", name,
+                                                laps::noLapsText(analysis.noLaps.value_or(
+                                                    laps::NoLapsReason::noCompleteLap))));
+                    lines.emplace_back();
+                    continue;
+                }
+                // The picture shows a moment of the telemetry `advance` seconds later.
+                const double advance = timeOffsets.millisecondsFor(input) / 1000.0;
+                inputs.push_back({input,
+                                  {},
+                                  tiered.session.overlaySamplesByDecisecond,
+                                  advance,
+                                  {{best->startSeconds - advance, best->endSeconds - advance}}});
+                lines.push_back("[" + name + "]");
+                lines.push_back(fmt::format("Best lap {} of {}: {}", best->number,
+                                            analysis.laps.size(),
+                                            laps::lapTimeText(best->timeSeconds())));
+                lines.emplace_back();
+            } catch (const CancellationError&) {
+                throw;
+            } catch (const std::exception& error) {
+                lines.push_back("[" + name + "] Skipped: " + errorDescription(error));
+                lines.emplace_back();
+            }
+            post.progress(static_cast<double>(i + 1) / total * 0.35 + 0.05);
+        }
+        post.activeFile(std::nullopt);
+        post.progress(0.45);
+        throwIfCancelled(stop);
+        if (inputs.empty())
+            throw ExportError::noLapsFound();
+        post.preview(lines, joined(lines));
+        return exportReel(*exportService_, inputs,
+                          {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit},
+                          file->url, {"Best Laps Reel Ready", "best laps reel", n}, post, stop);
+    } catch (const CancellationError&) {
+        return {"Best laps reel export canceled", std::nullopt, std::nullopt};
+    } catch (const std::exception& error) {
+        return {"Best laps reel failed: " + errorDescription(error), 1.0, std::nullopt};
     }
 }
 

@@ -48,6 +48,10 @@ struct ExportWorkflowResult {
 using ExcludedSegmentsLookup =
     std::function<std::unordered_set<PlannedSegmentKey>(const std::string& pathKey)>;
 
+// Where the user put a recording's start/finish line (telemetry seconds), by path key; none: the
+// default place.
+using LineAtLookup = std::function<std::optional<double>(const std::string& pathKey)>;
+
 // Runs one export request over the selected files and reports it step by step. The flows
 // block the calling thread (run them on a worker), post every hook to `executor`, observe
 // `stop`, and never throw: every failure and the cancellation become the result.
@@ -69,6 +73,16 @@ class AppExportWorkflow {
         HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
         const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
         Executor& executor, std::stop_token stop, SpeedUnit speedUnit = kDefaultSpeedUnit) const;
+
+    // One reel of the best lap of each input, line to line, each with its own HUD; inputs
+    // without laps are skipped with the reason in the preview lines.
+    ExportWorkflowResult runBestLapsReel(const std::vector<std::filesystem::path>& inputURLs,
+                                         const OutputTarget& target, bool debugHUDEnabled,
+                                         const TelemetryOffsets& timeOffsets,
+                                         const ExportWorkflowHooks& hooks,
+                                         const LineAtLookup& lineAt, Executor& executor,
+                                         std::stop_token stop,
+                                         SpeedUnit speedUnit = kDefaultSpeedUnit) const;
 
   private:
     std::shared_ptr<const TelemetrySessionProviding> provider_;

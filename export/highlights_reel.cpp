@@ -1,5 +1,7 @@
 #include "export/highlights_reel.hpp"
 
+#include <cmath>
+
 #include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "media/asset.hpp"
@@ -9,8 +11,20 @@ namespace {
 
 constexpr std::int32_t kReelTimescale = 600;
 
-media::MediaTime atSecond(std::int64_t second) {
-    return {second * kReelTimescale, kReelTimescale};
+media::MediaTime atSeconds(double seconds) {
+    return {std::llround(seconds * kReelTimescale), kReelTimescale};
+}
+
+// The stretches of a recording to lay in: its ranges, else its segments.
+std::vector<ReelRange> rangesOf(const HighlightsReelInput& input) {
+    if (!input.ranges.empty())
+        return input.ranges;
+    std::vector<ReelRange> ranges;
+    for (const PlannedSegment& segment : input.highlightSegments) {
+        ranges.push_back(
+            {static_cast<double>(segment.startSecond), static_cast<double>(segment.endSecond + 1)});
+    }
+    return ranges;
 }
 
 }  // namespace
@@ -41,9 +55,9 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
             composition.setPreferredTransform(asset.videoTrack()->preferredTransform);
         const media::MediaTime duration = asset.duration().value_or(media::MediaTime::zero());
 
-        for (const PlannedSegment& segment : input.highlightSegments) {
-            const media::MediaTime start = atSecond(segment.startSecond);
-            const media::MediaTime end = atSecond(segment.endSecond + 1);
+        for (const ReelRange& range : rangesOf(input)) {
+            const media::MediaTime start = atSeconds(range.startSeconds);
+            const media::MediaTime end = atSeconds(range.endSeconds);
             const media::MediaTime clampedStart =
                 max(media::MediaTime::zero(), min(start, duration));
             const media::MediaTime clampedEnd = max(clampedStart, min(end, duration));
@@ -52,8 +66,7 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
                 continue;
             composition.appendTimeRange(input.inputURL, {clampedStart, length});
             job.timelineSegments.push_back({cursor.seconds(), (cursor + length).seconds(),
-                                            static_cast<double>(segment.startSecond),
-                                            static_cast<std::int64_t>(i)});
+                                            clampedStart.seconds(), static_cast<std::int64_t>(i)});
             cursor = cursor + length;
         }
     }

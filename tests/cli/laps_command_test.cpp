@@ -5,7 +5,9 @@
 #include <regex>
 
 #include "laps/lap_analysis.hpp"
+#include "tests/support/camera_recordings.hpp"
 #include "tests/support/circuit_drive.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -116,6 +118,41 @@ TEST_F(LapsCommand, LineAtPutsTheLineWhereTheCarWasThen) {
         nearest = std::min(nearest, std::abs(lap["startSeconds"].get<double>() - chosen));
     }
     EXPECT_LT(nearest, 0.05);
+}
+
+// The reel holds each recording's best lap, line to line as the picture shows it (the telemetry
+// trails the picture by the advance), and says which lap it took.
+TEST_F(LapsCommand, ExportBestLapsReelHoldsTheBestLapOfEachRecording) {
+    testing::CameraRecordingSpec camera;
+    camera.name = "laps_club";
+    camera.displayWidth = 160;
+    camera.displayHeight = 90;
+    camera.frameRate = "10";
+    camera.audio = testing::CameraAudio::none;
+    camera.seconds = std::ceil(club->endSeconds());
+    const std::string recording = path("club-camera.mp4");
+    testing::writeCircuitRecording(recording, *club, testing::cameraVideo(camera));
+    const std::string reel = path("best.mp4");
+    const auto result = runCommand({skelderExecutable(), "export", "--mode", "bestlaps", "-o", reel,
+                                    "--offset-ms", "300", recording, path("road.mp4")});
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto listed = nlohmann::json::parse(
+        runCommand({skelderExecutable(), "laps", "--json", recording}).standardOutput)[0];
+    const nlohmann::json* best = nullptr;
+    for (const auto& lap : listed["laps"]) {
+        if (lap["best"].get<bool>())
+            best = &lap;
+    }
+    ASSERT_NE(best, nullptr);
+    const std::regex preview("\\[club-camera\\.mp4\\]\nBest lap " + best->at("number").dump() +
+                             " of 5: 0:[0-9]{2}\\.[0-9]{3}\n\n\\[road\\.mp4\\] Skipped: no laps: "
+                             "[^\n]+\n\n(.|\n)*Best Laps Reel Ready\n(.|\n)*");
+    EXPECT_TRUE(std::regex_match(result.standardOutput, preview)) << result.standardOutput;
+    // The piece starts on the frame at or after the crossing in the picture and ends at the
+    // next crossing: the lap's time, to a frame.
+    const double duration =
+        std::stod(testing::ffprobe(reel)["format"]["duration"].get<std::string>());
+    EXPECT_NEAR(duration, best->at("timeSeconds").get<double>(), 0.15);
 }
 
 }  // namespace

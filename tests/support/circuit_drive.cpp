@@ -6,6 +6,7 @@
 #include <random>
 
 #include "kovra_writer/kovra_writer.hpp"
+#include "kovra_writer/mp4_merge.hpp"
 
 namespace skelder::testing {
 
@@ -290,7 +291,8 @@ CircuitDrive::Readings CircuitDrive::readingsAt(double seconds) const {
     return readings_[static_cast<std::size_t>(index)];
 }
 
-void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive& drive) {
+void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive& drive,
+                           const std::optional<std::filesystem::path>& cameraVideo) {
     kovra::RecordingOptions options;
     options.durationSeconds = std::floor(drive.endSeconds());
     options.valueAt = [&drive](const kovra::ChannelDefinition& channel, double seconds) {
@@ -309,7 +311,11 @@ void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive
         }
         return 0.0;
     };
-    kovra::writeRecording(path, options);
+    if (cameraVideo) {
+        kovra::appendTelemetryTrack(*cameraVideo, path, options);
+    } else {
+        kovra::writeRecording(path, options);
+    }
 }
 
 double CircuitDrive::endSeconds() const {

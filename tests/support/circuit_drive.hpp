@@ -82,7 +82,9 @@ class CircuitDrive {
     DecisecondGrid grid_;
 };
 
-// A recording of the drive with the recorder's telemetry track only (no picture, no sound).
-void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive& drive);
+// A recording of the drive with the recorder's telemetry track only (no picture, no sound), or
+// added to a camera's video.
+void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive& drive,
+                           const std::optional<std::filesystem::path>& cameraVideo = {});
 
 }  // namespace skelder::testing
