@@ -30,7 +30,8 @@ struct SampleOptions {
     int rotationDegrees = 0;
     bool audio = true;
     EngineSoundOptions sound = {};  // cylinders, sound delay, noise, wind and music
-    std::uint64_t seed = 1;  // chooses the sensor noise
+    std::uint64_t seed = 1;         // chooses the sensor noise
+    SampleCircuit circuit = SampleCircuit::national;
     // The telemetry trails the picture by this much, as the recorder's does (the app's default
     // telemetry advance of 650 ms lines it up again); 0 puts it in step with the picture.
     double telemetryLagSeconds = 0.65;

@@ -5,6 +5,9 @@
 #include <regex>
 
 #include "laps/lap_analysis.hpp"
+#include "samples/drive_simulation.hpp"
+#include "samples/sample_recording.hpp"
+#include "samples/speed_profile.hpp"
 #include "tests/support/camera_recordings.hpp"
 #include "tests/support/circuit_drive.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
@@ -153,6 +156,53 @@ TEST_F(LapsCommand, ExportBestLapsReelHoldsTheBestLapOfEachRecording) {
     const double duration =
         std::stod(testing::ffprobe(reel)["format"]["duration"].get<std::string>());
     EXPECT_NEAR(duration, best->at("timeSeconds").get<double>(), 0.15);
+}
+
+// A sample of the club circuit: every lap as the simulated car drove it, the laps differing
+// by a few tenths as the driver's pace does.
+TEST(LapsOfASample, AreTimedAsTheSimulatedCarDroveThem) {
+    testing::TempDir directory;
+    const std::string file = (directory / "club.mp4").string();
+    const auto written =
+        runCommand({skelderExecutable(), "sample", file, "--circuit", "club", "--seconds", "330",
+                    "--size", "64x64", "--fps", "5", "--no-audio"});
+    ASSERT_EQ(written.exitStatus, 0) << written.standardError;
+    const auto result = runCommand({skelderExecutable(), "laps", "--json", file});
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto laps = nlohmann::json::parse(result.standardOutput)[0]["laps"];
+
+    const samples::DriveSimulation drive(
+        {.durationSeconds = 330, .circuit = samples::SampleCircuit::club});
+    double lap = 0;
+    for (const auto& segment : samples::sampleCircuitLap(samples::SampleCircuit::club))
+        lap += segment.lengthMetres;
+    // The telemetry trails the simulation by its lag: a reading at t is the car at t - lag.
+    const double lag = samples::SampleOptions{}.telemetryLagSeconds;
+    const auto distanceAt = [&](double telemetrySeconds) {
+        return drive.stateAt(telemetrySeconds - lag).distanceMetres;
+    };
+    const auto secondsAtDistance = [&](double metres) {
+        double low = 0;
+        double high = drive.durationSeconds();
+        for (int step = 0; step < 60; ++step)
+            (drive.stateAt((low + high) / 2).distanceMetres < metres ? low : high) =
+                (low + high) / 2;
+        return high + lag;
+    };
+    const double line = distanceAt(laps[0]["startSeconds"].get<double>());
+    const double last = drive.stateAt(drive.durationSeconds()).distanceMetres;
+    const auto complete = static_cast<std::size_t>(std::floor((last - line) / lap));
+    ASSERT_EQ(laps.size(), complete);
+    double shortest = 1e9;
+    double longest = 0;
+    for (std::size_t k = 0; k < laps.size(); ++k) {
+        const double truth =
+            secondsAtDistance(line + (k + 1) * lap) - secondsAtDistance(line + k * lap);
+        EXPECT_NEAR(laps[k]["timeSeconds"].get<double>(), truth, 0.05) << "lap " << k + 1;
+        shortest = std::min(shortest, truth);
+        longest = std::max(longest, truth);
+    }
+    EXPECT_GT(longest - shortest, 0.2);  // the laps differ as a driver's do
 }
 
 }  // namespace
