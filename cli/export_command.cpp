@@ -12,6 +12,7 @@
 #include "cli/automatic_offsets.hpp"
 #include "cli/commands.hpp"
 #include "cli/interrupt.hpp"
+#include "cli/lap_hud_option.hpp"
 #include "cli/progress_display.hpp"
 #include "cli/speed_unit_option.hpp"
 #include "core/cancellation.hpp"
@@ -31,6 +32,7 @@ struct ExportOptions {
     std::string filter = "onlyBest";
     std::string offset = "650";  // milliseconds, or "auto"
     bool debugHUD = false;
+    std::string lapHud = "none";
     std::vector<std::string> exclusions;
     std::string preset = "veryfast";
     std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
@@ -125,7 +127,8 @@ class StatusView {
 
 int runExport(const ExportOptions& options) {
     const std::optional<SpeedUnit> unit = chosenSpeedUnit(options.unit);
-    if (!unit)
+    const std::optional<LapHudElements> lapHud = chosenLapHud(options.lapHud);
+    if (!unit || !lapHud)
         return 1;
     std::vector<std::filesystem::path> items(options.inputs.begin(), options.inputs.end());
     const std::vector<std::filesystem::path> inputs = collectMP4Items(items);
@@ -172,10 +175,10 @@ int runExport(const ExportOptions& options) {
     std::jthread flow([&] {
         if (mode == ProcessingMode::full) {
             result = workflow.runFullExport(inputs, target, hooks, offsets, mainLoop,
-                                            interrupt.token(), *unit);
+                                            interrupt.token(), *unit, {*lapHud, {}});
         } else if (mode == ProcessingMode::bestLaps) {
             result = workflow.runBestLapsReel(inputs, target, options.debugHUD, offsets, hooks, {},
-                                              mainLoop, interrupt.token(), *unit);
+                                              mainLoop, interrupt.token(), *unit, *lapHud);
         } else {
             const auto excluded = [&](const std::string& key) {
                 const auto found = exclusions.find(key);
@@ -184,7 +187,7 @@ int runExport(const ExportOptions& options) {
             };
             result = workflow.runHighlightsReel(
                 inputs, target, *highlightFilterModeFromText(options.filter), options.debugHUD,
-                offsets, hooks, excluded, mainLoop, interrupt.token(), *unit);
+                offsets, hooks, excluded, mainLoop, interrupt.token(), *unit, {*lapHud, {}});
         }
         finished = true;
         mainLoop.wake();
@@ -245,6 +248,7 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
         ->capture_default_str();
     command->add_flag("--debug-hud", options->debugHUD, "Draw the timing debug panel on a reel");
     addSpeedUnitOption(*command, options->unit);
+    addLapHudOption(*command, options->lapHud);
     command->add_option("--exclude", options->exclusions,
                         "Leave a highlight out of the reel: FILE:START-END (seconds, as listed by "
                         "`skelder highlights`); repeatable");

@@ -11,6 +11,7 @@
 #include "export/export_error.hpp"
 #include "highlights/tiers.hpp"
 #include "laps/lap_analysis.hpp"
+#include "laps/lap_clock.hpp"
 #include "laps/lap_texts.hpp"
 #include "media/asset.hpp"
 
@@ -105,9 +106,22 @@ ExportWorkflowResult fullCancellationResult(const std::vector<std::filesystem::p
                                  fmt::format("Canceled after exporting {} file(s).", n), exported}};
 }
 
+// The recording's laps when the HUD shows lap elements, found with the line its driver chose.
+std::shared_ptr<const laps::LapClock> lapClockFor(const LapHudChoice& lapHud,
+                                                  const std::filesystem::path& input,
+                                                  const DecisecondGrid& grid,
+                                                  std::stop_token stop) {
+    if (!lapHud.elements.any())
+        return nullptr;
+    const std::optional<double> line = lapHud.lineAt ? lapHud.lineAt(pathKey(input)) : std::nullopt;
+    return std::make_shared<const laps::LapClock>(
+        laps::analyseLaps(grid, {.lineAtSeconds = line}, stop));
+}
+
 // The job of a full export: the whole file with its own telemetry on every frame.
 OverlayExportJob fullExportJob(const std::filesystem::path& input, const TelemetrySession& session,
-                               double timeOffsetMilliseconds, SpeedUnit speedUnit) {
+                               double timeOffsetMilliseconds, SpeedUnit speedUnit,
+                               const LapHudChoice& lapHud, std::stop_token stop) {
     const media::Asset asset = media::Asset::open(input);
     if (!asset.videoTrack())
         throw ExportError::missingVideoTrack();
@@ -117,7 +131,8 @@ OverlayExportJob fullExportJob(const std::filesystem::path& input, const Telemet
     job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
     job.sampleSources = {*session.overlaySamplesByDecisecond};
     job.sampleSourceLabels = {input.filename().string()};
-    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false, speedUnit};
+    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false, speedUnit, lapHud.elements};
+    job.lapClocks = {lapClockFor(lapHud, input, *session.overlaySamplesByDecisecond, stop)};
     return job;
 }
 
@@ -131,7 +146,7 @@ AppExportWorkflow::AppExportWorkflow(
 ExportWorkflowResult AppExportWorkflow::runFullExport(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
-    std::stop_token stop, SpeedUnit speedUnit) const {
+    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -166,8 +181,8 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
                 target);
             const TelemetrySession session =
                 provider_->loadSession(input, HighlightFilterMode::onlyBest, stop);
-            const OverlayExportJob job =
-                fullExportJob(input, session, timeOffsets.millisecondsFor(input), speedUnit);
+            const OverlayExportJob job = fullExportJob(
+                input, session, timeOffsets.millisecondsFor(input), speedUnit, lapHud, stop);
             const ExportReport report = exportService_->exportOverlayVideo(
                 job, output,
                 [&post, name, i, n, total](double p) {
@@ -213,7 +228,8 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
     const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
-    Executor& executor, std::stop_token stop, SpeedUnit speedUnit) const {
+    Executor& executor, std::stop_token stop, SpeedUnit speedUnit,
+    const LapHudChoice& lapHud) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -248,8 +264,13 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
                         included.push_back(segment);
                 }
                 if (!included.empty()) {
-                    inputs.push_back({input, included, session.overlaySamplesByDecisecond,
-                                      timeOffsets.millisecondsFor(input) / 1000.0});
+                    inputs.push_back(
+                        {input,
+                         included,
+                         session.overlaySamplesByDecisecond,
+                         timeOffsets.millisecondsFor(input) / 1000.0,
+                         {},
+                         lapClockFor(lapHud, input, *session.overlaySamplesByDecisecond, stop)});
                     lines.push_back("[" + name + "]");
                     lines.push_back(fmt::format("Included {} of {} highlight(s)", included.size(),
                                                 session.highlightSegments.size()));
@@ -275,7 +296,8 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
             throw ExportError::noHighlightsSelected();
         post.preview(lines, text);
         return exportReel(*exportService_, inputs,
-                          {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit},
+                          {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit,
+                           lapHud.elements},
                           output, {"Highlights Reel Ready", "highlights reel", n}, post, stop);
     } catch (const CancellationError&) {
         return cancelled;
@@ -287,8 +309,8 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
 ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     bool debugHUDEnabled, const TelemetryOffsets& timeOffsets, const ExportWorkflowHooks& hooks,
-    const LineAtLookup& lineAt, Executor& executor, std::stop_token stop,
-    SpeedUnit speedUnit) const {
+    const LineAtLookup& lineAt, Executor& executor, std::stop_token stop, SpeedUnit speedUnit,
+    LapHudElements lapHud) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -311,8 +333,9 @@ ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
                 const TieredTelemetrySession tiered =
                     provider_->loadTieredSession(input, HighlightFilterMode::onlyBest, stop);
                 const std::optional<double> line = lineAt ? lineAt(pathKey(input)) : std::nullopt;
-                const laps::LapAnalysis analysis = laps::analyseLaps(
-                    *tiered.session.overlaySamplesByDecisecond, {.lineAtSeconds = line}, stop);
+                auto clock = std::make_shared<const laps::LapClock>(laps::analyseLaps(
+                    *tiered.session.overlaySamplesByDecisecond, {.lineAtSeconds = line}, stop));
+                const laps::LapAnalysis& analysis = clock->analysis();
                 const laps::Lap* best = analysis.bestLap();
                 if (best == nullptr) {
                     lines.push_back(fmt::format("[{}] Skipped: no laps: {}", name,
@@ -327,7 +350,8 @@ ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
                                   {},
                                   tiered.session.overlaySamplesByDecisecond,
                                   advance,
-                                  {{best->startSeconds - advance, best->endSeconds - advance}}});
+                                  {{best->startSeconds - advance, best->endSeconds - advance}},
+                                  lapHud.any() ? clock : nullptr});
                 lines.push_back("[" + name + "]");
                 lines.push_back(fmt::format("Best lap {} of {}: {}", best->number,
                                             analysis.laps.size(),
@@ -347,9 +371,10 @@ ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
         if (inputs.empty())
             throw ExportError::noLapsFound();
         post.preview(lines, joined(lines));
-        return exportReel(*exportService_, inputs,
-                          {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit},
-                          file->url, {"Best Laps Reel Ready", "best laps reel", n}, post, stop);
+        return exportReel(
+            *exportService_, inputs,
+            {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit, lapHud},
+            file->url, {"Best Laps Reel Ready", "best laps reel", n}, post, stop);
     } catch (const CancellationError&) {
         return {"Best laps reel export canceled", std::nullopt, std::nullopt};
     } catch (const std::exception& error) {

@@ -47,6 +47,7 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
         job.sampleSourceLabels.push_back(input.inputURL.filename().string());
         job.sampleSourceOffsetSeconds.push_back(
             input.timeOffsetSeconds.value_or(overlayOptions.timeOffsetSeconds));
+        job.lapClocks.push_back(input.lapClock);
 
         const media::Asset asset = media::Asset::open(input.inputURL);
         if (!asset.videoTrack())

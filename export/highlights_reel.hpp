@@ -27,6 +27,8 @@ struct HighlightsReelInput {
     std::optional<double> timeOffsetSeconds = std::nullopt;
     // Stretches to take instead of the segments (a lap, line to line), in reel order.
     std::vector<ReelRange> ranges = {};
+    // The recording's laps, for the HUD's lap elements (null: none).
+    std::shared_ptr<const laps::LapClock> lapClock = nullptr;
 };
 
 // The export job of a reel: every segment [startSecond, endSecond + 1) (or every range) of every

@@ -24,6 +24,8 @@ struct OverlayExportJob {
     HighlightsOverlayOptions overlayOptions;
     // Per source, when the sources of a reel have telemetry advances of their own.
     std::vector<double> sampleSourceOffsetSeconds;
+    // Per source, its laps for the lap elements (null or missing: none).
+    std::vector<std::shared_ptr<const laps::LapClock>> lapClocks = {};
 };
 
 // What every render worker reads while frames are rendered; made once per export and never
@@ -34,6 +36,7 @@ struct OverlayRenderSharedState {
     std::vector<std::string> sampleSourceLabels;
     HighlightsOverlayOptions overlayOptions;
     std::vector<double> sampleSourceOffsetSeconds;
+    std::vector<std::shared_ptr<const laps::LapClock>> lapClocks;
     std::vector<std::optional<OverlaySampleBounds>> sampleBoundsBySource;
     std::shared_ptr<const StaticHUD> staticHUD;  // for the picture as it is shown
     // Clockwise degrees a player turns the stored frames by (the video's display matrix).
@@ -46,7 +49,8 @@ struct OverlayRenderSharedState {
 
     OverlayTimelineView timelineView() const {
         return {timelineSegments,   sampleSources,  sampleBoundsBySource,
-                sampleSourceLabels, overlayOptions, sampleSourceOffsetSeconds};
+                sampleSourceLabels, overlayOptions, sampleSourceOffsetSeconds,
+                lapClocks};
     }
 };
 

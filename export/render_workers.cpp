@@ -13,6 +13,7 @@ OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, 
       sampleSourceLabels(job.sampleSourceLabels),
       overlayOptions(job.overlayOptions),
       sampleSourceOffsetSeconds(job.sampleSourceOffsetSeconds),
+      lapClocks(job.lapClocks),
       staticHUD(OverlayRenderer::makeStaticHUD(
           BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedWidth(),
           BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedHeight(),

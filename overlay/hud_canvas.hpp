@@ -4,6 +4,7 @@
 // whose rows run top to bottom. The conversion between the two lives here and nowhere else.
 
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +40,8 @@ class HudCanvas {
     // One path of line segments, stroked once.
     void strokeLines(std::initializer_list<std::pair<Point, Point>> lines, double lineWidth,
                      const Rgba& colour);
+    // A path through the points, stroked once with round joins and ends.
+    void strokePolyline(std::span<const Point> points, double lineWidth, const Rgba& colour);
     void saveState();
     void restoreState();
     void clipToCircle(Point centre, double radius);

@@ -1,6 +1,7 @@
 #include "overlay/overlay_renderer.hpp"
 
 #include "overlay/hud_elements.hpp"
+#include "overlay/lap_hud_elements.hpp"
 
 namespace skelder {
 namespace {
@@ -141,6 +142,9 @@ void OverlayRenderer::drawElements(OverlayRenderContext& context, HudCanvas& can
     hud::drawRpmReadout(canvas, layout, values.rpm);
     if (debugInfo) {
         hud::drawDebugPanel(canvas, layout, *debugInfo);
+    }
+    if (renderSample.lap) {
+        hud::drawLapElements(canvas, layout, *renderSample.lap, debugInfo.has_value());
     }
 }
 

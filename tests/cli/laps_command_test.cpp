@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cmath>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <regex>
 
@@ -41,6 +44,23 @@ class LapsCommand : public ::testing::Test {
 };
 testing::TempDir* LapsCommand::directory = nullptr;
 testing::CircuitDrive* LapsCommand::club = nullptr;
+
+// The pixels of a PNG file, row by row from the top, as 0xAARRGGBB.
+std::vector<std::uint32_t> pngPixels(const std::string& file) {
+    cairo_surface_t* image = cairo_image_surface_create_from_png(file.c_str());
+    std::vector<std::uint32_t> pixels;
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        const int width = cairo_image_surface_get_width(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        for (int y = 0; y < cairo_image_surface_get_height(image); ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+            pixels.insert(pixels.end(), row, row + width);
+        }
+    }
+    cairo_surface_destroy(image);
+    return pixels;
+}
 
 // The true time of the lap that starts nearest a moment: from there round to the same place.
 double trueLapTime(const testing::CircuitDrive& drive, double startSeconds) {
@@ -156,6 +176,38 @@ TEST_F(LapsCommand, ExportBestLapsReelHoldsTheBestLapOfEachRecording) {
     const double duration =
         std::stod(testing::ffprobe(reel)["format"]["duration"].get<std::string>());
     EXPECT_NEAR(duration, best->at("timeSeconds").get<double>(), 0.15);
+}
+
+// The lap elements draw at the top left, beside the specified HUD, and only when asked for.
+TEST_F(LapsCommand, HudDrawsTheLapElementsOnlyWhenSwitchedOn) {
+    const auto refused = runCommand({skelderExecutable(), "hud", path("club.mp4"), "--at", "120",
+                                     "--lap-hud", "timer,speed", "-o", path("refused.png")});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.standardError, "--lap-hud: \"speed\" is not timer, gap, map or none\n");
+    for (const char* choice : {"none", "timer,gap,map"}) {
+        const auto drawn =
+            runCommand({skelderExecutable(), "hud", path("club.mp4"), "--at", "120", "--size",
+                        "640x360", "--lap-hud", choice, "-o", path(choice) + std::string(".png")});
+        ASSERT_EQ(drawn.exitStatus, 0) << drawn.standardError;
+    }
+    const auto plain = pngPixels(path("none.png"));
+    const auto laps = pngPixels(path("timer,gap,map.png"));
+    ASSERT_EQ(plain.size(), 640u * 360u);
+    ASSERT_EQ(laps.size(), plain.size());
+    // Rows from the top: the lap elements take the upper left corner and nothing else changes.
+    int changedInside = 0;
+    for (int y = 0; y < 360; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y * 640 + x);
+            const bool changed = plain[at] != laps[at];
+            if (x < 260 && y < 200) {
+                changedInside += changed;
+            } else {
+                ASSERT_FALSE(changed) << "at " << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(changedInside, 5000);
 }
 
 // A sample of the club circuit: every lap as the simulated car drove it, the laps differing
