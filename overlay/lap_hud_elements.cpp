@@ -1,6 +1,7 @@
 #include "overlay/lap_hud_elements.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace skelder::hud {
@@ -45,41 +46,73 @@ void drawGap(HudCanvas& canvas, const HudLayout& layout, double gapSeconds, bool
     }
 }
 
-// The outline fitted into the box (its shape kept), the car's dot and, where the best lap was
-// at the same time into the lap, a hollow dot.
+// Where the outline goes in a square of `side` pixels (its shape kept, centred, a margin all
+// round), in the square's own coordinates (y upwards).
+struct MapFit {
+    double scale = 1;
+    double centreX = 0;
+    double centreY = 0;
+    double side = 0;
+
+    MapFit(const std::vector<laps::MapPoint>& outline, double sidePixels, double s)
+        : side(sidePixels) {
+        double left = outline.front().x;
+        double right = left;
+        double bottom = outline.front().y;
+        double top = bottom;
+        for (const laps::MapPoint& point : outline) {
+            left = std::min(left, point.x);
+            right = std::max(right, point.x);
+            bottom = std::min(bottom, point.y);
+            top = std::max(top, point.y);
+        }
+        scale = (side - 36 * s) / std::max({right - left, top - bottom, 1.0});
+        centreX = (left + right) / 2;
+        centreY = (bottom + top) / 2;
+    }
+
+    Point place(laps::MapPoint point) const {
+        return {side / 2 + (point.x - centreX) * scale, side / 2 + (point.y - centreY) * scale};
+    }
+};
+
+// The panel and the outline, into a square of its own.
+void drawMapPanel(HudCanvas& canvas, const std::vector<laps::MapPoint>& outline, double s) {
+    const MapFit fit(outline, canvas.width(), s);
+    std::vector<Point> path;
+    path.reserve(outline.size());
+    for (const laps::MapPoint& point : outline) {
+        path.push_back(fit.place(point));
+    }
+    canvas.fillRect({0, 0, canvas.width(), canvas.height()}, kPanel);
+    canvas.strokePolyline(path, 7 * s, kTrackEdge);
+    canvas.strokePolyline(path, 3 * s, kTrack);
+}
+
+// The map's panel (from the raster), the car's dot and, where the best lap was at the same
+// time into the lap, a hollow dot.
 void drawMap(HudCanvas& canvas, const HudLayout& layout, const LapHudContent& content,
-             bool debugShown, bool rowShown) {
+             bool debugShown, bool rowShown, LapMapRaster& raster) {
     const double s = layout.s;
     const Rect box = layout.lapMapBox(debugShown, rowShown);
     const auto& outline = content.clock->analysis().map;
     if (outline.size() < 2) {
         return;
     }
-    double left = outline.front().x;
-    double right = left;
-    double bottom = outline.front().y;
-    double top = bottom;
-    for (const laps::MapPoint& point : outline) {
-        left = std::min(left, point.x);
-        right = std::max(right, point.x);
-        bottom = std::min(bottom, point.y);
-        top = std::max(top, point.y);
+    // On whole pixels, so the raster is copied, not resampled.
+    const Point lowerLeft{std::round(box.x), std::round(box.y)};
+    const int side = static_cast<int>(std::round(box.width));
+    const BgraImage* image = canvas.drawsPixels() ? raster.render(content.clock, side, s) : nullptr;
+    if (image != nullptr) {
+        canvas.drawImage(*image, image->surface(), lowerLeft);
+    } else {
+        canvas.drawImage(nullptr, side, side, lowerLeft);
     }
-    const double inner = box.width - 36 * s;
-    const double scale = inner / std::max({right - left, top - bottom, 1.0});
-    const Point centre{box.x + box.width / 2, box.y + box.height / 2};
+    const MapFit fit(outline, side, s);
     const auto place = [&](laps::MapPoint point) {
-        return Point{centre.x + (point.x - (left + right) / 2) * scale,
-                     centre.y + (point.y - (bottom + top) / 2) * scale};
+        const Point inSquare = fit.place(point);
+        return Point{lowerLeft.x + inSquare.x, lowerLeft.y + inSquare.y};
     };
-    std::vector<Point> path;
-    path.reserve(outline.size());
-    for (const laps::MapPoint& point : outline) {
-        path.push_back(place(point));
-    }
-    canvas.fillRect(box, kPanel);
-    canvas.strokePolyline(path, 7 * s, kTrackEdge);
-    canvas.strokePolyline(path, 3 * s, kTrack);
     const laps::LapReading& reading = content.reading;
     if (reading.bestShare) {
         canvas.strokeCircle(place(content.clock->mapPointAt(*reading.bestShare)), 7 * s, 2.5 * s,
@@ -92,8 +125,31 @@ void drawMap(HudCanvas& canvas, const HudLayout& layout, const LapHudContent& co
 
 }  // namespace
 
+const BgraImage* LapMapRaster::render(const std::shared_ptr<const laps::LapClock>& clock, int side,
+                                      double s) {
+    if (image_ && clock_ == clock && image_->width() == side && s_ == s) {
+        return &*image_;
+    }
+    image_ = BgraImage::create(side, side);
+    clock_ = clock;
+    s_ = s;
+    if (!image_) {
+        return nullptr;
+    }
+    CairoPtr cr{cairo_create(image_->surface())};
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) {
+        image_.reset();
+        return nullptr;
+    }
+    const auto text = makeCairoTextPainter();
+    HudCanvas canvas(cr.get(), side, side, *text);
+    drawMapPanel(canvas, clock->analysis().map, s);
+    cairo_surface_flush(image_->surface());
+    return &*image_;
+}
+
 void drawLapElements(HudCanvas& canvas, const HudLayout& layout, const LapHudContent& content,
-                     bool debugShown) {
+                     bool debugShown, LapMapRaster& mapRaster) {
     const LapHudElements& show = content.elements;
     const laps::LapReading& reading = content.reading;
     if (show.timer) {
@@ -104,7 +160,7 @@ void drawLapElements(HudCanvas& canvas, const HudLayout& layout, const LapHudCon
         drawGap(canvas, layout, *reading.gapSeconds, debugShown, show.timer);
     }
     if (show.map && content.clock) {
-        drawMap(canvas, layout, content, debugShown, show.timer || show.gap);
+        drawMap(canvas, layout, content, debugShown, show.timer || show.gap, mapRaster);
     }
 }
 

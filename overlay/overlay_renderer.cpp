@@ -144,7 +144,8 @@ void OverlayRenderer::drawElements(OverlayRenderContext& context, HudCanvas& can
         hud::drawDebugPanel(canvas, layout, *debugInfo);
     }
     if (renderSample.lap) {
-        hud::drawLapElements(canvas, layout, *renderSample.lap, debugInfo.has_value());
+        hud::drawLapElements(canvas, layout, *renderSample.lap, debugInfo.has_value(),
+                             context.lapMap_);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "overlay/bgra_image.hpp"
 #include "overlay/gforce_meter.hpp"
 #include "overlay/hud_text.hpp"
+#include "overlay/lap_hud_elements.hpp"
 #include "overlay/timeline.hpp"
 
 namespace skelder {
@@ -70,6 +71,7 @@ class OverlayRenderContext {
 
     std::unique_ptr<HudTextPainter> text_;
     GForceMeterRaster meter_;
+    hud::LapMapRaster lapMap_;
     std::unique_ptr<FrameTarget> target_;
     std::unique_ptr<StaticSources> staticSources_;
 };

@@ -84,8 +84,9 @@ TEST(LapHud, ElementsLieWhereNoSpecifiedElementIs) {
             const auto painter = makeCairoTextPainter();
             HudCanvas canvas(nullptr, width, height, *painter);
             canvas.collectDamage(&lapBoxes);
+            hud::LapMapRaster raster;
             hud::drawLapElements(canvas, HudLayout::forFrame(width, height),
-                                 contentWithEveryElement(-12.34), debugShown);
+                                 contentWithEveryElement(-12.34), debugShown, raster);
             ASSERT_GE(lapBoxes.size(), 3u);
             for (const PixelBox& lap : lapBoxes) {
                 EXPECT_GE(lap.left, 0);
