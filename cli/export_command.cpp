@@ -33,6 +33,7 @@ struct ExportOptions {
     std::string offset = "650";  // milliseconds, or "auto"
     bool debugHUD = false;
     std::string lapHud = "none";
+    std::string layerCodec = "animation";
     std::vector<std::string> exclusions;
     std::string preset = "veryfast";
     std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
@@ -65,10 +66,10 @@ OutputTarget targetFor(const ExportOptions& options,
                        const std::vector<std::filesystem::path>& inputs, ProcessingMode mode) {
     const std::filesystem::path output = options.output;
     std::error_code error;
-    const bool folder = !output.empty() && (std::filesystem::is_directory(output, error) ||
-                                            options.output.back() == '/' ||
-                                            (mode == ProcessingMode::full && inputs.size() > 1));
-    if (mode == ProcessingMode::full) {
+    const bool folder =
+        !output.empty() && (std::filesystem::is_directory(output, error) ||
+                            options.output.back() == '/' || (!isReel(mode) && inputs.size() > 1));
+    if (!isReel(mode)) {
         if (output.empty())
             return BesideInputsTarget{};
         if (folder) {
@@ -138,6 +139,7 @@ int runExport(const ExportOptions& options) {
     }
     const ProcessingMode mode = options.mode == "full"       ? ProcessingMode::full
                                 : options.mode == "bestlaps" ? ProcessingMode::bestLaps
+                                : options.mode == "overlay"  ? ProcessingMode::hudLayer
                                                              : ProcessingMode::highlights;
     const OutputTarget target = targetFor(options, inputs, mode);
     const Exclusions exclusions = parseExclusions(options.exclusions);
@@ -176,6 +178,11 @@ int runExport(const ExportOptions& options) {
         if (mode == ProcessingMode::full) {
             result = workflow.runFullExport(inputs, target, hooks, offsets, mainLoop,
                                             interrupt.token(), *unit, {*lapHud, {}});
+        } else if (mode == ProcessingMode::hudLayer) {
+            result = workflow.runHudLayerExport(
+                inputs, target, hooks, offsets, mainLoop, interrupt.token(), *unit, {*lapHud, {}},
+                options.layerCodec == "prores4444" ? media::LayerCodec::prores4444
+                                                   : media::LayerCodec::animation);
         } else if (mode == ProcessingMode::bestLaps) {
             result = workflow.runBestLapsReel(inputs, target, options.debugHUD, offsets, hooks, {},
                                               mainLoop, interrupt.token(), *unit, *lapHud);
@@ -223,8 +230,9 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
         ->add_option(
             "--mode", options->mode,
             "full: one overlay video per recording; highlights: one reel of the highlights; "
-            "bestlaps: one reel of each recording's best lap")
-        ->check(CLI::IsMember({"full", "highlights", "bestlaps"}))
+            "bestlaps: one reel of each recording's best lap; overlay: one video of the HUD "
+            "alone per recording, over transparent pixels, for a video editor (NAME.hud.mov)")
+        ->check(CLI::IsMember({"full", "highlights", "bestlaps", "overlay"}))
         ->capture_default_str();
     command->add_option("-o,--output", options->output,
                         "Output file or folder; default: next to each input (full), or "
@@ -249,6 +257,12 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
     command->add_flag("--debug-hud", options->debugHUD, "Draw the timing debug panel on a reel");
     addSpeedUnitOption(*command, options->unit);
     addLapHudOption(*command, options->lapHud);
+    command
+        ->add_option("--layer-codec", options->layerCodec,
+                     "Codec of --mode overlay: animation (QuickTime Animation, lossless) or "
+                     "prores4444 (ProRes 4444)")
+        ->check(CLI::IsMember({"animation", "prores4444"}))
+        ->capture_default_str();
     command->add_option("--exclude", options->exclusions,
                         "Leave a highlight out of the reel: FILE:START-END (seconds, as listed by "
                         "`skelder highlights`); repeatable");

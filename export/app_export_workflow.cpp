@@ -147,6 +147,25 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
     std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud) const {
+    return runPerFile(inputURLs, target, hooks, timeOffsets, executor, stop, speedUnit, lapHud,
+                      std::nullopt);
+}
+
+ExportWorkflowResult AppExportWorkflow::runHudLayerExport(
+    const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+    const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
+    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
+    media::LayerCodec codec) const {
+    return runPerFile(inputURLs, target, hooks, timeOffsets, executor, stop, speedUnit, lapHud,
+                      codec);
+}
+
+ExportWorkflowResult AppExportWorkflow::runPerFile(
+    const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+    const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
+    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
+    std::optional<media::LayerCodec> layerCodec) const {
+    const ProcessingMode mode = layerCodec ? ProcessingMode::hudLayer : ProcessingMode::full;
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -170,10 +189,9 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
                 [&](const auto& where) -> std::filesystem::path {
                     using Where = std::decay_t<decltype(where)>;
                     if constexpr (std::is_same_v<Where, FolderTarget>) {
-                        return uniqueOutputURL(input, ProcessingMode::full, where.url, reserved);
+                        return uniqueOutputURL(input, mode, where.url, reserved);
                     } else if constexpr (std::is_same_v<Where, BesideInputsTarget>) {
-                        return uniqueOutputURL(input, ProcessingMode::full, input.parent_path(),
-                                               reserved);
+                        return uniqueOutputURL(input, mode, input.parent_path(), reserved);
                     } else {
                         return where.url;
                     }
@@ -183,15 +201,15 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
                 provider_->loadSession(input, HighlightFilterMode::onlyBest, stop);
             const OverlayExportJob job = fullExportJob(
                 input, session, timeOffsets.millisecondsFor(input), speedUnit, lapHud, stop);
-            const ExportReport report = exportService_->exportOverlayVideo(
-                job, output,
-                [&post, name, i, n, total](double p) {
-                    p = std::clamp(p, 0.0, 1.0);
-                    post.progress(static_cast<double>(i) / total + p / total);
-                    post.status(
-                        fmt::sprintf("Exporting %s (%d/%d) %.0f%%", name, i + 1, n, p * 100));
-                },
-                stop);
+            const auto progress = [&post, name, i, n, total](double p) {
+                p = std::clamp(p, 0.0, 1.0);
+                post.progress(static_cast<double>(i) / total + p / total);
+                post.status(fmt::sprintf("Exporting %s (%d/%d) %.0f%%", name, i + 1, n, p * 100));
+            };
+            const ExportReport report =
+                layerCodec
+                    ? exportService_->exportHudLayer(job, output, *layerCodec, progress, stop)
+                    : exportService_->exportOverlayVideo(job, output, progress, stop);
             exported.push_back(output);
             for (const std::string& notice : report.notices)
                 notices.push_back(output.filename().string() + ": " + notice);
@@ -210,14 +228,15 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
 
     const std::size_t done = exported.size();
     ExportWorkflowResult result;
-    result.statusMessage = failed == 0 ? fmt::format("Done: {} full file(s) exported", done)
+    const char* what = layerCodec ? "HUD layer" : "full";
+    result.statusMessage = failed == 0 ? fmt::format("Done: {} {} file(s) exported", done, what)
                                        : fmt::format("Done: {} exported, {} failed", done, failed);
     result.progress = 1.0;
     result.notices = std::move(notices);
     if (done > 0) {
         result.completion = ExportWorkflowCompletion{
             "Export Complete",
-            failed == 0 ? fmt::format("Exported {} full video file(s).", done)
+            failed == 0 ? fmt::format("Exported {} {} video file(s).", done, what)
                         : fmt::format("Exported {} file(s). {} file(s) failed.", done, failed),
             exported};
     }

@@ -75,6 +75,15 @@ class AppExportWorkflow {
                                        SpeedUnit speedUnit = kDefaultSpeedUnit,
                                        const LapHudChoice& lapHud = {}) const;
 
+    // One video of the HUD alone per input (NAME.hud.mov), over transparent pixels, frame for
+    // frame with the recording, for an editor to lay over its own cut.
+    ExportWorkflowResult runHudLayerExport(
+        const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+        const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
+        std::stop_token stop, SpeedUnit speedUnit = kDefaultSpeedUnit,
+        const LapHudChoice& lapHud = {},
+        media::LayerCodec codec = media::LayerCodec::animation) const;
+
     // One reel of the included highlight segments of all inputs.
     ExportWorkflowResult runHighlightsReel(
         const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
@@ -92,6 +101,14 @@ class AppExportWorkflow {
         SpeedUnit speedUnit = kDefaultSpeedUnit, LapHudElements lapHud = {}) const;
 
   private:
+    // A file at a time: full videos, or HUD layers in `layerCodec`.
+    ExportWorkflowResult runPerFile(const std::vector<std::filesystem::path>& inputURLs,
+                                    const OutputTarget& target, const ExportWorkflowHooks& hooks,
+                                    const TelemetryOffsets& timeOffsets, Executor& executor,
+                                    std::stop_token stop, SpeedUnit speedUnit,
+                                    const LapHudChoice& lapHud,
+                                    std::optional<media::LayerCodec> layerCodec) const;
+
     std::shared_ptr<const TelemetrySessionProviding> provider_;
     std::shared_ptr<ExportServicing> exportService_;
 };

@@ -12,6 +12,8 @@ std::string processingModeText(ProcessingMode mode) {
             return "highlights";
         case ProcessingMode::bestLaps:
             return "bestLaps";
+        case ProcessingMode::hudLayer:
+            return "overlay";
     }
     return {};
 }
@@ -25,6 +27,8 @@ std::string outputFileName(const std::filesystem::path& inputURL, ProcessingMode
             return base + ".highlights.mp4";
         case ProcessingMode::bestLaps:
             return base + ".bestlaps.mp4";
+        case ProcessingMode::hudLayer:
+            return base + ".hud.mov";
     }
     return base;
 }

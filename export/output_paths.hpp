@@ -8,15 +8,16 @@
 
 namespace skelder {
 
-// What an export writes: one video per file, one reel of all highlights, or one reel of each
-// file's best lap.
-enum class ProcessingMode { full, highlights, bestLaps };
+// What an export writes: one video per file, one reel of all highlights, one reel of each
+// file's best lap, or one video of the HUD alone per file (a layer for editors).
+enum class ProcessingMode { full, highlights, bestLaps, hudLayer };
 
-std::string processingModeText(ProcessingMode mode);  // "full", "highlights" or "bestLaps"
+// "full", "highlights", "bestLaps" or "overlay".
+std::string processingModeText(ProcessingMode mode);
 
 // Whether the mode writes one reel of all files.
 inline bool isReel(ProcessingMode mode) {
-    return mode != ProcessingMode::full;
+    return mode == ProcessingMode::highlights || mode == ProcessingMode::bestLaps;
 }
 
 // Where the user chose to write: exactly one file, or one file per input into a folder.
@@ -31,7 +32,7 @@ struct BesideInputsTarget {};
 using OutputTarget = std::variant<SingleFileTarget, FolderTarget, BesideInputsTarget>;
 
 // The output name of an input: its name without extension + ".full.overlay.mp4",
-// ".highlights.mp4" or ".bestlaps.mp4".
+// ".highlights.mp4", ".bestlaps.mp4" or ".hud.mov".
 std::string outputFileName(const std::filesystem::path& inputURL, ProcessingMode mode);
 
 // The proposed reel name: the one input's name for the mode, else "highlights.reel.mp4" or

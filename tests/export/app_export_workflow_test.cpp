@@ -71,6 +71,11 @@ class FakeExportService : public ExportServicing {
         run(outputURL, progress);
         return {notices};
     }
+    ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
+                                media::LayerCodec, const ProgressCallback& progress,
+                                std::stop_token stop) override {
+        return exportOverlayVideo(job, outputURL, progress, stop);
+    }
     std::vector<std::string> notices;  // what every export reports
 
   private:
