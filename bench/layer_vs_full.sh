@@ -3,7 +3,10 @@
 # overlay` in each layer codec (QuickTime Animation, ProRes 4444) and `--mode full`, with every
 # lap element on, on a generated 1920x1080 30 fps sample of the club circuit (20 minutes by
 # default). Prints the wall-clock and CPU time, the peak memory and the size of each output,
-# and the ratio of each layer's time to the full export's (target: below 1).
+# and the ratio of each layer's time to the full export's (target: below 1). Then the cost of
+# the index in front on the full export: the same file remuxed by ffmpeg with and without
+# moving its index to the front, the difference against the full export's time (target: within
+# 2 %).
 # Usage: bench/layer_vs_full.sh [BUILD_DIR] [MINUTES] [RECORDING]
 # A RECORDING given is used instead of a generated sample (and kept).
 set -euo pipefail
@@ -36,6 +39,14 @@ report() {
 echo "$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$recording") s of 1080p30"
 full=$(measure "$skelder" export --mode full --lap-hud timer,gap,map -o "$work/full.mp4" "$recording")
 report "full export" "$full" "$work/full.mp4"
+plain=$(measure ffmpeg -nostdin -v error -y -i "$work/full.mp4" -c copy -movflags -faststart \
+  "$work/plain.mp4")
+front=$(measure ffmpeg -nostdin -v error -y -i "$work/full.mp4" -c copy -movflags +faststart \
+  "$work/front.mp4")
+printf '  index in front: %.1f s more than a plain remux, %.2f %% of the full export\n' \
+  "$(echo "$(cut -d' ' -f1 <<<"$front") - $(cut -d' ' -f1 <<<"$plain")" | bc -l)" \
+  "$(echo "100 * ($(cut -d' ' -f1 <<<"$front") - $(cut -d' ' -f1 <<<"$plain")) / $(cut -d' ' -f1 <<<"$full")" | bc -l)"
+rm -f "$work/plain.mp4" "$work/front.mp4"
 for codec in animation prores4444; do
   layer=$(measure "$skelder" export --mode overlay --layer-codec "$codec" --lap-hud timer,gap,map \
     -o "$work/layer-$codec.mov" "$recording")

@@ -204,7 +204,7 @@ LayerMuxer::LayerMuxer(const std::filesystem::path& path, const AVCodecContext& 
     stream_->time_base = encoder.time_base;
     checkFFmpeg(avcodec_parameters_from_context(stream_->codecpar, &encoder));
     checkFFmpeg(avio_open(&output_->pb, path.c_str(), AVIO_FLAG_WRITE));
-    checkFFmpeg(avformat_write_header(output_.get(), nullptr));
+    checkFFmpeg(writeHeaderWithIndexInFront(output_.get()));
 }
 
 void LayerMuxer::write(AVPacket& packet) {
