@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/picture_orientation.hpp"
+
 namespace skelder::media {
 
 // A 2-D affine transform as a video track's display matrix carries it:
@@ -23,6 +25,7 @@ struct AffineTransform {
     // mirrored, for the axis-aligned transforms video files use.
     int clockwiseDegrees() const;
     bool isMirrored() const;
+    PictureOrientation orientation() const { return {clockwiseDegrees(), isMirrored()}; }
 
     friend bool operator==(const AffineTransform&, const AffineTransform&) = default;
 };

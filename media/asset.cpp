@@ -4,6 +4,7 @@
 
 #include "media/ffmpeg_handles.hpp"
 #include "media/input_file.hpp"
+#include "media/library_setup.hpp"
 #include "media/media_error.hpp"
 
 extern "C" {
@@ -98,6 +99,17 @@ std::optional<double> loadVideoDurationSeconds(const std::filesystem::path& path
     } catch (const MediaError&) {
         return std::nullopt;
     }
+}
+
+PictureOrientation loadPictureOrientation(const std::filesystem::path& path) {
+    configureMediaLibrary();
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+        return {};
+    const InputContext context(raw);
+    const int index = av_find_best_stream(context.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    return index >= 0 ? displayTransformOf(context->streams[index]).orientation()
+                      : PictureOrientation{};
 }
 
 }  // namespace skelder::media

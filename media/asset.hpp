@@ -57,4 +57,8 @@ AffineTransform displayTransformOf(const AVStream* stream);
 // finite number; negative durations count as 0.
 std::optional<double> loadVideoDurationSeconds(const std::filesystem::path& path);
 
+// How the first video track's picture is shown, upright when the file cannot be opened or has
+// no video. Reads the container's header only, no stream probing.
+PictureOrientation loadPictureOrientation(const std::filesystem::path& path);
+
 }  // namespace skelder::media
