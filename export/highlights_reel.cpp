@@ -2,7 +2,7 @@
 
 #include "core/cancellation.hpp"
 #include "export/export_error.hpp"
-#include "media/asset.hpp"
+#include "media/probed_files.hpp"
 
 namespace skelder {
 namespace {
@@ -22,6 +22,8 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
     job.overlayOptions = overlayOptions;
     media::Composition composition;
     media::MediaTime cursor = media::MediaTime::zero();
+    // Each file probed once here; the export reads them through the same probes.
+    auto files = std::make_shared<media::ProbedFiles>();
 
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         throwIfCancelled(stop);
@@ -34,7 +36,7 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
         job.sampleSourceOffsetSeconds.push_back(
             input.timeOffsetSeconds.value_or(overlayOptions.timeOffsetSeconds));
 
-        const media::Asset asset = media::Asset::open(input.inputURL);
+        const media::Asset& asset = files->asset(input.inputURL);
         if (!asset.videoTrack())
             throw ExportError::missingVideoTrack();
         if (i == 0)
@@ -59,7 +61,7 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
     }
     if (cursor <= media::MediaTime::zero())
         throw ExportError::noHighlightsSelected();
-    job.asset = media::MediaSource::composition(composition);
+    job.asset = media::MediaSource::composition(composition, std::move(files));
     job.duration = cursor;
     return job;
 }

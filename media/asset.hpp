@@ -9,6 +9,7 @@
 #include "media/color_properties.hpp"
 #include "media/media_time.hpp"
 
+struct AVFormatContext;
 struct AVStream;
 
 namespace skelder::media {
@@ -37,6 +38,8 @@ class Asset {
   public:
     // Throws MediaError with FFmpeg's description when the file cannot be opened.
     static Asset open(const std::filesystem::path& path);
+    // The properties of a file already opened and probed.
+    static Asset of(const AVFormatContext& context, const std::filesystem::path& path);
 
     const std::filesystem::path& path() const { return path_; }
     std::optional<MediaTime> duration() const { return duration_; }
