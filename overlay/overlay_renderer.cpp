@@ -176,7 +176,8 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
     const cairo_matrix_t toStored = displayedToStored(frame);
     cairo_set_matrix(cr, &toStored);
     HudCanvas canvas(cr, width, height, *context.text_);
-    if (frame.displayRotation == 0) {
+    canvas.setSignal(context.signal_);
+    if (frame.shownAsStored()) {
         canvas.drawImagesOnto(&frame);
         canvas.limitImagesTo(wantedBoxes);
     }
