@@ -35,7 +35,7 @@
 //   highlightSegmentLines              empty; the preview lines of a reel export
 //   highlightSegmentPreviewText        empty; the same lines joined by line feeds
 //   selectedFilePathKeys               empty; the export selection
-//   overlayTimeOffsetMilliseconds      the stored setting, else 650.0 (not clamped here)
+//   overlayTimeOffsetMilliseconds      the stored setting, else the default advance (not clamped here)
 //   isOverlayTimingDebugHUDEnabled     the stored setting, else false
 //   speedUnit                          the stored setting, else mph; the unit of the HUD's
 //                                      speed in exports and of the file list's top speed
@@ -76,6 +76,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/telemetry_advance.hpp"
 #include "app/app_services.hpp"
 #include "app/background_tasks.hpp"
 #include "app/excluded_segments_mirror.hpp"
@@ -378,7 +379,7 @@ class AppViewModel : public QObject {
     QStringList highlightSegmentLines_;
     QString highlightSegmentPreviewText_;
     std::set<PathKey> selectedFilePathKeys_;
-    double overlayTimeOffsetMilliseconds_ = 650.0;
+    double overlayTimeOffsetMilliseconds_ = kDefaultTelemetryAdvanceMilliseconds;
     bool isOverlayTimingDebugHUDEnabled_ = false;
     SpeedUnit speedUnit_ = kDefaultSpeedUnit;
     std::optional<ProcessingCompletionSummary> completionSummary_;

@@ -10,6 +10,7 @@
 
 #include "cli/commands.hpp"
 #include "cli/error_text.hpp"
+#include "core/telemetry_advance.hpp"
 #include "cli/speed_unit_option.hpp"
 #include "media/image_generator.hpp"
 #include "overlay/overlay_renderer.hpp"
@@ -19,8 +20,6 @@
 namespace skelder::cli {
 namespace {
 
-// The recorder's telemetry runs ahead of its video by about this much.
-constexpr double kDefaultOffsetMilliseconds = 650.0;
 // Cairo's limit for one image side.
 constexpr int kLargestFrameSide = 32767;
 
@@ -84,7 +83,7 @@ struct HudOptions {
     std::string output;
     double atSeconds = 0;
     std::string size;  // empty: the recording's own size (1920x1080 without video)
-    double offsetMilliseconds = kDefaultOffsetMilliseconds;
+    double offsetMilliseconds = kDefaultTelemetryAdvanceMilliseconds;
     bool debug = false;
     std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
 };
