@@ -11,7 +11,8 @@ namespace skelder {
 // speeds are shown in.
 inline constexpr const char* kOverlayTimeOffsetMillisecondsKey = "overlayTimeOffsetMilliseconds";
 inline constexpr const char* kOverlayTimingDebugHUDEnabledKey = "overlayTimingDebugHUDEnabled";
-inline constexpr double kDefaultOverlayTimeOffsetMilliseconds = kDefaultTelemetryAdvanceMilliseconds;
+inline constexpr double kDefaultOverlayTimeOffsetMilliseconds =
+    kDefaultTelemetryAdvanceMilliseconds;
 inline constexpr bool kDefaultOverlayTimingDebugHUDEnabled = false;
 // Stored as the text "mph" or "kmh".
 inline constexpr const char* kSpeedUnitKey = "speedUnit";

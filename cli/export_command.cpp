@@ -153,7 +153,8 @@ int runExport(const ExportOptions& options) {
     };
 
     InterruptToStop interrupt;
-    TelemetryOffsets offsets(millisecondsIn(options.offset).value_or(kDefaultTelemetryAdvanceMilliseconds));
+    TelemetryOffsets offsets(
+        millisecondsIn(options.offset).value_or(kDefaultTelemetryAdvanceMilliseconds));
     if (options.offset == "auto") {
         try {
             offsets = estimateTelemetryOffsets(

@@ -10,8 +10,8 @@
 
 #include "cli/commands.hpp"
 #include "cli/error_text.hpp"
-#include "core/telemetry_advance.hpp"
 #include "cli/speed_unit_option.hpp"
+#include "core/telemetry_advance.hpp"
 #include "media/image_generator.hpp"
 #include "overlay/overlay_renderer.hpp"
 #include "overlay/timeline.hpp"

@@ -14,10 +14,10 @@ OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, 
       sampleSourceLabels(job.sampleSourceLabels),
       overlayOptions(job.overlayOptions),
       sampleSourceOffsetSeconds(job.sampleSourceOffsetSeconds),
-      staticHUD(OverlayRenderer::makeStaticHUD(
-          orientation.isQuarterTurn() ? renderHeight : renderWidth,
-          orientation.isQuarterTurn() ? renderWidth : renderHeight, job.overlayOptions.speedUnit,
-          signal)),
+      staticHUD(
+          OverlayRenderer::makeStaticHUD(orientation.isQuarterTurn() ? renderHeight : renderWidth,
+                                         orientation.isQuarterTurn() ? renderWidth : renderHeight,
+                                         job.overlayOptions.speedUnit, signal)),
       displayRotation(orientation.clockwiseDegrees),
       displayMirrored(orientation.mirrored),
       staticLayerPictures(orientation == PictureOrientation{}

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <numbers>
 
-
 namespace skelder::media {
 namespace {
 

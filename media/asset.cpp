@@ -60,8 +60,7 @@ Asset Asset::of(const AVFormatContext& formatContext, const std::filesystem::pat
     if (context->duration != AV_NOPTS_VALUE && context->duration >= 0) {
         asset.duration_ = MediaTime::fromRational(context->duration, 1, AV_TIME_BASE);
     }
-    const int videoIndex =
-        av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int videoIndex = av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (videoIndex >= 0) {
         const AVStream* stream = context->streams[videoIndex];
         const AVCodecParameters* parameters = stream->codecpar;
@@ -77,8 +76,7 @@ Asset Asset::of(const AVFormatContext& formatContext, const std::filesystem::pat
         video.codecName = avcodec_get_name(parameters->codec_id);
         asset.video_ = video;
     }
-    const int audioIndex =
-        av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int audioIndex = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audioIndex >= 0) {
         const AVCodecParameters* parameters = context->streams[audioIndex]->codecpar;
         AudioTrackInfo audio;

@@ -94,10 +94,10 @@ struct AudioReader::State {
             silenceFrom = formatUnits(piece.outputStart);
             pieceEnd = formatUnits(piece.outputStart + piece.range->duration);
         }
-        auto candidate = formatPiece && formatPieceIndex == index
-                             ? std::move(formatPiece)
-                             : std::make_unique<PieceInput>(piece, AVMEDIA_TYPE_AUDIO,
-                                                            *source.files);
+        auto candidate =
+            formatPiece && formatPieceIndex == index
+                ? std::move(formatPiece)
+                : std::make_unique<PieceInput>(piece, AVMEDIA_TYPE_AUDIO, *source.files);
         if (candidate->stream() != nullptr &&
             sameFormat(*format.parameters, *candidate->stream()->codecpar)) {
             input = std::move(candidate);

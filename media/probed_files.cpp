@@ -34,8 +34,8 @@ ProbedFiles::Probe& ProbedFiles::probe(const std::filesystem::path& path) {
         probe->parameters.emplace_back(avcodec_parameters_alloc(), &freeParameters);
         if (!probe->parameters.back())
             throw std::bad_alloc();
-        checkFFmpeg(avcodec_parameters_copy(probe->parameters.back().get(),
-                                            context->streams[i]->codecpar));
+        checkFFmpeg(
+            avcodec_parameters_copy(probe->parameters.back().get(), context->streams[i]->codecpar));
     }
     probe->unread = std::move(context);
     slot = std::move(probe);
@@ -57,8 +57,8 @@ InputContext ProbedFiles::open(const std::filesystem::path& path) {
     if (context->nb_streams != probe.parameters.size())
         return openInput(path);
     for (unsigned i = 0; i < context->nb_streams; ++i)
-        checkFFmpeg(avcodec_parameters_copy(context->streams[i]->codecpar,
-                                            probe.parameters[i].get()));
+        checkFFmpeg(
+            avcodec_parameters_copy(context->streams[i]->codecpar, probe.parameters[i].get()));
     return context;
 }
 

@@ -184,9 +184,8 @@ void drawGForcePanel(HudCanvas& composite, const OverlayRenderSample& renderSamp
     const OverlayTelemetrySample& now = renderSample.telemetry;
     if (!composite.drawsPixels()) {
         composite.drawImage(nullptr, w, h, origin);  // where the meter goes, without painting it
-    } else if (const BgraImage* meter =
-                   raster.render(renderSample.gHistory, now.latG, now.lonG, w, h,
-                                 composite.signal())) {
+    } else if (const BgraImage* meter = raster.render(renderSample.gHistory, now.latG, now.lonG, w,
+                                                      h, composite.signal())) {
         composite.drawImage(meter->surface(), w, h, origin);
     }
 

@@ -31,7 +31,7 @@ struct SampleOptions {
     int rotationDegrees = 0;
     bool audio = true;
     EngineSoundOptions sound = {};  // cylinders, sound delay, noise, wind and music
-    std::uint64_t seed = 1;  // chooses the sensor noise
+    std::uint64_t seed = 1;         // chooses the sensor noise
     // The telemetry trails the picture by this much, as the recorder's does (the default
     // telemetry advance lines it up again); 0 puts it in step with the picture.
     double telemetryLagSeconds = kDefaultTelemetryAdvanceMilliseconds / 1000;

@@ -353,8 +353,8 @@ void MainWindow::refreshPreviewPlayer(const std::optional<PathKey>& primary) {
     const DroppedFileItem* file = primary ? model_.file(*primary) : nullptr;
     // The scan read how the picture is shown; the window never opens the file for it.
     const auto* scanned = file ? std::get_if<QuickScanDone>(&file->quickScanStatus) : nullptr;
-    const PictureOrientation orientation = scanned ? scanned->stats.pictureOrientation
-                                                   : PictureOrientation{};
+    const PictureOrientation orientation =
+        scanned ? scanned->stats.pictureOrientation : PictureOrientation{};
     if (primary && primary == previewPathKey_) {
         preview->setPictureOrientation(orientation);
         if (!previewProgressObserver_)

@@ -220,7 +220,8 @@ TEST_F(Workflow, AFullExportProbesItsFileOnce) {
     const auto input = dir / "lap.mp4";
     testing::makeTestVideo(input, {.fps = 5, .seconds = 1});
     provider->segmentsByName = {{"lap.mp4", {}}};
-    AppExportWorkflow real{provider, std::make_shared<ExportService>(ParallelExportConfig{2, 4, 0})};
+    AppExportWorkflow real{provider,
+                           std::make_shared<ExportService>(ParallelExportConfig{2, 4, 0})};
     const media::InputOpenCounts before = media::inputOpenCounts();
     const auto result = real.runFullExport({input}, SingleFileTarget{dir / "lap.hud.mp4"},
                                            log.hooks(), 650.0, executor, {});

@@ -11,8 +11,8 @@
 
 #include "kovra_writer/mp4_merge.hpp"
 #include "tests/export/camera_export_support.hpp"
-#include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/camera_recordings.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {
@@ -258,7 +258,8 @@ TEST(HdrCameraRecordingExport, TheHudWhiteIsTheReferenceWhiteOfGraphics) {
         int brightestGrey = 0;
         const auto& first = frames.frames.front();
         for (std::size_t i = 0; i + 2 < first.size(); i += 3)
-            brightestGrey = std::max(brightestGrey, int{std::min({first[i], first[i + 1], first[i + 2]})});
+            brightestGrey =
+                std::max(brightestGrey, int{std::min({first[i], first[i + 1], first[i + 2]})});
         EXPECT_NEAR(brightestGrey, referenceWhite * 255, 6);
     }
 }

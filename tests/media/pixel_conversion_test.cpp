@@ -258,8 +258,8 @@ TEST(DecodedConversion, TenBitPicturesGiveThePixelsOfTheirEightBitOriginals) {
     const int width = 34, height = 20;
     std::minstd_rand random(11);
     for (const auto& [shallow, deep] : {std::pair{AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P10},
-                                       std::pair{AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV422P10},
-                                       std::pair{AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUV444P10}}) {
+                                        std::pair{AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV422P10},
+                                        std::pair{AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUV444P10}}) {
         SCOPED_TRACE(av_get_pix_fmt_name(shallow));
         const auto picture = [&](AVPixelFormat format) {
             FramePtr frame = allocateFrame();
@@ -280,8 +280,8 @@ TEST(DecodedConversion, TenBitPicturesGiveThePixelsOfTheirEightBitOriginals) {
             const int rows = AV_CEIL_RSHIFT(height, shift * layout->log2_chroma_h);
             for (int y = 0; y < rows; ++y) {
                 std::uint8_t* in = eight->data[plane] + y * eight->linesize[plane];
-                auto* deepRow = reinterpret_cast<std::uint16_t*>(ten->data[plane] +
-                                                                 y * ten->linesize[plane]);
+                auto* deepRow =
+                    reinterpret_cast<std::uint16_t*>(ten->data[plane] + y * ten->linesize[plane]);
                 for (int x = 0; x < columns; ++x) {
                     in[x] = static_cast<std::uint8_t>(random());
                     deepRow[x] = static_cast<std::uint16_t>(in[x] << 2);

@@ -9,8 +9,8 @@
 
 #include "core/cancellation.hpp"
 #include "overlay/overlay_renderer.hpp"
-#include "samples/sample_picture.hpp"
 #include "samples/engine_sound.hpp"
+#include "samples/sample_picture.hpp"
 #include "tests/samples/media_probe.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -328,8 +328,7 @@ TEST(SamplePictures, ThePlatesStayClearOfTheHudInEveryOrientation) {
     widest.currentTotalG = 2.5;
     widest.heldPeakG = 2.5;
     OverlayRenderContext context;
-    for (const auto& [storedWidth, storedHeight] :
-         {std::pair{640, 360}, std::pair{1920, 1080}}) {
+    for (const auto& [storedWidth, storedHeight] : {std::pair{640, 360}, std::pair{1920, 1080}}) {
         for (const int rotation : {0, 90, 180, 270}) {
             const bool quarter = rotation % 180 != 0;
             const int width = quarter ? storedHeight : storedWidth;
@@ -345,9 +344,9 @@ TEST(SamplePictures, ThePlatesStayClearOfTheHudInEveryOrientation) {
                 for (const PixelBox& drawn : footprint) {
                     EXPECT_TRUE(drawn.right <= plate.left || plate.right <= drawn.left ||
                                 drawn.bottom <= plate.top || plate.bottom <= drawn.top)
-                        << "plate " << plate.left << "," << plate.top << "-" << plate.right
-                        << "," << plate.bottom << " under HUD box " << drawn.left << ","
-                        << drawn.top << "-" << drawn.right << "," << drawn.bottom;
+                        << "plate " << plate.left << "," << plate.top << "-" << plate.right << ","
+                        << plate.bottom << " under HUD box " << drawn.left << "," << drawn.top
+                        << "-" << drawn.right << "," << drawn.bottom;
                 }
             }
         }
