@@ -17,6 +17,7 @@
 #include "cli/speed_unit_option.hpp"
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
+#include "core/telemetry_advance.hpp"
 #include "export/app_export_workflow.hpp"
 #include "export/file_discovery.hpp"
 #include "highlights/session_cache.hpp"
@@ -30,7 +31,8 @@ struct ExportOptions {
     std::string mode = "full";
     std::string output;
     std::string filter = "onlyBest";
-    std::string offset = "650";  // milliseconds, or "auto"
+    // Milliseconds, or "auto".
+    std::string offset = fmt::format("{:g}", kDefaultTelemetryAdvanceMilliseconds);
     bool debugHUD = false;
     std::string lapHud = "none";
     std::string layerCodec = "animation";
@@ -88,8 +90,6 @@ OutputTarget targetFor(const ExportOptions& options,
     }
     return SingleFileTarget{output};
 }
-
-constexpr double kSavedOffsetMilliseconds = 650;  // the app's own default
 
 // Milliseconds as typed, or nothing when the text is not a finite number.
 std::optional<double> millisecondsIn(const std::string& text) {
@@ -159,11 +159,12 @@ int runExport(const ExportOptions& options) {
     };
 
     InterruptToStop interrupt;
-    TelemetryOffsets offsets(millisecondsIn(options.offset).value_or(kSavedOffsetMilliseconds));
+    TelemetryOffsets offsets(
+        millisecondsIn(options.offset).value_or(kDefaultTelemetryAdvanceMilliseconds));
     if (options.offset == "auto") {
         try {
             offsets = estimateTelemetryOffsets(
-                inputs, kSavedOffsetMilliseconds,
+                inputs, kDefaultTelemetryAdvanceMilliseconds,
                 [](const std::string& line) { fmt::print(stderr, "{}\n", line); },
                 interrupt.token());
         } catch (const CancellationError&) {
@@ -243,9 +244,10 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
         ->capture_default_str();
     command
         ->add_option("--offset-ms", options->offset,
-                     "Telemetry shift against the video, in milliseconds (positive: earlier), or "
-                     "auto: each recording's own, measured from its engine sound, where the "
-                     "estimate is trusted (650 otherwise)")
+                     fmt::format("Telemetry shift against the video, in milliseconds (positive: "
+                                 "earlier), or auto: each recording's own, measured from its "
+                                 "engine sound, where the estimate is trusted ({:g} otherwise)",
+                                 kDefaultTelemetryAdvanceMilliseconds))
         ->check(CLI::Validator(
             [](const std::string& text) {
                 return text == "auto" || millisecondsIn(text)

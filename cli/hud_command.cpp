@@ -12,6 +12,7 @@
 #include "cli/error_text.hpp"
 #include "cli/lap_hud_option.hpp"
 #include "cli/speed_unit_option.hpp"
+#include "core/telemetry_advance.hpp"
 #include "laps/lap_analysis.hpp"
 #include "laps/lap_clock.hpp"
 #include "media/image_generator.hpp"
@@ -22,8 +23,6 @@
 namespace skelder::cli {
 namespace {
 
-// The recorder's telemetry runs ahead of its video by about this much.
-constexpr double kDefaultOffsetMilliseconds = 650.0;
 // Cairo's limit for one image side.
 constexpr int kLargestFrameSide = 32767;
 
@@ -87,7 +86,7 @@ struct HudOptions {
     std::string output;
     double atSeconds = 0;
     std::string size;  // empty: the recording's own size (1920x1080 without video)
-    double offsetMilliseconds = kDefaultOffsetMilliseconds;
+    double offsetMilliseconds = kDefaultTelemetryAdvanceMilliseconds;
     bool debug = false;
     std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
     std::string lapHud = "none";

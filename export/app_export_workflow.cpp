@@ -122,11 +122,13 @@ std::shared_ptr<const laps::LapClock> lapClockFor(const LapHudChoice& lapHud,
 OverlayExportJob fullExportJob(const std::filesystem::path& input, const TelemetrySession& session,
                                double timeOffsetMilliseconds, SpeedUnit speedUnit,
                                const LapHudChoice& lapHud, std::stop_token stop) {
-    const media::Asset asset = media::Asset::open(input);
+    // Probed once here; the export reads the file through the same probe.
+    auto files = std::make_shared<media::ProbedFiles>();
+    const media::Asset& asset = files->asset(input);
     if (!asset.videoTrack())
         throw ExportError::missingVideoTrack();
     OverlayExportJob job;
-    job.asset = media::MediaSource::file(input);
+    job.asset = media::MediaSource::file(input, files);
     job.duration = asset.duration().value_or(media::MediaTime::zero());
     job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
     job.sampleSources = {*session.overlaySamplesByDecisecond};

@@ -134,8 +134,12 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
         }
     }
 
+    // On HDR pictures the HUD's white is the reference white of SDR graphics, not the peak.
+    const HudSignal hudSignal = video.color.transfer == AVCOL_TRC_SMPTE2084      ? HudSignal::pq
+                                : video.color.transfer == AVCOL_TRC_ARIB_STD_B67 ? HudSignal::hlg
+                                                                                 : HudSignal::sdr;
     const OverlayRenderSharedState shared(job, width, height,
-                                          video.preferredTransform.clockwiseDegrees());
+                                          video.preferredTransform.orientation(), hudSignal);
     RenderWorkerPool pool(media::renderWorkersFor(width, height, config_.effectiveWorkerCount()),
                           shared,
                           [&writer](media::VideoFrame& frame) { writer.prepareVideoFrame(frame); });

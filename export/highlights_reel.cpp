@@ -4,7 +4,7 @@
 
 #include "core/cancellation.hpp"
 #include "export/export_error.hpp"
-#include "media/asset.hpp"
+#include "media/probed_files.hpp"
 
 namespace skelder {
 namespace {
@@ -36,6 +36,8 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
     job.overlayOptions = overlayOptions;
     media::Composition composition;
     media::MediaTime cursor = media::MediaTime::zero();
+    // Each file probed once here; the export reads them through the same probes.
+    auto files = std::make_shared<media::ProbedFiles>();
 
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         throwIfCancelled(stop);
@@ -49,7 +51,7 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
             input.timeOffsetSeconds.value_or(overlayOptions.timeOffsetSeconds));
         job.lapClocks.push_back(input.lapClock);
 
-        const media::Asset asset = media::Asset::open(input.inputURL);
+        const media::Asset& asset = files->asset(input.inputURL);
         if (!asset.videoTrack())
             throw ExportError::missingVideoTrack();
         if (i == 0)
@@ -73,7 +75,7 @@ OverlayExportJob makeHighlightsReelJob(const std::vector<HighlightsReelInput>& i
     }
     if (cursor <= media::MediaTime::zero())
         throw ExportError::noHighlightsSelected();
-    job.asset = media::MediaSource::composition(composition);
+    job.asset = media::MediaSource::composition(composition, std::move(files));
     job.duration = cursor;
     return job;
 }

@@ -104,7 +104,7 @@ void writeHudLayer(const OverlayExportJob& job, const std::filesystem::path& out
     const int height = std::max(quarterTurned ? video.naturalWidth : video.naturalHeight, 1);
 
     const media::VideoFrameTimes times = media::videoFrameTimes(input, stop);
-    const OverlayRenderSharedState shared(job, width, height, 0);
+    const OverlayRenderSharedState shared(job, width, height);
     const LayerPass pass{shared, times, width, height, codec, job.overlayOptions.speedUnit};
     const media::LayerEncoder settings(width, height, times.timeBase, codec);
     media::LayerMuxer muxer(output, *settings.context());

@@ -8,7 +8,8 @@
 
 namespace skelder {
 
-void HudCanvas::setColour(const Rgba& colour) {
+void HudCanvas::setColour(const Rgba& sdrColour) {
+    const Rgba colour = inHudSignal(signal_, sdrColour);
     cairo_set_source_rgba(cr_, colour.r, colour.g, colour.b, colour.a);
 }
 
@@ -42,8 +43,11 @@ void HudCanvas::drawText(std::string_view text, const HudTextStyle& style, Point
                       deviceX(lowerLeft.x + extent->width) + margin, deviceY(lowerLeft.y) + margin);
         }
     }
-    if (drawsPixels())
-        text_.draw(*this, text, style, lowerLeft);
+    if (drawsPixels()) {
+        HudTextStyle inSignal = style;
+        inSignal.colour = inHudSignal(signal_, style.colour);
+        text_.draw(*this, text, inSignal, lowerLeft);
+    }
 }
 
 void HudCanvas::circlePath(Point centre, double radius) {

@@ -10,6 +10,7 @@
 
 #include "overlay/bgra_image.hpp"
 #include "overlay/geometry.hpp"
+#include "overlay/hud_signal.hpp"
 #include "overlay/hud_text.hpp"
 
 namespace skelder {
@@ -21,6 +22,10 @@ class HudCanvas {
     // which pixels a drawing needs before it has them.
     HudCanvas(cairo_t* cr, double width, double height, HudTextPainter& text)
         : cr_(cr), width_(width), height_(height), text_(text) {}
+
+    // The signal every later colour is written in (SDR unless set).
+    void setSignal(HudSignal signal) { signal_ = signal; }
+    HudSignal signal() const { return signal_; }
 
     // Collects the pixel boxes every later drawing call may change (null: not collected).
     void collectDamage(std::vector<PixelBox>* damage) { damage_ = damage; }
@@ -77,6 +82,7 @@ class HudCanvas {
     std::vector<PixelBox>* damage_ = nullptr;
     const BgraFrame* pixels_ = nullptr;
     const std::vector<PixelBox>* imageLimits_ = nullptr;
+    HudSignal signal_ = HudSignal::sdr;
 };
 
 }  // namespace skelder

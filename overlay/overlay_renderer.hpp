@@ -60,6 +60,9 @@ class OverlayRenderContext {
     OverlayRenderContext(const OverlayRenderContext&) = delete;
     OverlayRenderContext& operator=(const OverlayRenderContext&) = delete;
 
+    // The signal the HUD's colours are written in from now on (SDR unless set).
+    void setSignal(HudSignal signal) { signal_ = signal; }
+
   private:
     friend class OverlayRenderer;
     struct FrameTarget;
@@ -74,16 +77,18 @@ class OverlayRenderContext {
     hud::LapMapRaster lapMap_;
     std::unique_ptr<FrameTarget> target_;
     std::unique_ptr<StaticSources> staticSources_;
+    HudSignal signal_ = HudSignal::sdr;
 };
 
 class OverlayRenderer {
   public:
     OverlayRenderer() = delete;
 
-    // The static layer for frames of this size, labelled for the speed unit; an empty layer
-    // when a side is not positive.
+    // The static layer for frames of this size, labelled for the speed unit, its colours in
+    // the signal (the context's, for the second); an empty layer when a side is not positive.
     static std::shared_ptr<const StaticHUD> makeStaticHUD(int width, int height,
-                                                          SpeedUnit speedUnit = kDefaultSpeedUnit);
+                                                          SpeedUnit speedUnit = kDefaultSpeedUnit,
+                                                          HudSignal signal = HudSignal::sdr);
     static std::shared_ptr<const StaticHUD> makeStaticHUD(OverlayRenderContext& context, int width,
                                                           int height,
                                                           SpeedUnit speedUnit = kDefaultSpeedUnit);

@@ -7,6 +7,8 @@
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
 #include "export/export_error.hpp"
+#include "export/export_service.hpp"
+#include "media/input_file.hpp"
 #include "telemetry/extraction_error.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -215,6 +217,25 @@ TEST_F(Workflow, FullExportSucceedsWithTheCountInTheMessage) {
     EXPECT_EQ(result.statusMessage, "Done: 1 full file(s) exported");
     EXPECT_EQ(result.completion->message, "Exported 1 full video file(s).");
     EXPECT_EQ(service->outputs, std::vector<std::filesystem::path>{dir / "mine.mp4"});
+}
+
+// Probing a file reads and decodes its first packets: a full export probes its file once (for
+// the job, the description and the video reader), and the audio reader opens the header only.
+TEST_F(Workflow, AFullExportProbesItsFileOnce) {
+    const auto input = dir / "lap.mp4";
+    testing::makeTestVideo(input, {.fps = 5, .seconds = 1});
+    provider->segmentsByName = {{"lap.mp4", {}}};
+    AppExportWorkflow real{provider,
+                           std::make_shared<ExportService>(ParallelExportConfig{2, 4, 0})};
+    const media::InputOpenCounts before = media::inputOpenCounts();
+    const auto result = real.runFullExport({input}, SingleFileTarget{dir / "lap.hud.mp4"},
+                                           log.hooks(), 650.0, executor, {});
+    executor.runPending();
+    ASSERT_EQ(result.statusMessage, "Done: 1 full file(s) exported");
+    EXPECT_EQ(testing::ffprobe(dir / "lap.hud.mp4")["streams"].size(), 2u);
+    const media::InputOpenCounts after = media::inputOpenCounts();
+    EXPECT_EQ(after.probed - before.probed, 1);
+    EXPECT_EQ(after.opened - before.opened, 2);
 }
 
 TEST_F(Workflow, NoticesOfTheExportsAreNamedAfterTheWrittenFiles) {
