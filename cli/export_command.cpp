@@ -36,6 +36,8 @@ struct ExportOptions {
     bool debugHUD = false;
     std::string lapHud = "none";
     std::string layerCodec = "animation";
+    std::string aspect = "16:9";
+    bool cropFollow = false;
     std::vector<std::string> exclusions;
     std::string preset = "veryfast";
     std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
@@ -172,13 +174,14 @@ int runExport(const ExportOptions& options) {
             return 130;
         }
     }
+    const VideoShape shape{options.aspect == "9:16", options.cropFollow};
     RunLoopExecutor mainLoop;
     std::atomic<bool> finished = false;
     ExportWorkflowResult result;
     std::jthread flow([&] {
         if (mode == ProcessingMode::full) {
             result = workflow.runFullExport(inputs, target, hooks, offsets, mainLoop,
-                                            interrupt.token(), *unit, {*lapHud, {}});
+                                            interrupt.token(), *unit, {*lapHud, {}}, shape);
         } else if (mode == ProcessingMode::hudLayer) {
             result = workflow.runHudLayerExport(
                 inputs, target, hooks, offsets, mainLoop, interrupt.token(), *unit, {*lapHud, {}},
@@ -186,7 +189,7 @@ int runExport(const ExportOptions& options) {
                                                    : media::LayerCodec::animation);
         } else if (mode == ProcessingMode::bestLaps) {
             result = workflow.runBestLapsReel(inputs, target, options.debugHUD, offsets, hooks, {},
-                                              mainLoop, interrupt.token(), *unit, *lapHud);
+                                              mainLoop, interrupt.token(), *unit, *lapHud, shape);
         } else {
             const auto excluded = [&](const std::string& key) {
                 const auto found = exclusions.find(key);
@@ -195,7 +198,7 @@ int runExport(const ExportOptions& options) {
             };
             result = workflow.runHighlightsReel(
                 inputs, target, *highlightFilterModeFromText(options.filter), options.debugHUD,
-                offsets, hooks, excluded, mainLoop, interrupt.token(), *unit, {*lapHud, {}});
+                offsets, hooks, excluded, mainLoop, interrupt.token(), *unit, {*lapHud, {}}, shape);
         }
         finished = true;
         mainLoop.wake();
@@ -259,6 +262,15 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
     command->add_flag("--debug-hud", options->debugHUD, "Draw the timing debug panel on a reel");
     addSpeedUnitOption(*command, options->unit);
     addLapHudOption(*command, options->lapHud);
+    command
+        ->add_option("--aspect", options->aspect,
+                     "16:9: the recording's own shape; 9:16: vertical, for phones (landscape "
+                     "pictures cropped to the full height, the HUD laid out for the vertical "
+                     "frame)")
+        ->check(CLI::IsMember({"16:9", "9:16"}))
+        ->capture_default_str();
+    command->add_flag("--crop-follow", options->cropFollow,
+                      "With --aspect 9:16, lean the crop toward the inside of the bends");
     command
         ->add_option("--layer-codec", options->layerCodec,
                      "Codec of --mode overlay: animation (QuickTime Animation, lossless) or "

@@ -121,7 +121,8 @@ std::shared_ptr<const laps::LapClock> lapClockFor(const LapHudChoice& lapHud,
 // The job of a full export: the whole file with its own telemetry on every frame.
 OverlayExportJob fullExportJob(const std::filesystem::path& input, const TelemetrySession& session,
                                double timeOffsetMilliseconds, SpeedUnit speedUnit,
-                               const LapHudChoice& lapHud, std::stop_token stop) {
+                               const LapHudChoice& lapHud, VideoShape shape,
+                               std::stop_token stop) {
     // Probed once here; the export reads the file through the same probe.
     auto files = std::make_shared<media::ProbedFiles>();
     const media::Asset& asset = files->asset(input);
@@ -133,7 +134,8 @@ OverlayExportJob fullExportJob(const std::filesystem::path& input, const Telemet
     job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
     job.sampleSources = {*session.overlaySamplesByDecisecond};
     job.sampleSourceLabels = {input.filename().string()};
-    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false, speedUnit, lapHud.elements};
+    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false, speedUnit, lapHud.elements,
+                          shape.vertical, shape.cropFollowsBends};
     job.lapClocks = {lapClockFor(lapHud, input, *session.overlaySamplesByDecisecond, stop)};
     return job;
 }
@@ -148,9 +150,10 @@ AppExportWorkflow::AppExportWorkflow(
 ExportWorkflowResult AppExportWorkflow::runFullExport(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
-    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud) const {
+    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
+    VideoShape shape) const {
     return runPerFile(inputURLs, target, hooks, timeOffsets, executor, stop, speedUnit, lapHud,
-                      std::nullopt);
+                      std::nullopt, shape);
 }
 
 ExportWorkflowResult AppExportWorkflow::runHudLayerExport(
@@ -159,14 +162,14 @@ ExportWorkflowResult AppExportWorkflow::runHudLayerExport(
     std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
     media::LayerCodec codec) const {
     return runPerFile(inputURLs, target, hooks, timeOffsets, executor, stop, speedUnit, lapHud,
-                      codec);
+                      codec, {});
 }
 
 ExportWorkflowResult AppExportWorkflow::runPerFile(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
     std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
-    std::optional<media::LayerCodec> layerCodec) const {
+    std::optional<media::LayerCodec> layerCodec, VideoShape shape) const {
     const ProcessingMode mode = layerCodec ? ProcessingMode::hudLayer : ProcessingMode::full;
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
@@ -201,8 +204,9 @@ ExportWorkflowResult AppExportWorkflow::runPerFile(
                 target);
             const TelemetrySession session =
                 provider_->loadSession(input, HighlightFilterMode::onlyBest, stop);
-            const OverlayExportJob job = fullExportJob(
-                input, session, timeOffsets.millisecondsFor(input), speedUnit, lapHud, stop);
+            const OverlayExportJob job =
+                fullExportJob(input, session, timeOffsets.millisecondsFor(input), speedUnit,
+                              lapHud, shape, stop);
             const auto progress = [&post, name, i, n, total](double p) {
                 p = std::clamp(p, 0.0, 1.0);
                 post.progress(static_cast<double>(i) / total + p / total);
@@ -249,8 +253,8 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
     const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
-    Executor& executor, std::stop_token stop, SpeedUnit speedUnit,
-    const LapHudChoice& lapHud) const {
+    Executor& executor, std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
+    VideoShape shape) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -318,7 +322,7 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
         post.preview(lines, text);
         return exportReel(*exportService_, inputs,
                           {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit,
-                           lapHud.elements},
+                           lapHud.elements, shape.vertical, shape.cropFollowsBends},
                           output, {"Highlights Reel Ready", "highlights reel", n}, post, stop);
     } catch (const CancellationError&) {
         return cancelled;
@@ -331,7 +335,7 @@ ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     bool debugHUDEnabled, const TelemetryOffsets& timeOffsets, const ExportWorkflowHooks& hooks,
     const LineAtLookup& lineAt, Executor& executor, std::stop_token stop, SpeedUnit speedUnit,
-    LapHudElements lapHud) const {
+    LapHudElements lapHud, VideoShape shape) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -394,7 +398,8 @@ ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
         post.preview(lines, joined(lines));
         return exportReel(
             *exportService_, inputs,
-            {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit, lapHud},
+            {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit, lapHud,
+             shape.vertical, shape.cropFollowsBends},
             file->url, {"Best Laps Reel Ready", "best laps reel", n}, post, stop);
     } catch (const CancellationError&) {
         return {"Best laps reel export canceled", std::nullopt, std::nullopt};

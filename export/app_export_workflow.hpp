@@ -52,6 +52,13 @@ using ExcludedSegmentsLookup =
 // default place.
 using LineAtLookup = std::function<std::optional<double>(const std::string& pathKey)>;
 
+// The frame's shape: the recording's own, or vertical (9:16) for phones, the crop in the middle
+// of landscape pictures or following the bends.
+struct VideoShape {
+    bool vertical = false;
+    bool cropFollowsBends = false;
+};
+
 // The lap elements the HUD shows (none by default) and where each recording's line is.
 struct LapHudChoice {
     LapHudElements elements;
@@ -73,7 +80,8 @@ class AppExportWorkflow {
                                        const TelemetryOffsets& timeOffsets, Executor& executor,
                                        std::stop_token stop,
                                        SpeedUnit speedUnit = kDefaultSpeedUnit,
-                                       const LapHudChoice& lapHud = {}) const;
+                                       const LapHudChoice& lapHud = {},
+                                       VideoShape shape = {}) const;
 
     // One video of the HUD alone per input (NAME.hud.mov), over transparent pixels, frame for
     // frame with the recording, for an editor to lay over its own cut.
@@ -90,7 +98,7 @@ class AppExportWorkflow {
         HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
         const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
         Executor& executor, std::stop_token stop, SpeedUnit speedUnit = kDefaultSpeedUnit,
-        const LapHudChoice& lapHud = {}) const;
+        const LapHudChoice& lapHud = {}, VideoShape shape = {}) const;
 
     // One reel of the best lap of each input, line to line, each with its own HUD; inputs
     // without laps are skipped with the reason in the preview lines.
@@ -98,7 +106,8 @@ class AppExportWorkflow {
         const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
         bool debugHUDEnabled, const TelemetryOffsets& timeOffsets, const ExportWorkflowHooks& hooks,
         const LineAtLookup& lineAt, Executor& executor, std::stop_token stop,
-        SpeedUnit speedUnit = kDefaultSpeedUnit, LapHudElements lapHud = {}) const;
+        SpeedUnit speedUnit = kDefaultSpeedUnit, LapHudElements lapHud = {},
+        VideoShape shape = {}) const;
 
   private:
     // A file at a time: full videos, or HUD layers in `layerCodec`.
@@ -107,7 +116,8 @@ class AppExportWorkflow {
                                     const TelemetryOffsets& timeOffsets, Executor& executor,
                                     std::stop_token stop, SpeedUnit speedUnit,
                                     const LapHudChoice& lapHud,
-                                    std::optional<media::LayerCodec> layerCodec) const;
+                                    std::optional<media::LayerCodec> layerCodec,
+                                    VideoShape shape) const;
 
     std::shared_ptr<const TelemetrySessionProviding> provider_;
     std::shared_ptr<ExportServicing> exportService_;

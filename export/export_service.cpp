@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "core/cancellation.hpp"
 #include "export/audio_pump.hpp"
@@ -11,6 +12,8 @@
 #include "export/hud_layer.hpp"
 #include "export/output_file.hpp"
 #include "export/render_workers.hpp"
+#include "export/vertical_frame.hpp"
+#include "media/picture_placement.hpp"
 #include "export/temporary_files.hpp"
 #include "export/video_output_settings.hpp"
 #include "media/audio_reader.hpp"
@@ -99,18 +102,34 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
     if (!properties.video)
         throw ExportError::missingVideoTrack();
     const media::VideoTrackInfo& video = *properties.video;
-    const int width = std::max(video.naturalWidth, 1);
-    const int height = std::max(video.naturalHeight, 1);
+    int width = std::max(video.naturalWidth, 1);
+    int height = std::max(video.naturalHeight, 1);
+    media::AffineTransform transform = video.preferredTransform;
+    media::MediaSource asset = job.asset;
+    if (job.overlayOptions.vertical) {
+        // Upright in the vertical frame, every piece turned to stand and cropped to fit.
+        const bool quarterTurned = transform.orientation().isQuarterTurn();
+        const int shownWidth = quarterTurned ? height : width;
+        const int shownHeight = quarterTurned ? width : height;
+        std::tie(width, height) = verticalFrameSize(shownWidth, shownHeight);
+        transform = media::AffineTransform::identity();
+        asset.transformOverride = transform;
+        const media::PixelRegion crop =
+            media::croppedRegion(shownWidth, shownHeight, width, height, 0.5);
+        const double spare = 1 - static_cast<double>(crop.right - crop.left) / shownWidth;
+        asset.cropFill =
+            media::CropFill{cropCentreTrack(job, job.overlayOptions.cropFollowsBends, spare)};
+    }
 
-    media::VideoReader videoReader(job.asset, width, height);
+    media::VideoReader videoReader(asset, width, height);
     // The HUD is drawn into the decoder's own pictures once it lets go of them, saving a copy
     // of every frame.
     videoReader.holdBackDecodedPictures(media::decodedPicturesHeldFor(width, height));
     media::MediaWriter writer(temporary);
     const VideoOutputSettings settings =
         videoOutputSettings(width, height, video.nominalFrameRate, video.estimatedDataRate);
-    if (!writer.addVideoInput({width, height, settings.averageBitRate, video.preferredTransform,
-                               video.color, video.nominalFrameRate, encoderPreset_})) {
+    if (!writer.addVideoInput({width, height, settings.averageBitRate, transform, video.color,
+                               video.nominalFrameRate, encoderPreset_})) {
         throw ExportError::exportFailed("Failed to configure video writer input");
     }
 
@@ -120,7 +139,7 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
     ExportReport report;
     std::unique_ptr<media::AudioReader> audioReader;
     if (properties.hasAudio) {
-        auto reader = std::make_unique<media::AudioReader>(job.asset);
+        auto reader = std::make_unique<media::AudioReader>(asset);
         if (!reader->startReading()) {
             throw ExportError::exportFailed("Failed to start audio reader",
                                             reader->errorDescription());
@@ -138,8 +157,7 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
     const HudSignal hudSignal = video.color.transfer == AVCOL_TRC_SMPTE2084      ? HudSignal::pq
                                 : video.color.transfer == AVCOL_TRC_ARIB_STD_B67 ? HudSignal::hlg
                                                                                  : HudSignal::sdr;
-    const OverlayRenderSharedState shared(job, width, height,
-                                          video.preferredTransform.orientation(), hudSignal);
+    const OverlayRenderSharedState shared(job, width, height, transform.orientation(), hudSignal);
     RenderWorkerPool pool(media::renderWorkersFor(width, height, config_.effectiveWorkerCount()),
                           shared,
                           [&writer](media::VideoFrame& frame) { writer.prepareVideoFrame(frame); });

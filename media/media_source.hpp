@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -46,10 +47,19 @@ class Composition {
 
 // What readers read: a file, or a composition. Its copies share one ProbedFiles, so the
 // job, the description and the readers of one export probe each file once.
+// How a reader fills frames of a taller shape than a picture (a vertical frame from a landscape
+// recording): with a crop of the picture's full height in the frame's proportions, whose centre
+// sits at `centreAt(output time)` across the picture (0 its left edge, 1 its right; none: the
+// middle). Pictures no wider than the frame's shape are fitted whole, between bars if need be.
+struct CropFill {
+    std::function<double(MediaTime)> centreAt;
+};
+
 struct MediaSource {
     std::vector<SourcePiece> pieces;
     std::optional<AffineTransform> transformOverride;
     std::shared_ptr<ProbedFiles> files = std::make_shared<ProbedFiles>();
+    std::optional<CropFill> cropFill = std::nullopt;
 
     // `files` may be the ones the caller already probed the file(s) with.
     static MediaSource file(const std::filesystem::path& path,

@@ -31,7 +31,20 @@ PixelRegion fittedRegion(int width, int height, int outputWidth, int outputHeigh
     return {left, top, left + fittedWidth, top + fittedHeight};
 }
 
-void PicturePlacer::place(const AVFrame& decoded, int turnDegrees, VideoFrame& destination) {
+PixelRegion croppedRegion(int width, int height, int outputWidth, int outputHeight,
+                          double centre) {
+    const double wanted = static_cast<double>(height) * outputWidth / std::max(outputHeight, 1);
+    if (wanted >= width)
+        return {0, 0, width, height};
+    const int cropWidth = std::max(1, static_cast<int>(std::lround(wanted)));
+    const double middle = std::isfinite(centre) ? centre : 0.5;
+    const int left = std::clamp(static_cast<int>(std::lround(middle * width - cropWidth / 2.0)), 0,
+                                width - cropWidth);
+    return {left, 0, left + cropWidth, height};
+}
+
+void PicturePlacer::place(const AVFrame& decoded, int turnDegrees, VideoFrame& destination,
+                          std::optional<double> cropCentre) {
     VideoFrame picture = frameFrom(decodedPool_, decoded.width, decoded.height);
     converter_.convert(decoded, picture);
     if (turnDegrees == 90 || turnDegrees == 180 || turnDegrees == 270) {
@@ -46,6 +59,19 @@ void PicturePlacer::place(const AVFrame& decoded, int turnDegrees, VideoFrame& d
             throw MediaError("Cannot turn the picture");
         }
         picture = std::move(turned);
+    }
+    if (cropCentre) {
+        const PixelRegion crop = croppedRegion(picture.width(), picture.height(),
+                                               destination.width(), destination.height(), *cropCentre);
+        if (crop.right - crop.left < picture.width()) {
+            if (libyuv::ARGBScale(picture.data() + crop.left * 4, picture.stride(),
+                                  crop.right - crop.left, crop.bottom - crop.top,
+                                  destination.data(), destination.stride(), destination.width(),
+                                  destination.height(), libyuv::kFilterBilinear) != 0) {
+                throw MediaError("Cannot scale the picture");
+            }
+            return;
+        }
     }
     const PixelRegion fitted =
         fittedRegion(picture.width(), picture.height(), destination.width(), destination.height());

@@ -75,6 +75,7 @@ struct VideoReader::State {
         if (frame == nullptr)
             return std::nullopt;
         VideoFrame picture = pool.makeFrame();
+        picture.presentationTime = input->outputTime(frame->pts);
         const bool asDecoded =
             pieceTurn == 0 && frame->width == picture.width() && frame->height == picture.height();
         if (asDecoded && keepsAsSource(*frame, picture)) {
@@ -83,10 +84,13 @@ struct VideoReader::State {
             picture.deferPixels();
         } else if (asDecoded) {
             converter.convert(*frame, picture);
+        } else if (source.cropFill) {
+            const auto& centreAt = source.cropFill->centreAt;
+            placer.place(*frame, pieceTurn, picture,
+                         centreAt ? centreAt(picture.presentationTime) : 0.5);
         } else {
             placer.place(*frame, pieceTurn, picture);
         }
-        picture.presentationTime = input->outputTime(frame->pts);
         av_frame_unref(frame);
         return picture;
     }

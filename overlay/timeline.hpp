@@ -43,6 +43,10 @@ struct HighlightsOverlayOptions {
     SpeedUnit speedUnit = kDefaultSpeedUnit;
     // The lap elements the user switched on (none by default).
     LapHudElements lapHud = {};
+    // A vertical (9:16) video: landscape pictures cropped to the vertical frame, in the middle
+    // or (cropFollowsBends) leaning toward the inside of the bends; the HUD laid out for it.
+    bool vertical = false;
+    bool cropFollowsBends = false;
 };
 
 struct GForcePoint {
