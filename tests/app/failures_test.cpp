@@ -128,6 +128,8 @@ TEST_F(Failures, AFailedAnalysisSaysWhyAndWaitsForARetryOrAChangedFile) {
     EXPECT_FALSE(model->highlightAnalysisFailure(key)->isEmpty());
     EXPECT_FALSE(model->isHighlightAnalysisInProgress(key));
     EXPECT_EQ(model->highlightSegments(key), nullptr);
+    // Nor are laps waited for: they come from the same telemetry.
+    EXPECT_FALSE(model->isLapAnalysisInProgress(key));
     // The scan's result stands: the file stays listed, selected and scanned.
     EXPECT_TRUE(std::holds_alternative<QuickScanDone>(model->file(key)->quickScanStatus));
 

@@ -370,22 +370,9 @@ PathKey ModelTest::keyOf(const std::filesystem::path& path) {
     return pathKey(path);
 }
 
-int ModelTest::analysed() const {
-    return static_cast<int>(
-        std::count_if(model->fileResults().begin(), model->fileResults().end(),
-                      [](const auto& entry) { return entry.second.segments.has_value(); }));
-}
-
-int ModelTest::withThumbnail() const {
-    return static_cast<int>(
-        std::count_if(model->fileResults().begin(), model->fileResults().end(),
-                      [](const auto& entry) { return !entry.second.thumbnail.isNull(); }));
-}
-
-int ModelTest::withLaps() const {
-    return static_cast<int>(
-        std::count_if(model->fileResults().begin(), model->fileResults().end(),
-                      [](const auto& entry) { return entry.second.laps.has_value(); }));
+int ModelTest::countResults(const std::function<bool(const FileResults&)>& has) const {
+    return static_cast<int>(std::count_if(model->fileResults().begin(), model->fileResults().end(),
+                                          [&](const auto& entry) { return has(entry.second); }));
 }
 
 int ModelTest::countStatus(const std::function<bool(const QuickScanStatus&)>& is) const {

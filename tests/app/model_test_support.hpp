@@ -214,10 +214,17 @@ class ModelTest : public ::testing::Test {
     std::filesystem::path videoRecording(const std::string& name, double seconds = 2);
     static PathKey keyOf(const std::filesystem::path& path);
 
-    // Listed files with analysed highlights, with a thumbnail, with laps.
-    int analysed() const;
-    int withThumbnail() const;
-    int withLaps() const;
+    // Files whose record holds what `has` asks for; with analysed highlights, a thumbnail, laps.
+    int countResults(const std::function<bool(const FileResults&)>& has) const;
+    int analysed() const {
+        return countResults([](const auto& r) { return !!r.segments; });
+    }
+    int withThumbnail() const {
+        return countResults([](const auto& r) { return !r.thumbnail.isNull(); });
+    }
+    int withLaps() const {
+        return countResults([](const auto& r) { return !!r.laps; });
+    }
 
     int countStatus(const std::function<bool(const QuickScanStatus&)>& is) const;
     int scanning() const;

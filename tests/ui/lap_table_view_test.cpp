@@ -1,13 +1,11 @@
 // The lap table of the detail pane over the laps of a simulated club circuit: the partial laps
-// greyed around the complete ones, the best one bold with "Best" for its gap, a row chosen asks
-// for its lap, and one line when there are no laps.
+// greyed around the complete ones, the best one bold with "Best" for its gap, and one line when
+// there are no laps.
 #include "ui/lap_table_view.hpp"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTableWidget>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -30,66 +28,45 @@ ShownLaps found(std::shared_ptr<const laps::LapAnalysis> analysis) {
     return shown;
 }
 
-QStringList rowTexts(const QTableWidget& table, int row) {
-    QStringList texts;
-    for (int column = 0; column < table.columnCount(); ++column)
-        texts << table.item(row, column)->text();
-    return texts;
+// Each row as "Lap|Time|Gap", with a star when it is bold and a tilde when it is greyed.
+std::vector<std::string> shownRows(const QTableWidget& table) {
+    std::vector<std::string> rows;
+    const double textAlpha = table.palette().color(QPalette::Text).alphaF();
+    for (int row = 0; row < table.rowCount(); ++row) {
+        QStringList texts;
+        for (int column = 0; column < table.columnCount(); ++column)
+            texts << table.item(row, column)->text();
+        const QTableWidgetItem* item = table.item(row, 1);
+        rows.push_back(texts.join('|').toStdString() + (item->font().bold() ? "*" : "") +
+                       (item->foreground().color().alphaF() < textAlpha ? "~" : ""));
+    }
+    return rows;
 }
 
 TEST(LapTableView, ListsThePartialLapsGreyedAroundTheLapsWithTheBestInBold) {
     const laps::LapAnalysis& analysis = clubLaps();
-    const int lapCount = static_cast<int>(analysis.laps.size());
-    ASSERT_GE(lapCount, 3);
-    ASSERT_TRUE(analysis.outLap && analysis.inLap);
+    ASSERT_GE(analysis.laps.size(), 3u);
     LapTableView view;
     view.setLaps(found(std::make_shared<laps::LapAnalysis>(analysis)), true);
     view.show();
     const QTableWidget& table = *view.table();
     ASSERT_TRUE(table.isVisible());
     EXPECT_FALSE(view.note()->isVisible());
-    EXPECT_EQ(table.horizontalHeaderItem(0)->text(), "Lap");
-    EXPECT_EQ(table.horizontalHeaderItem(1)->text(), "Time");
-    EXPECT_EQ(table.horizontalHeaderItem(2)->text(), "Gap");
-    ASSERT_EQ(table.rowCount(), lapCount + 2);
+    EXPECT_EQ(table.horizontalHeaderItem(0)->text() + table.horizontalHeaderItem(1)->text() +
+                  table.horizontalHeaderItem(2)->text(),
+              "LapTimeGap");
 
-    const std::regex time("[0-9]+:[0-5][0-9]\\.[0-9]{3}");
-    const QColor text = table.palette().color(QPalette::Text);
-    for (const int partial : {0, lapCount + 1}) {
-        const QStringList texts = rowTexts(table, partial);
-        EXPECT_EQ(texts[0], partial == 0 ? "Out" : "In");
-        EXPECT_TRUE(std::regex_match(texts[1].toStdString(), time)) << texts[1].toStdString();
-        EXPECT_EQ(texts[2], "");
-        EXPECT_LT(table.item(partial, 1)->foreground().color().alphaF(), text.alphaF());
+    const std::string time = "[0-9]:[0-5][0-9]\\.[0-9]{3}";
+    std::vector<std::string> expected{"Out\\|" + time + "\\|~"};
+    for (const laps::Lap& lap : analysis.laps) {
+        expected.push_back(std::to_string(lap.number) + "\\|" + time +
+                           (lap.best ? "\\|Best\\*" : "\\|\\+[0-9]\\.[0-9]{3}"));
     }
-    const laps::Lap* best = analysis.bestLap();
-    ASSERT_NE(best, nullptr);
-    int bestRows = 0;
-    for (int row = 1; row <= lapCount; ++row) {
-        const laps::Lap& lap = analysis.laps[static_cast<std::size_t>(row - 1)];
-        const QStringList texts = rowTexts(table, row);
-        EXPECT_EQ(texts[0], QString::number(row));
-        EXPECT_TRUE(std::regex_match(texts[1].toStdString(), time)) << texts[1].toStdString();
-        const bool isBest = lap.number == best->number;
-        bestRows += isBest ? 1 : 0;
-        EXPECT_EQ(table.item(row, 0)->font().bold(), isBest);
-        if (isBest) {
-            EXPECT_EQ(texts[2], "Best");
-        } else {
-            // Slower than the best: a positive gap in thousandths.
-            EXPECT_TRUE(std::regex_match(texts[2].toStdString(), std::regex("\\+[0-9]\\.[0-9]{3}")))
-                << texts[2].toStdString();
-        }
-    }
-    EXPECT_EQ(bestRows, 1);
-
-    // Choosing a row asks for its lap, in telemetry seconds.
-    QSignalSpy chosen(&view, &LapTableView::lapChosen);
-    const QRect second = table.visualItemRect(table.item(2, 1));
-    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, second.center());
-    ASSERT_EQ(chosen.count(), 1);
-    EXPECT_EQ(chosen.at(0).at(0).toDouble(), analysis.laps[1].startSeconds);
-    EXPECT_EQ(chosen.at(0).at(1).toDouble(), analysis.laps[1].endSeconds);
+    expected.push_back("In\\|" + time + "\\|~");
+    const std::vector<std::string> rows = shownRows(table);
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_TRUE(std::regex_match(rows[i], std::regex(expected[i]))) << rows[i];
 }
 
 TEST(LapTableView, SaysWhyThereAreNoLapsAndWhatItIsWaitingFor) {
