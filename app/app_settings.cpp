@@ -39,6 +39,11 @@ std::optional<double> storedNumber(const QVariant& value) {
     return number;
 }
 
+QString startFinishLineKey(const std::string& pathKey) {
+    return QString::fromUtf8(kStartFinishLineGroup) + QLatin1Char('/') +
+           QString::fromStdString(pathKey);
+}
+
 }  // namespace
 
 double readOverlayTimeOffsetMilliseconds(const QSettings& settings) {
@@ -69,6 +74,11 @@ SpeedUnit readSpeedUnit(const QSettings& settings) {
     return speedUnitNamed(value.toString().trimmed().toStdString()).value_or(kDefaultSpeedUnit);
 }
 
+std::optional<double> readStartFinishLineSeconds(const QSettings& settings,
+                                                 const std::string& pathKey) {
+    return storedNumber(settings.value(startFinishLineKey(pathKey)));
+}
+
 void writeOverlayTimeOffsetMilliseconds(QSettings& settings, double milliseconds) {
     settings.setValue(kOverlayTimeOffsetMillisecondsKey, milliseconds);
     settings.sync();
@@ -81,6 +91,15 @@ void writeOverlayTimingDebugHUDEnabled(QSettings& settings, bool enabled) {
 
 void writeSpeedUnit(QSettings& settings, SpeedUnit unit) {
     settings.setValue(kSpeedUnitKey, QString::fromUtf8(speedUnitName(unit)));
+    settings.sync();
+}
+
+void writeStartFinishLineSeconds(QSettings& settings, const std::string& pathKey,
+                                 std::optional<double> seconds) {
+    if (seconds)
+        settings.setValue(startFinishLineKey(pathKey), *seconds);
+    else
+        settings.remove(startFinishLineKey(pathKey));
     settings.sync();
 }
 

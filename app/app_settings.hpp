@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "core/speed_unit.hpp"
 #include "core/telemetry_advance.hpp"
 
@@ -17,6 +20,10 @@ inline constexpr bool kDefaultOverlayTimingDebugHUDEnabled = false;
 // Stored as the text "mph" or "kmh".
 inline constexpr const char* kSpeedUnitKey = "speedUnit";
 
+// Where the user put each recording's start/finish line, in telemetry seconds: one value per
+// path key in this group. Kept when the file leaves the list, so it is there when it comes back.
+inline constexpr const char* kStartFinishLineGroup = "startFinishLineSeconds";
+
 // The stored offset when it is a finite number (a number, or a text that reads as one in
 // full, as settings files store numbers); otherwise the default.
 double readOverlayTimeOffsetMilliseconds(const QSettings& settings);
@@ -28,9 +35,16 @@ bool readOverlayTimingDebugHUDEnabled(const QSettings& settings);
 // The stored unit when it is one of the two names; otherwise mph.
 SpeedUnit readSpeedUnit(const QSettings& settings);
 
+// The recording's stored line when it is a finite number; otherwise none (the default place).
+std::optional<double> readStartFinishLineSeconds(const QSettings& settings,
+                                                 const std::string& pathKey);
+
 // Store a value and write the settings file at once.
 void writeOverlayTimeOffsetMilliseconds(QSettings& settings, double milliseconds);
 void writeOverlayTimingDebugHUDEnabled(QSettings& settings, bool enabled);
 void writeSpeedUnit(QSettings& settings, SpeedUnit unit);
+// None forgets the recording's line.
+void writeStartFinishLineSeconds(QSettings& settings, const std::string& pathKey,
+                                 std::optional<double> seconds);
 
 }  // namespace skelder

@@ -139,12 +139,34 @@ void AppViewModel::setSelection(std::set<PathKey> keys) {
     emit selectedFilePathKeysChanged();
 }
 
-void AppViewModel::setExclusions(ExcludedSegmentsByPath excluded) {
-    if (excludedHighlightSegmentsByPath_ == excluded)
-        return;
-    excludedHighlightSegmentsByPath_ = std::move(excluded);
-    exclusionsMirror_->publish(excludedHighlightSegmentsByPath_);
-    emit excludedHighlightSegmentsByPathChanged();
+void AppViewModel::changeResults(const PathKey& pathKey,
+                                 const std::function<bool(FileResults&)>& change) {
+    const auto found = fileResults_.try_emplace(pathKey).first;
+    const bool changed = change(found->second);
+    if (found->second.empty())
+        fileResults_.erase(found);
+    if (changed)
+        resultsChanged();
+}
+
+void AppViewModel::changeAllResults(const std::function<bool(FileResults&)>& change) {
+    bool changed = false;
+    for (auto& [key, results] : fileResults_)
+        changed = change(results) || changed;
+    std::erase_if(fileResults_, [](const auto& entry) { return entry.second.empty(); });
+    if (changed)
+        resultsChanged();
+}
+
+void AppViewModel::resultsChanged() {
+    // A running reel reads the exclusions from the mirror: it holds what the records hold.
+    ExcludedSegmentsByPath excluded;
+    for (const auto& [key, results] : fileResults_) {
+        if (results.exclusions)
+            excluded.emplace(key, *results.exclusions);
+    }
+    exclusionsMirror_->publish(excluded);
+    emit fileResultsChanged();
 }
 
 void AppViewModel::setFileStatus(const PathKey& pathKey, QuickScanStatus status) {
@@ -170,19 +192,12 @@ void AppViewModel::setRejectedFileSummaries(QStringList lines) {
 
 void AppViewModel::setAnalysisFailure(const PathKey& pathKey,
                                       std::optional<HighlightAnalysisFailure> failure) {
-    const auto found = highlightAnalysisFailureByPath_.find(pathKey);
-    if (!failure) {
-        if (found == highlightAnalysisFailureByPath_.end())
-            return;
-        highlightAnalysisFailureByPath_.erase(found);
-    } else if (found != highlightAnalysisFailureByPath_.end()) {
-        if (found->second == *failure)
-            return;
-        found->second = std::move(*failure);
-    } else {
-        highlightAnalysisFailureByPath_.emplace(pathKey, std::move(*failure));
-    }
-    emit highlightAnalysisFailureByPathChanged();
+    changeResults(pathKey, [&](FileResults& results) {
+        if (results.analysisFailure == failure)
+            return false;
+        results.analysisFailure = std::move(failure);
+        return true;
+    });
 }
 
 // --- Lookups and derived values -------------------------------------------------------------
@@ -200,6 +215,25 @@ const DroppedFileItem* AppViewModel::file(const PathKey& pathKey) const {
 
 bool AppViewModel::isListed(const PathKey& pathKey) const {
     return file(pathKey) != nullptr;
+}
+
+const FileResults* AppViewModel::results(const PathKey& pathKey) const {
+    const auto found = fileResults_.find(pathKey);
+    return found == fileResults_.end() ? nullptr : &found->second;
+}
+
+const std::vector<PlannedSegment>* AppViewModel::highlightSegments(const PathKey& pathKey) const {
+    const FileResults* found = results(pathKey);
+    return found && found->segments ? &*found->segments : nullptr;
+}
+
+const FileLaps* AppViewModel::laps(const PathKey& pathKey) const {
+    const FileResults* found = results(pathKey);
+    return found && found->laps ? &*found->laps : nullptr;
+}
+
+std::optional<double> AppViewModel::startFinishLineSeconds(const PathKey& pathKey) const {
+    return readStartFinishLineSeconds(*services_.settings, pathKey);
 }
 
 int AppViewModel::selectedCount() const {
@@ -241,23 +275,22 @@ std::vector<const DroppedFileItem*> AppViewModel::skippedFiles() const {
 }
 
 HighlightTier AppViewModel::tier(const PathKey& pathKey, const PlannedSegmentKey& segment) const {
-    const auto tiers = highlightTierByPath_.find(pathKey);
-    if (tiers == highlightTierByPath_.end())
+    const FileResults* stored = results(pathKey);
+    if (stored == nullptr)
         return HighlightTier::best;
-    const auto found = tiers->second.find(segment);
-    return found == tiers->second.end() ? HighlightTier::best : found->second;
+    const auto found = stored->tiers.find(segment);
+    return found == stored->tiers.end() ? HighlightTier::best : found->second;
 }
 
 bool AppViewModel::isSegmentIncluded(const PathKey& pathKey,
                                      const PlannedSegmentKey& segment) const {
-    const auto excluded = excludedHighlightSegmentsByPath_.find(pathKey);
-    return excluded == excludedHighlightSegmentsByPath_.end() ||
-           !excluded->second.contains(segment);
+    const FileResults* stored = results(pathKey);
+    return stored == nullptr || !stored->exclusions || !stored->exclusions->contains(segment);
 }
 
 QImage AppViewModel::thumbnail(const PathKey& pathKey) const {
-    const auto found = thumbnailByPath_.find(pathKey);
-    return found == thumbnailByPath_.end() ? QImage() : found->second;
+    const FileResults* stored = results(pathKey);
+    return stored == nullptr ? QImage() : stored->thumbnail;
 }
 
 std::optional<PathKey> AppViewModel::primaryFilePathKey(
@@ -274,15 +307,14 @@ std::optional<PathKey> AppViewModel::primaryFilePathKey(
 
 std::optional<double> AppViewModel::timelineDurationSeconds(const PathKey& pathKey) const {
     const DroppedFileItem* item = file(pathKey);
-    const auto stored = highlightPreviewSegmentsByPath_.find(pathKey);
-    if (item == nullptr || stored == highlightPreviewSegmentsByPath_.end() ||
-        stored->second.empty())
+    const std::vector<PlannedSegment>* stored = highlightSegments(pathKey);
+    if (item == nullptr || stored == nullptr || stored->empty())
         return std::nullopt;
     double scanned = 0;
     if (const auto* done = std::get_if<QuickScanDone>(&item->quickScanStatus))
         scanned = done->stats.durationSeconds.value_or(0.0);
     std::int64_t lastEnd = 0;
-    for (const PlannedSegment& segment : stored->second)
+    for (const PlannedSegment& segment : *stored)
         lastEnd = std::max(lastEnd, segment.endSecond);
     const double duration =
         lastEnd >= 2 ? std::max(scanned, static_cast<double>(lastEnd)) : scanned;
@@ -295,15 +327,27 @@ bool AppViewModel::isHighlightAnalysisInProgress(const PathKey& pathKey) const {
         return false;
     if (isScanUnfinished(*item))
         return true;
-    return !highlightPreviewSegmentsByPath_.contains(pathKey) &&
-           !highlightAnalysisFailureByPath_.contains(pathKey);
+    const FileResults* stored = results(pathKey);
+    return stored == nullptr || (!stored->segments && !stored->analysisFailure);
 }
 
 std::optional<QString> AppViewModel::highlightAnalysisFailure(const PathKey& pathKey) const {
-    const auto found = highlightAnalysisFailureByPath_.find(pathKey);
-    if (found == highlightAnalysisFailureByPath_.end())
+    const FileResults* stored = results(pathKey);
+    if (stored == nullptr || !stored->analysisFailure)
         return std::nullopt;
-    return QString::fromStdString(found->second.message);
+    return QString::fromStdString(stored->analysisFailure->message);
+}
+
+bool AppViewModel::isLapAnalysisInProgress(const PathKey& pathKey) const {
+    const DroppedFileItem* item = file(pathKey);
+    if (item == nullptr || isScanFailed(*item))
+        return false;
+    if (hasQueuedLapAnalysis(pathKey))
+        return true;
+    const FileResults* stored = results(pathKey);
+    if (stored != nullptr && stored->analysisFailure)
+        return false;
+    return stored == nullptr || !stored->laps;
 }
 
 // --- File list actions ----------------------------------------------------------------------
@@ -400,18 +444,8 @@ RemovedFile AppViewModel::snapshotOf(const DroppedFileItem& item) const {
     if (isScanUnfinished(item))
         removed.item.quickScanStatus = QuickScanPending{};
     removed.selected = selectedFilePathKeys_.contains(key);
-    if (const auto found = highlightPreviewSegmentsByPath_.find(key);
-        found != highlightPreviewSegmentsByPath_.end())
-        removed.segments = found->second;
-    if (const auto found = highlightTierByPath_.find(key); found != highlightTierByPath_.end())
-        removed.tiers = found->second;
-    if (const auto found = excludedHighlightSegmentsByPath_.find(key);
-        found != excludedHighlightSegmentsByPath_.end())
-        removed.exclusions = found->second;
-    removed.thumbnail = thumbnail(key);
-    if (const auto found = highlightAnalysisFailureByPath_.find(key);
-        found != highlightAnalysisFailureByPath_.end())
-        removed.analysisFailure = found->second;
+    if (const FileResults* stored = results(key))
+        removed.results = *stored;
     return removed;
 }
 
@@ -441,6 +475,7 @@ void AppViewModel::removeListed(const std::set<PathKey>& pathKeys, bool cleared)
     // The files' slots are free again.
     pumpQuickScans();
     pumpHighlightPreviews();
+    pumpLapAnalyses();
 }
 
 void AppViewModel::undo() {
@@ -454,8 +489,7 @@ void AppViewModel::undo() {
     // Everything goes back first; observers hear of it once, with the list sorted.
     std::vector<PathKey> restored;
     std::set<PathKey> selection = selectedFilePathKeys_;
-    ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
-    bool segments = false, tiers = false, thumbnails = false, failures = false;
+    bool results = false;
     for (RemovedFile& removed : record->files) {
         const PathKey key = listedKey(removed.item);
         if (isListed(key))
@@ -463,23 +497,9 @@ void AppViewModel::undo() {
         if (removed.selected && !isScanFailed(removed.item))
             selection.insert(key);
         droppedFiles_.push_back(std::move(removed.item));
-        if (removed.segments) {
-            highlightPreviewSegmentsByPath_[key] = std::move(*removed.segments);
-            segments = true;
-        }
-        if (removed.tiers) {
-            highlightTierByPath_[key] = std::move(*removed.tiers);
-            tiers = true;
-        }
-        if (removed.exclusions)
-            excluded[key] = std::move(*removed.exclusions);
-        if (!removed.thumbnail.isNull()) {
-            thumbnailByPath_[key] = std::move(removed.thumbnail);
-            thumbnails = true;
-        }
-        if (removed.analysisFailure) {
-            highlightAnalysisFailureByPath_[key] = std::move(*removed.analysisFailure);
-            failures = true;
+        if (!removed.results.empty()) {
+            fileResults_[key] = std::move(removed.results);
+            results = true;
         }
         restored.push_back(key);
     }
@@ -488,15 +508,8 @@ void AppViewModel::undo() {
     sortByFileName(droppedFiles_);
     emit droppedFilesChanged();
     setSelection(std::move(selection));
-    setExclusions(std::move(excluded));
-    if (segments)
-        emit highlightPreviewSegmentsByPathChanged();
-    if (tiers)
-        emit highlightTierByPathChanged();
-    if (thumbnails)
-        emit thumbnailByPathChanged();
-    if (failures)
-        emit highlightAnalysisFailureByPathChanged();
+    if (results)
+        resultsChanged();
 
     // What was unfinished starts again.
     std::vector<PathKey> rescans;
@@ -507,6 +520,7 @@ void AppViewModel::undo() {
         } else if (const auto* done = std::get_if<QuickScanDone>(&item->quickScanStatus)) {
             requestThumbnail(key, done->stats.peakCombinedGSecond);
             enqueueHighlightPreview(key);
+            enqueueLapAnalysis(key);
         }
     }
     enqueueQuickScans(rescans);
@@ -529,6 +543,7 @@ void AppViewModel::reanalyzeFile(const PathKey& pathKey) {
     enqueueQuickScans({pathKey});
     refreshStatusLine();
     pumpHighlightPreviews();
+    pumpLapAnalyses();
 }
 
 void AppViewModel::retrySkippedFiles() {
@@ -564,11 +579,14 @@ void AppViewModel::clearAll() {
 
 void AppViewModel::toggleHighlightSegmentInclusion(const PathKey& pathKey,
                                                    const PlannedSegmentKey& segmentKey) {
-    ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
-    SegmentKeySet& keys = excluded[pathKey];
-    if (!keys.erase(segmentKey))
-        keys.insert(segmentKey);
-    setExclusions(std::move(excluded));
+    changeResults(pathKey, [&](FileResults& results) {
+        if (!results.exclusions)
+            results.exclusions.emplace();
+        SegmentKeySet& keys = *results.exclusions;
+        if (!keys.erase(segmentKey))
+            keys.insert(segmentKey);
+        return true;
+    });
 }
 
 void AppViewModel::dismissCompletion() {
@@ -607,14 +625,15 @@ void AppViewModel::refreshStatusLine() {
 
     std::set<PathKey> stale;
     for (const auto* tasks : {&queues_.quickScanTasksByPath, &queues_.highlightPreviewTasksByPath,
-                              &queues_.thumbnailTasksByPath}) {
+                              &queues_.thumbnailTasksByPath, &queues_.lapAnalysisTasksByPath}) {
         for (const auto& [key, record] : *tasks) {
             if (unlisted(key))
                 stale.insert(key);
         }
     }
     for (const auto* pending :
-         {&queues_.pendingQuickScanPaths, &queues_.pendingHighlightPreviewPaths}) {
+         {&queues_.pendingQuickScanPaths, &queues_.pendingHighlightPreviewPaths,
+          &queues_.pendingLapAnalysisPaths}) {
         for (const PathKey& key : *pending) {
             if (unlisted(key))
                 stale.insert(key);
@@ -629,6 +648,7 @@ void AppViewModel::refreshStatusLine() {
     if (freedSlots) {
         pumpQuickScans();
         pumpHighlightPreviews();
+        pumpLapAnalyses();
     }
 }
 

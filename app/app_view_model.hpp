@@ -2,16 +2,17 @@
 
 // AppViewModel: the single object behind the window.
 //
-// It owns the file list and the export selection, the per-file analysis results (segments,
-// tiers, exclusions, thumbnails), the persisted settings, the status line, the alerts and
-// the export state, and offers every action the window triggers. The window observes it and
+// It owns the file list and the export selection, one record of results per listed file
+// (segments, tiers, exclusions, thumbnail, a failed analysis, laps), the persisted settings,
+// the status line, the alerts and the export state, and offers every action the window
+// triggers. The window observes it and
 // redraws from it alone; it never touches the services.
 //
 // Threads. The model lives on the main thread (the thread that created it, which runs the Qt
 // event loop): every getter, setter and action is called there, and every change signal is
-// emitted there. Quick scans, highlight analyses, thumbnails and exports run on background
-// threads that never touch the model: they post their outcome back to the main thread, where
-// the model checks that it is still wanted (the file is still listed, the task was not
+// emitted there. Quick scans, highlight analyses, lap analyses, thumbnails and exports run on
+// background threads that never touch the model: they post their outcome back to the main thread,
+// where the model checks that it is still wanted (the file is still listed, the task was not
 // cancelled or replaced, the analysis generation is current) before applying it. Destroying
 // the model cancels all work and waits for its threads (the export and highlight analyses stop
 // at once; a quick scan or thumbnail already reading a file finishes first); whatever they
@@ -22,7 +23,7 @@
 // (adding, removing, sorting) is one signal. Simple values are also Q_PROPERTYs.
 //
 // Properties (start value):
-//   selectedMode                       ProcessingMode::highlights
+//   selectedMode                       ProcessingMode::highlights (full, highlights, bestLaps)
 //   selectedHighlightFilterMode        HighlightFilterMode::onlyBest; after changing it call
 //                                      resetHighlightPreviews(), then ask again for the shown
 //                                      file (enqueueHighlightPreview, requestThumbnail)
@@ -44,12 +45,12 @@
 //   rejectedFileSummaries              empty; "name: No Kovra Data" per failed scan
 //   isRejectionAlertPresented          false; raised once when the scans go idle with
 //                                      rejections ("Some Files Were Skipped")
-//   highlightPreviewSegmentsByPath     empty; analysed segments per path key
-//   highlightTierByPath                empty; tier of every segment per path key
-//   excludedHighlightSegmentsByPath    empty; segments left out of export per path key
-//   thumbnailByPath                    empty; preview picture (at most 320 x 180) per path key
-//   highlightAnalysisFailureByPath     empty; the failed highlight analyses per path key (the
-//                                      message and the file as it was)
+//   fileResults                        empty; per path key of a listed file, what is known of
+//                                      it (FileResults: segments, tiers, exclusions, thumbnail,
+//                                      failed highlight analysis, laps); signal
+//                                      fileResultsChanged
+//   startFinishLineSeconds(key)        the stored setting per recording, else none; signal
+//                                      startFinishLinesChanged
 //   removals                           empty; the removals Undo can take back, newest last
 //   isCancellingExport                 false; a cancelled export is winding down
 //   exportProgress                     the running (or last) export per file, its step and
@@ -69,6 +70,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,7 +82,7 @@
 #include "app/background_tasks.hpp"
 #include "app/excluded_segments_mirror.hpp"
 #include "app/export_progress.hpp"
-#include "app/highlight_analysis_failure.hpp"
+#include "app/file_results.hpp"
 #include "app/main_thread_queue.hpp"
 #include "app/removal_history.hpp"
 #include "app/work_queue_state.hpp"
@@ -132,6 +134,7 @@ class AppViewModel : public QObject {
   public:
     static constexpr int maxConcurrentQuickScans = 2;
     static constexpr int maxConcurrentHighlightPreviews = 1;
+    static constexpr int maxConcurrentLapAnalyses = 1;
 
     // Creates the services left empty in `services` with their defaults (app_services.hpp)
     // and reads the settings.
@@ -166,19 +169,8 @@ class AppViewModel : public QObject {
     bool isCompletionAlertPresented() const { return isCompletionAlertPresented_; }
     QStringList rejectedFileSummaries() const { return rejectedFileSummaries_; }
     bool isRejectionAlertPresented() const { return isRejectionAlertPresented_; }
-    const std::map<PathKey, std::vector<PlannedSegment>>& highlightPreviewSegmentsByPath() const {
-        return highlightPreviewSegmentsByPath_;
-    }
-    const std::map<PathKey, HighlightTierMap>& highlightTierByPath() const {
-        return highlightTierByPath_;
-    }
-    const ExcludedSegmentsByPath& excludedHighlightSegmentsByPath() const {
-        return excludedHighlightSegmentsByPath_;
-    }
-    const std::map<PathKey, QImage>& thumbnailByPath() const { return thumbnailByPath_; }
-    const std::map<PathKey, HighlightAnalysisFailure>& highlightAnalysisFailureByPath() const {
-        return highlightAnalysisFailureByPath_;
-    }
+    // Only listed files have a record; a file nothing is known of yet has none.
+    const FileResultsByPath& fileResults() const { return fileResults_; }
     const RemovalHistory& removals() const { return removals_; }
     bool isCancellingExport() const { return isCancellingExport_; }
     const ExportProgressSnapshot& exportProgress() const { return exportProgress_.snapshot(); }
@@ -201,6 +193,10 @@ class AppViewModel : public QObject {
     // --- Per file ---------------------------------------------------------------------------
     // The listed file with this key, or null.
     const DroppedFileItem* file(const PathKey& pathKey) const;
+    // The file's record, or null when nothing is known of it.
+    const FileResults* results(const PathKey& pathKey) const;
+    // The analysed segments, or null before the analysis.
+    const std::vector<PlannedSegment>* highlightSegments(const PathKey& pathKey) const;
     // The tier recorded for a segment of a file; `best` when none is recorded.
     HighlightTier tier(const PathKey& pathKey, const PlannedSegmentKey& segment) const;
     // Whether a segment of a file goes into a reel (not excluded).
@@ -221,6 +217,15 @@ class AppViewModel : public QObject {
     bool isHighlightAnalysisInProgress(const PathKey& pathKey) const;
     // The message of the file's failed highlight analysis, if it failed.
     std::optional<QString> highlightAnalysisFailure(const PathKey& pathKey) const;
+    // The laps found, or null before the lap analysis.
+    const FileLaps* laps(const PathKey& pathKey) const;
+    // True while a listed file's laps are still to come: its scan or highlight analysis is
+    // unfinished, or its lap analysis is queued or running (then `laps` may still hold the
+    // laps of a line moved since). A failed highlight analysis brings no laps.
+    bool isLapAnalysisInProgress(const PathKey& pathKey) const;
+    // Where the user put the recording's start/finish line (telemetry seconds), remembered
+    // across runs; none: the default place (the end of the longest full-throttle stretch).
+    std::optional<double> startFinishLineSeconds(const PathKey& pathKey) const;
 
     // The background queues, for inspection.
     const WorkQueueState& queues() const { return queues_; }
@@ -253,13 +258,13 @@ class AppViewModel : public QObject {
     void retrySkippedFiles();
     // Empties the list and every result. Ignored while exporting.
     void clearAll();
-    // Brings back the files of the newest removal with their scan results, segments, tiers,
-    // exclusions and thumbnails (files listed again meanwhile stay as they are); unfinished
-    // scans start again.
+    // Brings back the files of the newest removal with their scan results and records (files
+    // listed again meanwhile stay as they are); unfinished scans start again.
     void undo();
     void toggleHighlightSegmentInclusion(const PathKey& pathKey,
                                          const PlannedSegmentKey& segmentKey);
-    // Throws away every highlight result and analysis (the filter mode changed).
+    // Throws away every highlight result and analysis (the filter mode changed); thumbnails
+    // and laps do not depend on the filter and stay.
     void resetHighlightPreviews();
     void dismissCompletion();
     void dismissRejections();
@@ -270,11 +275,20 @@ class AppViewModel : public QObject {
     void enqueueHighlightPreview(const PathKey& pathKey);
     // Forgets a failed analysis and queues the file again.
     void retryHighlightAnalysis(const PathKey& pathKey);
+    // Queues the lap analysis of a file whose highlights are analysed, unless its laps are
+    // stored for the file as it is on disk and its current line (the window asks for the
+    // shown file; every highlight analysis asks for its own file).
+    void enqueueLapAnalysis(const PathKey& pathKey);
+    // Puts a listed file's start/finish line where the car was at `telemetrySeconds` (none:
+    // back to the default place), stores it in the settings under the path key and analyses
+    // the file's laps again. A time that is not finite is ignored.
+    void setStartFinishLine(const PathKey& pathKey, std::optional<double> telemetrySeconds);
     // Makes the file's thumbnail unless it has one: at `preferredSecond`, else at a quarter
     // of its duration, else at 0.
     void requestThumbnail(const PathKey& pathKey, std::optional<double> preferredSecond);
     // Asks where to write (the file panel service), then exports the selected files in the
-    // selected mode on a background thread. Nothing selected: "Select at least one MP4 file
+    // selected mode on a background thread; a best laps reel takes each file's line as set
+    // when the export starts. Nothing selected: "Select at least one MP4 file
     // first"; panel cancelled: "Export canceled". Ignored while exporting.
     void startExport();
     // "Canceling export…" and asks the running export to stop; returns at once. The export
@@ -304,11 +318,8 @@ class AppViewModel : public QObject {
     void isCompletionAlertPresentedChanged();
     void rejectedFileSummariesChanged();
     void isRejectionAlertPresentedChanged();
-    void highlightPreviewSegmentsByPathChanged();
-    void highlightTierByPathChanged();
-    void excludedHighlightSegmentsByPathChanged();
-    void thumbnailByPathChanged();
-    void highlightAnalysisFailureByPathChanged();
+    void fileResultsChanged();
+    void startFinishLinesChanged();
     void removalsChanged();
     void isCancellingExportChanged();
     void exportProgressChanged();
@@ -316,6 +327,11 @@ class AppViewModel : public QObject {
   private:
     struct HighlightOutcome {
         std::optional<TieredTelemetrySession> session;
+        std::optional<std::string> failure;
+        bool cancelled = false;
+    };
+    struct LapOutcome {
+        std::shared_ptr<const laps::LapAnalysis> analysis;
         std::optional<std::string> failure;
         bool cancelled = false;
     };
@@ -332,12 +348,18 @@ class AppViewModel : public QObject {
     void setCompletion(std::optional<ProcessingCompletionSummary> summary, bool presented);
     void setRejectionAlertPresented(bool presented);
     void setSelection(std::set<PathKey> keys);
-    void setExclusions(ExcludedSegmentsByPath excluded);
+    // Changes the file's record (made when missing, dropped when left empty); signals and
+    // republishes the exclusions when `change` returns true.
+    void changeResults(const PathKey& pathKey, const std::function<bool(FileResults&)>& change);
+    // Changes every record the same way, with one signal.
+    void changeAllResults(const std::function<bool(FileResults&)>& change);
+    void resultsChanged();
     void setFileStatus(const PathKey& pathKey, QuickScanStatus status);
     void setCancellingExport(bool cancelling);
     void setRejectedFileSummaries(QStringList lines);
     void setAnalysisFailure(const PathKey& pathKey,
                             std::optional<HighlightAnalysisFailure> failure);
+    bool hasQueuedLapAnalysis(const PathKey& pathKey) const;
 
     // Removes the files (one undo step); `cleared` words the step as a clearing.
     void removeListed(const std::set<PathKey>& pathKeys, bool cleared);
@@ -355,10 +377,16 @@ class AppViewModel : public QObject {
                                   std::int64_t generation, HighlightOutcome outcome);
     void thumbnailFinished(const PathKey& pathKey, std::uint64_t taskId,
                            std::optional<std::vector<std::uint8_t>> jpegData);
+    void pumpLapAnalyses();
+    void lapAnalysisFinished(const PathKey& pathKey, std::uint64_t taskId,
+                             std::optional<double> lineAtSeconds, std::optional<FileStamp> stamp,
+                             LapOutcome outcome);
+    // Cancels and forgets the file's queued or running lap analysis; true when one ran.
+    bool forgetLapAnalysis(const PathKey& pathKey);
     // Cancels and forgets the file's tasks and results; true when a task was running.
     bool forgetFile(const PathKey& pathKey);
     void cancelAllWork();
-    // Removes the per-file results of one file or of every file not in `keep`.
+    // Removes the records of the files `shouldErase` picks.
     void eraseResults(const std::function<bool(const PathKey&)>& shouldErase);
 
     // Export (app_view_model_export.cpp).
@@ -386,11 +414,7 @@ class AppViewModel : public QObject {
     bool isCompletionAlertPresented_ = false;
     QStringList rejectedFileSummaries_;
     bool isRejectionAlertPresented_ = false;
-    std::map<PathKey, std::vector<PlannedSegment>> highlightPreviewSegmentsByPath_;
-    std::map<PathKey, HighlightTierMap> highlightTierByPath_;
-    ExcludedSegmentsByPath excludedHighlightSegmentsByPath_;
-    std::map<PathKey, QImage> thumbnailByPath_;
-    std::map<PathKey, HighlightAnalysisFailure> highlightAnalysisFailureByPath_;
+    FileResultsByPath fileResults_;
     RemovalHistory removals_;
     bool isCancellingExport_ = false;
     ExportProgressTracker exportProgress_;

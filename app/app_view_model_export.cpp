@@ -37,7 +37,10 @@ void AppViewModel::startExport() {
     // The panel blocks in a nested event loop; a second export must not start meanwhile.
     isChoosingExportTarget_ = true;
     const std::optional<OutputTarget> target = services_.filePanelService->chooseOutputTarget(
-        inputs, selectedMode_, defaultReelFileName(inputs));
+        inputs, selectedMode_,
+        defaultReelFileName(inputs, selectedMode_ == ProcessingMode::bestLaps
+                                        ? ProcessingMode::bestLaps
+                                        : ProcessingMode::highlights));
     isChoosingExportTarget_ = false;
     if (!target) {
         setStatusMessage(QStringLiteral("Export canceled"));
@@ -50,6 +53,11 @@ void AppViewModel::startExport() {
     const bool debugHUDEnabled = isOverlayTimingDebugHUDEnabled_;
     const double offsetMilliseconds = overlayTimeOffsetMilliseconds_;
     const SpeedUnit speedUnit = speedUnit_;
+    std::map<PathKey, double> linesByPath;
+    for (const std::filesystem::path& input : inputs) {
+        if (const auto line = startFinishLineSeconds(input.native()))
+            linesByPath.emplace(input.native(), *line);
+    }
 
     joinExportThread();
     setProcessing(true);
@@ -62,16 +70,26 @@ void AppViewModel::startExport() {
     exportProgress_.start(mode, std::move(names), Clock::now());
     emit exportProgressChanged();
 
-    exportThread_ =
-        std::jthread([this, workflow = services_.exportWorkflow, exclusions = exclusionsMirror_,
-                      poster = mainThreadQueue_.poster(), executor = &executor_, inputs,
-                      target = *target, mode, filterMode, debugHUDEnabled, offsetMilliseconds,
-                      speedUnit, hooks = exportHooks()](std::stop_token stop) {
+    exportThread_ = std::jthread(
+        [this, workflow = services_.exportWorkflow, exclusions = exclusionsMirror_,
+         poster = mainThreadQueue_.poster(), executor = &executor_, inputs, target = *target, mode,
+         filterMode, debugHUDEnabled, offsetMilliseconds, speedUnit,
+         linesByPath = std::move(linesByPath), hooks = exportHooks()](std::stop_token stop) {
             ExportWorkflowResult result;
             try {
                 if (mode == ProcessingMode::full) {
                     result = workflow->runFullExport(inputs, target, hooks, offsetMilliseconds,
                                                      *executor, stop, speedUnit);
+                } else if (mode == ProcessingMode::bestLaps) {
+                    result = workflow->runBestLapsReel(
+                        inputs, target, debugHUDEnabled, offsetMilliseconds, hooks,
+                        [&linesByPath](const std::string& key) -> std::optional<double> {
+                            const auto found = linesByPath.find(key);
+                            if (found == linesByPath.end())
+                                return std::nullopt;
+                            return found->second;
+                        },
+                        *executor, stop, speedUnit);
                 } else {
                     result = workflow->runHighlightsReel(
                         inputs, target, filterMode, debugHUDEnabled, offsetMilliseconds, hooks,

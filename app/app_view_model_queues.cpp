@@ -1,4 +1,5 @@
-// The background work queues of the model: quick scans, highlight analyses and thumbnails.
+// The background work queues of the model: quick scans, highlight analyses, lap analyses and
+// thumbnails.
 // The work runs on threads of `tasks_`; its outcome comes back through `mainThreadQueue_` and
 // is applied only when the task that reports is still the one recorded for the file. The work
 // owns what it uses, so a task that outlives the model (quitting does not wait long for it)
@@ -8,10 +9,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/app_settings.hpp"
 #include "app/app_view_model.hpp"
 #include "app/file_list.hpp"
 #include "core/cancellation.hpp"
 #include "export/error_description.hpp"
+#include "laps/lap_analysis.hpp"
 
 namespace skelder {
 namespace {
@@ -146,17 +149,15 @@ void AppViewModel::quickScanFinished(const PathKey& pathKey, std::uint64_t taskI
 
 void AppViewModel::enqueueHighlightPreview(const PathKey& pathKey) {
     const DroppedFileItem* item = file(pathKey);
-    if (item != nullptr) {
+    const FileResults* stored = results(pathKey);
+    if (item != nullptr && stored != nullptr && stored->analysisFailure) {
         // A failed analysis is tried again only for a changed file.
-        const auto failure = highlightAnalysisFailureByPath_.find(pathKey);
-        if (failure != highlightAnalysisFailureByPath_.end()) {
-            if (failure->second.stamp == fileStamp(item->url))
-                return;
-            setAnalysisFailure(pathKey, std::nullopt);
-        }
+        if (stored->analysisFailure->stamp == fileStamp(item->url))
+            return;
+        setAnalysisFailure(pathKey, std::nullopt);
     }
     auto& pending = queues_.pendingHighlightPreviewPaths;
-    if (isStopped_ || highlightPreviewSegmentsByPath_.contains(pathKey) ||
+    if (isStopped_ || highlightSegments(pathKey) != nullptr ||
         queues_.highlightPreviewTasksByPath.contains(pathKey) ||
         std::find(pending.begin(), pending.end(), pathKey) != pending.end() || item == nullptr ||
         !isScanDone(*item))
@@ -178,8 +179,9 @@ void AppViewModel::pumpHighlightPreviews() {
         const PathKey key = queues_.pendingHighlightPreviewPaths.front();
         queues_.pendingHighlightPreviewPaths.pop_front();
         const DroppedFileItem* item = file(key);
-        if (highlightPreviewSegmentsByPath_.contains(key) ||
-            highlightAnalysisFailureByPath_.contains(key) || item == nullptr || !isScanDone(*item))
+        const FileResults* stored = results(key);
+        if ((stored != nullptr && (stored->segments || stored->analysisFailure)) ||
+            item == nullptr || !isScanDone(*item))
             continue;
         ++queues_.activeHighlightPreviews;
         const std::uint64_t id = ++lastTaskId_;
@@ -227,21 +229,19 @@ void AppViewModel::highlightPreviewFinished(const PathKey& pathKey, std::uint64_
         setAnalysisFailure(pathKey,
                            HighlightAnalysisFailure{*outcome.failure, fileStamp(item->url)});
     } else if (current && outcome.session) {
-        const TelemetrySession& session = outcome.session->session;
-        highlightPreviewSegmentsByPath_[pathKey] = session.highlightSegments;
-        emit highlightPreviewSegmentsByPathChanged();
-        highlightTierByPath_[pathKey] = std::move(outcome.session->tiers);
-        emit highlightTierByPathChanged();
-
-        ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
-        if (const auto found = excluded.find(pathKey); found != excluded.end()) {
-            SegmentKeySet kept = prunedExclusions(found->second, session.highlightSegments);
-            if (kept.empty())
-                excluded.erase(found);
-            else
-                found->second = std::move(kept);
-        }
-        setExclusions(std::move(excluded));
+        changeResults(pathKey, [&](FileResults& results) {
+            const TelemetrySession& session = outcome.session->session;
+            results.segments = session.highlightSegments;
+            results.tiers = std::move(outcome.session->tiers);
+            if (results.exclusions) {
+                SegmentKeySet kept =
+                    prunedExclusions(*results.exclusions, session.highlightSegments);
+                results.exclusions = kept.empty() ? std::nullopt : std::optional(std::move(kept));
+            }
+            return true;
+        });
+        // The laps come from the same telemetry, which the provider now holds.
+        enqueueLapAnalysis(pathKey);
     }
     pumpHighlightPreviews();
 }
@@ -254,27 +254,23 @@ void AppViewModel::resetHighlightPreviews() {
     queues_.activeHighlightPreviews = 0;
     queues_.highlightPreviewTasksByPath.clear();
 
-    if (!highlightPreviewSegmentsByPath_.empty()) {
-        highlightPreviewSegmentsByPath_.clear();
-        emit highlightPreviewSegmentsByPathChanged();
-    }
-    if (!highlightTierByPath_.empty()) {
-        highlightTierByPath_.clear();
-        emit highlightTierByPathChanged();
-    }
-    setExclusions({});
     // Another filter is another analysis: failures of the old one say nothing of it.
-    if (!highlightAnalysisFailureByPath_.empty()) {
-        highlightAnalysisFailureByPath_.clear();
-        emit highlightAnalysisFailureByPathChanged();
-    }
+    changeAllResults([](FileResults& results) {
+        const bool had = results.segments || !results.tiers.empty() || results.exclusions ||
+                         results.analysisFailure;
+        results.segments.reset();
+        results.tiers.clear();
+        results.exclusions.reset();
+        results.analysisFailure.reset();
+        return had;
+    });
 }
 
 // --- Thumbnails -----------------------------------------------------------------------------
 
 void AppViewModel::requestThumbnail(const PathKey& pathKey, std::optional<double> preferredSecond) {
     const DroppedFileItem* item = file(pathKey);
-    if (isStopped_ || thumbnailByPath_.contains(pathKey) ||
+    if (isStopped_ || !thumbnail(pathKey).isNull() ||
         queues_.thumbnailTasksByPath.contains(pathKey) || item == nullptr || !isScanDone(*item))
         return;
     double seconds = 0;
@@ -321,8 +317,121 @@ void AppViewModel::thumbnailFinished(const PathKey& pathKey, std::uint64_t taskI
                            static_cast<qsizetype>(jpegData->size()));
     if (!picture.loadFromData(bytes, "JPEG"))
         return;
-    thumbnailByPath_[pathKey] = std::move(picture);
-    emit thumbnailByPathChanged();
+    changeResults(pathKey, [&](FileResults& results) {
+        results.thumbnail = std::move(picture);
+        return true;
+    });
+}
+
+// --- Lap analyses ---------------------------------------------------------------------------
+
+bool AppViewModel::hasQueuedLapAnalysis(const PathKey& pathKey) const {
+    const auto& pending = queues_.pendingLapAnalysisPaths;
+    return queues_.lapAnalysisTasksByPath.contains(pathKey) ||
+           std::find(pending.begin(), pending.end(), pathKey) != pending.end();
+}
+
+void AppViewModel::enqueueLapAnalysis(const PathKey& pathKey) {
+    const DroppedFileItem* item = file(pathKey);
+    if (isStopped_ || item == nullptr || !isScanDone(*item) ||
+        highlightSegments(pathKey) == nullptr || hasQueuedLapAnalysis(pathKey))
+        return;
+    // Laps found with the line as it is, from the file as it is, stand.
+    if (const FileLaps* stored = laps(pathKey);
+        stored != nullptr && stored->lineAtSeconds == startFinishLineSeconds(pathKey) &&
+        stored->stamp == fileStamp(item->url))
+        return;
+    queues_.pendingLapAnalysisPaths.push_back(pathKey);
+    pumpLapAnalyses();
+}
+
+void AppViewModel::pumpLapAnalyses() {
+    if (isStopped_)
+        return;
+    while (queues_.activeLapAnalyses < maxConcurrentLapAnalyses &&
+           !queues_.pendingLapAnalysisPaths.empty()) {
+        const PathKey key = queues_.pendingLapAnalysisPaths.front();
+        queues_.pendingLapAnalysisPaths.pop_front();
+        const DroppedFileItem* item = file(key);
+        if (item == nullptr || !isScanDone(*item) || queues_.lapAnalysisTasksByPath.contains(key))
+            continue;
+        ++queues_.activeLapAnalyses;
+        const std::uint64_t id = ++lastTaskId_;
+        // The stamp is taken before the telemetry is read: a change after it is seen next time.
+        const std::optional<double> line = startFinishLineSeconds(key);
+        const std::optional<FileStamp> stamp = fileStamp(item->url);
+        std::stop_source stop = tasks_.start(
+            TaskPriority::utility, [this, poster = mainThreadQueue_.poster(),
+                                    provider = services_.telemetrySessionProvider, url = item->url,
+                                    key, id, line, stamp](std::stop_token stop) {
+                LapOutcome outcome;
+                try {
+                    // The strict session is cached by every highlight analysis, whatever its
+                    // filter: no second extraction.
+                    const TelemetrySession session =
+                        provider->loadSession(url, HighlightFilterMode::onlyBest, stop);
+                    outcome.analysis = std::make_shared<const laps::LapAnalysis>(laps::analyseLaps(
+                        *session.overlaySamplesByDecisecond, {.lineAtSeconds = line}, stop));
+                } catch (const CancellationError&) {
+                    outcome.cancelled = true;
+                } catch (const std::exception& error) {
+                    outcome.failure = errorDescription(error);
+                } catch (...) {
+                    outcome.failure = "Unknown error";
+                }
+                poster.post([this, key, id, line, stamp, outcome = std::move(outcome)]() mutable {
+                    lapAnalysisFinished(key, id, line, stamp, std::move(outcome));
+                });
+            });
+        queues_.lapAnalysisTasksByPath[key] = {id, std::move(stop)};
+    }
+}
+
+void AppViewModel::lapAnalysisFinished(const PathKey& pathKey, std::uint64_t taskId,
+                                       std::optional<double> lineAtSeconds,
+                                       std::optional<FileStamp> stamp, LapOutcome outcome) {
+    // A moved line or a forget has released this analysis's slot already.
+    if (!isCurrentTask(queues_.lapAnalysisTasksByPath, pathKey, taskId))
+        return;
+    const bool cancelled =
+        outcome.cancelled || queues_.lapAnalysisTasksByPath[pathKey].stop.stop_requested();
+    queues_.lapAnalysisTasksByPath.erase(pathKey);
+    decrementClamped(queues_.activeLapAnalyses);
+    if (!cancelled && isListed(pathKey) && lineAtSeconds == startFinishLineSeconds(pathKey)) {
+        changeResults(pathKey, [&](FileResults& results) {
+            results.laps = FileLaps{std::move(outcome.analysis), std::move(outcome.failure),
+                                    lineAtSeconds, stamp};
+            return true;
+        });
+    }
+    pumpLapAnalyses();
+}
+
+bool AppViewModel::forgetLapAnalysis(const PathKey& pathKey) {
+    removeAll(queues_.pendingLapAnalysisPaths, pathKey);
+    const auto found = queues_.lapAnalysisTasksByPath.find(pathKey);
+    if (found == queues_.lapAnalysisTasksByPath.end())
+        return false;
+    found->second.stop.request_stop();
+    queues_.lapAnalysisTasksByPath.erase(found);
+    decrementClamped(queues_.activeLapAnalyses);
+    return true;
+}
+
+void AppViewModel::setStartFinishLine(const PathKey& pathKey,
+                                      std::optional<double> telemetrySeconds) {
+    if (isStopped_ || !isListed(pathKey) || (telemetrySeconds && !std::isfinite(*telemetrySeconds)))
+        return;
+    if (telemetrySeconds)
+        telemetrySeconds = std::max(*telemetrySeconds, 0.0);
+    if (startFinishLineSeconds(pathKey) == telemetrySeconds)
+        return;
+    writeStartFinishLineSeconds(*services_.settings, pathKey, telemetrySeconds);
+    emit startFinishLinesChanged();
+    // Laps being found with the old line are of no use any more.
+    forgetLapAnalysis(pathKey);
+    enqueueLapAnalysis(pathKey);
+    pumpLapAnalyses();
 }
 
 // --- Forgetting -----------------------------------------------------------------------------
@@ -348,6 +457,7 @@ bool AppViewModel::forgetFile(const PathKey& pathKey) {
         found->second.stop.request_stop();
         queues_.thumbnailTasksByPath.erase(found);
     }
+    freedSlot = forgetLapAnalysis(pathKey) || freedSlot;
     removeAll(queues_.pendingQuickScanPaths, pathKey);
     removeAll(queues_.pendingHighlightPreviewPaths, pathKey);
     eraseResults([&](const PathKey& key) { return key == pathKey; });
@@ -356,33 +466,23 @@ bool AppViewModel::forgetFile(const PathKey& pathKey) {
 
 void AppViewModel::cancelAllWork() {
     for (auto* tasks : {&queues_.quickScanTasksByPath, &queues_.highlightPreviewTasksByPath,
-                        &queues_.thumbnailTasksByPath}) {
+                        &queues_.thumbnailTasksByPath, &queues_.lapAnalysisTasksByPath}) {
         for (auto& [key, record] : *tasks)
             record.stop.request_stop();
         tasks->clear();
     }
     queues_.activeQuickScans = 0;
     queues_.activeHighlightPreviews = 0;
+    queues_.activeLapAnalyses = 0;
     queues_.pendingQuickScanPaths.clear();
     queues_.pendingHighlightPreviewPaths.clear();
+    queues_.pendingLapAnalysisPaths.clear();
 }
 
 void AppViewModel::eraseResults(const std::function<bool(const PathKey&)>& shouldErase) {
-    if (std::erase_if(highlightPreviewSegmentsByPath_,
-                      [&](const auto& entry) { return shouldErase(entry.first); }) > 0)
-        emit highlightPreviewSegmentsByPathChanged();
-    if (std::erase_if(highlightTierByPath_,
-                      [&](const auto& entry) { return shouldErase(entry.first); }) > 0)
-        emit highlightTierByPathChanged();
-    if (std::erase_if(thumbnailByPath_,
-                      [&](const auto& entry) { return shouldErase(entry.first); }) > 0)
-        emit thumbnailByPathChanged();
-    ExcludedSegmentsByPath excluded = excludedHighlightSegmentsByPath_;
-    std::erase_if(excluded, [&](const auto& entry) { return shouldErase(entry.first); });
-    setExclusions(std::move(excluded));
-    if (std::erase_if(highlightAnalysisFailureByPath_,
-                      [&](const auto& entry) { return shouldErase(entry.first); }) > 0)
-        emit highlightAnalysisFailureByPathChanged();
+    if (std::erase_if(fileResults_, [&](const auto& entry) { return shouldErase(entry.first); }) >
+        0)
+        resultsChanged();
 }
 
 }  // namespace skelder

@@ -107,7 +107,8 @@ void ExportProgressTracker::status(const std::string& text, Clock::time_point no
     const auto current = [&]() -> ExportFileProgress* {
         return snapshot_.currentFile ? &snapshot_.files[*snapshot_.currentFile] : nullptr;
     };
-    if (startsWith(text, "Exporting highlights reel")) {
+    if (startsWith(text, "Exporting highlights reel") ||
+        startsWith(text, "Exporting best laps reel")) {
         if (snapshot_.step != ExportStep::encodingReel) {
             snapshot_.step = ExportStep::encodingReel;
             beginPhase(kReelEncodingFrom, now);
@@ -117,7 +118,8 @@ void ExportProgressTracker::status(const std::string& text, Clock::time_point no
     } else if (startsWith(text, "Processing ")) {
         snapshot_.step = ExportStep::readingTelemetry;
     } else if (startsWith(text, "Preparing ")) {
-        snapshot_.step = ExportStep::readingHighlights;
+        snapshot_.step = mode_ == ProcessingMode::bestLaps ? ExportStep::findingLaps
+                                                           : ExportStep::readingHighlights;
     } else if (startsWith(text, "Exported: ")) {
         if (ExportFileProgress* file = current()) {
             file->state = ExportFileState::done;
@@ -131,7 +133,8 @@ void ExportProgressTracker::status(const std::string& text, Clock::time_point no
 }
 
 void ExportProgressTracker::previewLines(const std::vector<std::string>& lines) {
-    // "[name]" then "Included k of m highlight(s)", or "[name] Skipped: why", per file read.
+    // "[name]" then "Included k of m highlight(s)" (or "Best lap 3 of 5: 1:28.840"), or
+    // "[name] Skipped: why", per file read.
     std::vector<bool> described(snapshot_.files.size(), false);
     const auto fileNamed = [&](const std::string& name) -> ExportFileProgress* {
         for (std::size_t i = 0; i < snapshot_.files.size(); ++i) {

@@ -23,7 +23,14 @@ struct ExportFileProgress {
 };
 
 // What the export is doing now.
-enum class ExportStep { starting, readingTelemetry, encodingFile, readingHighlights, encodingReel };
+enum class ExportStep {
+    starting,
+    readingTelemetry,
+    encodingFile,
+    readingHighlights,
+    findingLaps,  // a best laps reel reads its files
+    encodingReel,
+};
 
 struct ExportProgressSnapshot {
     ProcessingMode mode = ProcessingMode::full;

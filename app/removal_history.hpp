@@ -1,15 +1,11 @@
 #pragma once
 
-#include <QImage>
 #include <QString>
 #include <cstddef>
 #include <optional>
 #include <vector>
 
-#include "app/excluded_segments_mirror.hpp"
-#include "app/highlight_analysis_failure.hpp"
-#include "highlights/segments.hpp"
-#include "highlights/session.hpp"
+#include "app/file_results.hpp"
 #include "telemetry/quick_scan.hpp"
 
 namespace skelder {
@@ -18,11 +14,7 @@ namespace skelder {
 struct RemovedFile {
     DroppedFileItem item;
     bool selected = false;
-    std::optional<std::vector<PlannedSegment>> segments;
-    std::optional<HighlightTierMap> tiers;
-    std::optional<SegmentKeySet> exclusions;
-    QImage thumbnail;
-    std::optional<HighlightAnalysisFailure> analysisFailure;
+    FileResults results;
 };
 
 // One removal the user can take back: "Remove", "Remove Selected", removing the skipped files

@@ -30,6 +30,10 @@ struct WorkQueueState {
     // Raised whenever all highlight results are thrown away.
     std::int64_t highlightPreviewGeneration = 0;
     std::map<PathKey, BackgroundTaskRecord> thumbnailTasksByPath;
+    // The laps of files whose highlights are analysed, one at a time.
+    int activeLapAnalyses = 0;
+    std::deque<PathKey> pendingLapAnalysisPaths;
+    std::map<PathKey, BackgroundTaskRecord> lapAnalysisTasksByPath;
 };
 
 // Active counters never go below 0.

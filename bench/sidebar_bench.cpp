@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -80,7 +81,10 @@ struct ThousandFiles {
             [&] {
                 return model->queues().activeQuickScans == 0 &&
                        model->queues().pendingQuickScanPaths.empty() &&
-                       static_cast<int>(model->thumbnailByPath().size()) == kFiles;
+                       std::count_if(model->fileResults().begin(), model->fileResults().end(),
+                                     [](const auto& entry) {
+                                         return !entry.second.thumbnail.isNull();
+                                     }) == kFiles;
             },
             600000);
         if (!scanned)

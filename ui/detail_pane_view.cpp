@@ -10,6 +10,9 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 #include "ui/empty_state_panel.hpp"
 #include "ui/preview_player_widget.hpp"
 #include "ui/segmented_control.hpp"
@@ -20,8 +23,27 @@
 namespace skelder::ui {
 namespace {
 
-constexpr int kFullButton = 0;
-constexpr int kHighlightsButton = 1;
+// The segments of the processing mode control, in the ProcessingMode order.
+constexpr ProcessingMode kModes[] = {ProcessingMode::full, ProcessingMode::highlights,
+                                     ProcessingMode::bestLaps};
+constexpr int kLapTableWidth = 250;
+
+int modeIndex(ProcessingMode mode) {
+    return static_cast<int>(std::find(std::begin(kModes), std::end(kModes), mode) -
+                            std::begin(kModes));
+}
+
+QString explanationOf(ProcessingMode mode) {
+    switch (mode) {
+        case ProcessingMode::full:
+            return QStringLiteral("Export one full overlay video per selected file.");
+        case ProcessingMode::highlights:
+            return QStringLiteral("Create one combined highlights reel from all selected files.");
+        case ProcessingMode::bestLaps:
+            return QStringLiteral("Create one reel of the best lap of each selected file.");
+    }
+    return {};
+}
 
 QLabel* headlineLabel(const QString& text) {
     auto* label = new QLabel(text);
@@ -43,12 +65,13 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
     auto* modeColumn = new QVBoxLayout(modeBox);
     modeColumn->setSpacing(8);
     modeColumn->addWidget(headlineLabel(QStringLiteral("Processing Mode")));
-    modeControl_ = new SegmentedControl({QStringLiteral("Full"), QStringLiteral("Highlights")});
+    modeControl_ = new SegmentedControl(
+        {QStringLiteral("Full"), QStringLiteral("Highlights"), QStringLiteral("Best Laps")});
     modeControl_->setMaximumWidth(340);
     modeControl_->setAccessibleName(QStringLiteral("Processing Mode"));
     connect(modeControl_, &SegmentedControl::indexChosen, this, [this](int id) {
-        model_.setSelectedMode(id == kFullButton ? ProcessingMode::full
-                                                 : ProcessingMode::highlights);
+        if (id >= 0 && id < static_cast<int>(std::size(kModes)))
+            model_.setSelectedMode(kModes[id]);
     });
     auto* segments = new QWidget;
     auto* segmentRow = new QHBoxLayout(segments);
@@ -91,7 +114,7 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
             &DetailPaneView::toggleInclusionRequested);
     pane->addWidget(highlightsSection_);
 
-    // The shown file and its preview.
+    // The shown file and its preview, its laps beside it.
     auto* previewColumn = new QVBoxLayout;
     previewColumn->setSpacing(8);
     fileTitle_ = headlineLabel(QStringLiteral("No selected file"));
@@ -105,7 +128,18 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
                             QStringLiteral("Select a file in the sidebar to preview")));
     previewOrEmpty_->setCurrentIndex(1);
     previewColumn->addWidget(previewOrEmpty_, 1);
-    pane->addLayout(previewColumn, 1);
+    auto* previewRow = new QHBoxLayout;
+    previewRow->setSpacing(14);
+    previewRow->addLayout(previewColumn, 1);
+    lapTable_ = new LapTableView;
+    lapTable_->setFixedWidth(kLapTableWidth);
+    connect(lapTable_, &LapTableView::lapChosen, this, &DetailPaneView::lapChosen);
+    connect(lapTable_, &LapTableView::setLineRequested, this,
+            &DetailPaneView::setStartFinishRequested);
+    connect(lapTable_, &LapTableView::resetLineRequested, this,
+            &DetailPaneView::resetStartFinishRequested);
+    previewRow->addWidget(lapTable_);
+    pane->addLayout(previewRow, 1);
 
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
@@ -173,10 +207,8 @@ QButtonGroup* DetailPaneView::modePicker() const {
 
 void DetailPaneView::refreshFromModel() {
     const bool highlights = model_.selectedMode() == ProcessingMode::highlights;
-    modeControl_->setCheckedIndex(highlights ? kHighlightsButton : kFullButton);
-    modeExplanation_->setText(
-        highlights ? QStringLiteral("Create one combined highlights reel from all selected files.")
-                   : QStringLiteral("Export one full overlay video per selected file."));
+    modeControl_->setCheckedIndex(modeIndex(model_.selectedMode()));
+    modeExplanation_->setText(explanationOf(model_.selectedMode()));
     highlightsSection_->setVisible(highlights);
     filterControl_->setVisible(highlights);
     filterPicker_->setCurrentIndex(
@@ -200,6 +232,9 @@ void DetailPaneView::setShownFile(const std::optional<DetailPaneFile>& file) {
     retryButton_->setVisible(failure.has_value());
     timeline_->setTimelineDurationSeconds(file ? file->timelineDurationSeconds : std::nullopt);
     timeline_->setBars(file ? file->timelineBars : std::vector<TimelineBar>{});
+    timeline_->setLapTicks(file ? file->lapTickRatios : std::vector<double>{});
+    shownLaps_ = file ? std::optional(file->laps) : std::nullopt;
+    lapTable_->setLaps(shownLaps_, previewOrEmpty_->currentIndex() == 0);
 }
 
 void DetailPaneView::setPreviewPlayhead(bool isPlaying, std::optional<double> currentSecond) {
@@ -213,6 +248,7 @@ void DetailPaneView::setSelectedHighlightIndex(std::optional<int> index) {
 
 void DetailPaneView::setPreviewAvailable(bool available) {
     previewOrEmpty_->setCurrentIndex(available ? 0 : 1);
+    lapTable_->setLaps(shownLaps_, available);
 }
 
 }  // namespace skelder::ui

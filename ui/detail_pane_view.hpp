@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_view_model.hpp"
+#include "ui/lap_table_view.hpp"
 #include "ui/timeline_bar.hpp"
 
 class QButtonGroup;
@@ -28,11 +29,15 @@ struct DetailPaneFile {
     bool isHighlightAnalysisInProgress = false;
     // The message of a failed highlight analysis.
     std::optional<QString> analysisFailure;
+    ShownLaps laps;
+    // The crossings of the start/finish line on the timeline (fractions of its duration).
+    std::vector<double> lapTickRatios;
 };
 
 // The right column: the processing mode with its explanation, in highlights mode the analysis
 // header (or the message of a failed analysis, with Retry) and the timeline of the shown
-// file, the file's title and preview, the highlight filter and the Export button. Mode, filter and
+// file with its lap ticks, the file's title and preview with its lap table beside it (in every
+// mode), the highlight filter and the Export button. Mode, filter and
 // export go straight to the model; the shown file, the timeline and the preview are set by the main
 // window, which owns that state.
 class DetailPaneView : public QWidget {
@@ -59,6 +64,7 @@ class DetailPaneView : public QWidget {
     QLabel* modeExplanation() const { return modeExplanation_; }
     QWidget* highlightsSection() const { return highlightsSection_; }
     QWidget* filterControl() const { return filterControl_; }
+    LapTableView* lapTable() const { return lapTable_; }
 
   signals:
     // A bar was clicked: the window plays its segment and remembers the index.
@@ -66,6 +72,10 @@ class DetailPaneView : public QWidget {
     void toggleInclusionRequested(const skelder::PlannedSegment& segment);
     // Retry of the shown file's failed analysis.
     void retryAnalysisRequested();
+    // A row of the lap table was chosen (telemetry seconds).
+    void lapChosen(double startSeconds, double endSeconds);
+    void setStartFinishRequested();
+    void resetStartFinishRequested();
 
   private:
     void refreshFromModel();
@@ -80,6 +90,8 @@ class DetailPaneView : public QWidget {
     QLabel* fileTitle_ = nullptr;
     QStackedWidget* previewOrEmpty_ = nullptr;
     PreviewPlayerWidget* preview_ = nullptr;
+    LapTableView* lapTable_ = nullptr;
+    std::optional<ShownLaps> shownLaps_;
     QWidget* filterControl_ = nullptr;
     QComboBox* filterPicker_ = nullptr;
     QPushButton* exportButton_ = nullptr;

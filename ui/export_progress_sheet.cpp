@@ -41,6 +41,8 @@ QString stepName(ExportStep step) {
             return QStringLiteral("Drawing the HUD and encoding");
         case ExportStep::readingHighlights:
             return QStringLiteral("Reading highlights");
+        case ExportStep::findingLaps:
+            return QStringLiteral("Finding the laps");
         case ExportStep::encodingReel:
             return QStringLiteral("Drawing the HUD and encoding the reel");
     }

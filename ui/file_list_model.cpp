@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "app/file_list.hpp"
+#include "laps/lap_texts.hpp"
 #include "ui/file_row_metrics.hpp"
 
 namespace skelder::ui {
@@ -73,6 +74,20 @@ QPixmap roundedThumbnail(const QImage& image) {
 
 }  // namespace
 
+QString bestLapLine(const FileLaps* found) {
+    if (found == nullptr || !found->analysis)
+        return {};
+    const laps::Lap* best = found->analysis->bestLap();
+    if (best == nullptr)
+        return {};
+    const std::size_t count = found->analysis->laps.size();
+    return QStringLiteral("Best lap %1: %2 of %3 %4")
+        .arg(best->number)
+        .arg(QString::fromStdString(laps::lapTimeText(best->timeSeconds())))
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("lap") : QStringLiteral("laps"));
+}
+
 FileListModel::FileListModel(AppViewModel& model, QObject* parent)
     : QAbstractListModel(parent), model_(model) {
     layoutTimer_.setSingleShot(true);
@@ -81,8 +96,7 @@ FileListModel::FileListModel(AppViewModel& model, QObject* parent)
     connect(&model_, &AppViewModel::droppedFilesChanged, this, &FileListModel::modelChanged);
     connect(&model_, &AppViewModel::selectedFilePathKeysChanged, this,
             &FileListModel::selectionChanged);
-    connect(&model_, &AppViewModel::thumbnailByPathChanged, this,
-            &FileListModel::thumbnailsChanged);
+    connect(&model_, &AppViewModel::fileResultsChanged, this, &FileListModel::resultsChanged);
     connect(&model_, &AppViewModel::speedUnitChanged, this, &FileListModel::speedUnitChanged);
     entries_ = desiredEntries();
     indexRows();
@@ -138,6 +152,7 @@ FileRowContent FileListModel::rowFor(const DroppedFileItem& file,
     }
     FileRowContent row = texts.row;
     row.isIncluded = selection.contains(key);
+    row.bestLapLine = bestLapLine(model_.laps(key));
     const QImage picture = model_.thumbnail(key);
     if (!picture.isNull()) {
         Thumbnail& thumbnail = thumbnails_[key];
@@ -167,17 +182,24 @@ void FileListModel::selectionChanged() {
     });
 }
 
-void FileListModel::thumbnailsChanged() {
+void FileListModel::resultsChanged() {
     updateInPlace([&](FileRowContent& row) {
+        bool changed = false;
         const QImage picture = model_.thumbnail(row.pathKey);
         const qint64 source = picture.isNull() ? 0 : picture.cacheKey();
         Thumbnail& thumbnail = thumbnails_[row.pathKey];
-        if (thumbnail.sourceKey == source &&
-            row.thumbnail.cacheKey() == thumbnail.pixmap.cacheKey())
-            return false;
-        thumbnail = {source, picture.isNull() ? QPixmap() : roundedThumbnail(picture)};
-        row.thumbnail = thumbnail.pixmap;
-        return true;
+        if (thumbnail.sourceKey != source ||
+            row.thumbnail.cacheKey() != thumbnail.pixmap.cacheKey()) {
+            thumbnail = {source, picture.isNull() ? QPixmap() : roundedThumbnail(picture)};
+            row.thumbnail = thumbnail.pixmap;
+            changed = true;
+        }
+        QString bestLap = bestLapLine(model_.laps(row.pathKey));
+        if (row.bestLapLine != bestLap) {
+            row.bestLapLine = std::move(bestLap);
+            changed = true;
+        }
+        return changed;
     });
 }
 
@@ -322,7 +344,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return row.name;
         case Qt::ToolTipRole:
-            return row.statisticsLine;
+            if (row.bestLapLine.isEmpty())
+                return row.statisticsLine;
+            return row.statisticsLine + QLatin1Char('\n') + row.bestLapLine;
         case Qt::AccessibleTextRole: {
             // Everything the row shows, the statistics as the file list states them.
             QStringList parts{row.name, row.durationText};

@@ -25,14 +25,16 @@ struct FileRowContent {
     // G 1.53"), and its figures one by one for a narrow row.
     QString statisticsLine;
     QStringList statisticsFigures;
+    // "Best lap 3: 1:28.840 of 5 laps" once the laps are found; empty otherwise.
+    QString bestLapLine;
     bool isIncluded = false;
     QPixmap thumbnail;  // rounded, ready to draw; null for the placeholder
 
     friend bool operator==(const FileRowContent& a, const FileRowContent& b) {
         return a.pathKey == b.pathKey && a.name == b.name && a.durationText == b.durationText &&
                a.badge == b.badge && a.isScanning == b.isScanning &&
-               a.statisticsLine == b.statisticsLine && a.isIncluded == b.isIncluded &&
-               a.thumbnail.cacheKey() == b.thumbnail.cacheKey();
+               a.statisticsLine == b.statisticsLine && a.bestLapLine == b.bestLapLine &&
+               a.isIncluded == b.isIncluded && a.thumbnail.cacheKey() == b.thumbnail.cacheKey();
     }
 };
 
@@ -41,10 +43,13 @@ struct FileRowContent {
 // skipped files are in none. Rows are built once per change of the application model, so
 // drawing and scrolling read prepared values only.
 //
-// A file that only changes (a new badge, thumbnail or inclusion) is updated in place. Files
-// moving between sections are gathered for a moment and laid out in one step, so a folder of
+// A file that only changes (a new badge, thumbnail, best lap or inclusion) is updated in place.
+// Files moving between sections are gathered for a moment and laid out in one step, so a folder of
 // files scanning one after another does not lay the list out again for every file; removed
 // files go at once.
+// The tooltip's line of a file's best lap: "Best lap 3: 1:28.840 of 5 laps"; empty without laps.
+QString bestLapLine(const FileLaps* found);
+
 class FileListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -92,7 +97,8 @@ class FileListModel : public QAbstractListModel {
     void modelChanged();
     // Changes that only touch what rows show, not where they are.
     void selectionChanged();
-    void thumbnailsChanged();
+    // Thumbnails and laps.
+    void resultsChanged();
     void speedUnitChanged();
     void updateInPlace(const std::function<bool(FileRowContent&)>& update);
     void layOut();

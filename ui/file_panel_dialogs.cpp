@@ -67,7 +67,7 @@ QString folderOfFirst(const std::vector<std::filesystem::path>& inputURLs) {
 }
 
 bool wantsSingleFile(const std::vector<std::filesystem::path>& inputURLs, ProcessingMode mode) {
-    return mode == ProcessingMode::highlights || inputURLs.size() == 1;
+    return isReel(mode) || inputURLs.size() == 1;
 }
 
 }  // namespace
@@ -167,6 +167,10 @@ std::unique_ptr<QFileDialog> makeOutputTargetDialog(
             dialog->selectFile(QString::fromStdString(defaultReelName));
             dialog->setWindowTitle(QObject::tr("Save Highlights Reel"));
             showMessage(*dialog, QObject::tr("Choose where to save the combined highlights reel"));
+        } else if (mode == ProcessingMode::bestLaps) {
+            dialog->selectFile(QString::fromStdString(defaultReelName));
+            dialog->setWindowTitle(QObject::tr("Save Best Laps Reel"));
+            showMessage(*dialog, QObject::tr("Choose where to save the reel of the best laps"));
         } else {
             dialog->selectFile(
                 QString::fromStdString(outputFileName(inputURLs.front(), ProcessingMode::full)));

@@ -40,7 +40,8 @@ class InputFilesDialog : public QFileDialog {
 std::unique_ptr<InputFilesDialog> makeInputFilesDialog(QWidget* parent = nullptr);
 
 // The panel for the destination of an export: a save panel for a highlights reel ("Save
-// Highlights Reel") or the single output of a full export ("Save Output"), proposing the given
+// Highlights Reel"), a best laps reel ("Save Best Laps Reel") or the single output of a full
+// export ("Save Output"), proposing the given
 // name in the first input's folder; a folder panel ("Choose Output Folder") for several full
 // outputs. Each shows its message above the file list.
 std::unique_ptr<QFileDialog> makeOutputTargetDialog(

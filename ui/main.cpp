@@ -2,7 +2,7 @@
 //
 //   skelder-gui [--appearance system|light|dark] [FILES...]
 //                                          opens the window with these recordings listed
-//   skelder-gui --screenshot OUT.png [--select N] [--mode full|highlights] [--settings]
+//   skelder-gui --screenshot OUT.png [--select N] [--mode full|highlights|bestlaps] [--settings]
 //               [--export-to PATH] [--skipped] FILES...
 //                                          saves a picture of the window once its work is done
 
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     cli.add_option("--select", options.select, "With --screenshot: show the N-th listed file")
         ->check(CLI::PositiveNumber);
     cli.add_option("--mode", options.mode, "With --screenshot: the processing mode")
-        ->check(CLI::IsMember({"full", "highlights"}));
+        ->check(CLI::IsMember({"full", "highlights", "bestlaps"}));
     cli.add_flag("--settings", options.settings, "With --screenshot: picture the settings window");
     cli.add_option("--export-to", options.exportTo,
                    "With --screenshot: export the selected files there and picture the sheet");
@@ -89,8 +89,9 @@ int main(int argc, char** argv) {
         request.output = options.screenshot;
         request.files = files;
         request.selectIndex = options.select - 1;
-        request.mode = options.mode == "full" ? skelder::ProcessingMode::full
-                                              : skelder::ProcessingMode::highlights;
+        request.mode = options.mode == "full"       ? skelder::ProcessingMode::full
+                       : options.mode == "bestlaps" ? skelder::ProcessingMode::bestLaps
+                                                    : skelder::ProcessingMode::highlights;
         request.settingsWindow = options.settings;
         request.skippedFiles = options.skipped;
         if (!options.exportTo.empty())

@@ -31,6 +31,23 @@ std::optional<double> playheadSecond(double seconds) {
     return std::max(seconds, 0.0);
 }
 
+// Every crossing of the start/finish line that starts or ends a lap, where the picture shows
+// it on a timeline `durationSeconds` long.
+std::vector<double> lapTickRatios(const laps::LapAnalysis& analysis, double advanceSeconds,
+                                  double durationSeconds) {
+    std::vector<double> ratios;
+    const auto add = [&](double telemetrySeconds) {
+        const double ratio = (telemetrySeconds - advanceSeconds) / durationSeconds;
+        if (ratios.empty() || std::abs(ratios.back() - ratio) > 1e-9)
+            ratios.push_back(ratio);
+    };
+    for (const laps::Lap& lap : analysis.laps) {
+        add(lap.startSeconds);
+        add(lap.endSeconds);
+    }
+    return ratios;
+}
+
 std::vector<std::filesystem::path> toPaths(const QStringList& files) {
     std::vector<std::filesystem::path> paths;
     for (const QString& file : files)
@@ -123,6 +140,11 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
         if (const auto key = primaryFilePathKey())
             model_.retryHighlightAnalysis(*key);
     });
+    connect(detail_, &DetailPaneView::lapChosen, this, &MainWindow::playLap);
+    connect(detail_, &DetailPaneView::setStartFinishRequested, this,
+            &MainWindow::setStartFinishHere);
+    connect(detail_, &DetailPaneView::resetStartFinishRequested, this,
+            &MainWindow::resetStartFinish);
 
     connect(&model_, &AppViewModel::droppedFilesChanged, this, &MainWindow::listedFilesChanged);
     connect(&model_, &AppViewModel::selectedFilePathKeysChanged, this, [this] {
@@ -135,10 +157,9 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
         model_.resetHighlightPreviews();
         refreshShownFile();
     });
-    for (auto signal : {&AppViewModel::highlightPreviewSegmentsByPathChanged,
-                        &AppViewModel::highlightTierByPathChanged,
-                        &AppViewModel::excludedHighlightSegmentsByPathChanged,
-                        &AppViewModel::highlightAnalysisFailureByPathChanged}) {
+    // The lap ticks sit where the picture shows the crossings, so they follow the advance.
+    for (auto signal : {&AppViewModel::fileResultsChanged, &AppViewModel::startFinishLinesChanged,
+                        &AppViewModel::overlayTimeOffsetMillisecondsChanged}) {
         connect(&model_, signal, this, &MainWindow::refreshDetailPane);
     }
     // The model signals only real changes: a signal with the value true is its rise.
@@ -211,9 +232,16 @@ void MainWindow::buildMenus() {
     removeSelectedAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
     connect(removeSelectedAction_, &QAction::triggered, &model_,
             &AppViewModel::removeSelectedFiles);
+    editMenu->addSeparator();
+    setStartFinishAction_ = editMenu->addAction(QStringLiteral("Set Start/Finish Here"));
+    setStartFinishAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(setStartFinishAction_, &QAction::triggered, this, &MainWindow::setStartFinishHere);
+    resetStartFinishAction_ = editMenu->addAction(QStringLiteral("Reset Start/Finish"));
+    connect(resetStartFinishAction_, &QAction::triggered, this, &MainWindow::resetStartFinish);
     // The shortcuts work wherever the focus is in the window, the file list included.
-    for (QAction* action : {addFilesAction_, settingsAction_, quit, undoAction_, selectAllAction_,
-                            deselectAllAction_, removeSelectedAction_}) {
+    for (QAction* action :
+         {addFilesAction_, settingsAction_, quit, undoAction_, selectAllAction_, deselectAllAction_,
+          removeSelectedAction_, setStartFinishAction_, resetStartFinishAction_}) {
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
@@ -335,8 +363,10 @@ void MainWindow::refreshShownFile() {
     const std::optional<PathKey> primary = primaryFilePathKey();
     refreshPreviewPlayer(primary);
     if (primary) {
-        if (!model_.highlightPreviewSegmentsByPath().contains(*primary))
+        if (model_.highlightSegments(*primary) == nullptr)
             model_.enqueueHighlightPreview(*primary);
+        // Laps of a file changed on disk are found again.
+        model_.enqueueLapAnalysis(*primary);
         std::optional<double> peakSecond;
         if (const DroppedFileItem* file = model_.file(*primary)) {
             if (const auto* done = std::get_if<QuickScanDone>(&file->quickScanStatus))
@@ -422,6 +452,10 @@ void MainWindow::readPlayerState() {
 void MainWindow::refreshDetailPane() {
     const std::optional<PathKey> primary = primaryFilePathKey();
     const DroppedFileItem* file = primary ? model_.file(*primary) : nullptr;
+    const bool canSetLine = file != nullptr && previewPathKey_ == primary;
+    setStartFinishAction_->setEnabled(canSetLine);
+    resetStartFinishAction_->setEnabled(file != nullptr &&
+                                        model_.startFinishLineSeconds(*primary).has_value());
     if (file == nullptr) {
         detail_->setShownFile(std::nullopt);
         detail_->setSelectedHighlightIndex(std::nullopt);
@@ -432,16 +466,28 @@ void MainWindow::refreshDetailPane() {
     shown.timelineDurationSeconds = model_.timelineDurationSeconds(*primary);
     shown.isHighlightAnalysisInProgress = model_.isHighlightAnalysisInProgress(*primary);
     shown.analysisFailure = model_.highlightAnalysisFailure(*primary);
-    const auto& segmentsByPath = model_.highlightPreviewSegmentsByPath();
-    if (const auto stored = segmentsByPath.find(*primary); stored != segmentsByPath.end()) {
-        const double duration = shown.timelineDurationSeconds.value_or(1);
-        for (const PlannedSegment& segment : stored->second) {
+    const double duration = shown.timelineDurationSeconds.value_or(1);
+    if (const std::vector<PlannedSegment>* stored = model_.highlightSegments(*primary)) {
+        for (const PlannedSegment& segment : *stored) {
             const PlannedSegmentKey key = PlannedSegmentKey::of(segment);
             shown.timelineBars.push_back(timelineBarFor(segment, duration,
                                                         model_.tier(*primary, key),
                                                         model_.isSegmentIncluded(*primary, key)));
         }
     }
+    const FileLaps* laps = model_.laps(*primary);
+    shown.laps.isInProgress = model_.isLapAnalysisInProgress(*primary);
+    shown.laps.isLineSet = model_.startFinishLineSeconds(*primary).has_value();
+    if (laps != nullptr) {
+        shown.laps.analysis = laps->analysis;
+        if (laps->failure)
+            shown.laps.failure = QString::fromStdString(*laps->failure);
+    } else if (shown.analysisFailure) {
+        // Without the telemetry there are no laps either.
+        shown.laps.failure = shown.analysisFailure;
+    }
+    if (laps != nullptr && laps->analysis && shown.timelineDurationSeconds)
+        shown.lapTickRatios = lapTickRatios(*laps->analysis, advanceSeconds(), duration);
     detail_->setShownFile(shown);
     detail_->setSelectedHighlightIndex(selectedHighlightSegmentIndex_);
 }
@@ -456,6 +502,38 @@ void MainWindow::playSegment(int index, const PlannedSegment& segment) {
         previewCurrentSecond_ = start.seconds();
         detail_->setPreviewPlayhead(isPreviewPlaying_, previewCurrentSecond_);
     });
+}
+
+void MainWindow::playLap(double startSeconds, double endSeconds) {
+    selectedHighlightSegmentIndex_.reset();
+    detail_->setSelectedHighlightIndex(std::nullopt);
+    const auto playback = detail_->previewPlayer()->playback();
+    if (!playback)
+        return;
+    const double advance = advanceSeconds();
+    previewPlaybackController_.playRange(
+        startSeconds - advance, endSeconds - advance, playback, [this](media::MediaTime start) {
+            previewCurrentSecond_ = start.seconds();
+            detail_->setPreviewPlayhead(isPreviewPlaying_, previewCurrentSecond_);
+        });
+}
+
+void MainWindow::setStartFinishHere() {
+    const std::optional<PathKey> primary = primaryFilePathKey();
+    if (!primary || primary != previewPathKey_)
+        return;
+    // The picture shows the telemetry of the advance later.
+    model_.setStartFinishLine(*primary,
+                              detail_->previewPlayer()->currentSeconds() + advanceSeconds());
+}
+
+void MainWindow::resetStartFinish() {
+    if (const std::optional<PathKey> primary = primaryFilePathKey())
+        model_.setStartFinishLine(*primary, std::nullopt);
+}
+
+double MainWindow::advanceSeconds() const {
+    return model_.overlayTimeOffsetMilliseconds() / 1000.0;
 }
 
 void MainWindow::presentExportSheet() {

@@ -47,6 +47,8 @@ class MainWindow : public QMainWindow {
     QAction* deselectAllAction() const { return deselectAllAction_; }
     QAction* removeSelectedAction() const { return removeSelectedAction_; }
     QAction* settingsAction() const { return settingsAction_; }
+    QAction* setStartFinishAction() const { return setStartFinishAction_; }
+    QAction* resetStartFinishAction() const { return resetStartFinishAction_; }
     QLabel* statusLine() const { return statusLine_; }
 
     // The file the detail pane shows (and previews).
@@ -81,6 +83,13 @@ class MainWindow : public QMainWindow {
     void refreshCommands();
     void listedFilesChanged();
     void playSegment(int index, const PlannedSegment& segment);
+    // Plays a lap given in telemetry seconds: the picture shows each moment of the telemetry
+    // the Telemetry Advance later.
+    void playLap(double startSeconds, double endSeconds);
+    // The shown file's start/finish line where the car is in the preview's picture, or back
+    // at its default place.
+    void setStartFinishHere();
+    void resetStartFinish();
     void installPreviewObservers();
     void removePreviewObservers();
     void readPlayerState();
@@ -88,6 +97,8 @@ class MainWindow : public QMainWindow {
     void refreshExportSheet();
     void refreshRejectionAlert();
     void refreshUndo();
+    // The Telemetry Advance in seconds.
+    double advanceSeconds() const;
     // The files in the list's sections (every listed file but the skipped ones), in order.
     std::vector<PathKey> shownKeys() const;
 
@@ -107,6 +118,8 @@ class MainWindow : public QMainWindow {
     QAction* deselectAllAction_ = nullptr;
     QAction* removeSelectedAction_ = nullptr;
     QAction* settingsAction_ = nullptr;
+    QAction* setStartFinishAction_ = nullptr;
+    QAction* resetStartFinishAction_ = nullptr;
     QLabel* statusLine_ = nullptr;
 
     std::optional<PathKey> previewPathKey_;

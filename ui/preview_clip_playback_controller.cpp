@@ -1,6 +1,7 @@
 #include "ui/preview_clip_playback_controller.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace skelder::ui {
 namespace {
@@ -38,18 +39,33 @@ void PreviewClipPlaybackController::removeStopObserver(State& state) {
 void PreviewClipPlaybackController::playSegment(
     const PlannedSegment& segment, const std::shared_ptr<PreviewPlaybackControlling>& player,
     const std::function<void(media::MediaTime start)>& onStart) {
+    const std::int64_t startSecond = std::max<std::int64_t>(segment.startSecond, 0);
+    const std::int64_t endSecond =
+        std::max(std::max(segment.startSecond, segment.endSecond) + 1, startSecond);
+    play({startSecond * kTimescale, kTimescale}, {endSecond * kTimescale, kTimescale}, player,
+         onStart);
+}
+
+void PreviewClipPlaybackController::playRange(
+    double startSeconds, double endSeconds,
+    const std::shared_ptr<PreviewPlaybackControlling>& player,
+    const std::function<void(media::MediaTime start)>& onStart) {
+    const double from = std::isfinite(startSeconds) ? std::max(startSeconds, 0.0) : 0.0;
+    const double to = std::isfinite(endSeconds) ? std::max(endSeconds, from) : from;
+    play(media::MediaTime::fromSeconds(from, kTimescale),
+         media::MediaTime::fromSeconds(to, kTimescale), player, onStart);
+}
+
+void PreviewClipPlaybackController::play(
+    media::MediaTime start, media::MediaTime end,
+    const std::shared_ptr<PreviewPlaybackControlling>& player,
+    const std::function<void(media::MediaTime start)>& onStart) {
     const std::int64_t generation = ++state_->playbackGeneration;
     removeStopObserver(*state_);
     if (!player) {
         return;
     }
     player->pause();
-
-    const std::int64_t startSecond = std::max<std::int64_t>(segment.startSecond, 0);
-    const std::int64_t endSecond =
-        std::max(std::max(segment.startSecond, segment.endSecond) + 1, startSecond);
-    const media::MediaTime start{startSecond * kTimescale, kTimescale};
-    const media::MediaTime end{endSecond * kTimescale, kTimescale};
     if (onStart) {
         onStart(start);
     }

@@ -10,9 +10,9 @@
 
 namespace skelder::ui {
 
-// Plays one highlight at a time in the preview: seeks to its first second, plays, and stops at
-// the end of its last second. Every request raises a generation number; a seek completion or an
-// observer tick of an older request does nothing, so a new click takes over at once.
+// Plays one highlight (or lap) at a time in the preview: seeks to its first second, plays, and
+// stops at the end of its last second. Every request raises a generation number; a seek completion
+// or an observer tick of an older request does nothing, so a new click takes over at once.
 //
 // The player and the controller's state are held weakly by the callbacks: a released player or
 // controller ends the clip silently.
@@ -29,6 +29,12 @@ class PreviewClipPlaybackController {
                      const std::shared_ptr<PreviewPlaybackControlling>& player,
                      const std::function<void(media::MediaTime start)>& onStart = {});
 
+    // Plays [max(startSeconds, 0), max(endSeconds, start)) of the picture the same way (a lap,
+    // crossing to crossing), to the 600th of a second.
+    void playRange(double startSeconds, double endSeconds,
+                   const std::shared_ptr<PreviewPlaybackControlling>& player,
+                   const std::function<void(media::MediaTime start)>& onStart = {});
+
     // Ends the current clip without pausing the player (the caller pauses it): its seek
     // completion and stop observer will do nothing, and the stop observer is taken off the
     // player it was added to when that player still exists.
@@ -39,6 +45,9 @@ class PreviewClipPlaybackController {
 
   private:
     struct State;
+    void play(media::MediaTime start, media::MediaTime end,
+              const std::shared_ptr<PreviewPlaybackControlling>& player,
+              const std::function<void(media::MediaTime start)>& onStart);
     static void removeStopObserver(State& state);
 
     std::shared_ptr<State> state_;

@@ -45,6 +45,9 @@ bool shownFileReady(SkelderApp& app) {
     if (model.selectedMode() == ProcessingMode::highlights &&
         model.isHighlightAnalysisInProgress(*shown))
         return false;
+    // The lap table shows in every mode.
+    if (model.isLapAnalysisInProgress(*shown))
+        return false;
     const DroppedFileItem* file = model.file(*shown);
     const bool scanned = file && std::holds_alternative<QuickScanDone>(file->quickScanStatus);
     return !scanned || !model.thumbnail(*shown).isNull();

@@ -22,7 +22,11 @@ constexpr double kPlayheadDotSize = 6;
 constexpr double kPlayheadLineWidth = 2;
 constexpr double kPlayheadOverhang = 3;
 constexpr double kTopMargin = kPlayheadDotSize + kPlayheadOverhang;
-constexpr double kBottomMargin = kPlayheadOverhang + 2;
+// The lap ticks hang below the track, clear of the bars.
+constexpr double kLapTickGap = 1;
+constexpr double kLapTickLength = 6;
+constexpr double kLapTickWidth = 1.5;
+constexpr double kBottomMargin = kLapTickGap + kLapTickLength + 2;
 constexpr double kTrackCornerRadius = 6;
 constexpr double kBarCornerRadius = 4;
 constexpr int kFadeMilliseconds = 180;
@@ -154,6 +158,23 @@ QColor TimelineWidget::shownFillColor(std::size_t index, bool selected) const {
     if (const auto& old = replacedBars_[index])
         return mixed(barFillColor(*old, selected), fill, fadeProgress_);
     return withOpacity(fill, fadeProgress_);
+}
+
+void TimelineWidget::setLapTicks(std::vector<double> ratios) {
+    if (lapTicks_ == ratios)
+        return;
+    lapTicks_ = std::move(ratios);
+    update();
+}
+
+std::vector<double> TimelineWidget::lapTickXs() const {
+    const QRectF track = trackRect();
+    std::vector<double> xs;
+    for (const double ratio : lapTicks_) {
+        if (ratio >= 0 && ratio <= 1)
+            xs.push_back(track.left() + std::max(track.width(), 0.0) * ratio);
+    }
+    return xs;
 }
 
 void TimelineWidget::setTimelineDurationSeconds(std::optional<double> seconds) {
@@ -304,6 +325,13 @@ void TimelineWidget::paintEvent(QPaintEvent*) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(withOpacity(secondaryColor(palette()), 0.18));
         painter.drawRoundedRect(track, kTrackCornerRadius, kTrackCornerRadius);
+    }
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(withOpacity(secondaryColor(palette()), 0.9));
+    for (const double x : lapTickXs()) {
+        painter.drawRect(QRectF(x - kLapTickWidth / 2, track.bottom() + kLapTickGap, kLapTickWidth,
+                                kLapTickLength));
     }
 
     const std::vector<TimelineBarLayout> layouts = barLayouts();

@@ -15,8 +15,9 @@ namespace skelder::ui {
 class TimelineBarButton;
 
 // The highlight timeline of the detail pane: a track with one bar per planned segment,
-// coloured by tier and dimmed when excluded from export, the selected bar outlined, and the
-// playhead while the preview plays. It keeps no model: the owner hands it plain values and
+// coloured by tier and dimmed when excluded from export, the selected bar outlined, the
+// playhead while the preview plays, and a thin tick under the track at every crossing of the
+// start/finish line. It keeps no model: the owner hands it plain values and
 // reacts to its signals.
 //
 // Bars that appear fade in, and a bar whose colour changes (excluded, included, another tier)
@@ -34,6 +35,13 @@ class TimelineWidget : public QWidget {
 
     void setBars(std::vector<TimelineBar> bars);
     const std::vector<TimelineBar>& bars() const { return bars_; }
+
+    // The crossings of the start/finish line as fractions of the timeline's duration; those
+    // outside 0...1 are not drawn. The bars keep their layout.
+    void setLapTicks(std::vector<double> ratios);
+    const std::vector<double>& lapTicks() const { return lapTicks_; }
+    // The x of every drawn tick in widget coordinates, in the order given.
+    std::vector<double> lapTickXs() const;
 
     void setTimelineDurationSeconds(std::optional<double> seconds);
     void setPreviewPlaying(bool playing);
@@ -91,6 +99,7 @@ class TimelineWidget : public QWidget {
     QVariantAnimation fade_;
     double fadeProgress_ = 1;
     std::vector<TimelineBarButton*> buttons_;
+    std::vector<double> lapTicks_;
     std::optional<double> durationSeconds_;
     std::optional<double> currentSecond_;
     std::optional<int> selectedIndex_;

@@ -2,7 +2,12 @@
 // mirrored into the model, cancellation and the result.
 #include <QSignalSpy>
 
+#include <cmath>
+
+#include "laps/lap_texts.hpp"
 #include "tests/app/model_test_support.hpp"
+#include "tests/support/camera_recordings.hpp"
+#include "tests/support/circuit_drive.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 
 namespace skelder::apptest {
@@ -18,8 +23,7 @@ class ExportActions : public ModelTest {
     void addAnalysed(const Files& files) {
         model->addFiles(files);
         ASSERT_TRUE(waitFor([&] {
-            return allScanned() &&
-                   model->highlightPreviewSegmentsByPath().size() == model->droppedFiles().size();
+            return allScanned() && analysed() == static_cast<int>(model->droppedFiles().size());
         }));
     }
     bool exportEnded() {
@@ -167,7 +171,7 @@ TEST_F(ExportActions, AnExportWhileExportingDoesNothingAndCancellingEndsIt) {
     model->reanalyzeFile(keyOf(files[0]));
     model->clearAll();
     EXPECT_EQ(model->droppedFiles().size(), 1u);
-    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().contains(keyOf(files[0])));
+    EXPECT_NE(model->highlightSegments(keyOf(files[0])), nullptr);
 
     model->cancelExport();
     EXPECT_EQ(model->statusMessage(), "Canceling export\u2026");
@@ -191,8 +195,8 @@ TEST_F(ExportActions, TheReelsPreviewLinesAppearInTheModel) {
     const Files files = drives({"a.mp4", "b.mp4"}, 60);
     addAnalysed(files);
     const PathKey a = keyOf(files[0]);
-    const auto segmentsOfA = model->highlightPreviewSegmentsByPath().at(a);
-    const auto segmentsOfB = model->highlightPreviewSegmentsByPath().at(keyOf(files[1]));
+    const auto segmentsOfA = *model->highlightSegments(a);
+    const auto segmentsOfB = *model->highlightSegments(keyOf(files[1]));
     ASSERT_FALSE(segmentsOfA.empty());
     model->toggleHighlightSegmentInclusion(a, PlannedSegmentKey::of(segmentsOfA.front()));
     model->setOverlayTimeOffsetMilliseconds(400);
@@ -241,7 +245,7 @@ TEST_F(ExportActions, TheReelReadsTheExclusionsWhenItReachesEachFile) {
     const Files files = drives({"a.mp4", "b.mp4"}, 60);
     addAnalysed(files);
     const PathKey b = keyOf(files[1]);
-    const auto segmentsOfB = model->highlightPreviewSegmentsByPath().at(b);
+    const auto segmentsOfB = *model->highlightSegments(b);
     ASSERT_GE(segmentsOfB.size(), 2u);
     // A new modification time makes the export analyse b afresh, behind the gate.
     std::filesystem::last_write_time(
@@ -299,6 +303,53 @@ TEST_F(ExportActions, ARealFullExportWritesTheVideo) {
     EXPECT_EQ(probe["streams"][0]["codec_name"], "h264");
     EXPECT_EQ(probe["streams"][0]["width"], 320);
     EXPECT_EQ(probe["streams"][0]["height"], 180);
+}
+
+// A camera's video of a club circuit with its telemetry: the reel holds the best lap as found
+// with the line the user put, line to line as the picture shows it.
+TEST_F(ExportActions, ARealBestLapsReelHoldsTheBestLapFoundWithTheFilesLine) {
+    AppServices real = services();
+    real.exportService = {};
+    real.loadVideoDuration = {};
+    model = std::make_unique<AppViewModel>(real);
+    const testing::CircuitDrive drive(testing::clubCircuit(), {.flyingLaps = 3});
+    testing::CameraRecordingSpec camera{.name = "app_best_laps",
+                                        .displayWidth = 160,
+                                        .displayHeight = 90,
+                                        .frameRate = "10",
+                                        .audio = testing::CameraAudio::none,
+                                        .seconds = std::ceil(drive.endSeconds())};
+    const auto club = dir / "club.mp4";
+    testing::writeCircuitRecording(club, drive, testing::cameraVideo(camera));
+    model->addFiles({club});
+    ASSERT_TRUE(waitFor([&] { return model->laps(keyOf(club)) != nullptr; }));
+    model->setStartFinishLine(keyOf(club), 100.0);
+    ASSERT_TRUE(waitFor([&] {
+        const FileLaps* found = model->laps(keyOf(club));
+        return found->lineAtSeconds == 100.0 && !model->isLapAnalysisInProgress(keyOf(club));
+    }));
+    const laps::LapAnalysis& found = *model->laps(keyOf(club))->analysis;
+    const laps::Lap best = *found.bestLap();
+    model->setSelectedMode(ProcessingMode::bestLaps);
+    model->setOverlayTimeOffsetMilliseconds(300);
+    panel->outputTarget = SingleFileTarget{dir / "best.mp4"};
+
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(panel->lastMode, ProcessingMode::bestLaps);
+    EXPECT_EQ(panel->lastDefaultReelName, "club.bestlaps.mp4");
+    ASSERT_TRUE(model->completionSummary()) << model->statusMessage().toStdString();
+    EXPECT_EQ(model->completionSummary()->title, "Best Laps Reel Ready");
+    const QString bestLine =
+        QStringLiteral("Best lap %1 of %2: %3")
+            .arg(best.number)
+            .arg(found.laps.size())
+            .arg(QString::fromStdString(laps::lapTimeText(best.timeSeconds())));
+    EXPECT_EQ(model->highlightSegmentLines().mid(0, 2), (QStringList{"[club.mp4]", bestLine}));
+    EXPECT_EQ(model->exportProgress().files.at(0).note, bestLine.toStdString());
+    const double duration =
+        std::stod(testing::ffprobe(dir / "best.mp4")["format"]["duration"].get<std::string>());
+    EXPECT_NEAR(duration, best.timeSeconds(), 0.15);
 }
 
 }  // namespace

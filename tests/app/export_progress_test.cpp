@@ -95,6 +95,17 @@ TEST(ExportProgressTracker, FollowsAReelThroughItsReadingAndEncoding) {
     EXPECT_NEAR(*tracker.snapshot().secondsLeft, 12, 1e-9);
 }
 
+TEST(ExportProgressTracker, ABestLapsReelFindsTheLapsThenEncodesTheReel) {
+    const Clock::time_point t0 = Clock::now();
+    ExportProgressTracker tracker;
+    tracker.start(ProcessingMode::bestLaps, {"a.mp4"}, t0);
+    tracker.activeFile("a.mp4");
+    tracker.status("Preparing a.mp4 (1/1)", t0);
+    EXPECT_EQ(tracker.snapshot().step, ExportStep::findingLaps);
+    tracker.status("Exporting best laps reel 0%", t0 + 1s);
+    EXPECT_EQ(tracker.snapshot().step, ExportStep::encodingReel);
+}
+
 class ExportProgressOfTheModel : public ModelTest {
   protected:
     void SetUp() override { makeModel(); }

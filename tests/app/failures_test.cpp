@@ -122,14 +122,14 @@ TEST_F(Failures, AFailedAnalysisSaysWhyAndWaitsForARetryOrAChangedFile) {
     model->addFiles({file});
     ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
     std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
-    QSignalSpy failures(model.get(), &AppViewModel::highlightAnalysisFailureByPathChanged);
     extractor->analyses.openAll();
 
     ASSERT_TRUE(waitFor([&] { return model->highlightAnalysisFailure(key).has_value(); }));
     EXPECT_FALSE(model->highlightAnalysisFailure(key)->isEmpty());
     EXPECT_FALSE(model->isHighlightAnalysisInProgress(key));
-    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().contains(key));
-    EXPECT_EQ(failures.count(), 1);
+    EXPECT_EQ(model->highlightSegments(key), nullptr);
+    // Nor are laps waited for: they come from the same telemetry.
+    EXPECT_FALSE(model->isLapAnalysisInProgress(key));
     // The scan's result stands: the file stays listed, selected and scanned.
     EXPECT_TRUE(std::holds_alternative<QuickScanDone>(model->file(key)->quickScanStatus));
 
@@ -151,9 +151,9 @@ TEST_F(Failures, AFailedAnalysisSaysWhyAndWaitsForARetryOrAChangedFile) {
     std::filesystem::remove(file);
     writeDrive(file, 60);
     model->enqueueHighlightPreview(key);
-    ASSERT_TRUE(waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(key); }));
+    ASSERT_TRUE(waitFor([&] { return model->highlightSegments(key) != nullptr; }));
     EXPECT_FALSE(model->highlightAnalysisFailure(key));
-    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().at(key).empty());
+    EXPECT_FALSE(model->highlightSegments(key)->empty());
 }
 
 TEST_F(Failures, AnotherFilterForgetsTheFailedAnalyses) {
@@ -167,7 +167,7 @@ TEST_F(Failures, AnotherFilterForgetsTheFailedAnalyses) {
 
     model->setSelectedHighlightFilterMode(HighlightFilterMode::maybeInteresting);
     model->resetHighlightPreviews();
-    EXPECT_TRUE(model->highlightAnalysisFailureByPath().empty());
+    EXPECT_FALSE(model->highlightAnalysisFailure(keyOf(file)));
     EXPECT_TRUE(model->isHighlightAnalysisInProgress(keyOf(file)));
 }
 

@@ -181,19 +181,19 @@ TEST_F(FileList, ScanFailuresRaiseTheRejectionAlertOnce) {
 TEST_F(FileList, RemovingFilesDropsTheirSelectionAndResults) {
     const auto a = drive("a.mp4"), b = drive("b.mp4"), c = drive("c.mp4");
     model->addFiles({a, b, c});
-    ASSERT_TRUE(waitFor([&] { return model->thumbnailByPath().size() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return withThumbnail() == 3; }));
 
     model->removeFile(keyOf(b));
     EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"a.mp4", "c.mp4"}));
     EXPECT_FALSE(model->selectedFilePathKeys().contains(keyOf(b)));
-    EXPECT_FALSE(model->thumbnailByPath().contains(keyOf(b)));
+    EXPECT_EQ(model->results(keyOf(b)), nullptr);
     EXPECT_EQ(model->statusMessage(), "2 file(s), 2 selected \u2022 scanned 2/2 \u2022 ready");
 
     model->toggleSelection(keyOf(c));
     model->removeSelectedFiles();
     EXPECT_EQ(listedNames(*model), std::vector<std::string>{"c.mp4"});
     EXPECT_TRUE(model->selectedFilePathKeys().empty());
-    EXPECT_EQ(model->thumbnailByPath().size(), 1u);
+    EXPECT_EQ(withThumbnail(), 1);
 }
 
 TEST_F(FileList, ClearAllEmptiesEverything) {
@@ -201,10 +201,9 @@ TEST_F(FileList, ClearAllEmptiesEverything) {
     writeRecordingWithoutTelemetry(dir / "bad.mp4");
     model->addFiles({drive("a.mp4"), dir / "bad.mp4"});
     ASSERT_TRUE(waitFor([&] {
-        return model->isRejectionAlertPresented() && model->thumbnailByPath().size() == 1 &&
-               model->highlightPreviewSegmentsByPath().size() == 1;
+        return model->isRejectionAlertPresented() && withThumbnail() == 1 && analysed() == 1;
     }));
-    const auto& segments = model->highlightPreviewSegmentsByPath().begin()->second;
+    const auto& segments = *model->highlightSegments(keyOf(dir / "a.mp4"));
     ASSERT_FALSE(segments.empty());
     model->toggleHighlightSegmentInclusion(keyOf(dir / "a.mp4"),
                                            PlannedSegmentKey::of(segments.front()));
@@ -212,10 +211,7 @@ TEST_F(FileList, ClearAllEmptiesEverything) {
     model->clearAll();
     EXPECT_TRUE(model->droppedFiles().empty());
     EXPECT_TRUE(model->selectedFilePathKeys().empty());
-    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
-    EXPECT_TRUE(model->highlightTierByPath().empty());
-    EXPECT_TRUE(model->excludedHighlightSegmentsByPath().empty());
-    EXPECT_TRUE(model->thumbnailByPath().empty());
+    EXPECT_TRUE(model->fileResults().empty());
     EXPECT_TRUE(model->rejectedFileSummaries().isEmpty());
     EXPECT_FALSE(model->isRejectionAlertPresented());
     EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
@@ -228,8 +224,8 @@ TEST_F(FileList, TogglingASegmentTwiceLeavesAnEmptyExclusionSet) {
     model->toggleHighlightSegmentInclusion(key, segment);
     EXPECT_FALSE(model->isSegmentIncluded(key, segment));
     model->toggleHighlightSegmentInclusion(key, segment);
-    ASSERT_TRUE(model->excludedHighlightSegmentsByPath().contains(key));
-    EXPECT_TRUE(model->excludedHighlightSegmentsByPath().at(key).empty());
+    ASSERT_TRUE(model->results(key) && model->results(key)->exclusions);
+    EXPECT_TRUE(model->results(key)->exclusions->empty());
     EXPECT_TRUE(model->isSegmentIncluded(key, segment));
 }
 

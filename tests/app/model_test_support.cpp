@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -94,12 +95,21 @@ ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path
 TelemetrySession StubbornProvider::loadSession(const std::filesystem::path& url,
                                                HighlightFilterMode filterMode,
                                                std::stop_token) const {
-    gate.pass(url.filename().string());
+    {
+        const std::lock_guard lock(mutex_);
+        sessionThreads_.push_back(std::this_thread::get_id());
+    }
+    sessionGate.pass(url.filename().string());
     struct Count {
         std::atomic<int>& returned;
         ~Count() { ++returned; }
-    } count{returned_};
+    } count{sessionsReturned_};
     return real_->loadSession(url, filterMode, {});
+}
+
+std::vector<std::thread::id> StubbornProvider::sessionThreads() const {
+    const std::lock_guard lock(mutex_);
+    return sessionThreads_;
 }
 
 TieredTelemetrySession StubbornProvider::loadTieredSession(const std::filesystem::path& url,
@@ -295,8 +305,10 @@ ModelTest::~ModelTest() {
     // Let every waiting thread go before the model waits for its threads.
     extractor->quickScans.openAll();
     extractor->analyses.openAll();
-    if (auto stubborn = std::dynamic_pointer_cast<const StubbornProvider>(provider))
+    if (auto stubborn = std::dynamic_pointer_cast<const StubbornProvider>(provider)) {
         stubborn->gate.openAll();
+        stubborn->sessionGate.openAll();
+    }
     model.reset();
     // Extractions the model stopped waiting for still read the test's files.
     EXPECT_TRUE(waitFor([&] { return extractor->idle(); }));
@@ -356,6 +368,11 @@ std::filesystem::path ModelTest::videoRecording(const std::string& name, double 
 
 PathKey ModelTest::keyOf(const std::filesystem::path& path) {
     return pathKey(path);
+}
+
+int ModelTest::countResults(const std::function<bool(const FileResults&)>& has) const {
+    return static_cast<int>(std::count_if(model->fileResults().begin(), model->fileResults().end(),
+                                          [&](const auto& entry) { return has(entry.second); }));
 }
 
 int ModelTest::countStatus(const std::function<bool(const QuickScanStatus&)>& is) const {

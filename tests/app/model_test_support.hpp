@@ -17,6 +17,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_view_model.hpp"
@@ -87,7 +88,8 @@ class GatedExtractor : public TelemetryExtractionService {
 };
 
 // A session provider that waits at a gate and, unlike the real one, never notices
-// cancellation: its result always arrives, as a late result of a cancelled task would.
+// cancellation: its result always arrives, as a late result of a cancelled task would. Plain
+// sessions (which the model asks for its lap analyses) wait at a gate of their own.
 class StubbornProvider : public TelemetrySessionProviding {
   public:
     explicit StubbornProvider(std::shared_ptr<const TelemetrySessionProviding> real)
@@ -100,16 +102,22 @@ class StubbornProvider : public TelemetrySessionProviding {
                                              std::stop_token stop) const override;
 
     std::vector<HighlightFilterMode> modesAsked() const;
-    // Calls that came back with a session or an error.
+    // Tiered calls that came back with a session or an error.
     int returned() const { return returned_.load(); }
+    // Plain calls that came back, and the threads that made them.
+    int sessionsReturned() const { return sessionsReturned_.load(); }
+    std::vector<std::thread::id> sessionThreads() const;
 
     mutable Gate gate;
+    mutable Gate sessionGate;
 
   private:
     std::shared_ptr<const TelemetrySessionProviding> real_;
     mutable std::mutex mutex_;
     mutable std::vector<HighlightFilterMode> modes_;
     mutable std::atomic<int> returned_{0};
+    mutable std::atomic<int> sessionsReturned_{0};
+    mutable std::vector<std::thread::id> sessionThreads_;
 };
 
 // Records what it is asked to export and reports 0, 0.5 and 1. While `holdUntilCancelled`
@@ -210,6 +218,18 @@ class ModelTest : public ::testing::Test {
     // A small sample recording with video (320 x 180, no sound), as full exports need.
     std::filesystem::path videoRecording(const std::string& name, double seconds = 2);
     static PathKey keyOf(const std::filesystem::path& path);
+
+    // Files whose record holds what `has` asks for; with analysed highlights, a thumbnail, laps.
+    int countResults(const std::function<bool(const FileResults&)>& has) const;
+    int analysed() const {
+        return countResults([](const auto& r) { return !!r.segments; });
+    }
+    int withThumbnail() const {
+        return countResults([](const auto& r) { return !r.thumbnail.isNull(); });
+    }
+    int withLaps() const {
+        return countResults([](const auto& r) { return !!r.laps; });
+    }
 
     int countStatus(const std::function<bool(const QuickScanStatus&)>& is) const;
     int scanning() const;

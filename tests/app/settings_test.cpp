@@ -120,5 +120,21 @@ TEST_F(Settings, TheOffsetIsNotClampedByTheModel) {
     EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 5000.0);
 }
 
+// Path keys hold slashes (the settings' own group separator), spaces, backslashes and any
+// letter: each recording's line still reads back as its own.
+TEST_F(Settings, EachRecordingsLineIsStoredUnderItsOwnPathKey) {
+    const std::string odd = "/tmp/track days/\u00fc\\lap 1.mp4", plain = "/tmp/track days/a.mp4";
+    writeStartFinishLineSeconds(*settingsFile(), odd, 12.5);
+    writeStartFinishLineSeconds(*settingsFile(), plain, 80);
+    writeStartFinishLineSeconds(*settingsFile(), odd, std::nullopt);
+    EXPECT_FALSE(readStartFinishLineSeconds(*settingsFile(), odd));
+    EXPECT_EQ(readStartFinishLineSeconds(*settingsFile(), plain), 80.0);
+    EXPECT_FALSE(readStartFinishLineSeconds(*settingsFile(), "/tmp/track days"));
+    writeStartFinishLineSeconds(*settingsFile(), odd, 12.5);
+    EXPECT_EQ(readStartFinishLineSeconds(*settingsFile(), odd), 12.5);
+    store(("startFinishLineSeconds/" + plain).c_str(), "soon");
+    EXPECT_FALSE(readStartFinishLineSeconds(*settingsFile(), plain));
+}
+
 }  // namespace
 }  // namespace skelder::apptest

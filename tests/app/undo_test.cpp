@@ -1,5 +1,6 @@
 // Taking back removals: one file, the selected files, the skipped files or the whole list come
-// back with their scan results, segments, exclusions and thumbnails, in one step per removal.
+// back with their scan results, segments, exclusions, thumbnails and laps, in one step per
+// removal.
 #include <QSignalSpy>
 #include <QTest>
 
@@ -12,13 +13,13 @@ class Undo : public ModelTest {
   protected:
     void SetUp() override { makeModel(); }
 
-    // Adds the files and waits until each is scanned, analysed and has its thumbnail.
+    // Adds the files and waits until each is scanned, analysed and has its thumbnail and laps.
     void addAnalysed(const std::vector<std::filesystem::path>& files) {
         model->addFiles(files);
         ASSERT_TRUE(waitFor([&] {
-            return allScanned() &&
-                   model->highlightPreviewSegmentsByPath().size() == model->droppedFiles().size() &&
-                   model->thumbnailByPath().size() == model->droppedFiles().size();
+            const auto listed = static_cast<int>(model->droppedFiles().size());
+            return allScanned() && analysed() == listed && withThumbnail() == listed &&
+                   withLaps() == listed;
         }));
     }
 
@@ -34,11 +35,12 @@ TEST_F(Undo, BringsBackARemovedFileWithEverythingKnownOfIt) {
     const auto files = drives({"a.mp4", "b.mp4"}, 60);
     addAnalysed(files);
     const PathKey a = keyOf(files[0]);
-    const auto segments = model->highlightPreviewSegmentsByPath().at(a);
+    const auto segments = *model->highlightSegments(a);
     const PlannedSegmentKey excluded = PlannedSegmentKey::of(segments.front());
     model->toggleHighlightSegmentInclusion(a, excluded);
     const auto statusBefore = model->file(a)->quickScanStatus;
     const qint64 thumbnail = model->thumbnail(a).cacheKey();
+    const auto laps = model->laps(a)->analysis;
     const auto scansBefore = extractor->quickScans.arrivals().size();
     const auto analysesBefore = extractor->analyses.arrivals().size();
     EXPECT_FALSE(model->canUndo());
@@ -48,6 +50,7 @@ TEST_F(Undo, BringsBackARemovedFileWithEverythingKnownOfIt) {
     EXPECT_EQ(listedNames(), std::vector<std::string>{"b.mp4"});
     ASSERT_TRUE(model->canUndo());
     EXPECT_EQ(model->removals().newest().summary, "Removed a.mp4");
+    EXPECT_EQ(model->results(a), nullptr);
 
     model->undo();
     EXPECT_FALSE(model->canUndo());
@@ -57,16 +60,19 @@ TEST_F(Undo, BringsBackARemovedFileWithEverythingKnownOfIt) {
     EXPECT_EQ(model->file(a)->quickScanStatus.index(), statusBefore.index());
     EXPECT_EQ(std::get<QuickScanDone>(model->file(a)->quickScanStatus).stats,
               std::get<QuickScanDone>(statusBefore).stats);
-    EXPECT_EQ(model->highlightPreviewSegmentsByPath().at(a), segments);
-    EXPECT_EQ(model->highlightTierByPath().at(a).size(), segments.size());
+    EXPECT_EQ(*model->highlightSegments(a), segments);
+    EXPECT_EQ(model->results(a)->tiers.size(), segments.size());
     EXPECT_FALSE(model->isSegmentIncluded(a, excluded));
     EXPECT_EQ(model->thumbnail(a).cacheKey(), thumbnail);
+    ASSERT_NE(model->laps(a), nullptr);
+    EXPECT_EQ(model->laps(a)->analysis, laps);
     EXPECT_EQ(model->statusMessage(), "2 file(s), 2 selected \u2022 scanned 2/2 \u2022 ready");
     // Nothing had to be read again.
     QTest::qWait(100);
     EXPECT_EQ(extractor->quickScans.arrivals().size(), scansBefore);
     EXPECT_EQ(extractor->analyses.arrivals().size(), analysesBefore);
     EXPECT_EQ(thumbnails.requests().size(), 2u);
+    EXPECT_TRUE(model->queues().lapAnalysisTasksByPath.empty());
 }
 
 TEST_F(Undo, OneStepPerRemovalNewestFirst) {
@@ -99,7 +105,7 @@ TEST_F(Undo, ClearAllIsTakenBackToo) {
     EXPECT_EQ(model->removals().newest().summary, "Cleared 2 files");
     model->undo();
     EXPECT_EQ(listedNames(), (std::vector<std::string>{"a.mp4", "foreign.mp4"}));
-    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().contains(keyOf(dir / "a.mp4")));
+    EXPECT_NE(model->highlightSegments(keyOf(dir / "a.mp4")), nullptr);
     EXPECT_EQ(model->skippedFiles().size(), 1u);
     EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{keyOf(dir / "a.mp4")});
     EXPECT_EQ(model->statusMessage(), "2 file(s), 1 selected \u2022 scanned 2/2 \u2022 ready");

@@ -96,11 +96,10 @@ TEST_F(WorkQueues, OnlyOneHighlightAnalysisRunsAtATime) {
     EXPECT_EQ(model->queues().pendingHighlightPreviewPaths.size(), 2u);
 
     extractor->analyses.openAll();
-    ASSERT_TRUE(
-        waitFor([&] { return model->highlightPreviewSegmentsByPath().size() == files.size(); }));
+    ASSERT_TRUE(waitFor([&] { return analysed() == static_cast<int>(files.size()); }));
     EXPECT_EQ(extractor->analysesAtOnce.most(), 1);
     for (const auto& file : files) {
-        const auto& segments = model->highlightPreviewSegmentsByPath().at(keyOf(file));
+        const auto& segments = *model->highlightSegments(keyOf(file));
         ASSERT_FALSE(segments.empty());
         // The hard corner (seconds 20 to 26) and the full-throttle run (40 to 51) are
         // highlights of the strict plan.
@@ -109,7 +108,7 @@ TEST_F(WorkQueues, OnlyOneHighlightAnalysisRunsAtATime) {
                 return s.startSecond <= second && s.endSecond >= second;
             })) << second;
         }
-        EXPECT_EQ(model->highlightTierByPath().at(keyOf(file)).size(), segments.size());
+        EXPECT_EQ(model->results(keyOf(file))->tiers.size(), segments.size());
         EXPECT_EQ(model->tier(keyOf(file), PlannedSegmentKey::of(segments.front())),
                   HighlightTier::best);
         EXPECT_FALSE(model->isHighlightAnalysisInProgress(keyOf(file)));
@@ -126,38 +125,36 @@ TEST_F(WorkQueues, AFilterChangeDropsTheRunningResultAndEmptiesTheResults) {
     const auto a = drive("a.mp4", 60), b = drive("b.mp4", 60);
 
     model->addFiles({a});
-    ASSERT_TRUE(
-        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(a)); }));
-    const auto firstSegment = model->highlightPreviewSegmentsByPath().at(keyOf(a)).front();
+    ASSERT_TRUE(waitFor([&] { return model->highlightSegments(keyOf(a)) != nullptr; }));
+    const auto firstSegment = model->highlightSegments(keyOf(a))->front();
     model->toggleHighlightSegmentInclusion(keyOf(a), PlannedSegmentKey::of(firstSegment));
     model->addFiles({b});
     ASSERT_TRUE(waitFor([&] { return stubborn.gate.waiting() == 1; }));
 
     model->setSelectedHighlightFilterMode(HighlightFilterMode::maybeInteresting);
     model->resetHighlightPreviews();
-    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
-    EXPECT_TRUE(model->highlightTierByPath().empty());
-    EXPECT_TRUE(model->excludedHighlightSegmentsByPath().empty());
+    for (const auto& [key, results] : model->fileResults()) {
+        EXPECT_FALSE(results.segments);
+        EXPECT_TRUE(results.tiers.empty());
+        EXPECT_FALSE(results.exclusions);
+    }
     EXPECT_EQ(model->queues().activeHighlightPreviews, 0);
     EXPECT_EQ(model->queues().highlightPreviewGeneration, 1);
 
     // The old analysis did not notice the cancellation; its late result is dropped.
-    QSignalSpy stored(model.get(), &AppViewModel::highlightPreviewSegmentsByPathChanged);
     stubborn.gate.open("b.mp4");
     ASSERT_TRUE(waitFor([&] { return stubborn.returned() == 2; }));
     QTest::qWait(100);
-    EXPECT_EQ(stored.count(), 0);
-    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
+    EXPECT_EQ(analysed(), 0);
 
     // The shown file is asked for again and analysed in the new mode.
     model->enqueueHighlightPreview(keyOf(b));
-    ASSERT_TRUE(
-        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(b)); }));
+    ASSERT_TRUE(waitFor([&] { return model->highlightSegments(keyOf(b)) != nullptr; }));
     EXPECT_EQ(stubborn.modesAsked(),
               (std::vector<HighlightFilterMode>{HighlightFilterMode::onlyBest,
                                                 HighlightFilterMode::onlyBest,
                                                 HighlightFilterMode::maybeInteresting}));
-    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().contains(keyOf(a)));
+    EXPECT_EQ(model->highlightSegments(keyOf(a)), nullptr);
 }
 
 TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
@@ -178,13 +175,13 @@ TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
     stubborn.gate.open(running);
     ASSERT_TRUE(waitFor([&] { return stubborn.returned() == 1; }));
     QTest::qWait(100);
-    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().empty());
+    EXPECT_EQ(analysed(), 0);
     EXPECT_EQ(model->queues().activeHighlightPreviews, 1);
 
     stubborn.gate.openAll();
-    ASSERT_TRUE(waitFor([&] { return !model->highlightPreviewSegmentsByPath().empty(); }));
-    EXPECT_EQ(model->highlightPreviewSegmentsByPath().size(), 1u);
-    EXPECT_TRUE(model->highlightPreviewSegmentsByPath().contains(keyOf(dir / other)));
+    ASSERT_TRUE(waitFor([&] { return analysed() > 0; }));
+    EXPECT_EQ(analysed(), 1);
+    EXPECT_NE(model->highlightSegments(keyOf(dir / other)), nullptr);
 }
 
 TEST_F(WorkQueues, ACancelledAnalysisFreesItsSlotWhileTheExtractionStillRuns) {
@@ -198,8 +195,8 @@ TEST_F(WorkQueues, ACancelledAnalysisFreesItsSlotWhileTheExtractionStillRuns) {
     model->removeFile(keyOf(dir / running));
     ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 2; }));
     extractor->analyses.openAll();
-    ASSERT_TRUE(waitFor([&] { return model->highlightPreviewSegmentsByPath().size() == 1; }));
-    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().contains(keyOf(dir / running)));
+    ASSERT_TRUE(waitFor([&] { return analysed() == 1; }));
+    EXPECT_EQ(model->highlightSegments(keyOf(dir / running)), nullptr);
     EXPECT_EQ(model->queues().activeHighlightPreviews, 0);
 }
 
@@ -208,7 +205,7 @@ TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
     makeModel();
     writeDrive(dir / "flat.mp4", 40, /*withoutGForce=*/true);
     model->addFiles({dir / "flat.mp4", drive("drive.mp4")});
-    ASSERT_TRUE(waitFor([&] { return model->thumbnailByPath().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return withThumbnail() == 2; }));
 
     const auto& flat =
         std::get<QuickScanDone>(model->file(keyOf(dir / "flat.mp4"))->quickScanStatus);
@@ -257,7 +254,7 @@ TEST_F(WorkQueues, ThumbnailOfARealRecordingWithItsRealDuration) {
     const auto recording = videoRecording("track.mp4", 3);
 
     model->addFiles({recording});
-    ASSERT_TRUE(waitFor([&] { return model->thumbnailByPath().size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return withThumbnail() == 1; }));
     const QImage picture = model->thumbnail(keyOf(recording));
     EXPECT_EQ(picture.size(), QSize(320, 180));
     EXPECT_EQ(model->file(keyOf(recording))->durationText(), "0:00:03 total");
@@ -267,27 +264,20 @@ TEST_F(WorkQueues, AReanalysedFileKeepsNoneOfItsResults) {
     makeModel();
     const auto a = drive("a.mp4", 60);
     model->addFiles({a});
-    ASSERT_TRUE(waitFor([&] {
-        return model->highlightPreviewSegmentsByPath().contains(keyOf(a)) &&
-               model->thumbnailByPath().contains(keyOf(a));
-    }));
-    const auto segment = model->highlightPreviewSegmentsByPath().at(keyOf(a)).front();
+    ASSERT_TRUE(waitFor(
+        [&] { return model->highlightSegments(keyOf(a)) != nullptr && withThumbnail() == 1; }));
+    const auto segment = model->highlightSegments(keyOf(a))->front();
     model->toggleHighlightSegmentInclusion(keyOf(a), PlannedSegmentKey::of(segment));
 
     extractor->quickScans.close();
     model->reanalyzeFile(keyOf(a));
-    EXPECT_FALSE(model->highlightPreviewSegmentsByPath().contains(keyOf(a)));
-    EXPECT_FALSE(model->highlightTierByPath().contains(keyOf(a)));
-    EXPECT_FALSE(model->excludedHighlightSegmentsByPath().contains(keyOf(a)));
-    EXPECT_FALSE(model->thumbnailByPath().contains(keyOf(a)));
+    EXPECT_EQ(model->results(keyOf(a)), nullptr);
     EXPECT_TRUE(model->isHighlightAnalysisInProgress(keyOf(a)));
     EXPECT_EQ(model->statusMessage(), "1 file(s), 1 selected \u2022 scanned 0/1");
 
     extractor->quickScans.openAll();
-    ASSERT_TRUE(waitFor([&] {
-        return model->highlightPreviewSegmentsByPath().contains(keyOf(a)) &&
-               model->thumbnailByPath().contains(keyOf(a));
-    }));
+    ASSERT_TRUE(waitFor(
+        [&] { return model->highlightSegments(keyOf(a)) != nullptr && withThumbnail() == 1; }));
     EXPECT_TRUE(model->isSegmentIncluded(keyOf(a), PlannedSegmentKey::of(segment)));
 }
 
@@ -297,8 +287,7 @@ TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
     const auto a = drive("a.mp4", 60);
     EXPECT_FALSE(model->timelineDurationSeconds(keyOf(a)));
     model->addFiles({a});
-    ASSERT_TRUE(
-        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(a)); }));
+    ASSERT_TRUE(waitFor([&] { return model->highlightSegments(keyOf(a)) != nullptr; }));
     EXPECT_EQ(model->timelineDurationSeconds(keyOf(a)), 61.5);
 }
 
@@ -319,8 +308,7 @@ TEST_F(WorkQueues, AFinishedAnalysisWhoseReportStillWaitsIsNotTakenForCancelled)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     // ...and starts other work (which tidies up the finished threads) before reading it.
     model->addFiles({drive("b.mp4")});
-    ASSERT_TRUE(
-        waitFor([&] { return model->highlightPreviewSegmentsByPath().contains(keyOf(a)); }));
+    ASSERT_TRUE(waitFor([&] { return model->highlightSegments(keyOf(a)) != nullptr; }));
 }
 
 TEST_F(WorkQueues, DestroyingTheModelWhileWorkRunsEndsCleanly) {

@@ -16,16 +16,21 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
+#include "laps/lap_texts.hpp"
 #include "samples/sample_recording.hpp"
+#include "tests/support/camera_recordings.hpp"
+#include "tests/support/circuit_drive.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "ui/detail_pane_view.hpp"
@@ -61,6 +66,23 @@ const fs::path& recordingsFolder() {
     }();
     (void)written;
     return folder.path();
+}
+
+// A camera's film of three flying laps of a club circuit with the recorder's telemetry.
+const fs::path& clubRecording() {
+    static testing::TempDir folder;
+    static const fs::path file = [] {
+        const testing::CircuitDrive drive(testing::clubCircuit(), {.flyingLaps = 3});
+        const testing::CameraRecordingSpec camera{.name = "window_club",
+                                                  .displayWidth = 160,
+                                                  .displayHeight = 90,
+                                                  .frameRate = "10",
+                                                  .audio = testing::CameraAudio::none,
+                                                  .seconds = std::ceil(drive.endSeconds())};
+        testing::writeCircuitRecording(folder / "club.mp4", drive, testing::cameraVideo(camera));
+        return folder / "club.mp4";
+    }();
+    return file;
 }
 
 // Generous: scans and analyses run at lowered priority, slow on a busy machine.
@@ -186,7 +208,7 @@ TEST_F(MainWindowTest, ADropListsTheFilesByStateAndShowsTheFirstWithItsHighlight
     EXPECT_EQ(window->previewPathKey(), keyOf(first()));
 
     // One bar per stored segment, in stored order, on the file's timeline.
-    const auto& segments = model->highlightPreviewSegmentsByPath().at(keyOf(first()));
+    const auto& segments = *model->highlightSegments(keyOf(first()));
     ASSERT_EQ(timeline()->bars().size(), segments.size());
     for (std::size_t i = 0; i < segments.size(); ++i)
         EXPECT_EQ(timeline()->bars()[i].segment, segments[i]);
@@ -368,6 +390,11 @@ TEST_F(MainWindowTest, ModeAndFilterPickersDriveTheModelAndTheFilterStartsAFresh
     EXPECT_EQ(pane->modeExplanation()->text(), "Export one full overlay video per selected file.");
     EXPECT_FALSE(pane->highlightsSection()->isVisibleTo(pane));
     EXPECT_FALSE(pane->filterControl()->isVisibleTo(pane));
+    QTest::mouseClick(pane->modePicker()->button(2), Qt::LeftButton);
+    EXPECT_EQ(model->selectedMode(), ProcessingMode::bestLaps);
+    EXPECT_EQ(pane->modeExplanation()->text(),
+              "Create one reel of the best lap of each selected file.");
+    EXPECT_FALSE(pane->highlightsSection()->isVisibleTo(pane));
     QTest::mouseClick(pane->modePicker()->button(1), Qt::LeftButton);
     EXPECT_EQ(model->selectedMode(), ProcessingMode::highlights);
     EXPECT_TRUE(pane->highlightsSection()->isVisibleTo(pane));
@@ -438,8 +465,9 @@ TEST_F(MainWindowTest, AnExcludedBarIsLeftOutOfTheReelAndTheSheetStaysUntilOK) {
 
     // The reel holds every included piece of both files and none of the excluded one.
     double expected = 0;
-    for (const auto& [key, segments] : model->highlightPreviewSegmentsByPath()) {
-        for (const PlannedSegment& segment : segments) {
+    for (const auto& [key, results] : model->fileResults()) {
+        for (const PlannedSegment& segment :
+             results.segments.value_or(std::vector<PlannedSegment>{})) {
             if (model->isSegmentIncluded(key, PlannedSegmentKey::of(segment)))
                 expected += static_cast<double>(segment.endSecond - segment.startSecond + 1);
         }
@@ -462,6 +490,61 @@ TEST_F(MainWindowTest, AnExcludedBarIsLeftOutOfTheReelAndTheSheetStaysUntilOK) {
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_FALSE(window->isExportModalPresented());
     EXPECT_FALSE(model->isCompletionAlertPresented());
+}
+
+TEST_F(MainWindowTest, TheShownFilesLapsAreInTheTableOnTheTimelineAndInTheTooltip) {
+    drop({clubRecording()});
+    const PathKey key = keyOf(clubRecording());
+    const auto lapsFound = [&](std::optional<double> line) {
+        return waitFor([&] {
+            const FileLaps* found = model->laps(key);
+            return found && found->lineAtSeconds == line && !model->isLapAnalysisInProgress(key);
+        });
+    };
+    ASSERT_TRUE(lapsFound(std::nullopt));
+    const auto analysis = model->laps(key)->analysis;
+    const auto lapCount = static_cast<int>(analysis->laps.size());
+    ASSERT_GE(lapCount, 3);
+    LapTableView* lapTable = window->detailPane()->lapTable();
+    EXPECT_EQ(lapTable->table()->rowCount(), lapCount + 2);
+    const laps::Lap* best = analysis->bestLap();
+    const QString tooltip =
+        window->sidebar()->indexFor(key).data(Qt::ToolTipRole).toString().section('\n', 1);
+    EXPECT_EQ(tooltip.toStdString(), "Best lap " + std::to_string(best->number) + ": " +
+                                         laps::lapTimeText(best->timeSeconds()) + " of " +
+                                         std::to_string(lapCount) + " laps");
+
+    // A tick at each crossing; a lap chosen in the table plays from its tick.
+    ASSERT_TRUE(waitFor([&] { return !model->isHighlightAnalysisInProgress(key); }));
+    ASSERT_FALSE(timeline()->bars().empty()) << "the drive has no highlights";
+    const std::vector<double> ticks = timeline()->lapTickXs();
+    ASSERT_EQ(ticks.size(), static_cast<std::size_t>(lapCount + 1));
+    const QRect secondLap = lapTable->table()->visualItemRect(lapTable->table()->item(2, 1));
+    QTest::mouseClick(lapTable->table()->viewport(), Qt::LeftButton, {}, secondLap.center());
+    ASSERT_TRUE(waitFor([&] { return timeline()->playheadX().has_value(); }));
+    EXPECT_TRUE(window->previewPlaybackController().hasStopObserver());
+    EXPECT_GE(*timeline()->playheadX(), ticks[1] - 1);
+    EXPECT_LT(*timeline()->playheadX(), ticks[2]);
+
+    // The line goes where the car is in the picture: the telemetry of the advance later.
+    preview()->playback()->pause();
+    ASSERT_TRUE(waitFor([&] { return !preview()->isPlaying(); }));
+    const double picture = preview()->currentSeconds();
+    ASSERT_TRUE(window->setStartFinishAction()->isEnabled());
+    EXPECT_FALSE(window->resetStartFinishAction()->isEnabled());
+    QTest::mouseClick(lapTable->setLineButton(), Qt::LeftButton);
+    const std::optional<double> line = model->startFinishLineSeconds(key);
+    ASSERT_TRUE(line);
+    EXPECT_NEAR(*line, picture + 0.65, 1e-9);
+    ASSERT_TRUE(lapsFound(line));
+    EXPECT_TRUE(lapTable->resetLineButton()->isEnabled());
+    window->resetStartFinishAction()->trigger();
+    EXPECT_FALSE(model->startFinishLineSeconds(key));
+    ASSERT_TRUE(lapsFound(std::nullopt));
+
+    // The table shows in every mode.
+    QTest::mouseClick(window->detailPane()->modePicker()->button(0), Qt::LeftButton);
+    EXPECT_TRUE(lapTable->table()->isVisibleTo(window.get()));
 }
 
 // Sets an environment variable for the life of the object.

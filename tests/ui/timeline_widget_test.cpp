@@ -221,5 +221,25 @@ TEST_F(TimelineWidgetTest, ThePlayheadShowsOnlyWhilePlaying) {
     EXPECT_THAT(pixelAt(onPlayhead), NearColor(track));
 }
 
+// The laps' crossings hang below the track as thin ticks; the bars stay where they were.
+TEST_F(TimelineWidgetTest, LapTicksAreDrawnUnderTheTrackAtTheCrossings) {
+    const std::vector<TimelineBarLayout> layouts = timeline.barLayouts();
+    const QRectF track = timeline.trackRect();
+    const QPoint underTick(static_cast<int>(track.left() + 60),
+                           static_cast<int>(std::ceil(track.bottom())) + 3);
+    const QPoint besideTick = underTick + QPoint(20, 0);
+    const QColor background = pixelAt(besideTick);
+    EXPECT_THAT(pixelAt(underTick), NearColor(background));
+
+    timeline.setLapTicks({0.1, 0.5, 1.2, -0.1});
+    ASSERT_THAT(timeline.lapTickXs(), ElementsAre(track.left() + 60, track.left() + 300));
+    const QColor tick = pixelAt(underTick);
+    EXPECT_GT(std::abs(tick.lightness() - background.lightness()), 40) << tick.name().toStdString();
+    EXPECT_THAT(pixelAt(besideTick), NearColor(background));
+    EXPECT_EQ(timeline.barLayouts(), layouts);
+    EXPECT_EQ(timeline.trackRect(), track);
+    EXPECT_GE(timeline.sizeHint().height(), underTick.y() + 4);
+}
+
 }  // namespace
 }  // namespace skelder::ui
