@@ -43,6 +43,9 @@ ResolvedAppServices resolveAppServices(AppServices services) {
     resolved.loadVideoDuration = services.loadVideoDuration
                                      ? std::move(services.loadVideoDuration)
                                      : VideoDurationLoader(&media::loadVideoDurationSeconds);
+    resolved.loadPictureOrientation =
+        services.loadPictureOrientation ? std::move(services.loadPictureOrientation)
+                                        : PictureOrientationLoader(&media::loadPictureOrientation);
     resolved.thumbnailJPEG = services.thumbnailJPEG ? std::move(services.thumbnailJPEG)
                                                     : ThumbnailLoader(&media::thumbnailJPEG);
     resolved.settings = services.settings ? std::move(services.settings)

@@ -25,15 +25,16 @@ using ThumbnailLoader =
 // The services the model works through. Every member may be left empty; the model fills in
 // the defaults: the basic extractor, an ExportService with the parallel configuration of this
 // machine's cores, a session provider over the extractor and a cache of 24, the media
-// layer's duration loader and thumbnail maker, and the user's settings (organisation and
-// application "Skelder"). Without a file panel service every panel counts as cancelled; the
-// window hands in its own.
+// layer's duration and orientation loaders and thumbnail maker, and the user's settings
+// (organisation and application "Skelder"). Without a file panel service every panel counts as
+// cancelled; the window hands in its own.
 struct AppServices {
     std::shared_ptr<const TelemetryExtractionService> telemetryExtractor;
     std::shared_ptr<ExportServicing> exportService;
     std::shared_ptr<FilePanelServicing> filePanelService;
     std::shared_ptr<const TelemetrySessionProviding> telemetrySessionProvider;
     VideoDurationLoader loadVideoDuration;
+    PictureOrientationLoader loadPictureOrientation;
     ThumbnailLoader thumbnailJPEG;
     std::shared_ptr<QSettings> settings;
 };
@@ -47,6 +48,7 @@ struct ResolvedAppServices {
     std::shared_ptr<const TelemetrySessionProviding> telemetrySessionProvider;
     std::shared_ptr<const AppExportWorkflow> exportWorkflow;
     VideoDurationLoader loadVideoDuration;
+    PictureOrientationLoader loadPictureOrientation;
     ThumbnailLoader thumbnailJPEG;
     std::shared_ptr<QSettings> settings;
 };

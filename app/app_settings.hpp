@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/speed_unit.hpp"
+#include "core/telemetry_advance.hpp"
 
 class QSettings;
 
@@ -10,7 +11,8 @@ namespace skelder {
 // speeds are shown in.
 inline constexpr const char* kOverlayTimeOffsetMillisecondsKey = "overlayTimeOffsetMilliseconds";
 inline constexpr const char* kOverlayTimingDebugHUDEnabledKey = "overlayTimingDebugHUDEnabled";
-inline constexpr double kDefaultOverlayTimeOffsetMilliseconds = 650.0;
+inline constexpr double kDefaultOverlayTimeOffsetMilliseconds =
+    kDefaultTelemetryAdvanceMilliseconds;
 inline constexpr bool kDefaultOverlayTimingDebugHUDEnabled = false;
 // Stored as the text "mph" or "kmh".
 inline constexpr const char* kSpeedUnitKey = "speedUnit";

@@ -35,7 +35,7 @@
 //   highlightSegmentLines              empty; the preview lines of a reel export
 //   highlightSegmentPreviewText        empty; the same lines joined by line feeds
 //   selectedFilePathKeys               empty; the export selection
-//   overlayTimeOffsetMilliseconds      the stored setting, else 650.0 (not clamped here)
+//   overlayTimeOffsetMilliseconds      the stored setting, else the default (not clamped here)
 //   isOverlayTimingDebugHUDEnabled     the stored setting, else false
 //   speedUnit                          the stored setting, else mph; the unit of the HUD's
 //                                      speed in exports and of the file list's top speed
@@ -85,6 +85,7 @@
 #include "app/removal_history.hpp"
 #include "app/work_queue_state.hpp"
 #include "core/speed_unit.hpp"
+#include "core/telemetry_advance.hpp"
 #include "export/output_paths.hpp"
 #include "highlights/filter_mode.hpp"
 #include "highlights/segments.hpp"
@@ -378,7 +379,7 @@ class AppViewModel : public QObject {
     QStringList highlightSegmentLines_;
     QString highlightSegmentPreviewText_;
     std::set<PathKey> selectedFilePathKeys_;
-    double overlayTimeOffsetMilliseconds_ = 650.0;
+    double overlayTimeOffsetMilliseconds_ = kDefaultTelemetryAdvanceMilliseconds;
     bool isOverlayTimingDebugHUDEnabled_ = false;
     SpeedUnit speedUnit_ = kDefaultSpeedUnit;
     std::optional<ProcessingCompletionSummary> completionSummary_;

@@ -20,11 +20,16 @@ namespace {
 std::optional<QuickScanStatus> runQuickScan(const TelemetryExtractionService& extractor,
                                             const std::filesystem::path& url,
                                             const VideoDurationLoader& loadVideoDuration,
+                                            const PictureOrientationLoader& loadOrientation,
                                             std::stop_token stop) {
     if (stop.stop_requested())
         return std::nullopt;
     try {
-        return QuickScanDone{quickStats(extractor, url, loadVideoDuration, stop)};
+        QuickTelemetryStats stats = quickStats(extractor, url, loadVideoDuration, stop);
+        // Here, off the window's thread, so the preview never opens the file to turn it.
+        if (loadOrientation)
+            stats.pictureOrientation = loadOrientation(url);
+        return QuickScanDone{stats};
     } catch (const CancellationError&) {
         return std::nullopt;
     } catch (const std::exception& error) {
@@ -87,10 +92,11 @@ void AppViewModel::pumpQuickScans() {
         std::stop_source stop = tasks_.start(
             TaskPriority::background,
             [this, poster = mainThreadQueue_.poster(), extractor = services_.telemetryExtractor,
-             loadDuration = services_.loadVideoDuration, url = item->url, key,
+             loadDuration = services_.loadVideoDuration,
+             loadOrientation = services_.loadPictureOrientation, url = item->url, key,
              id](std::stop_token stop) {
                 std::optional<QuickScanStatus> result =
-                    runQuickScan(*extractor, url, loadDuration, stop);
+                    runQuickScan(*extractor, url, loadDuration, loadOrientation, stop);
                 if (!result)
                     return;
                 poster.post([this, key, id, result = std::move(*result)]() mutable {

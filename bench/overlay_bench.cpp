@@ -5,7 +5,9 @@
 #include <cmath>
 #include <vector>
 
+#include "laps/lap_clock.hpp"
 #include "overlay/overlay_renderer.hpp"
+#include "samples/drive_simulation.hpp"
 
 namespace {
 
@@ -35,7 +37,25 @@ OverlayRenderSample sampleFor(int frame) {
     return sample;
 }
 
-void drawOverlay(benchmark::State& state, bool debugPanel) {
+// The laps of five minutes of the sample car on the club circuit, read from its signals at the
+// recorder's decisecond grid.
+std::shared_ptr<const skelder::laps::LapClock> clubLaps() {
+    const skelder::samples::DriveSimulation drive(
+        {.durationSeconds = 300, .circuit = skelder::samples::SampleCircuit::club});
+    std::vector<skelder::OverlayTelemetrySample> grid;
+    for (int decisecond = 0; decisecond <= 3000; ++decisecond) {
+        const auto state = drive.stateAt(decisecond / 10.0);
+        skelder::OverlayTelemetrySample sample;
+        sample.speedMps = state.speedMps;
+        sample.throttle = state.throttle;
+        sample.latG = state.lateralAccelerationMps2 / 9.80665;
+        grid.push_back(sample);
+    }
+    return std::make_shared<const skelder::laps::LapClock>(
+        skelder::laps::analyseLaps(skelder::DecisecondGrid(0, std::move(grid))));
+}
+
+void drawOverlay(benchmark::State& state, bool debugPanel, bool lapElements = false) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     auto frame = BgraImage::create(width, height);
@@ -43,8 +63,15 @@ void drawOverlay(benchmark::State& state, bool debugPanel) {
     OverlayRenderContext context;
     const auto staticHUD = OverlayRenderer::makeStaticHUD(context, width, height);
     std::vector<OverlayRenderSample> samples;
+    const auto laps = lapElements ? clubLaps() : nullptr;
     for (int i = 0; i < 300; ++i) {
         samples.push_back(sampleFor(i));
+        if (laps) {
+            // Frames of the second lap, one every 0.13 s: the timer, the gap and the dot move.
+            const double seconds = laps->analysis().laps.at(1).startSeconds + i * 0.13;
+            samples.back().lap =
+                skelder::LapHudContent{{true, true, true}, *laps->at(seconds), laps};
+        }
     }
     std::optional<skelder::OverlayFrameDebugInfo> debug;
     if (debugPanel) {
@@ -64,6 +91,9 @@ void BM_DrawOverlay(benchmark::State& state) {
 void BM_DrawOverlayWithDebugPanel(benchmark::State& state) {
     drawOverlay(state, true);
 }
+void BM_DrawOverlayWithLapElements(benchmark::State& state) {
+    drawOverlay(state, false, true);
+}
 
 // Once per job.
 void BM_MakeStaticHUD(benchmark::State& state) {
@@ -78,6 +108,10 @@ void BM_MakeStaticHUD(benchmark::State& state) {
 
 BENCHMARK(BM_DrawOverlay)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawOverlayWithDebugPanel)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawOverlayWithLapElements)
     ->Args({1920, 1080})
     ->Args({3840, 2160})
     ->Unit(benchmark::kMillisecond);

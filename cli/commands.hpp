@@ -12,5 +12,6 @@ void addExportCommand(CLI::App& app, int& exitStatus);
 void addHudCommand(CLI::App& app, int& exitStatus);
 void addHighlightsCommand(CLI::App& app, int& exitStatus);
 void addSyncCommand(CLI::App& app, int& exitStatus);
+void addLapsCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace skelder::cli

@@ -12,10 +12,12 @@
 #include "cli/automatic_offsets.hpp"
 #include "cli/commands.hpp"
 #include "cli/interrupt.hpp"
+#include "cli/lap_hud_option.hpp"
 #include "cli/progress_display.hpp"
 #include "cli/speed_unit_option.hpp"
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
+#include "core/telemetry_advance.hpp"
 #include "export/app_export_workflow.hpp"
 #include "export/file_discovery.hpp"
 #include "highlights/session_cache.hpp"
@@ -29,8 +31,11 @@ struct ExportOptions {
     std::string mode = "full";
     std::string output;
     std::string filter = "onlyBest";
-    std::string offset = "650";  // milliseconds, or "auto"
+    // Milliseconds, or "auto".
+    std::string offset = fmt::format("{:g}", kDefaultTelemetryAdvanceMilliseconds);
     bool debugHUD = false;
+    std::string lapHud = "none";
+    std::string layerCodec = "animation";
     std::vector<std::string> exclusions;
     std::string preset = "veryfast";
     std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
@@ -63,10 +68,10 @@ OutputTarget targetFor(const ExportOptions& options,
                        const std::vector<std::filesystem::path>& inputs, ProcessingMode mode) {
     const std::filesystem::path output = options.output;
     std::error_code error;
-    const bool folder = !output.empty() && (std::filesystem::is_directory(output, error) ||
-                                            options.output.back() == '/' ||
-                                            (mode == ProcessingMode::full && inputs.size() > 1));
-    if (mode == ProcessingMode::full) {
+    const bool folder =
+        !output.empty() && (std::filesystem::is_directory(output, error) ||
+                            options.output.back() == '/' || (!isReel(mode) && inputs.size() > 1));
+    if (!isReel(mode)) {
         if (output.empty())
             return BesideInputsTarget{};
         if (folder) {
@@ -81,12 +86,10 @@ OutputTarget targetFor(const ExportOptions& options,
         const std::filesystem::path place =
             output.empty() ? std::filesystem::current_path() : output;
         std::filesystem::create_directories(place, error);
-        return SingleFileTarget{uniqueFileURL(place, defaultReelFileName(inputs), reserved)};
+        return SingleFileTarget{uniqueFileURL(place, defaultReelFileName(inputs, mode), reserved)};
     }
     return SingleFileTarget{output};
 }
-
-constexpr double kSavedOffsetMilliseconds = 650;  // the app's own default
 
 // Milliseconds as typed, or nothing when the text is not a finite number.
 std::optional<double> millisecondsIn(const std::string& text) {
@@ -125,7 +128,8 @@ class StatusView {
 
 int runExport(const ExportOptions& options) {
     const std::optional<SpeedUnit> unit = chosenSpeedUnit(options.unit);
-    if (!unit)
+    const std::optional<LapHudElements> lapHud = chosenLapHud(options.lapHud);
+    if (!unit || !lapHud)
         return 1;
     std::vector<std::filesystem::path> items(options.inputs.begin(), options.inputs.end());
     const std::vector<std::filesystem::path> inputs = collectMP4Items(items);
@@ -133,8 +137,10 @@ int runExport(const ExportOptions& options) {
         fmt::print(stderr, "No MP4 files found\n");
         return 1;
     }
-    const ProcessingMode mode =
-        options.mode == "full" ? ProcessingMode::full : ProcessingMode::highlights;
+    const ProcessingMode mode = options.mode == "full"       ? ProcessingMode::full
+                                : options.mode == "bestlaps" ? ProcessingMode::bestLaps
+                                : options.mode == "overlay"  ? ProcessingMode::hudLayer
+                                                             : ProcessingMode::highlights;
     const OutputTarget target = targetFor(options, inputs, mode);
     const Exclusions exclusions = parseExclusions(options.exclusions);
 
@@ -153,11 +159,12 @@ int runExport(const ExportOptions& options) {
     };
 
     InterruptToStop interrupt;
-    TelemetryOffsets offsets(millisecondsIn(options.offset).value_or(kSavedOffsetMilliseconds));
+    TelemetryOffsets offsets(
+        millisecondsIn(options.offset).value_or(kDefaultTelemetryAdvanceMilliseconds));
     if (options.offset == "auto") {
         try {
             offsets = estimateTelemetryOffsets(
-                inputs, kSavedOffsetMilliseconds,
+                inputs, kDefaultTelemetryAdvanceMilliseconds,
                 [](const std::string& line) { fmt::print(stderr, "{}\n", line); },
                 interrupt.token());
         } catch (const CancellationError&) {
@@ -171,7 +178,15 @@ int runExport(const ExportOptions& options) {
     std::jthread flow([&] {
         if (mode == ProcessingMode::full) {
             result = workflow.runFullExport(inputs, target, hooks, offsets, mainLoop,
-                                            interrupt.token(), *unit);
+                                            interrupt.token(), *unit, {*lapHud, {}});
+        } else if (mode == ProcessingMode::hudLayer) {
+            result = workflow.runHudLayerExport(
+                inputs, target, hooks, offsets, mainLoop, interrupt.token(), *unit, {*lapHud, {}},
+                options.layerCodec == "prores4444" ? media::LayerCodec::prores4444
+                                                   : media::LayerCodec::animation);
+        } else if (mode == ProcessingMode::bestLaps) {
+            result = workflow.runBestLapsReel(inputs, target, options.debugHUD, offsets, hooks, {},
+                                              mainLoop, interrupt.token(), *unit, *lapHud);
         } else {
             const auto excluded = [&](const std::string& key) {
                 const auto found = exclusions.find(key);
@@ -180,7 +195,7 @@ int runExport(const ExportOptions& options) {
             };
             result = workflow.runHighlightsReel(
                 inputs, target, *highlightFilterModeFromText(options.filter), options.debugHUD,
-                offsets, hooks, excluded, mainLoop, interrupt.token(), *unit);
+                offsets, hooks, excluded, mainLoop, interrupt.token(), *unit, {*lapHud, {}});
         }
         finished = true;
         mainLoop.wake();
@@ -215,20 +230,24 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
     command
         ->add_option(
             "--mode", options->mode,
-            "full: one overlay video per recording; highlights: one reel of the highlights")
-        ->check(CLI::IsMember({"full", "highlights"}))
+            "full: one overlay video per recording; highlights: one reel of the highlights; "
+            "bestlaps: one reel of each recording's best lap; overlay: one video of the HUD "
+            "alone per recording, over transparent pixels, for a video editor (NAME.hud.mov)")
+        ->check(CLI::IsMember({"full", "highlights", "bestlaps", "overlay"}))
         ->capture_default_str();
     command->add_option("-o,--output", options->output,
                         "Output file or folder; default: next to each input (full), or "
-                        "highlights.reel.mp4 in the current folder (highlights)");
+                        "highlights.reel.mp4 (highlights) or bestlaps.reel.mp4 (bestlaps) in the "
+                        "current folder");
     command->add_option("--filter", options->filter, "Which highlights a reel takes")
         ->check(CLI::IsMember({"onlyBest", "maybeInteresting"}))
         ->capture_default_str();
     command
         ->add_option("--offset-ms", options->offset,
-                     "Telemetry shift against the video, in milliseconds (positive: earlier), or "
-                     "auto: each recording's own, measured from its engine sound, where the "
-                     "estimate is trusted (650 otherwise)")
+                     fmt::format("Telemetry shift against the video, in milliseconds (positive: "
+                                 "earlier), or auto: each recording's own, measured from its "
+                                 "engine sound, where the estimate is trusted ({:g} otherwise)",
+                                 kDefaultTelemetryAdvanceMilliseconds))
         ->check(CLI::Validator(
             [](const std::string& text) {
                 return text == "auto" || millisecondsIn(text)
@@ -239,6 +258,13 @@ void addExportCommand(CLI::App& app, int& exitStatus) {
         ->capture_default_str();
     command->add_flag("--debug-hud", options->debugHUD, "Draw the timing debug panel on a reel");
     addSpeedUnitOption(*command, options->unit);
+    addLapHudOption(*command, options->lapHud);
+    command
+        ->add_option("--layer-codec", options->layerCodec,
+                     "Codec of --mode overlay: animation (QuickTime Animation, lossless) or "
+                     "prores4444 (ProRes 4444)")
+        ->check(CLI::IsMember({"animation", "prores4444"}))
+        ->capture_default_str();
     command->add_option("--exclude", options->exclusions,
                         "Leave a highlight out of the reel: FILE:START-END (seconds, as listed by "
                         "`skelder highlights`); repeatable");

@@ -10,7 +10,11 @@
 
 #include "cli/commands.hpp"
 #include "cli/error_text.hpp"
+#include "cli/lap_hud_option.hpp"
 #include "cli/speed_unit_option.hpp"
+#include "core/telemetry_advance.hpp"
+#include "laps/lap_analysis.hpp"
+#include "laps/lap_clock.hpp"
 #include "media/image_generator.hpp"
 #include "overlay/overlay_renderer.hpp"
 #include "overlay/timeline.hpp"
@@ -19,8 +23,6 @@
 namespace skelder::cli {
 namespace {
 
-// The recorder's telemetry runs ahead of its video by about this much.
-constexpr double kDefaultOffsetMilliseconds = 650.0;
 // Cairo's limit for one image side.
 constexpr int kLargestFrameSide = 32767;
 
@@ -84,15 +86,17 @@ struct HudOptions {
     std::string output;
     double atSeconds = 0;
     std::string size;  // empty: the recording's own size (1920x1080 without video)
-    double offsetMilliseconds = kDefaultOffsetMilliseconds;
+    double offsetMilliseconds = kDefaultTelemetryAdvanceMilliseconds;
     bool debug = false;
     std::string unit = std::string(speedUnitName(kDefaultSpeedUnit));
+    std::string lapHud = "none";
 };
 
 // Renders the HUD of one instant as a full export would draw it; returns the exit status.
 int renderHud(const HudOptions& options) {
     const std::optional<SpeedUnit> unit = chosenSpeedUnit(options.unit);
-    if (!unit)
+    const std::optional<LapHudElements> lapHud = chosenLapHud(options.lapHud);
+    if (!unit || !lapHud)
         return 1;
     const auto picture = recordingFrameAt(options.file, options.atSeconds);
     const std::string sizeText = !options.size.empty() ? options.size
@@ -118,11 +122,18 @@ int renderHud(const HudOptions& options) {
     const std::optional<OverlaySampleBounds> bounds =
         makeSampleBounds(data.overlaySamplesByDecisecond);
     const std::string label = recording.filename().string();
-    const OverlayTimelineView timeline{{&wholeRecording, 1},
-                                       {&data.overlaySamplesByDecisecond, 1},
-                                       {&bounds, 1},
-                                       {&label, 1},
-                                       {options.offsetMilliseconds / 1000.0, options.debug, *unit}};
+    const std::shared_ptr<const laps::LapClock> laps =
+        lapHud->any() ? std::make_shared<const laps::LapClock>(
+                            laps::analyseLaps(data.overlaySamplesByDecisecond))
+                      : nullptr;
+    const OverlayTimelineView timeline{
+        {&wholeRecording, 1},
+        {&data.overlaySamplesByDecisecond, 1},
+        {&bounds, 1},
+        {&label, 1},
+        {options.offsetMilliseconds / 1000.0, options.debug, *unit, *lapHud},
+        {},
+        {&laps, 1}};
 
     auto frame = backgroundFrameFor(picture, *size);
     if (!frame) {
@@ -177,6 +188,7 @@ void addHudCommand(CLI::App& app, int& exitStatus) {
         ->capture_default_str();
     command->add_flag("--debug", options->debug, "Draw the timing debug panel");
     addSpeedUnitOption(*command, options->unit);
+    addLapHudOption(*command, options->lapHud);
     command->add_option("-o,--output", options->output, "PNG file to write")->required();
     command->callback([options, &exitStatus] { exitStatus = renderHud(*options); });
 }

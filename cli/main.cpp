@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     skelder::cli::addHudCommand(app, exitStatus);
     skelder::cli::addHighlightsCommand(app, exitStatus);
     skelder::cli::addSyncCommand(app, exitStatus);
+    skelder::cli::addLapsCommand(app, exitStatus);
     CLI11_PARSE(app, argc, argv);
     return exitStatus;
 }

@@ -69,6 +69,7 @@ struct SampleArguments {
     std::optional<std::string> fps;
     std::optional<std::string> rotation;
     std::optional<std::string> seed;
+    std::optional<std::string> circuit;
     bool noAudio = false;
 };
 
@@ -102,6 +103,14 @@ samples::SampleOptions optionsFrom(const SampleArguments& arguments) {
             throw UsageError(fmt::format("--seed: \"{}\" is not a whole number", *arguments.seed));
         }
         options.seed = *seed;
+    }
+    if (arguments.circuit) {
+        const auto circuit = samples::sampleCircuitNamed(*arguments.circuit);
+        if (!circuit) {
+            throw UsageError(
+                fmt::format("--circuit: \"{}\" is not national or club", *arguments.circuit));
+        }
+        options.circuit = *circuit;
     }
     options.audio = !arguments.noAudio;
     samples::validateSampleOptions(options);
@@ -152,6 +161,10 @@ void addSampleCommand(CLI::App& app, int& exitStatus) {
     command->add_flag("--no-audio", arguments->noAudio, "Leave out the engine sound");
     command->add_option("--seed", arguments->seed, "Seed of the sensor noise (default 1)")
         ->type_name("SEED");
+    command
+        ->add_option("--circuit", arguments->circuit,
+                     "The circuit lapped: national (2.5 km) or club (1.4 km) (default national)")
+        ->type_name("NAME");
     command->callback([arguments, &exitStatus] {
         try {
             runSample(*arguments);

@@ -10,6 +10,9 @@
 #include "export/error_description.hpp"
 #include "export/export_error.hpp"
 #include "highlights/tiers.hpp"
+#include "laps/lap_analysis.hpp"
+#include "laps/lap_clock.hpp"
+#include "laps/lap_texts.hpp"
 #include "media/asset.hpp"
 
 namespace skelder {
@@ -49,6 +52,40 @@ class HookPoster {
     Executor& executor_;
 };
 
+// The words of a reel's reports: its completion title and what it is called.
+struct ReelWords {
+    std::string title;  // "Highlights Reel Ready"
+    std::string name;   // "highlights reel"
+    std::size_t fileCount = 0;
+};
+
+// Writes a reel of the inputs gathered and reports it: "Exporting highlights reel 40%" while it
+// runs, then "Done: NAME" with the completion and the notices on the written file.
+ExportWorkflowResult exportReel(ExportServicing& exportService,
+                                const std::vector<HighlightsReelInput>& inputs,
+                                const HighlightsOverlayOptions& options,
+                                const std::filesystem::path& output, const ReelWords& words,
+                                const HookPoster& post, std::stop_token stop) {
+    const ExportReport report = exportService.exportHighlightsReel(
+        inputs, options, output,
+        [&](double p) {
+            p = std::clamp(p, 0.0, 1.0);
+            post.progress(p * 0.55 + 0.45);
+            post.status(fmt::sprintf("Exporting %s %.0f%%", words.name, p * 100));
+        },
+        stop);
+    throwIfCancelled(stop);
+    std::vector<std::string> notices;
+    for (const std::string& notice : report.notices)
+        notices.push_back(output.filename().string() + ": " + notice);
+    return {"Done: " + output.filename().string(), 1.0,
+            ExportWorkflowCompletion{words.title,
+                                     fmt::format("Created one {} from {} selected file(s).",
+                                                 words.name, words.fileCount),
+                                     {output}},
+            std::move(notices)};
+}
+
 std::string joined(const std::vector<std::string>& lines) {
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -69,19 +106,35 @@ ExportWorkflowResult fullCancellationResult(const std::vector<std::filesystem::p
                                  fmt::format("Canceled after exporting {} file(s).", n), exported}};
 }
 
+// The recording's laps when the HUD shows lap elements, found with the line its driver chose.
+std::shared_ptr<const laps::LapClock> lapClockFor(const LapHudChoice& lapHud,
+                                                  const std::filesystem::path& input,
+                                                  const DecisecondGrid& grid,
+                                                  std::stop_token stop) {
+    if (!lapHud.elements.any())
+        return nullptr;
+    const std::optional<double> line = lapHud.lineAt ? lapHud.lineAt(pathKey(input)) : std::nullopt;
+    return std::make_shared<const laps::LapClock>(
+        laps::analyseLaps(grid, {.lineAtSeconds = line}, stop));
+}
+
 // The job of a full export: the whole file with its own telemetry on every frame.
 OverlayExportJob fullExportJob(const std::filesystem::path& input, const TelemetrySession& session,
-                               double timeOffsetMilliseconds, SpeedUnit speedUnit) {
-    const media::Asset asset = media::Asset::open(input);
+                               double timeOffsetMilliseconds, SpeedUnit speedUnit,
+                               const LapHudChoice& lapHud, std::stop_token stop) {
+    // Probed once here; the export reads the file through the same probe.
+    auto files = std::make_shared<media::ProbedFiles>();
+    const media::Asset& asset = files->asset(input);
     if (!asset.videoTrack())
         throw ExportError::missingVideoTrack();
     OverlayExportJob job;
-    job.asset = media::MediaSource::file(input);
+    job.asset = media::MediaSource::file(input, files);
     job.duration = asset.duration().value_or(media::MediaTime::zero());
     job.timelineSegments = {{0.0, std::max(job.duration.seconds(), 0.001), 0.0, 0}};
     job.sampleSources = {*session.overlaySamplesByDecisecond};
     job.sampleSourceLabels = {input.filename().string()};
-    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false, speedUnit};
+    job.overlayOptions = {timeOffsetMilliseconds / 1000.0, false, speedUnit, lapHud.elements};
+    job.lapClocks = {lapClockFor(lapHud, input, *session.overlaySamplesByDecisecond, stop)};
     return job;
 }
 
@@ -95,7 +148,26 @@ AppExportWorkflow::AppExportWorkflow(
 ExportWorkflowResult AppExportWorkflow::runFullExport(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
-    std::stop_token stop, SpeedUnit speedUnit) const {
+    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud) const {
+    return runPerFile(inputURLs, target, hooks, timeOffsets, executor, stop, speedUnit, lapHud,
+                      std::nullopt);
+}
+
+ExportWorkflowResult AppExportWorkflow::runHudLayerExport(
+    const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+    const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
+    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
+    media::LayerCodec codec) const {
+    return runPerFile(inputURLs, target, hooks, timeOffsets, executor, stop, speedUnit, lapHud,
+                      codec);
+}
+
+ExportWorkflowResult AppExportWorkflow::runPerFile(
+    const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+    const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
+    std::stop_token stop, SpeedUnit speedUnit, const LapHudChoice& lapHud,
+    std::optional<media::LayerCodec> layerCodec) const {
+    const ProcessingMode mode = layerCodec ? ProcessingMode::hudLayer : ProcessingMode::full;
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -119,10 +191,9 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
                 [&](const auto& where) -> std::filesystem::path {
                     using Where = std::decay_t<decltype(where)>;
                     if constexpr (std::is_same_v<Where, FolderTarget>) {
-                        return uniqueOutputURL(input, ProcessingMode::full, where.url, reserved);
+                        return uniqueOutputURL(input, mode, where.url, reserved);
                     } else if constexpr (std::is_same_v<Where, BesideInputsTarget>) {
-                        return uniqueOutputURL(input, ProcessingMode::full, input.parent_path(),
-                                               reserved);
+                        return uniqueOutputURL(input, mode, input.parent_path(), reserved);
                     } else {
                         return where.url;
                     }
@@ -130,17 +201,17 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
                 target);
             const TelemetrySession session =
                 provider_->loadSession(input, HighlightFilterMode::onlyBest, stop);
-            const OverlayExportJob job =
-                fullExportJob(input, session, timeOffsets.millisecondsFor(input), speedUnit);
-            const ExportReport report = exportService_->exportOverlayVideo(
-                job, output,
-                [&post, name, i, n, total](double p) {
-                    p = std::clamp(p, 0.0, 1.0);
-                    post.progress(static_cast<double>(i) / total + p / total);
-                    post.status(
-                        fmt::sprintf("Exporting %s (%d/%d) %.0f%%", name, i + 1, n, p * 100));
-                },
-                stop);
+            const OverlayExportJob job = fullExportJob(
+                input, session, timeOffsets.millisecondsFor(input), speedUnit, lapHud, stop);
+            const auto progress = [&post, name, i, n, total](double p) {
+                p = std::clamp(p, 0.0, 1.0);
+                post.progress(static_cast<double>(i) / total + p / total);
+                post.status(fmt::sprintf("Exporting %s (%d/%d) %.0f%%", name, i + 1, n, p * 100));
+            };
+            const ExportReport report =
+                layerCodec
+                    ? exportService_->exportHudLayer(job, output, *layerCodec, progress, stop)
+                    : exportService_->exportOverlayVideo(job, output, progress, stop);
             exported.push_back(output);
             for (const std::string& notice : report.notices)
                 notices.push_back(output.filename().string() + ": " + notice);
@@ -159,14 +230,15 @@ ExportWorkflowResult AppExportWorkflow::runFullExport(
 
     const std::size_t done = exported.size();
     ExportWorkflowResult result;
-    result.statusMessage = failed == 0 ? fmt::format("Done: {} full file(s) exported", done)
+    const char* what = layerCodec ? "HUD layer" : "full";
+    result.statusMessage = failed == 0 ? fmt::format("Done: {} {} file(s) exported", done, what)
                                        : fmt::format("Done: {} exported, {} failed", done, failed);
     result.progress = 1.0;
     result.notices = std::move(notices);
     if (done > 0) {
         result.completion = ExportWorkflowCompletion{
             "Export Complete",
-            failed == 0 ? fmt::format("Exported {} full video file(s).", done)
+            failed == 0 ? fmt::format("Exported {} {} video file(s).", done, what)
                         : fmt::format("Exported {} file(s). {} file(s) failed.", done, failed),
             exported};
     }
@@ -177,7 +249,8 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
     const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
     HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
     const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
-    Executor& executor, std::stop_token stop, SpeedUnit speedUnit) const {
+    Executor& executor, std::stop_token stop, SpeedUnit speedUnit,
+    const LapHudChoice& lapHud) const {
     const HookPoster post(hooks, executor);
     const std::size_t n = inputURLs.size();
     const double total = static_cast<double>(std::max<std::size_t>(n, 1));
@@ -212,8 +285,13 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
                         included.push_back(segment);
                 }
                 if (!included.empty()) {
-                    inputs.push_back({input, included, session.overlaySamplesByDecisecond,
-                                      timeOffsets.millisecondsFor(input) / 1000.0});
+                    inputs.push_back(
+                        {input,
+                         included,
+                         session.overlaySamplesByDecisecond,
+                         timeOffsets.millisecondsFor(input) / 1000.0,
+                         {},
+                         lapClockFor(lapHud, input, *session.overlaySamplesByDecisecond, stop)});
                     lines.push_back("[" + name + "]");
                     lines.push_back(fmt::format("Included {} of {} highlight(s)", included.size(),
                                                 session.highlightSegments.size()));
@@ -238,28 +316,90 @@ ExportWorkflowResult AppExportWorkflow::runHighlightsReel(
         if (inputs.empty())
             throw ExportError::noHighlightsSelected();
         post.preview(lines, text);
-        const ExportReport report = exportService_->exportHighlightsReel(
-            inputs, {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit}, output,
-            [&post](double p) {
-                p = std::clamp(p, 0.0, 1.0);
-                post.progress(p * 0.55 + 0.45);
-                post.status(fmt::sprintf("Exporting highlights reel %.0f%%", p * 100));
-            },
-            stop);
-        throwIfCancelled(stop);
-        std::vector<std::string> notices;
-        for (const std::string& notice : report.notices)
-            notices.push_back(output.filename().string() + ": " + notice);
-        return {"Done: " + output.filename().string(), 1.0,
-                ExportWorkflowCompletion{
-                    "Highlights Reel Ready",
-                    fmt::format("Created one highlights reel from {} selected file(s).", n),
-                    {output}},
-                std::move(notices)};
+        return exportReel(*exportService_, inputs,
+                          {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit,
+                           lapHud.elements},
+                          output, {"Highlights Reel Ready", "highlights reel", n}, post, stop);
     } catch (const CancellationError&) {
         return cancelled;
     } catch (const std::exception& error) {
         return {"Highlights reel failed: " + errorDescription(error), 1.0, std::nullopt};
+    }
+}
+
+ExportWorkflowResult AppExportWorkflow::runBestLapsReel(
+    const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+    bool debugHUDEnabled, const TelemetryOffsets& timeOffsets, const ExportWorkflowHooks& hooks,
+    const LineAtLookup& lineAt, Executor& executor, std::stop_token stop, SpeedUnit speedUnit,
+    LapHudElements lapHud) const {
+    const HookPoster post(hooks, executor);
+    const std::size_t n = inputURLs.size();
+    const double total = static_cast<double>(std::max<std::size_t>(n, 1));
+    try {
+        throwIfCancelled(stop);
+        const auto* file = std::get_if<SingleFileTarget>(&target);
+        if (file == nullptr)
+            throw ExportError::unsupportedOutputType();
+        std::vector<HighlightsReelInput> inputs;
+        std::vector<std::string> lines;
+        for (std::size_t i = 0; i < n; ++i) {
+            throwIfCancelled(stop);
+            const std::filesystem::path& input = inputURLs[i];
+            const std::string name = input.filename().string();
+            post.activeFile(name);
+            post.status(fmt::format("Preparing {} ({}/{})", name, i + 1, n));
+            post.progress(static_cast<double>(i) / total * 0.35 + 0.05);
+            try {
+                // The analysed session holds the telemetry (the app has it cached already).
+                const TieredTelemetrySession tiered =
+                    provider_->loadTieredSession(input, HighlightFilterMode::onlyBest, stop);
+                const std::optional<double> line = lineAt ? lineAt(pathKey(input)) : std::nullopt;
+                auto clock = std::make_shared<const laps::LapClock>(laps::analyseLaps(
+                    *tiered.session.overlaySamplesByDecisecond, {.lineAtSeconds = line}, stop));
+                const laps::LapAnalysis& analysis = clock->analysis();
+                const laps::Lap* best = analysis.bestLap();
+                if (best == nullptr) {
+                    lines.push_back(fmt::format("[{}] Skipped: no laps: {}", name,
+                                                laps::noLapsText(analysis.noLaps.value_or(
+                                                    laps::NoLapsReason::noCompleteLap))));
+                    lines.emplace_back();
+                    continue;
+                }
+                // The picture shows a moment of the telemetry `advance` seconds later.
+                const double advance = timeOffsets.millisecondsFor(input) / 1000.0;
+                inputs.push_back({input,
+                                  {},
+                                  tiered.session.overlaySamplesByDecisecond,
+                                  advance,
+                                  {{best->startSeconds - advance, best->endSeconds - advance}},
+                                  lapHud.any() ? clock : nullptr});
+                lines.push_back("[" + name + "]");
+                lines.push_back(fmt::format("Best lap {} of {}: {}", best->number,
+                                            analysis.laps.size(),
+                                            laps::lapTimeText(best->timeSeconds())));
+                lines.emplace_back();
+            } catch (const CancellationError&) {
+                throw;
+            } catch (const std::exception& error) {
+                lines.push_back("[" + name + "] Skipped: " + errorDescription(error));
+                lines.emplace_back();
+            }
+            post.progress(static_cast<double>(i + 1) / total * 0.35 + 0.05);
+        }
+        post.activeFile(std::nullopt);
+        post.progress(0.45);
+        throwIfCancelled(stop);
+        if (inputs.empty())
+            throw ExportError::noLapsFound();
+        post.preview(lines, joined(lines));
+        return exportReel(
+            *exportService_, inputs,
+            {timeOffsets.fallbackMilliseconds / 1000.0, debugHUDEnabled, speedUnit, lapHud},
+            file->url, {"Best Laps Reel Ready", "best laps reel", n}, post, stop);
+    } catch (const CancellationError&) {
+        return {"Best laps reel export canceled", std::nullopt, std::nullopt};
+    } catch (const std::exception& error) {
+        return {"Best laps reel failed: " + errorDescription(error), 1.0, std::nullopt};
     }
 }
 

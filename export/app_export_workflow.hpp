@@ -48,6 +48,16 @@ struct ExportWorkflowResult {
 using ExcludedSegmentsLookup =
     std::function<std::unordered_set<PlannedSegmentKey>(const std::string& pathKey)>;
 
+// Where the user put a recording's start/finish line (telemetry seconds), by path key; none: the
+// default place.
+using LineAtLookup = std::function<std::optional<double>(const std::string& pathKey)>;
+
+// The lap elements the HUD shows (none by default) and where each recording's line is.
+struct LapHudChoice {
+    LapHudElements elements;
+    LineAtLookup lineAt;
+};
+
 // Runs one export request over the selected files and reports it step by step. The flows
 // block the calling thread (run them on a worker), post every hook to `executor`, observe
 // `stop`, and never throw: every failure and the cancellation become the result.
@@ -56,21 +66,49 @@ class AppExportWorkflow {
     AppExportWorkflow(std::shared_ptr<const TelemetrySessionProviding> telemetrySessionProvider,
                       std::shared_ptr<ExportServicing> exportService);
 
-    // One overlay video per input. The HUD shows speeds in `speedUnit`.
+    // One overlay video per input. The HUD shows speeds in `speedUnit` and the lap elements of
+    // `lapHud`.
     ExportWorkflowResult runFullExport(const std::vector<std::filesystem::path>& inputURLs,
                                        const OutputTarget& target, const ExportWorkflowHooks& hooks,
                                        const TelemetryOffsets& timeOffsets, Executor& executor,
                                        std::stop_token stop,
-                                       SpeedUnit speedUnit = kDefaultSpeedUnit) const;
+                                       SpeedUnit speedUnit = kDefaultSpeedUnit,
+                                       const LapHudChoice& lapHud = {}) const;
+
+    // One video of the HUD alone per input (NAME.hud.mov), over transparent pixels, frame for
+    // frame with the recording, for an editor to lay over its own cut.
+    ExportWorkflowResult runHudLayerExport(
+        const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+        const ExportWorkflowHooks& hooks, const TelemetryOffsets& timeOffsets, Executor& executor,
+        std::stop_token stop, SpeedUnit speedUnit = kDefaultSpeedUnit,
+        const LapHudChoice& lapHud = {},
+        media::LayerCodec codec = media::LayerCodec::animation) const;
 
     // One reel of the included highlight segments of all inputs.
     ExportWorkflowResult runHighlightsReel(
         const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
         HighlightFilterMode filterMode, bool debugHUDEnabled, const TelemetryOffsets& timeOffsets,
         const ExportWorkflowHooks& hooks, const ExcludedSegmentsLookup& excludedSegments,
-        Executor& executor, std::stop_token stop, SpeedUnit speedUnit = kDefaultSpeedUnit) const;
+        Executor& executor, std::stop_token stop, SpeedUnit speedUnit = kDefaultSpeedUnit,
+        const LapHudChoice& lapHud = {}) const;
+
+    // One reel of the best lap of each input, line to line, each with its own HUD; inputs
+    // without laps are skipped with the reason in the preview lines.
+    ExportWorkflowResult runBestLapsReel(
+        const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
+        bool debugHUDEnabled, const TelemetryOffsets& timeOffsets, const ExportWorkflowHooks& hooks,
+        const LineAtLookup& lineAt, Executor& executor, std::stop_token stop,
+        SpeedUnit speedUnit = kDefaultSpeedUnit, LapHudElements lapHud = {}) const;
 
   private:
+    // A file at a time: full videos, or HUD layers in `layerCodec`.
+    ExportWorkflowResult runPerFile(const std::vector<std::filesystem::path>& inputURLs,
+                                    const OutputTarget& target, const ExportWorkflowHooks& hooks,
+                                    const TelemetryOffsets& timeOffsets, Executor& executor,
+                                    std::stop_token stop, SpeedUnit speedUnit,
+                                    const LapHudChoice& lapHud,
+                                    std::optional<media::LayerCodec> layerCodec) const;
+
     std::shared_ptr<const TelemetrySessionProviding> provider_;
     std::shared_ptr<ExportServicing> exportService_;
 };

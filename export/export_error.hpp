@@ -14,6 +14,7 @@ class ExportError : public std::runtime_error {
         compositionTrackFailed,
         unsupportedOutputType,
         noHighlightsSelected,
+        noLapsFound,
     };
 
     static ExportError exportFailed(const std::string& message) {
@@ -34,6 +35,10 @@ class ExportError : public std::runtime_error {
     }
     static ExportError noHighlightsSelected() {
         return {Case::noHighlightsSelected, "No highlight segments were selected"};
+    }
+    // A best-laps reel whose recordings have no complete lap.
+    static ExportError noLapsFound() {
+        return {Case::noLapsFound, "No recording has a complete lap"};
     }
 
     Case errorCase() const noexcept { return case_; }

@@ -3,10 +3,12 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "core/cancellation.hpp"
 #include "export/audio_pump.hpp"
 #include "export/export_error.hpp"
+#include "export/hud_layer.hpp"
 #include "export/output_file.hpp"
 #include "export/render_workers.hpp"
 #include "export/temporary_files.hpp"
@@ -28,6 +30,27 @@ ExportReport ExportService::exportOverlayVideo(const OverlayExportJob& job,
                                                const std::filesystem::path& outputURL,
                                                const ProgressCallback& progress,
                                                std::stop_token stop) {
+    return throughTemporaryFile(outputURL, progress, stop,
+                                [&](const std::filesystem::path& temporary) {
+                                    return renderPass(job, temporary, progress, stop);
+                                });
+}
+
+ExportReport ExportService::exportHudLayer(const OverlayExportJob& job,
+                                           const std::filesystem::path& outputURL,
+                                           media::LayerCodec codec,
+                                           const ProgressCallback& progress, std::stop_token stop) {
+    return throughTemporaryFile(
+        outputURL, progress, stop, [&](const std::filesystem::path& temporary) {
+            writeHudLayer(job, temporary, codec, progress, stop,
+                          static_cast<int>(std::thread::hardware_concurrency()));
+            return ExportReport{};
+        });
+}
+
+ExportReport ExportService::throughTemporaryFile(
+    const std::filesystem::path& outputURL, const ProgressCallback& progress, std::stop_token stop,
+    const std::function<ExportReport(const std::filesystem::path&)>& pass) {
     const std::filesystem::path temporary = makePartialOutputURL(outputURL);
     const RegisteredTemporaryFile registered(temporary);
     removeItemIfPresent(temporary);
@@ -44,7 +67,7 @@ ExportReport ExportService::exportOverlayVideo(const OverlayExportJob& job,
     };
     ExportReport report;
     try {
-        report = renderPass(job, temporary, progress, stop);
+        report = pass(temporary);
     } catch (...) {
         failWith(std::current_exception());
     }
@@ -111,8 +134,12 @@ ExportReport ExportService::renderPass(const OverlayExportJob& job,
         }
     }
 
+    // On HDR pictures the HUD's white is the reference white of SDR graphics, not the peak.
+    const HudSignal hudSignal = video.color.transfer == AVCOL_TRC_SMPTE2084      ? HudSignal::pq
+                                : video.color.transfer == AVCOL_TRC_ARIB_STD_B67 ? HudSignal::hlg
+                                                                                 : HudSignal::sdr;
     const OverlayRenderSharedState shared(job, width, height,
-                                          video.preferredTransform.clockwiseDegrees());
+                                          video.preferredTransform.orientation(), hudSignal);
     RenderWorkerPool pool(media::renderWorkersFor(width, height, config_.effectiveWorkerCount()),
                           shared,
                           [&writer](media::VideoFrame& frame) { writer.prepareVideoFrame(frame); });

@@ -10,6 +10,7 @@
 #include "export/highlights_reel.hpp"
 #include "export/overlay_export_job.hpp"
 #include "export/parallel_export_config.hpp"
+#include "media/layer_writer.hpp"
 
 namespace skelder {
 
@@ -43,6 +44,13 @@ class ExportServicing {
                                               const std::filesystem::path& outputURL,
                                               const ProgressCallback& progress,
                                               std::stop_token stop) = 0;
+
+    // The HUD of a full export's job alone over transparent pixels (writeHudLayer), put in
+    // place like any export.
+    virtual ExportReport exportHudLayer(const OverlayExportJob& job,
+                                        const std::filesystem::path& outputURL,
+                                        media::LayerCodec codec, const ProgressCallback& progress,
+                                        std::stop_token stop) = 0;
 };
 
 class ExportService : public ExportServicing {
@@ -60,10 +68,20 @@ class ExportService : public ExportServicing {
                                       const std::filesystem::path& outputURL,
                                       const ProgressCallback& progress,
                                       std::stop_token stop) override;
+    ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
+                                media::LayerCodec codec, const ProgressCallback& progress,
+                                std::stop_token stop) override;
 
     const ParallelExportConfig& parallelConfig() const { return config_; }
 
   private:
+    // Runs `pass` into a temporary file and moves it into place; on any failure or a cancel the
+    // temporary file is removed and an existing output left untouched.
+    ExportReport throughTemporaryFile(
+        const std::filesystem::path& outputURL, const ProgressCallback& progress,
+        std::stop_token stop,
+        const std::function<ExportReport(const std::filesystem::path&)>& pass);
+
     // Writes the job into `temporary`; throws like exportOverlayVideo.
     ExportReport renderPass(const OverlayExportJob& job, const std::filesystem::path& temporary,
                             const ProgressCallback& progress, std::stop_token stop);

@@ -5,18 +5,39 @@
 namespace skelder {
 
 std::string processingModeText(ProcessingMode mode) {
-    return mode == ProcessingMode::full ? "full" : "highlights";
+    switch (mode) {
+        case ProcessingMode::full:
+            return "full";
+        case ProcessingMode::highlights:
+            return "highlights";
+        case ProcessingMode::bestLaps:
+            return "bestLaps";
+        case ProcessingMode::hudLayer:
+            return "overlay";
+    }
+    return {};
 }
 
 std::string outputFileName(const std::filesystem::path& inputURL, ProcessingMode mode) {
     const std::string base = inputURL.stem().string();
-    return base + (mode == ProcessingMode::full ? ".full.overlay.mp4" : ".highlights.mp4");
+    switch (mode) {
+        case ProcessingMode::full:
+            return base + ".full.overlay.mp4";
+        case ProcessingMode::highlights:
+            return base + ".highlights.mp4";
+        case ProcessingMode::bestLaps:
+            return base + ".bestlaps.mp4";
+        case ProcessingMode::hudLayer:
+            return base + ".hud.mov";
+    }
+    return base;
 }
 
-std::string defaultReelFileName(const std::vector<std::filesystem::path>& inputURLs) {
+std::string defaultReelFileName(const std::vector<std::filesystem::path>& inputURLs,
+                                ProcessingMode mode) {
     if (inputURLs.size() == 1)
-        return outputFileName(inputURLs.front(), ProcessingMode::highlights);
-    return "highlights.reel.mp4";
+        return outputFileName(inputURLs.front(), mode);
+    return mode == ProcessingMode::bestLaps ? "bestlaps.reel.mp4" : "highlights.reel.mp4";
 }
 
 std::filesystem::path uniqueOutputURL(const std::filesystem::path& inputURL, ProcessingMode mode,

@@ -8,10 +8,17 @@
 
 namespace skelder {
 
-// What an export writes: one video per file, or one reel of all highlights.
-enum class ProcessingMode { full, highlights };
+// What an export writes: one video per file, one reel of all highlights, one reel of each
+// file's best lap, or one video of the HUD alone per file (a layer for editors).
+enum class ProcessingMode { full, highlights, bestLaps, hudLayer };
 
-std::string processingModeText(ProcessingMode mode);  // "full" or "highlights"
+// "full", "highlights", "bestLaps" or "overlay".
+std::string processingModeText(ProcessingMode mode);
+
+// Whether the mode writes one reel of all files.
+inline bool isReel(ProcessingMode mode) {
+    return mode == ProcessingMode::highlights || mode == ProcessingMode::bestLaps;
+}
 
 // Where the user chose to write: exactly one file, or one file per input into a folder.
 struct SingleFileTarget {
@@ -24,12 +31,14 @@ struct FolderTarget {
 struct BesideInputsTarget {};
 using OutputTarget = std::variant<SingleFileTarget, FolderTarget, BesideInputsTarget>;
 
-// The output name of an input: its name without extension + ".full.overlay.mp4" or
-// ".highlights.mp4".
+// The output name of an input: its name without extension + ".full.overlay.mp4",
+// ".highlights.mp4", ".bestlaps.mp4" or ".hud.mov".
 std::string outputFileName(const std::filesystem::path& inputURL, ProcessingMode mode);
 
-// The proposed reel name: the one input's highlights name, else "highlights.reel.mp4".
-std::string defaultReelFileName(const std::vector<std::filesystem::path>& inputURLs);
+// The proposed reel name: the one input's name for the mode, else "highlights.reel.mp4" or
+// "bestlaps.reel.mp4".
+std::string defaultReelFileName(const std::vector<std::filesystem::path>& inputURLs,
+                                ProcessingMode mode = ProcessingMode::highlights);
 
 // Path keys already handed out during one export run.
 using ReservedPaths = std::set<std::string>;

@@ -24,6 +24,8 @@ struct OverlayExportJob {
     HighlightsOverlayOptions overlayOptions;
     // Per source, when the sources of a reel have telemetry advances of their own.
     std::vector<double> sampleSourceOffsetSeconds;
+    // Per source, its laps for the lap elements (null or missing: none).
+    std::vector<std::shared_ptr<const laps::LapClock>> lapClocks = {};
 };
 
 // What every render worker reads while frames are rendered; made once per export and never
@@ -34,19 +36,27 @@ struct OverlayRenderSharedState {
     std::vector<std::string> sampleSourceLabels;
     HighlightsOverlayOptions overlayOptions;
     std::vector<double> sampleSourceOffsetSeconds;
+    std::vector<std::shared_ptr<const laps::LapClock>> lapClocks;
     std::vector<std::optional<OverlaySampleBounds>> sampleBoundsBySource;
     std::shared_ptr<const StaticHUD> staticHUD;  // for the picture as it is shown
-    // Clockwise degrees a player turns the stored frames by (the video's display matrix).
+    // Clockwise degrees a player turns the stored frames by, after mirroring them when
+    // `displayMirrored` (the video's display matrix).
     int displayRotation = 0;
-    // The static layer for decoded pictures, for unturned frames.
+    bool displayMirrored = false;
+    // The static layer for decoded pictures, for frames shown as stored.
     std::shared_ptr<const StaticLayerPictures> staticLayerPictures;
 
+    // The signal the HUD is written in: the picture's (SDR, PQ or HLG).
+    HudSignal hudSignal = HudSignal::sdr;
+
     OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth, int renderHeight,
-                             int displayRotation = 0);
+                             PictureOrientation orientation = {},
+                             HudSignal hudSignal = HudSignal::sdr);
 
     OverlayTimelineView timelineView() const {
         return {timelineSegments,   sampleSources,  sampleBoundsBySource,
-                sampleSourceLabels, overlayOptions, sampleSourceOffsetSeconds};
+                sampleSourceLabels, overlayOptions, sampleSourceOffsetSeconds,
+                lapClocks};
     }
 };
 

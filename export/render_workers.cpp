@@ -7,19 +7,24 @@
 namespace skelder {
 
 OverlayRenderSharedState::OverlayRenderSharedState(const OverlayExportJob& job, int renderWidth,
-                                                   int renderHeight, int rotation)
+                                                   int renderHeight, PictureOrientation orientation,
+                                                   HudSignal signal)
     : timelineSegments(job.timelineSegments),
       sampleSources(job.sampleSources),
       sampleSourceLabels(job.sampleSourceLabels),
       overlayOptions(job.overlayOptions),
       sampleSourceOffsetSeconds(job.sampleSourceOffsetSeconds),
-      staticHUD(OverlayRenderer::makeStaticHUD(
-          BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedWidth(),
-          BgraFrame{nullptr, renderWidth, renderHeight, 0, rotation}.displayedHeight(),
-          job.overlayOptions.speedUnit)),
-      displayRotation(rotation),
-      staticLayerPictures(rotation == 0 ? std::make_shared<StaticLayerPictures>(staticHUD)
-                                        : nullptr) {
+      lapClocks(job.lapClocks),
+      staticHUD(
+          OverlayRenderer::makeStaticHUD(orientation.isQuarterTurn() ? renderHeight : renderWidth,
+                                         orientation.isQuarterTurn() ? renderWidth : renderHeight,
+                                         job.overlayOptions.speedUnit, signal)),
+      displayRotation(orientation.clockwiseDegrees),
+      displayMirrored(orientation.mirrored),
+      staticLayerPictures(orientation == PictureOrientation{}
+                              ? std::make_shared<StaticLayerPictures>(staticHUD)
+                              : nullptr),
+      hudSignal(signal) {
     for (const DecisecondGrid& source : sampleSources) {
         sampleBoundsBySource.push_back(makeSampleBounds(source));
     }
@@ -31,8 +36,9 @@ void renderFrame(const OverlayRenderSharedState& shared, OverlayRenderContext& c
     const auto content = overlayFrameAt(shared.timelineView(), outputSeconds);
     if (!content)
         return;  // written without HUD
-    BgraFrame target{nullptr, frame.width(), frame.height(), frame.stride(),
-                     shared.displayRotation};
+    BgraFrame target{nullptr,        frame.width(),          frame.height(),
+                     frame.stride(), shared.displayRotation, shared.displayMirrored};
+    context.setSignal(shared.hudSignal);
     const StaticHUD* layer = OverlayRenderer::staticLayerFor(
         shared.staticHUD.get(), target.displayedWidth(), target.displayedHeight());
     const SpeedUnit unit = shared.overlayOptions.speedUnit;

@@ -1,10 +1,7 @@
 #include "media/affine_transform.hpp"
 
 #include <cmath>
-
-extern "C" {
-#include <libavutil/display.h>
-}
+#include <numbers>
 
 namespace skelder::media {
 namespace {
@@ -43,11 +40,14 @@ std::array<std::int32_t, 9> AffineTransform::displayMatrix() const {
 }
 
 int AffineTransform::clockwiseDegrees() const {
-    const auto matrix = displayMatrix();
-    const double counterClockwise = av_display_rotation_get(matrix.data());
-    if (std::isnan(counterClockwise))
+    // Where the turn takes the stored picture's x axis (y down, so clockwise is positive);
+    // a mirror first sends that axis the other way.
+    const double sign = isMirrored() ? -1.0 : 1.0;
+    const double x = sign * a;
+    const double y = sign * b;
+    if (!std::isfinite(x) || !std::isfinite(y) || (x == 0 && y == 0))
         return 0;
-    const long quarterTurns = std::lround(-counterClockwise / 90.0);
+    const long quarterTurns = std::lround(std::atan2(y, x) * 2 / std::numbers::pi);
     return static_cast<int>(((quarterTurns % 4) + 4) % 4) * 90;
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/picture_orientation.hpp"
+
 namespace skelder::media {
 
 // A 2-D affine transform as a video track's display matrix carries it:
@@ -20,9 +22,11 @@ struct AffineTransform {
     std::array<std::int32_t, 9> displayMatrix() const;
 
     // Clockwise rotation in whole quarter turns (0, 90, 180, 270) and whether the picture is
-    // mirrored, for the axis-aligned transforms video files use.
+    // mirrored, for the axis-aligned transforms video files use. A mirrored transform is read
+    // as a mirror left to right first, then the turn.
     int clockwiseDegrees() const;
     bool isMirrored() const;
+    PictureOrientation orientation() const { return {clockwiseDegrees(), isMirrored()}; }
 
     friend bool operator==(const AffineTransform&, const AffineTransform&) = default;
 };

@@ -4,6 +4,7 @@
 
 #include "media/ffmpeg_handles.hpp"
 #include "media/input_file.hpp"
+#include "media/library_setup.hpp"
 #include "media/media_error.hpp"
 
 extern "C" {
@@ -49,13 +50,17 @@ AffineTransform displayTransformOf(const AVStream* stream) {
 
 Asset Asset::open(const std::filesystem::path& path) {
     const InputContext context = openInput(path);
+    return of(*context, path);
+}
+
+Asset Asset::of(const AVFormatContext& formatContext, const std::filesystem::path& path) {
+    AVFormatContext* context = const_cast<AVFormatContext*>(&formatContext);
     Asset asset;
     asset.path_ = path;
     if (context->duration != AV_NOPTS_VALUE && context->duration >= 0) {
         asset.duration_ = MediaTime::fromRational(context->duration, 1, AV_TIME_BASE);
     }
-    const int videoIndex =
-        av_find_best_stream(context.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int videoIndex = av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (videoIndex >= 0) {
         const AVStream* stream = context->streams[videoIndex];
         const AVCodecParameters* parameters = stream->codecpar;
@@ -65,14 +70,13 @@ Asset Asset::open(const std::filesystem::path& path) {
         video.naturalHeight = parameters->height;
         video.preferredTransform = displayTransformOf(stream);
         video.nominalFrameRate = frameRateOf(stream);
-        video.estimatedDataRate = dataRateOf(context.get(), stream);
+        video.estimatedDataRate = dataRateOf(context, stream);
         video.color = {parameters->color_space, parameters->color_range,
                        parameters->color_primaries, parameters->color_trc};
         video.codecName = avcodec_get_name(parameters->codec_id);
         asset.video_ = video;
     }
-    const int audioIndex =
-        av_find_best_stream(context.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int audioIndex = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audioIndex >= 0) {
         const AVCodecParameters* parameters = context->streams[audioIndex]->codecpar;
         AudioTrackInfo audio;
@@ -98,6 +102,17 @@ std::optional<double> loadVideoDurationSeconds(const std::filesystem::path& path
     } catch (const MediaError&) {
         return std::nullopt;
     }
+}
+
+PictureOrientation loadPictureOrientation(const std::filesystem::path& path) {
+    configureMediaLibrary();
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+        return {};
+    const InputContext context(raw);
+    const int index = av_find_best_stream(context.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    return index >= 0 ? displayTransformOf(context->streams[index]).orientation()
+                      : PictureOrientation{};
 }
 
 }  // namespace skelder::media

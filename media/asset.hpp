@@ -9,6 +9,7 @@
 #include "media/color_properties.hpp"
 #include "media/media_time.hpp"
 
+struct AVFormatContext;
 struct AVStream;
 
 namespace skelder::media {
@@ -37,6 +38,8 @@ class Asset {
   public:
     // Throws MediaError with FFmpeg's description when the file cannot be opened.
     static Asset open(const std::filesystem::path& path);
+    // The properties of a file already opened and probed.
+    static Asset of(const AVFormatContext& context, const std::filesystem::path& path);
 
     const std::filesystem::path& path() const { return path_; }
     std::optional<MediaTime> duration() const { return duration_; }
@@ -56,5 +59,9 @@ AffineTransform displayTransformOf(const AVStream* stream);
 // The duration of a media file in seconds, or nothing when it cannot be loaded or is not a
 // finite number; negative durations count as 0.
 std::optional<double> loadVideoDurationSeconds(const std::filesystem::path& path);
+
+// How the first video track's picture is shown, upright when the file cannot be opened or has
+// no video. Reads the container's header only, no stream probing.
+PictureOrientation loadPictureOrientation(const std::filesystem::path& path);
 
 }  // namespace skelder::media

@@ -32,8 +32,7 @@ struct AudioReader::State {
     std::size_t nextPiece = 0;
     bool pieceOpen = false;
     std::unique_ptr<PieceInput> input;  // null while the open piece has no matching audio
-    // The piece findFormat opened, kept for reading: opening a file costs a probe of its
-    // streams (a few decoded frames).
+    // The piece findFormat opened, kept for reading rather than opened again.
     std::unique_ptr<PieceInput> formatPiece;
     std::size_t formatPieceIndex = 0;
     // Where the current piece ends on the output timeline (format units), for pieces cut
@@ -48,7 +47,8 @@ struct AudioReader::State {
     // The format is that of the first piece with audio.
     bool findFormat() {
         for (std::size_t i = 0; i < source.pieces.size(); ++i) {
-            auto opened = std::make_unique<PieceInput>(source.pieces[i], AVMEDIA_TYPE_AUDIO);
+            auto opened =
+                std::make_unique<PieceInput>(source.pieces[i], AVMEDIA_TYPE_AUDIO, *source.files);
             if (opened->stream() == nullptr)
                 continue;
             AVCodecParameters* copy = avcodec_parameters_alloc();
@@ -94,9 +94,10 @@ struct AudioReader::State {
             silenceFrom = formatUnits(piece.outputStart);
             pieceEnd = formatUnits(piece.outputStart + piece.range->duration);
         }
-        auto candidate = formatPiece && formatPieceIndex == index
-                             ? std::move(formatPiece)
-                             : std::make_unique<PieceInput>(piece, AVMEDIA_TYPE_AUDIO);
+        auto candidate =
+            formatPiece && formatPieceIndex == index
+                ? std::move(formatPiece)
+                : std::make_unique<PieceInput>(piece, AVMEDIA_TYPE_AUDIO, *source.files);
         if (candidate->stream() != nullptr &&
             sameFormat(*format.parameters, *candidate->stream()->codecpar)) {
             input = std::move(candidate);

@@ -47,4 +47,10 @@ using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 FramePtr allocateFrame();
 PacketPtr allocatePacket();
 
+// Writes an MPEG-4 or QuickTime file's header so that its trailer puts the index (the movie
+// box) before the media data: a player or browser starts playing as the first bytes arrive
+// instead of fetching the whole file first. The trailer then moves the media data up once
+// (one read and write of the file, a small share of an export's time).
+int writeHeaderWithIndexInFront(AVFormatContext* output);
+
 }  // namespace skelder::media

@@ -7,12 +7,20 @@ void Composition::appendTimeRange(const std::filesystem::path& path, TimeRange r
     end_ = end_ + range.duration;
 }
 
-MediaSource MediaSource::file(const std::filesystem::path& path) {
-    return {{SourcePiece{path, std::nullopt, MediaTime::zero()}}, std::nullopt};
+MediaSource MediaSource::file(const std::filesystem::path& path,
+                              std::shared_ptr<ProbedFiles> files) {
+    MediaSource source{{SourcePiece{path, std::nullopt, MediaTime::zero()}}, std::nullopt};
+    if (files)
+        source.files = std::move(files);
+    return source;
 }
 
-MediaSource MediaSource::composition(const Composition& composition) {
-    return {composition.pieces(), composition.preferredTransform()};
+MediaSource MediaSource::composition(const Composition& composition,
+                                     std::shared_ptr<ProbedFiles> files) {
+    MediaSource source{composition.pieces(), composition.preferredTransform()};
+    if (files)
+        source.files = std::move(files);
+    return source;
 }
 
 SourceProperties describe(const MediaSource& source) {
@@ -21,7 +29,7 @@ SourceProperties describe(const MediaSource& source) {
     bool durationKnown = true;
     for (std::size_t i = 0; i < source.pieces.size(); ++i) {
         const SourcePiece& piece = source.pieces[i];
-        const Asset asset = Asset::open(piece.path);
+        const Asset& asset = source.files->asset(piece.path);
         if (i == 0)
             properties.video = asset.videoTrack();
         properties.hasAudio = properties.hasAudio || asset.audioTrack().has_value();

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "media/affine_transform.hpp"
 #include "media/asset.hpp"
 #include "media/media_time.hpp"
+#include "media/probed_files.hpp"
 
 namespace skelder::media {
 
@@ -42,13 +44,18 @@ class Composition {
     MediaTime end_ = MediaTime::zero();
 };
 
-// What readers read: a file, or a composition.
+// What readers read: a file, or a composition. Its copies share one ProbedFiles, so the
+// job, the description and the readers of one export probe each file once.
 struct MediaSource {
     std::vector<SourcePiece> pieces;
     std::optional<AffineTransform> transformOverride;
+    std::shared_ptr<ProbedFiles> files = std::make_shared<ProbedFiles>();
 
-    static MediaSource file(const std::filesystem::path& path);
-    static MediaSource composition(const Composition& composition);
+    // `files` may be the ones the caller already probed the file(s) with.
+    static MediaSource file(const std::filesystem::path& path,
+                            std::shared_ptr<ProbedFiles> files = nullptr);
+    static MediaSource composition(const Composition& composition,
+                                   std::shared_ptr<ProbedFiles> files = nullptr);
 };
 
 // The track properties of a source: those of its first file's video track (with the
@@ -59,7 +66,7 @@ struct SourceProperties {
     std::optional<MediaTime> duration;
 };
 
-// Opens the files of the source for their properties; throws MediaError.
+// The properties of the source's files (probed through its ProbedFiles); throws MediaError.
 SourceProperties describe(const MediaSource& source);
 
 }  // namespace skelder::media

@@ -349,7 +349,7 @@ bool MediaWriter::startWriting() {
         if (!(s.output->oformat->flags & AVFMT_NOFILE)) {
             checkFFmpeg(avio_open(&s.output->pb, s.path.c_str(), AVIO_FLAG_WRITE));
         }
-        checkFFmpeg(avformat_write_header(s.output.get(), nullptr));
+        checkFFmpeg(writeHeaderWithIndexInFront(s.output.get()));
     } catch (const MediaError& error) {
         s.fail(error.what());
         return false;

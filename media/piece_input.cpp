@@ -5,8 +5,8 @@
 
 namespace skelder::media {
 
-PieceInput::PieceInput(const SourcePiece& piece, AVMediaType type)
-    : context_(openInput(piece.path)),
+PieceInput::PieceInput(const SourcePiece& piece, AVMediaType type, ProbedFiles& files)
+    : context_(files.open(piece.path)),
       openedBytes_(context_->pb != nullptr ? avio_size(context_->pb) : -1),
       outputStart_(piece.outputStart) {
     const int index = av_find_best_stream(context_.get(), type, -1, -1, nullptr, 0);

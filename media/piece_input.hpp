@@ -12,7 +12,7 @@ namespace skelder::media {
 class PieceInput {
   public:
     // Throws MediaError. `stream()` is null when the file has no stream of that kind.
-    PieceInput(const SourcePiece& piece, AVMediaType type);
+    PieceInput(const SourcePiece& piece, AVMediaType type, ProbedFiles& files);
 
     AVStream* stream() const { return stream_; }
     // The next packet of the stream; false at the end of the file. Throws MediaError when the

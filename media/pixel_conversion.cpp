@@ -106,6 +106,10 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
     const auto convertPlanes = [&](ChromaLayout layout) {
         convertYuvToBgra(source, layout, out, outStride, w, h, rgbCoefficientsFor(color));
     };
+    const auto convertDeepPlanes = [&](ChromaLayout layout, int bitDepth) {
+        convertDeepYuvToBgra(source, bitDepth, layout, out, outStride, w, h,
+                             rgbCoefficientsFor(color));
+    };
     int result = -1;
     switch (sameSize ? s.format : AV_PIX_FMT_NONE) {
         case AV_PIX_FMT_YUV420P:
@@ -117,6 +121,20 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
         case AV_PIX_FMT_YUV444P:
         case AV_PIX_FMT_YUVJ444P:
             return convertPlanes(ChromaLayout::k444);
+        // Deeper pictures (HDR recordings) take the same conversion, so 8-bit and 10-bit
+        // sources of one scene give the same colours.
+        case AV_PIX_FMT_YUV420P10:
+            return convertDeepPlanes(ChromaLayout::k420, 10);
+        case AV_PIX_FMT_YUV422P10:
+            return convertDeepPlanes(ChromaLayout::k422, 10);
+        case AV_PIX_FMT_YUV444P10:
+            return convertDeepPlanes(ChromaLayout::k444, 10);
+        case AV_PIX_FMT_YUV420P12:
+            return convertDeepPlanes(ChromaLayout::k420, 12);
+        case AV_PIX_FMT_YUV422P12:
+            return convertDeepPlanes(ChromaLayout::k422, 12);
+        case AV_PIX_FMT_YUV444P12:
+            return convertDeepPlanes(ChromaLayout::k444, 12);
         case AV_PIX_FMT_NV12:
             result = libyuv::NV12ToARGBMatrix(s.data[0], s.linesize[0], s.data[1], s.linesize[1],
                                               out, outStride, yuvConstantsFor(color), w, h);
@@ -127,7 +145,7 @@ void ToBgraConverter::convert(const AVFrame& s, VideoFrame& destination) {
     if (result == 0)
         return;
 
-    // Other formats (10-bit, paletted, RGB…) and other sizes: libswscale.
+    // Other formats (semi-planar 10-bit, paletted, RGB…) and other sizes: libswscale.
     fallback_.reset(sws_getCachedContext(
         fallback_.release(), w, h, static_cast<AVPixelFormat>(s.format), destination.width(),
         destination.height(), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));

@@ -13,7 +13,8 @@
 namespace skelder::media {
 
 // Decoded YUV (any format FFmpeg decodes) → BGRA, honouring the stream's matrix and range.
-// The planar 8-bit formats are ours, NV12 libyuv's; anything else goes through libswscale.
+// The planar formats of 8, 10 and 12 bits are ours, NV12 libyuv's; anything else goes through
+// libswscale.
 class ToBgraConverter {
   public:
     void convert(const AVFrame& source, VideoFrame& destination);

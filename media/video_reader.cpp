@@ -96,8 +96,8 @@ struct VideoReader::State {
         input.reset();
         decoder.reset();
         while (nextPiece < source.pieces.size()) {
-            auto candidate =
-                std::make_unique<PieceInput>(source.pieces[nextPiece++], AVMEDIA_TYPE_VIDEO);
+            auto candidate = std::make_unique<PieceInput>(source.pieces[nextPiece++],
+                                                          AVMEDIA_TYPE_VIDEO, *source.files);
             if (candidate->stream() == nullptr)
                 continue;
             const AVCodecParameters* parameters = candidate->stream()->codecpar;

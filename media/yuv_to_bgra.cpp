@@ -130,6 +130,32 @@ void row(const std::uint8_t* __restrict y, const std::uint8_t* __restrict u,
     }
 }
 
+// One row of deep samples: the 8-bit sums scaled by 2^extraBits, so the rounding and the
+// result are the 8-bit row's for samples that are 8-bit ones shifted up.
+template <bool kHalfWidthChroma>
+void deepRow(const std::uint16_t* __restrict y, const std::uint16_t* __restrict u,
+             const std::uint16_t* __restrict v, std::uint8_t* __restrict bgra, int width,
+             int extraBits, const RgbCoefficients& k) {
+    const std::int32_t black = std::int32_t{k.yOffset} << extraBits;
+    const std::int32_t neutral = 128 << extraBits;
+    const std::int32_t rounding = kRounding << extraBits;
+    const int shift = kShift + extraBits;
+    for (int x = 0; x < width; ++x) {
+        const std::int32_t luma = k.y * (y[x] - black);
+        const int c = kHalfWidthChroma ? x / 2 : x;
+        const std::int32_t cb = u[c] - neutral;
+        const std::int32_t cr = v[c] - neutral;
+        bgra[4 * x] = clampToByte((luma + k.bu * cb + rounding) >> shift);
+        bgra[4 * x + 1] = clampToByte((luma + k.gu * cb + k.gv * cr + rounding) >> shift);
+        bgra[4 * x + 2] = clampToByte((luma + k.rv * cr + rounding) >> shift);
+        bgra[4 * x + 3] = 255;
+    }
+}
+
+const std::uint16_t* wordsAt(const std::uint8_t* plane, std::ptrdiff_t row, int stride) {
+    return reinterpret_cast<const std::uint16_t*>(plane + row * stride);
+}
+
 }  // namespace
 
 RgbCoefficients rgbCoefficientsFor(const ColorProperties& color) {
@@ -163,6 +189,26 @@ void convertYuvToBgra(const ConstYuvPlanes& in, ChromaLayout layout, std::uint8_
             row<true>(y, u, v, out, width, k);
         else
             row<false>(y, u, v, out, width, k);
+    }
+}
+
+void convertDeepYuvToBgra(const ConstYuvPlanes& in, int bitDepth, ChromaLayout layout,
+                          std::uint8_t* bgra, int bgraStride, int width, int rows,
+                          const RgbCoefficients& k) {
+    // Up to 12 bits the sums stay within 32 bits.
+    const int extraBits = std::clamp(bitDepth, 8, 12) - 8;
+    const bool halfWidth = layout != ChromaLayout::k444;
+    const int rowsPerChromaRow = layout == ChromaLayout::k420 ? 2 : 1;
+    for (int r = 0; r < rows; ++r) {
+        const std::ptrdiff_t chromaRow = r / rowsPerChromaRow;
+        const std::uint16_t* y = wordsAt(in.y, r, in.yStride);
+        const std::uint16_t* u = wordsAt(in.u, chromaRow, in.uStride);
+        const std::uint16_t* v = wordsAt(in.v, chromaRow, in.vStride);
+        std::uint8_t* out = bgra + static_cast<std::ptrdiff_t>(r) * bgraStride;
+        if (halfWidth)
+            deepRow<true>(y, u, v, out, width, extraBits, k);
+        else
+            deepRow<false>(y, u, v, out, width, extraBits, k);
     }
 }
 

@@ -41,4 +41,12 @@ enum class ChromaLayout { k420, k422, k444 };
 void convertYuvToBgra(const ConstYuvPlanes& in, ChromaLayout layout, std::uint8_t* bgra,
                       int bgraStride, int width, int rows, const RgbCoefficients& k);
 
+// The same for planar pictures of 9 to 12 bits a sample (16-bit words in the machine's byte
+// order; the strides stay in bytes), with the same coefficients: a deep picture whose samples
+// are an 8-bit picture's shifted up converts to exactly the same pixels, and the rest rounds
+// to nearest the same way.
+void convertDeepYuvToBgra(const ConstYuvPlanes& in, int bitDepth, ChromaLayout layout,
+                          std::uint8_t* bgra, int bgraStride, int width, int rows,
+                          const RgbCoefficients& k);
+
 }  // namespace skelder::media

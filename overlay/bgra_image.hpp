@@ -12,18 +12,22 @@ namespace skelder {
 
 // A caller's frame buffer: first row at the top, rows `stride` bytes apart. A recorder mounted
 // sideways or upside down stores its pictures turned and says how to turn them back for
-// display: `displayRotation` clockwise degrees (0, 90, 180 or 270).
+// display: `displayRotation` clockwise degrees (0, 90, 180 or 270), after mirroring them left
+// to right when `displayMirrored` (a recorder filming through a mirror, or set to).
 struct BgraFrame {
     std::uint8_t* data = nullptr;
     int width = 0;
     int height = 0;
     int stride = 0;
     int displayRotation = 0;
+    bool displayMirrored = false;
 
     // The size of the picture as it is shown: width and height swap for a quarter turn.
     int displayedWidth() const { return quarterTurned() ? height : width; }
     int displayedHeight() const { return quarterTurned() ? width : height; }
     bool quarterTurned() const { return displayRotation == 90 || displayRotation == 270; }
+    // Shown as stored: no turn, no mirror.
+    bool shownAsStored() const { return displayRotation == 0 && !displayMirrored; }
 };
 
 struct BgraPixel {

@@ -95,7 +95,7 @@ void stampMark(BgraImage& image, const MeterGeometry& g, Point at, double radius
 
 // The trail and the current dot over the face, clipped to the disk.
 void paintMeterMarks(BgraImage& image, std::span<const GForcePoint> history, double latG,
-                     double lonG) {
+                     double lonG, HudSignal signal) {
     const MeterGeometry g(image.width(), image.height());
     cairo_surface_flush(image.surface());
     if (history.size() >= 2) {
@@ -106,12 +106,12 @@ void paintMeterMarks(BgraImage& image, std::span<const GForcePoint> history, dou
             Rgba colour = kTrailColour;
             colour.a = 0.08 + 0.34 * t;
             stampMark(image, g, g.mapped(trail[k - 1].latG, trail[k - 1].lonG), 2.4 + 1.6 * t,
-                      colour);
+                      inHudSignal(signal, colour));
         }
     }
     const Point current = g.mapped(latG, lonG);
-    stampMark(image, g, current, 7, {1.0, 0.84, 0.2, 0.65});
-    stampMark(image, g, current, 3.8, {1.0, 0.93, 0.35, 0.98});
+    stampMark(image, g, current, 7, inHudSignal(signal, {1.0, 0.84, 0.2, 0.65}));
+    stampMark(image, g, current, 3.8, inHudSignal(signal, {1.0, 0.93, 0.35, 0.98}));
     cairo_surface_mark_dirty(image.surface());
 }
 
@@ -126,10 +126,11 @@ class NoTextPainter final : public HudTextPainter {
 
 // Paints on an image through a canvas of its size.
 template <class Paint>
-void paintOn(BgraImage& image, Paint paint) {
+void paintOn(BgraImage& image, HudSignal signal, Paint paint) {
     const CairoPtr cr{cairo_create(image.surface())};
     NoTextPainter noText;
     HudCanvas canvas(cr.get(), image.width(), image.height(), noText);
+    canvas.setSignal(signal);
     paint(canvas);
     cairo_surface_flush(image.surface());
 }
@@ -143,32 +144,35 @@ struct DirectionLabel {
 
 std::optional<BgraImage> makeGForceMeterImage(std::span<const GForcePoint> history,
                                               double currentLatG, double currentLonG, int width,
-                                              int height) {
+                                              int height, HudSignal signal) {
     auto image = BgraImage::create(width, height);
     if (image) {
-        paintOn(*image, paintMeterFace);
-        paintMeterMarks(*image, history, currentLatG, currentLonG);
+        paintOn(*image, signal, paintMeterFace);
+        paintMeterMarks(*image, history, currentLatG, currentLonG, signal);
     }
     return image;
 }
 
 const BgraImage* GForceMeterRaster::render(std::span<const GForcePoint> history, double currentLatG,
-                                           double currentLonG, int width, int height) {
-    if (!image_ || image_->width() != width || image_->height() != height) {
+                                           double currentLonG, int width, int height,
+                                           HudSignal signal) {
+    if (!image_ || image_->width() != width || image_->height() != height ||
+        faceSignal_ != signal) {
         image_ = BgraImage::create(width, height);
         face_ = BgraImage::create(width, height);
         if (!image_ || !face_) {
             image_.reset();
             return nullptr;
         }
-        paintOn(*face_, paintMeterFace);
+        faceSignal_ = signal;
+        paintOn(*face_, signal, paintMeterFace);
     }
     // The face is painted once; each frame starts from a copy of it.
     cairo_surface_flush(image_->surface());
     std::memcpy(image_->data(), face_->data(),
                 static_cast<std::size_t>(face_->stride()) * static_cast<std::size_t>(height));
     cairo_surface_mark_dirty(image_->surface());
-    paintMeterMarks(*image_, history, currentLatG, currentLonG);
+    paintMeterMarks(*image_, history, currentLatG, currentLonG, signal);
     return &*image_;
 }
 
@@ -180,8 +184,8 @@ void drawGForcePanel(HudCanvas& composite, const OverlayRenderSample& renderSamp
     const OverlayTelemetrySample& now = renderSample.telemetry;
     if (!composite.drawsPixels()) {
         composite.drawImage(nullptr, w, h, origin);  // where the meter goes, without painting it
-    } else if (const BgraImage* meter =
-                   raster.render(renderSample.gHistory, now.latG, now.lonG, w, h)) {
+    } else if (const BgraImage* meter = raster.render(renderSample.gHistory, now.latG, now.lonG, w,
+                                                      h, composite.signal())) {
         composite.drawImage(meter->surface(), w, h, origin);
     }
 

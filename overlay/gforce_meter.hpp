@@ -16,18 +16,20 @@ namespace skelder {
 // A new raster of the meter; none when a side is below 1 or no raster can be made.
 std::optional<BgraImage> makeGForceMeterImage(std::span<const GForcePoint> history,
                                               double currentLatG, double currentLonG, int width,
-                                              int height);
+                                              int height, HudSignal signal = HudSignal::sdr);
 
 // A meter raster that a render worker reuses from frame to frame.
 class GForceMeterRaster {
   public:
-    // Redraws the meter; null when no raster of that size can be made.
+    // Redraws the meter in the signal; null when no raster of that size can be made.
     const BgraImage* render(std::span<const GForcePoint> history, double currentLatG,
-                            double currentLonG, int width, int height);
+                            double currentLonG, int width, int height,
+                            HudSignal signal = HudSignal::sdr);
 
   private:
     std::optional<BgraImage> image_;
     std::optional<BgraImage> face_;  // the disk, rings and crosshair of image_'s size
+    HudSignal faceSignal_ = HudSignal::sdr;
 };
 
 // Adds the raster and the labels up, right, down, left and peak to the HUD, in this order.

@@ -8,7 +8,8 @@
 
 namespace skelder {
 
-void HudCanvas::setColour(const Rgba& colour) {
+void HudCanvas::setColour(const Rgba& sdrColour) {
+    const Rgba colour = inHudSignal(signal_, sdrColour);
     cairo_set_source_rgba(cr_, colour.r, colour.g, colour.b, colour.a);
 }
 
@@ -42,8 +43,11 @@ void HudCanvas::drawText(std::string_view text, const HudTextStyle& style, Point
                       deviceX(lowerLeft.x + extent->width) + margin, deviceY(lowerLeft.y) + margin);
         }
     }
-    if (drawsPixels())
-        text_.draw(*this, text, style, lowerLeft);
+    if (drawsPixels()) {
+        HudTextStyle inSignal = style;
+        inSignal.colour = inHudSignal(signal_, style.colour);
+        text_.draw(*this, text, inSignal, lowerLeft);
+    }
 }
 
 void HudCanvas::circlePath(Point centre, double radius) {
@@ -80,6 +84,35 @@ void HudCanvas::strokeCircle(Point centre, double radius, double lineWidth, cons
     setColour(colour);
     cairo_set_line_width(cr_, lineWidth);
     circlePath(centre, radius);
+    cairo_stroke(cr_);
+}
+
+void HudCanvas::strokePolyline(std::span<const Point> points, double lineWidth,
+                               const Rgba& colour) {
+    if (points.size() < 2)
+        return;
+    double left = points.front().x;
+    double right = left;
+    double bottom = points.front().y;
+    double top = bottom;
+    for (const Point& point : points) {
+        left = std::min(left, point.x);
+        right = std::max(right, point.x);
+        bottom = std::min(bottom, point.y);
+        top = std::max(top, point.y);
+    }
+    addDamage(deviceX(left) - lineWidth, deviceY(top) - lineWidth, deviceX(right) + lineWidth,
+              deviceY(bottom) + lineWidth);
+    if (!drawsPixels())
+        return;
+    setColour(colour);
+    cairo_set_line_width(cr_, lineWidth);
+    cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+    cairo_new_path(cr_);
+    cairo_move_to(cr_, deviceX(points.front().x), deviceY(points.front().y));
+    for (const Point& point : points.subspan(1))
+        cairo_line_to(cr_, deviceX(point.x), deviceY(point.y));
     cairo_stroke(cr_);
 }
 

@@ -4,11 +4,13 @@
 // whose rows run top to bottom. The conversion between the two lives here and nowhere else.
 
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "overlay/bgra_image.hpp"
 #include "overlay/geometry.hpp"
+#include "overlay/hud_signal.hpp"
 #include "overlay/hud_text.hpp"
 
 namespace skelder {
@@ -20,6 +22,10 @@ class HudCanvas {
     // which pixels a drawing needs before it has them.
     HudCanvas(cairo_t* cr, double width, double height, HudTextPainter& text)
         : cr_(cr), width_(width), height_(height), text_(text) {}
+
+    // The signal every later colour is written in (SDR unless set).
+    void setSignal(HudSignal signal) { signal_ = signal; }
+    HudSignal signal() const { return signal_; }
 
     // Collects the pixel boxes every later drawing call may change (null: not collected).
     void collectDamage(std::vector<PixelBox>* damage) { damage_ = damage; }
@@ -39,6 +45,8 @@ class HudCanvas {
     // One path of line segments, stroked once.
     void strokeLines(std::initializer_list<std::pair<Point, Point>> lines, double lineWidth,
                      const Rgba& colour);
+    // A path through the points, stroked once with round joins and ends.
+    void strokePolyline(std::span<const Point> points, double lineWidth, const Rgba& colour);
     void saveState();
     void restoreState();
     void clipToCircle(Point centre, double radius);
@@ -74,6 +82,7 @@ class HudCanvas {
     std::vector<PixelBox>* damage_ = nullptr;
     const BgraFrame* pixels_ = nullptr;
     const std::vector<PixelBox>* imageLimits_ = nullptr;
+    HudSignal signal_ = HudSignal::sdr;
 };
 
 }  // namespace skelder

@@ -57,6 +57,31 @@ Rect HudLayout::debugPanel() const {
     return {22 * s, height - 108 * s, std::min(760 * s, 0.72 * width), 84 * s};
 }
 
+namespace {
+
+// The top edge of the lap elements.
+double lapTop(const HudLayout& layout, bool debugShown) {
+    return debugShown ? layout.debugPanel().y - 14 * layout.s : layout.height - layout.m;
+}
+
+}  // namespace
+
+Rect HudLayout::lapTimerPanel(bool debugShown) const {
+    return {m, lapTop(*this, debugShown) - 104 * s, 400 * s, 104 * s};
+}
+
+Rect HudLayout::lapGapBox(bool debugShown, bool timerShown) const {
+    const double x = timerShown ? m + 412 * s : m;
+    return {x, lapTop(*this, debugShown) - 64 * s, 180 * s, 64 * s};
+}
+
+Rect HudLayout::lapMapBox(bool debugShown, bool rowShown) const {
+    const double top = lapTop(*this, debugShown) - (rowShown ? 118 * s : 0);
+    // A portrait picture has room down its side for a larger map.
+    const double side = height > width ? 0.36 * width : 260 * s;
+    return {m, top - side, side, side};
+}
+
 double displaySpeed(double speedMps, SpeedUnit unit) {
     return nonNegative(speedInUnit(finiteOrZero(speedMps), unit));
 }

@@ -31,6 +31,13 @@ struct HudLayout {
     Rect throttleCell(int row) const;
 
     Rect debugPanel() const;
+
+    // The lap elements, at the top left where no specified element is (under the debug panel
+    // when it is shown): the timer panel, the gap beside it (or in its place) and the circuit's
+    // map under them.
+    Rect lapTimerPanel(bool debugShown) const;
+    Rect lapGapBox(bool debugShown, bool timerShown) const;
+    Rect lapMapBox(bool debugShown, bool rowShown) const;
 };
 
 // max(0.4, min(width / 1920, height / 1080)).

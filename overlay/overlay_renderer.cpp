@@ -1,12 +1,13 @@
 #include "overlay/overlay_renderer.hpp"
 
 #include "overlay/hud_elements.hpp"
+#include "overlay/lap_hud_elements.hpp"
 
 namespace skelder {
 namespace {
 
 // The Cairo matrix that takes the displayed picture's pixels (x right, y down, as a player
-// shows them) to the stored frame's pixels.
+// shows them) to the stored frame's pixels: the turn undone, then the mirror (its own inverse).
 cairo_matrix_t displayedToStored(const BgraFrame& frame) {
     const double w = frame.width;
     const double h = frame.height;
@@ -25,6 +26,11 @@ cairo_matrix_t displayedToStored(const BgraFrame& frame) {
             cairo_matrix_init_identity(&m);
             break;
     }
+    if (frame.displayMirrored) {
+        cairo_matrix_t mirror;
+        cairo_matrix_init(&mirror, -1, 0, 0, 1, w, 0);
+        cairo_matrix_multiply(&m, &m, &mirror);
+    }
     return m;
 }
 
@@ -32,16 +38,21 @@ cairo_matrix_t displayedToStored(const BgraFrame& frame) {
 PixelBox storedBox(const BgraFrame& frame, const PixelBox& shown) {
     const int w = frame.width;
     const int h = frame.height;
-    switch (frame.displayRotation) {
-        case 90:
-            return {shown.top, h - shown.right, shown.bottom, h - shown.left};
-        case 180:
-            return {w - shown.right, h - shown.bottom, w - shown.left, h - shown.top};
-        case 270:
-            return {w - shown.bottom, shown.left, w - shown.top, shown.right};
-        default:
-            return shown;
-    }
+    const PixelBox unturned = [&]() -> PixelBox {
+        switch (frame.displayRotation) {
+            case 90:
+                return {shown.top, h - shown.right, shown.bottom, h - shown.left};
+            case 180:
+                return {w - shown.right, h - shown.bottom, w - shown.left, h - shown.top};
+            case 270:
+                return {w - shown.bottom, shown.left, w - shown.top, shown.right};
+            default:
+                return shown;
+        }
+    }();
+    if (!frame.displayMirrored)
+        return unturned;
+    return {w - unturned.right, unturned.top, w - unturned.left, unturned.bottom};
 }
 
 }  // namespace
@@ -142,6 +153,10 @@ void OverlayRenderer::drawElements(OverlayRenderContext& context, HudCanvas& can
     if (debugInfo) {
         hud::drawDebugPanel(canvas, layout, *debugInfo);
     }
+    if (renderSample.lap) {
+        hud::drawLapElements(canvas, layout, *renderSample.lap, debugInfo.has_value(),
+                             context.lapMap_);
+    }
 }
 
 bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame& frame,
@@ -157,15 +172,17 @@ bool OverlayRenderer::drawOverlay(OverlayRenderContext& context, const BgraFrame
     if (cr == nullptr) {
         return false;
     }
-    // The HUD is laid out for the picture as it is shown and drawn turned onto the stored
-    // pixels, so it stands upright when the player turns the frame.
+    // The HUD is laid out for the picture as it is shown and drawn turned (and mirrored) onto
+    // the stored pixels, so it stands upright and reads left to right when the player turns
+    // (and mirrors) the frame.
     const int width = frame.displayedWidth();
     const int height = frame.displayedHeight();
     cairo_save(cr);
     const cairo_matrix_t toStored = displayedToStored(frame);
     cairo_set_matrix(cr, &toStored);
     HudCanvas canvas(cr, width, height, *context.text_);
-    if (frame.displayRotation == 0) {
+    canvas.setSignal(context.signal_);
+    if (frame.shownAsStored()) {
         canvas.drawImagesOnto(&frame);
         canvas.limitImagesTo(wantedBoxes);
     }

@@ -16,6 +16,7 @@
 #include "overlay/bgra_image.hpp"
 #include "overlay/gforce_meter.hpp"
 #include "overlay/hud_text.hpp"
+#include "overlay/lap_hud_elements.hpp"
 #include "overlay/timeline.hpp"
 
 namespace skelder {
@@ -59,6 +60,9 @@ class OverlayRenderContext {
     OverlayRenderContext(const OverlayRenderContext&) = delete;
     OverlayRenderContext& operator=(const OverlayRenderContext&) = delete;
 
+    // The signal the HUD's colours are written in from now on (SDR unless set).
+    void setSignal(HudSignal signal) { signal_ = signal; }
+
   private:
     friend class OverlayRenderer;
     struct FrameTarget;
@@ -70,18 +74,21 @@ class OverlayRenderContext {
 
     std::unique_ptr<HudTextPainter> text_;
     GForceMeterRaster meter_;
+    hud::LapMapRaster lapMap_;
     std::unique_ptr<FrameTarget> target_;
     std::unique_ptr<StaticSources> staticSources_;
+    HudSignal signal_ = HudSignal::sdr;
 };
 
 class OverlayRenderer {
   public:
     OverlayRenderer() = delete;
 
-    // The static layer for frames of this size, labelled for the speed unit; an empty layer
-    // when a side is not positive.
+    // The static layer for frames of this size, labelled for the speed unit, its colours in
+    // the signal (the context's, for the second); an empty layer when a side is not positive.
     static std::shared_ptr<const StaticHUD> makeStaticHUD(int width, int height,
-                                                          SpeedUnit speedUnit = kDefaultSpeedUnit);
+                                                          SpeedUnit speedUnit = kDefaultSpeedUnit,
+                                                          HudSignal signal = HudSignal::sdr);
     static std::shared_ptr<const StaticHUD> makeStaticHUD(OverlayRenderContext& context, int width,
                                                           int height,
                                                           SpeedUnit speedUnit = kDefaultSpeedUnit);

@@ -97,8 +97,10 @@ StaticHUD::StaticHUD(int width, int height, std::vector<Patch> patches)
     : width_(width), height_(height), patches_(std::move(patches)), id_(nextStaticHUDId()) {}
 
 std::shared_ptr<const StaticHUD> OverlayRenderer::makeStaticHUD(int width, int height,
-                                                                SpeedUnit speedUnit) {
+                                                                SpeedUnit speedUnit,
+                                                                HudSignal signal) {
     OverlayRenderContext context;
+    context.setSignal(signal);
     return makeStaticHUD(context, width, height, speedUnit);
 }
 
@@ -118,6 +120,7 @@ std::shared_ptr<const StaticHUD> OverlayRenderer::makeStaticHUD(OverlayRenderCon
     {
         const CairoPtr cr{cairo_create(layer->surface())};
         HudCanvas canvas(cr.get(), width, height, *context.text_);
+        canvas.setSignal(context.signal_);
         const HudLayout layout = HudLayout::forFrame(width, height);
         for (int row = 0; row < HudLayout::kPedalRows; ++row) {
             hud::drawPedalBackground(canvas, layout, row);

@@ -63,6 +63,12 @@ std::optional<OverlayFrameContent> overlayFrameAt(const OverlayTimelineView& tim
         return std::nullopt;
     }
     OverlayFrameContent content{std::move(*sample), std::nullopt};
+    const LapHudElements& lapHud = timeline.overlayOptions.lapHud;
+    if (lapHud.any() && index < timeline.lapClocks.size() && timeline.lapClocks[index]) {
+        if (auto reading = timeline.lapClocks[index]->at(adjusted)) {
+            content.sample.lap = LapHudContent{lapHud, *reading, timeline.lapClocks[index]};
+        }
+    }
     if (timeline.overlayOptions.debugHUDEnabled) {
         content.debugInfo =
             makeFrameDebugInfo(outputSeconds, position->mappedSourceSeconds, adjusted, offset,

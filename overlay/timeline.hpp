@@ -4,12 +4,14 @@
 // Everything here is a pure function of immutable job data, safe to call from many threads.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/speed_unit.hpp"
+#include "overlay/lap_hud.hpp"
 #include "telemetry/decisecond_grid.hpp"
 
 namespace skelder {
@@ -39,6 +41,8 @@ struct HighlightsOverlayOptions {
     bool debugHUDEnabled = false;
     // The unit of the speed readout and its label.
     SpeedUnit speedUnit = kDefaultSpeedUnit;
+    // The lap elements the user switched on (none by default).
+    LapHudElements lapHud = {};
 };
 
 struct GForcePoint {
@@ -54,6 +58,8 @@ struct OverlayRenderSample {
     std::vector<GForcePoint> gHistory;  // oldest first
     double currentTotalG = 0;
     double heldPeakG = 0;
+    // The lap elements, when switched on and the recording has laps.
+    std::optional<LapHudContent> lap = std::nullopt;
 };
 
 // Every time value behind one frame, for the timing debug panel.
@@ -94,6 +100,8 @@ struct OverlayTimelineView {
     // A source's own telemetry advance (a reel of recorders that lag differently); sources
     // past the end of the list take overlayOptions.timeOffsetSeconds.
     std::span<const double> sampleSourceOffsetSeconds = {};
+    // A source's laps (null: none), read at the same telemetry instant as its samples.
+    std::span<const std::shared_ptr<const laps::LapClock>> lapClocks = {};
 };
 
 // What one frame draws: the render sample and, when the debug panel is on, its timing record.

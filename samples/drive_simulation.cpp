@@ -220,12 +220,12 @@ DriveSimulation::DriveSimulation(DriveSimulationOptions options) : options_(std:
         static_cast<std::size_t>(std::floor(duration * kSampleRateHz + 1e-9)) + 1;
 
     double pathMetres = (duration + options_.pitStopSeconds + 10) * kAverageSpeedBoundMps;
-    DrivenPath path = buildDrivenPath(pathMetres);
+    DrivenPath path = buildDrivenPath(pathMetres, options_.circuit);
     std::optional<std::vector<double>> sampledSpeed;
     while (!(sampledSpeed = speedOverTime(speedProfile(path, vehicle), options_.pitStopSeconds,
                                           sampleCount))) {
         pathMetres *= 2;
-        path = buildDrivenPath(pathMetres);
+        path = buildDrivenPath(pathMetres, options_.circuit);
     }
     std::vector<double> speed = std::move(*sampledSpeed);
     // The clutch engages gradually: the car creeps off a moment before the pit stop time ends.

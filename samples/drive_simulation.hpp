@@ -17,6 +17,7 @@ struct DriveSimulationOptions {
     double pitStopSeconds = 2;
     // Multiplies the sensor noise; 0 gives the exact physics.
     double noiseScale = 1;
+    SampleCircuit circuit = SampleCircuit::national;
     VehicleModel vehicle = {};
 };
 

@@ -376,8 +376,9 @@ void roundedRectangle(cairo_t* cr, double x0, double y0, double x1, double y1, d
 }
 
 // Where the frame code and the clock go, each on its dark plate: the code as tight as it
-// reads, between the HUD's top and bottom parts; the clock small in the top left corner,
-// where the HUD does not draw either.
+// reads, between the HUD's top and bottom parts, and the clock small just under it. That
+// band stays clear of the HUD whatever the picture's shape: in a portrait picture the HUD's
+// top row (speed, gear, pedals) spans nearly the whole width, so a corner is no place for it.
 struct PlateLayout {
     FrameCodeLayout code;
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -398,8 +399,8 @@ PlateLayout plateLayout(int width, int height) {
     plate.bottom = plate.code.bottom() + padding;
     plate.clockHeight = std::max(8, height * 4 / 100);
     plate.clockPadding = std::max(2, plate.clockHeight / 3);
-    plate.clockLeft = std::max(plate.clockPadding, width * 25 / 1000) + plate.clockPadding;
-    plate.clockTop = std::max(plate.clockPadding, height * 35 / 1000) + plate.clockPadding;
+    plate.clockLeft = plate.left + plate.clockPadding;
+    plate.clockTop = plate.bottom + padding + plate.clockPadding;
     return plate;
 }
 
@@ -413,8 +414,9 @@ void paintScene(const PictureContent& content, const PlateLayout& plate, cairo_t
     const double h = height;
     Camera camera;
     camera.centreX = w / 2;
-    // The horizon just below the plate, so the road runs out of sight beneath it.
-    camera.horizonY = std::clamp(plate.bottom + 0.015 * h, 0.5 * h, 0.66 * h);
+    // The horizon just below the plates, so the road runs out of sight beneath them.
+    const int platesBottom = plate.clockTop + plate.clockHeight + plate.clockPadding;
+    camera.horizonY = std::clamp(platesBottom + 0.015 * h, 0.5 * h, 0.66 * h);
     camera.focalPixels = 0.85 * std::max(w, h * 16 / 9.0) * (w < h ? 0.6 : 1.0);
     const VehicleModel vehicle;
     Track track;
@@ -502,6 +504,15 @@ int drawSegmentText(YuvPicture& picture, std::string_view text, int left, int to
         x += glyphWidth(c, m) + m.gap;
     }
     return x - left - (text.empty() ? 0 : m.gap);
+}
+
+SamplePlates samplePlates(int width, int height, std::string_view clock) {
+    const PlateLayout plate = plateLayout(width, height);
+    const int clockWidth = segmentTextWidth(clock, plate.clockHeight);
+    return {{plate.left, plate.top, plate.right, plate.bottom},
+            {plate.clockLeft - plate.clockPadding, plate.clockTop - plate.clockPadding,
+             plate.clockLeft + clockWidth + plate.clockPadding,
+             plate.clockTop + plate.clockHeight + plate.clockPadding}};
 }
 
 void paintSamplePicture(const PictureContent& content, YuvPicture& picture) {

@@ -37,9 +37,21 @@ std::string elapsedText(std::int64_t frameNumber, int rateNumerator, int rateDen
 // Paints the whole picture: the view from the driver's seat (sky, horizon, the track with its
 // kerbs and grass streaming past and bending with the steering, the car's bonnet), drawn with
 // Cairo; over it, on dark plates where the HUD never draws, the frame code (frame_code.hpp)
-// between the HUD's top and bottom parts, and the elapsed time and "#<frame number>" in small
-// seven-segment digits in the top left corner.
+// between the HUD's top and bottom parts and, just under it, the elapsed time and
+// "#<frame number>" in small seven-segment digits.
 void paintSamplePicture(const PictureContent& content, YuvPicture& picture);
+
+// The dark plates of a picture of this size (as it is shown, upright), in pixels from the top
+// left, right and bottom excluded: the frame code's, and the clock's for this clock text
+// ("MM:SS.mmm  #<frame number>").
+struct PlateBox {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+struct SamplePlates {
+    PlateBox code;
+    PlateBox clock;
+};
+SamplePlates samplePlates(int width, int height, std::string_view clock);
 
 // Seven-segment text in the luma plane on a dark plate, chroma made neutral; digits, ':', '.'
 // and '#'. Returns the width drawn.

@@ -151,7 +151,9 @@ int sampleKeyframeInterval(const SampleOptions& options) {
 }
 
 DriveSimulation sampleDrive(const SampleOptions& options) {
-    return DriveSimulation({.durationSeconds = sampleVideoSeconds(options), .seed = options.seed});
+    return DriveSimulation({.durationSeconds = sampleVideoSeconds(options),
+                            .seed = options.seed,
+                            .circuit = options.circuit});
 }
 
 void writeSampleRecording(const std::filesystem::path& path, const SampleOptions& options) {

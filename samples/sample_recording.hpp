@@ -10,6 +10,7 @@
 #include <functional>
 #include <stop_token>
 
+#include "core/telemetry_advance.hpp"
 #include "samples/drive_simulation.hpp"
 #include "samples/engine_sound.hpp"
 #include "samples/frame_code.hpp"
@@ -30,10 +31,11 @@ struct SampleOptions {
     int rotationDegrees = 0;
     bool audio = true;
     EngineSoundOptions sound = {};  // cylinders, sound delay, noise, wind and music
-    std::uint64_t seed = 1;  // chooses the sensor noise
-    // The telemetry trails the picture by this much, as the recorder's does (the app's default
-    // telemetry advance of 650 ms lines it up again); 0 puts it in step with the picture.
-    double telemetryLagSeconds = 0.65;
+    std::uint64_t seed = 1;         // chooses the sensor noise
+    SampleCircuit circuit = SampleCircuit::national;
+    // The telemetry trails the picture by this much, as the recorder's does (the default
+    // telemetry advance lines it up again); 0 puts it in step with the picture.
+    double telemetryLagSeconds = kDefaultTelemetryAdvanceMilliseconds / 1000;
     // Called with the share of the work done, from 0 to 1, on the writing thread.
     std::function<void(double fraction)> onProgress = {};
     std::stop_token stopToken = {};

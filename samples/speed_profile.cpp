@@ -66,7 +66,15 @@ double DrivenPath::curvatureAt(double metres) const {
     return curvature[node] + (curvature[node + 1] - curvature[node]) * fraction;
 }
 
-DrivenPath buildDrivenPath(double minimumLengthMetres) {
+double lapPace(int lap) {
+    if (lap <= 1) {
+        return 1.0;
+    }
+    const double spread = std::fmod(static_cast<double>(lap - 1) * 0.6180339887498949, 1.0);
+    return 1.0 - 0.05 * spread;
+}
+
+DrivenPath buildDrivenPath(double minimumLengthMetres, SampleCircuit circuit) {
     DrivenPath path;
     double position = 0;
     const auto append = [&](const std::vector<TrackSegment>& segments, int lap) {
@@ -75,8 +83,8 @@ DrivenPath buildDrivenPath(double minimumLengthMetres) {
             position += segment.lengthMetres;
         }
     };
-    append(sampleCircuitOutLap(), 0);
-    const std::vector<TrackSegment> lap = sampleCircuitLap();
+    append(sampleCircuitOutLap(circuit), 0);
+    const std::vector<TrackSegment> lap = sampleCircuitLap(circuit);
     for (int number = 1; position < minimumLengthMetres; ++number) {
         append(lap, number);
     }
@@ -111,7 +119,9 @@ std::vector<double> speedProfile(const DrivenPath& path, const VehicleModel& veh
             ++piece;
         }
         const TrackSegment& segment = path.pieces[piece].segment;
-        limit[i] = std::min(segment.speedLimitMps, cornerSpeedLimit(path.curvature[i], vehicle));
+        const double pace = std::sqrt(lapPace(path.pieces[piece].lap));
+        limit[i] =
+            std::min(segment.speedLimitMps, pace * cornerSpeedLimit(path.curvature[i], vehicle));
         accelerationLimit[i] = segment.accelerationLimitMps2;
     }
 

@@ -32,7 +32,13 @@ struct DrivenPath {
 };
 
 // The out-lap followed by as many flying laps as it takes to reach `minimumLengthMetres`.
-DrivenPath buildDrivenPath(double minimumLengthMetres);
+DrivenPath buildDrivenPath(double minimumLengthMetres,
+                           SampleCircuit circuit = SampleCircuit::national);
+
+// The share of the car's grip the driver uses through the corners of a lap: all of it on the
+// first flying lap, a little less (down to 95 %) on some later ones, so laps differ by a few
+// tenths as a driver's do. The same for every drive.
+double lapPace(int lap);
 
 // The fastest speed at every node of the path from a standing start: the lower of the forward
 // pass (power, traction, pit limiter) and the backward pass (braking), both inside the friction

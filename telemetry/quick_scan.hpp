@@ -8,6 +8,7 @@
 #include <string>
 #include <variant>
 
+#include "core/picture_orientation.hpp"
 #include "core/speed_unit.hpp"
 #include "telemetry/extraction_service.hpp"
 
@@ -25,6 +26,9 @@ struct QuickTelemetryStats {
     // The top speed as recorded, in metres per second, never below 0: other units are
     // converted from it.
     double maxSpeedMps = 0;
+    // How the picture is shown (the video track's display matrix), read with the scan so the
+    // window never opens the file itself.
+    PictureOrientation pictureOrientation;
 
     friend bool operator==(const QuickTelemetryStats&, const QuickTelemetryStats&) = default;
 };
@@ -35,6 +39,9 @@ QuickTelemetryStats computeQuickStats(const DecisecondGrid& grid, std::uint64_t 
 
 // Loads the video duration of a file in seconds, or nothing when it cannot.
 using VideoDurationLoader = std::function<std::optional<double>(const std::filesystem::path&)>;
+
+// Loads how a file's picture is shown; upright and unmirrored when it cannot.
+using PictureOrientationLoader = std::function<PictureOrientation(const std::filesystem::path&)>;
 
 // Quick scan: the video duration, then a light extraction (no buckets, no packet timing).
 // Fails with the extraction's error; a missing duration never fails the scan. A stop requested

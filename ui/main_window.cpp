@@ -350,7 +350,13 @@ void MainWindow::refreshShownFile() {
 
 void MainWindow::refreshPreviewPlayer(const std::optional<PathKey>& primary) {
     PreviewPlayerWidget* preview = detail_->previewPlayer();
+    const DroppedFileItem* file = primary ? model_.file(*primary) : nullptr;
+    // The scan read how the picture is shown; the window never opens the file for it.
+    const auto* scanned = file ? std::get_if<QuickScanDone>(&file->quickScanStatus) : nullptr;
+    const PictureOrientation orientation =
+        scanned ? scanned->stats.pictureOrientation : PictureOrientation{};
     if (primary && primary == previewPathKey_) {
+        preview->setPictureOrientation(orientation);
         if (!previewProgressObserver_)
             installPreviewObservers();
         return;
@@ -359,7 +365,6 @@ void MainWindow::refreshPreviewPlayer(const std::optional<PathKey>& primary) {
     removePreviewObservers();
     if (auto playback = preview->playback())
         playback->pause();
-    const DroppedFileItem* file = primary ? model_.file(*primary) : nullptr;
     if (file == nullptr) {
         previewPathKey_.reset();
         preview->setSource({});
@@ -367,7 +372,7 @@ void MainWindow::refreshPreviewPlayer(const std::optional<PathKey>& primary) {
         return;
     }
     previewPathKey_ = primary;
-    preview->setSource(file->url);
+    preview->setSource(file->url, orientation);
     detail_->setPreviewAvailable(true);
     installPreviewObservers();
 }

@@ -19,7 +19,6 @@
 #include <climits>
 #include <cmath>
 
-#include "media/asset.hpp"
 #include "ui/media_backend.hpp"
 #include "ui/symbols.hpp"
 #include "ui/system_colors.hpp"
@@ -138,6 +137,8 @@ void PreviewPlayerWidget::releasePlayer() {
     }
     // Callbacks of the old player may be on the stack: both go when control is back in the loop.
     player_->disconnect(this);
+    decodedFrames_->disconnect(this);
+    decodedFrames_ = nullptr;
     disconnect(posterFrameConnection_);
     player_->stop();
     player_->setVideoOutput(nullptr);
@@ -150,12 +151,14 @@ void PreviewPlayerWidget::releasePlayer() {
     audio_->setMuted(muteButton_->isChecked());
 }
 
-void PreviewPlayerWidget::setSource(const std::filesystem::path& file) {
+void PreviewPlayerWidget::setSource(const std::filesystem::path& file,
+                                    PictureOrientation orientation) {
     releasePlayer();
     source_ = file;
+    orientation_ = orientation;
     if (!file.empty()) {
         player_ = new QMediaPlayer(this);
-        forwardFramesTurned(storedPictureRotation(file));
+        forwardFramesOriented();
         attachAudioOutput();
         playback_ = std::shared_ptr<MediaPlayerPlayback>(
             new MediaPlayerPlayback(player_),
@@ -206,37 +209,21 @@ void PreviewPlayerWidget::attachAudioOutput() {
 }
 
 // Qt's player hands over frames as they are stored: a recorder mounted sideways writes its
-// turn in the track's display matrix only, so each frame is given that turn before the video
-// widget shows it (a player that turns frames itself leaves nothing for us to do).
-void PreviewPlayerWidget::forwardFramesTurned(QVideoFrame::RotationAngle rotation) {
-    if (rotation == QVideoFrame::Rotation0) {
-        player_->setVideoOutput(video_);
-        return;
-    }
-    auto* decoded = new QVideoSink(player_);
-    player_->setVideoSink(decoded);
-    connect(decoded, &QVideoSink::videoFrameChanged, video_,
-            [shown = video_->videoSink(), rotation](QVideoFrame frame) {
-                if (frame.isValid() && frame.rotationAngle() == QVideoFrame::Rotation0)
-                    frame.setRotationAngle(rotation);
-                shown->setVideoFrame(frame);
-            });
-}
-
-QVideoFrame::RotationAngle storedPictureRotation(const std::filesystem::path& file) {
-    try {
-        const auto video = media::Asset::open(file).videoTrack();
-        if (!video)
-            return QVideoFrame::Rotation0;
-        // The quarter turns are the angles Qt names.
-        const int degrees = video->preferredTransform.clockwiseDegrees();
-        return degrees == 90 || degrees == 180 || degrees == 270
-                   ? static_cast<QVideoFrame::RotationAngle>(degrees)
-                   : QVideoFrame::Rotation0;
-    } catch (const std::exception&) {
-        // The player reports a file it cannot open itself.
-        return QVideoFrame::Rotation0;
-    }
+// turn in the track's display matrix only, so each frame is given that turn (and mirror) before
+// the video widget shows it (a player that turns frames itself leaves nothing for us to do).
+void PreviewPlayerWidget::forwardFramesOriented() {
+    decodedFrames_ = new QVideoSink(player_);
+    player_->setVideoSink(decodedFrames_);
+    connect(decodedFrames_, &QVideoSink::videoFrameChanged, this, [this](QVideoFrame frame) {
+        if (frame.isValid() && frame.rotationAngle() == QVideoFrame::Rotation0 &&
+            !frame.mirrored()) {
+            // The quarter turns are the angles Qt names.
+            frame.setRotationAngle(
+                static_cast<QVideoFrame::RotationAngle>(orientation_.clockwiseDegrees));
+            frame.setMirrored(orientation_.mirrored);
+        }
+        video_->videoSink()->setVideoFrame(frame);
+    });
 }
 
 // Qt's player shows no picture before it has played: it plays silently until the first frame

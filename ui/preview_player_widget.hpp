@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/picture_orientation.hpp"
 #include "ui/media_player_playback.hpp"
 
 class QAudioOutput;
@@ -33,8 +34,13 @@ class PreviewPlayerWidget : public QWidget {
     explicit PreviewPlayerWidget(QWidget* parent = nullptr);
     ~PreviewPlayerWidget() override;
 
-    // Shows `file` in a new player; an empty path removes the player.
-    void setSource(const std::filesystem::path& file);
+    // Shows `file` in a new player, its frames turned (and mirrored) as `orientation` says,
+    // which the quick scan read from the file's display matrix; an empty path removes the
+    // player.
+    void setSource(const std::filesystem::path& file, PictureOrientation orientation = {});
+    // How the current file's frames are shown from the next frame on (its scan may finish
+    // after it is shown).
+    void setPictureOrientation(PictureOrientation orientation) { orientation_ = orientation; }
     const std::filesystem::path& source() const { return source_; }
 
     // The current player as the clip controller drives it; null without a source.
@@ -62,7 +68,7 @@ class PreviewPlayerWidget : public QWidget {
 
   private:
     void releasePlayer();
-    void forwardFramesTurned(QVideoFrame::RotationAngle rotation);
+    void forwardFramesOriented();
     void attachAudioOutput();
     void startPosterFrame();
     void finishPosterFrame(bool returnToStart);
@@ -71,6 +77,8 @@ class PreviewPlayerWidget : public QWidget {
     void refreshPlaying();
 
     std::filesystem::path source_;
+    PictureOrientation orientation_;
+    QVideoSink* decodedFrames_ = nullptr;
     QVideoWidget* video_ = nullptr;
     QToolButton* playButton_ = nullptr;
     QSlider* positionSlider_ = nullptr;
@@ -85,10 +93,6 @@ class PreviewPlayerWidget : public QWidget {
     bool hasShownPosterFrame_ = false;
     bool wasPlaying_ = false;
 };
-
-// The turn players give a recording's stored frames (its display matrix), none when the file
-// cannot be read.
-QVideoFrame::RotationAngle storedPictureRotation(const std::filesystem::path& file);
 
 // "m:ss", or "h:mm:ss" from one hour on, of whole seconds (negative and unknown times read 0).
 QString previewTimeText(double seconds);

@@ -125,6 +125,11 @@ class FakeExportService : public ExportServicing {
                                       const std::filesystem::path& outputURL,
                                       const ProgressCallback& progress,
                                       std::stop_token stop) override;
+    ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
+                                media::LayerCodec, const ProgressCallback& progress,
+                                std::stop_token stop) override {
+        return exportOverlayVideo(job, outputURL, progress, stop);
+    }
 
     std::atomic<bool> holdUntilCancelled{false};
     std::atomic<int> waitingForCancel{0};

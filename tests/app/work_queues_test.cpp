@@ -169,6 +169,24 @@ TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
     EXPECT_EQ(thumbnails.requests().size(), 2u);
 }
 
+TEST_F(WorkQueues, TheScanCarriesHowThePictureIsShownReadOffTheMainThread) {
+    AppServices turned = services();
+    std::vector<std::thread::id> readOn;
+    turned.loadPictureOrientation = [&readOn](const std::filesystem::path&) {
+        readOn.push_back(std::this_thread::get_id());
+        return PictureOrientation{270, true};
+    };
+    model = std::make_unique<AppViewModel>(turned);
+    const auto file = drive("sideways.mp4");
+    model->addFiles({file});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    const auto* done = std::get_if<QuickScanDone>(&model->file(keyOf(file))->quickScanStatus);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(done->stats.pictureOrientation, (PictureOrientation{270, true}));
+    ASSERT_EQ(readOn.size(), 1u);
+    EXPECT_NE(readOn.front(), std::this_thread::get_id());
+}
+
 TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
     durationsByName = {{"a.mp4", 61.5}};
     makeModel();

@@ -7,6 +7,8 @@
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
 #include "export/export_error.hpp"
+#include "export/export_service.hpp"
+#include "media/input_file.hpp"
 #include "telemetry/extraction_error.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -70,6 +72,11 @@ class FakeExportService : public ExportServicing {
         options.push_back(overlayOptions);
         run(outputURL, progress);
         return {notices};
+    }
+    ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
+                                media::LayerCodec, const ProgressCallback& progress,
+                                std::stop_token stop) override {
+        return exportOverlayVideo(job, outputURL, progress, stop);
     }
     std::vector<std::string> notices;  // what every export reports
 
@@ -172,6 +179,25 @@ TEST_F(Workflow, FullExportSkipsAFileWithoutTelemetry) {
                                                   dir / "out" / "c.full.overlay.mp4"}));
     EXPECT_EQ(service->options.front().timeOffsetSeconds, 0.65);
     EXPECT_EQ(log.activeFiles.front(), "a.mp4");
+}
+
+// Probing a file reads and decodes its first packets: a full export probes its file once (for
+// the job, the description and the video reader), and the audio reader opens the header only.
+TEST_F(Workflow, AFullExportProbesItsFileOnce) {
+    const auto input = dir / "lap.mp4";
+    testing::makeTestVideo(input, {.fps = 5, .seconds = 1});
+    provider->segmentsByName = {{"lap.mp4", {}}};
+    AppExportWorkflow real{provider,
+                           std::make_shared<ExportService>(ParallelExportConfig{2, 4, 0})};
+    const media::InputOpenCounts before = media::inputOpenCounts();
+    const auto result = real.runFullExport({input}, SingleFileTarget{dir / "lap.hud.mp4"},
+                                           log.hooks(), 650.0, executor, {});
+    executor.runPending();
+    ASSERT_EQ(result.statusMessage, "Done: 1 full file(s) exported");
+    EXPECT_EQ(testing::ffprobe(dir / "lap.hud.mp4")["streams"].size(), 2u);
+    const media::InputOpenCounts after = media::inputOpenCounts();
+    EXPECT_EQ(after.probed - before.probed, 1);
+    EXPECT_EQ(after.opened - before.opened, 2);
 }
 
 // The unit and each recording's own telemetry advance reach every job; mph and the setting's

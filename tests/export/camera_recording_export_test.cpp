@@ -9,8 +9,10 @@
 #include <cmath>
 #include <sstream>
 
+#include "kovra_writer/mp4_merge.hpp"
 #include "tests/export/camera_export_support.hpp"
 #include "tests/support/camera_recordings.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {
@@ -229,6 +231,37 @@ TEST_P(CameraRecordingExport, KeepsPictureTimingAudioRotationAndColour) {
 
 INSTANTIATE_TEST_SUITE_P(Cameras, CameraRecordingExport, ::testing::ValuesIn(cameraRecordings()),
                          [](const auto& info) { return info.param.name; });
+
+// On PQ and HLG pictures the HUD's white is the reference white of SDR graphics in HDR
+// (203 cd/m², ITU-R BT.2408): 58 % of the PQ signal, 75 % of HLG's, not the format's peak.
+// The first picture is black, so the brightest grey of the export's is the HUD's white.
+TEST(HdrCameraRecordingExport, TheHudWhiteIsTheReferenceWhiteOfGraphics) {
+    for (const auto& [transfer, referenceWhite] : {std::pair{16, 0.58}, std::pair{18, 0.75}}) {
+        SCOPED_TRACE(referenceWhite);
+        testing::TempDir dir;
+        testing::makeTestVideo(dir / "sdr.mp4",
+                               {.width = 320, .height = 180, .fps = 10, .seconds = 1});
+        // BT.2020 with the PQ (16) or HLG (18) transfer, written into the stream itself.
+        testing::ffmpeg({"-i", (dir / "sdr.mp4").string(), "-c", "copy", "-bsf:v",
+                         fmt::format("h264_metadata=colour_primaries=9:transfer_characteristics="
+                                     "{}:matrix_coefficients=9",
+                                     transfer),
+                         (dir / "hdr.mp4").string()});
+        kovra::RecordingOptions telemetry;
+        telemetry.durationSeconds = 2;
+        kovra::appendTelemetryTrack(dir / "hdr.mp4", dir / "recording.mp4", telemetry);
+        const auto exported = testing::exportFull(dir / "recording.mp4", dir / "hud.mp4");
+        ASSERT_EQ(exported.exitStatus, 0) << exported.standardError;
+        const auto frames = testing::playedBackFrames(dir / "hud.mp4", {0, 0, 320, 180});
+        ASSERT_FALSE(frames.frames.empty());
+        int brightestGrey = 0;
+        const auto& first = frames.frames.front();
+        for (std::size_t i = 0; i + 2 < first.size(); i += 3)
+            brightestGrey =
+                std::max(brightestGrey, int{std::min({first[i], first[i + 1], first[i + 2]})});
+        EXPECT_NEAR(brightestGrey, referenceWhite * 255, 6);
+    }
+}
 
 }  // namespace
 }  // namespace skelder

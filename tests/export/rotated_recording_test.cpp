@@ -17,14 +17,22 @@ namespace {
 
 using testing::CameraRecordingSpec;
 
+// How a recorder stores its picture: turned, and mirrored first when set to.
+struct Orientation {
+    int rotation = 0;
+    bool mirrored = false;
+};
+
 // Stored 640 x 360, so quarter turns play back as 360 x 640.
-CameraRecordingSpec turnedRecorder(int rotation) {
-    const bool quarterTurn = rotation % 180 != 0;
-    return {.name = fmt::format("turned_{}", rotation),
+CameraRecordingSpec turnedRecorder(Orientation orientation) {
+    const bool quarterTurn = orientation.rotation % 180 != 0;
+    return {.name = fmt::format("turned_{}{}", orientation.rotation,
+                                orientation.mirrored ? "_mirrored" : ""),
             .displayWidth = quarterTurn ? 360 : 640,
             .displayHeight = quarterTurn ? 640 : 360,
             .audio = testing::CameraAudio::none,
-            .rotation = rotation};
+            .rotation = orientation.rotation,
+            .mirrored = orientation.mirrored};
 }
 
 // How two files played back whole differ, frame by frame; they must have the same frames.
@@ -46,7 +54,7 @@ testing::RegionComparison comparePlayback(const std::filesystem::path& a,
     return testing::compareRegions(framesA, framesB);
 }
 
-class RotatedRecording : public ::testing::TestWithParam<int> {
+class RotatedRecording : public ::testing::TestWithParam<Orientation> {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(testing::makeCameraRecording(turned, turnedRecorder(GetParam())));
@@ -100,8 +108,12 @@ TEST_P(RotatedRecording, ExportAndHudStillPlayBackLikeThoseOfAnUprightRecording)
         << testing::describe(stills, "the two HUD stills");
 }
 
-INSTANTIATE_TEST_SUITE_P(Rotations, RotatedRecording, ::testing::Values(90, 180, 270),
-                         [](const auto& info) { return fmt::format("turned_{}", info.param); });
+// A recorder set to mirror its picture says so in the display matrix too: the HUD must read
+// left to right once the player has mirrored and turned the frame.
+INSTANTIATE_TEST_SUITE_P(Rotations, RotatedRecording,
+                         ::testing::Values(Orientation{90}, Orientation{180}, Orientation{270},
+                                           Orientation{90, true}, Orientation{0, true}),
+                         [](const auto& info) { return turnedRecorder(info.param).name; });
 
 // A reel of an upside-down recording and an upright one, in either order, plays back like the
 // reel of the same pieces from upright recordings: every piece upright with its HUD.
@@ -130,9 +142,9 @@ TEST_P(MixedReel, EveryPiecePlaysBackUpright) {
     const auto turned = dir / "turned.mp4";
     const auto twin = dir / "twin.mp4";
     const auto plain = dir / "plain.mp4";
-    ASSERT_NO_FATAL_FAILURE(testing::makeCameraRecording(turned, turnedRecorder(180)));
+    ASSERT_NO_FATAL_FAILURE(testing::makeCameraRecording(turned, turnedRecorder({180})));
     ASSERT_NO_FATAL_FAILURE(
-        testing::makeCameraRecording(twin, testing::uprightTwin(turnedRecorder(180))));
+        testing::makeCameraRecording(twin, testing::uprightTwin(turnedRecorder({180}))));
     ASSERT_NO_FATAL_FAILURE(testing::makeCameraRecording(
         plain, {.name = "reel_plain", .audio = testing::CameraAudio::none, .seconds = 2}));
 

@@ -30,6 +30,7 @@ TEST(Asset, PropertiesOfAVideoWithAudio) {
     EXPECT_TRUE(asset.audioTrack()->hasFormatDescription);
     EXPECT_EQ(asset.audioTrack()->sampleRate, 48000);
     EXPECT_EQ(loadVideoDurationSeconds(file), asset.duration()->seconds());
+    EXPECT_EQ(loadPictureOrientation(file), (PictureOrientation{90, false}));
 }
 
 TEST(Asset, UnreadableFilesFailWithFFmpegsText) {
@@ -49,6 +50,7 @@ TEST(Asset, UnreadableFilesFailWithFFmpegsText) {
         EXPECT_STREQ(error.what(), "No such file or directory");
     }
     EXPECT_FALSE(loadVideoDurationSeconds(text).has_value());
+    EXPECT_EQ(loadPictureOrientation(text), PictureOrientation{});
 
     // A recording cut in the middle loses its index at the end.
     const auto whole = dir / "whole.mp4";

@@ -9,6 +9,7 @@
 #include "media/pixel_conversion.hpp"
 
 extern "C" {
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -249,6 +250,57 @@ TEST(RegionConversion, AnOddSizedFrameIsEncodedWithoutItsLastColumnAndRow) {
     const FramePtr reference = convertedBySwscale(even, AVCOL_SPC_BT709, false);
     EXPECT_LE(largestDifference(*out, *reference, 0, 34, 20), 1);
     EXPECT_LE(largestDifference(*out, *reference, 1, 17, 10), 1);
+}
+
+// A 10-bit picture (an HDR recording's) takes the same conversion as an 8-bit one: the same
+// samples shifted up two bits give the same pixels, whatever the chroma layout.
+TEST(DecodedConversion, TenBitPicturesGiveThePixelsOfTheirEightBitOriginals) {
+    const int width = 34, height = 20;
+    std::minstd_rand random(11);
+    for (const auto& [shallow, deep] : {std::pair{AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P10},
+                                        std::pair{AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV422P10},
+                                        std::pair{AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUV444P10}}) {
+        SCOPED_TRACE(av_get_pix_fmt_name(shallow));
+        const auto picture = [&](AVPixelFormat format) {
+            FramePtr frame = allocateFrame();
+            frame->format = format;
+            frame->width = width;
+            frame->height = height;
+            frame->colorspace = AVCOL_SPC_BT709;
+            frame->color_range = AVCOL_RANGE_MPEG;
+            EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+            return frame;
+        };
+        const FramePtr eight = picture(shallow);
+        const FramePtr ten = picture(deep);
+        const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(shallow);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int shift = plane == 0 ? 0 : 1;
+            const int columns = AV_CEIL_RSHIFT(width, shift * layout->log2_chroma_w);
+            const int rows = AV_CEIL_RSHIFT(height, shift * layout->log2_chroma_h);
+            for (int y = 0; y < rows; ++y) {
+                std::uint8_t* in = eight->data[plane] + y * eight->linesize[plane];
+                auto* deepRow =
+                    reinterpret_cast<std::uint16_t*>(ten->data[plane] + y * ten->linesize[plane]);
+                for (int x = 0; x < columns; ++x) {
+                    in[x] = static_cast<std::uint8_t>(random());
+                    deepRow[x] = static_cast<std::uint16_t>(in[x] << 2);
+                }
+            }
+        }
+        FramePool pool(width, height);
+        VideoFrame fromEight = pool.makeFrame();
+        VideoFrame fromTen = pool.makeFrame();
+        ToBgraConverter converter;
+        converter.convert(*eight, fromEight);
+        converter.convert(*ten, fromTen);
+        int differing = 0;
+        for (int y = 0; y < height; ++y)
+            differing += !std::equal(fromEight.data() + y * fromEight.stride(),
+                                     fromEight.data() + y * fromEight.stride() + width * 4,
+                                     fromTen.data() + y * fromTen.stride());
+        EXPECT_EQ(differing, 0) << "rows";
+    }
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <stop_token>
 
 #include "core/cancellation.hpp"
+#include "overlay/overlay_renderer.hpp"
 #include "samples/engine_sound.hpp"
+#include "samples/sample_picture.hpp"
 #include "tests/samples/media_probe.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
@@ -239,6 +241,41 @@ TEST(SampleOptionsValidation, NamesTheOptionThatCannotBeWritten) {
     }
     EXPECT_THROW(writeSampleRecording("unused.mp4", {.width = 3}), SampleOptionsError);
     EXPECT_FALSE(std::filesystem::exists("unused.mp4"));
+}
+
+// The plates of the frame code and the clock lie where the HUD never draws, in every
+// orientation of a recorder: the HUD is laid out for the picture as it is shown, and the
+// sample paints that picture upright before storing it turned. Wide readings give the
+// widest texts.
+TEST(SamplePictures, ThePlatesStayClearOfTheHudInEveryOrientation) {
+    OverlayRenderSample widest;
+    widest.telemetry = {.speedMps = 89, .rpm = 8888, .gear = 6, .latG = 2.5, .steeringDeg = -540};
+    widest.currentTotalG = 2.5;
+    widest.heldPeakG = 2.5;
+    OverlayRenderContext context;
+    for (const auto& [storedWidth, storedHeight] : {std::pair{640, 360}, std::pair{1920, 1080}}) {
+        for (const int rotation : {0, 90, 180, 270}) {
+            const bool quarter = rotation % 180 != 0;
+            const int width = quarter ? storedHeight : storedWidth;
+            const int height = quarter ? storedWidth : storedHeight;
+            SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+            const auto staticHUD = OverlayRenderer::makeStaticHUD(width, height);
+            const BgraFrame shown{nullptr, width, height, width * 4};
+            const auto footprint = OverlayRenderer::overlayFootprint(
+                context, shown, widest, std::nullopt, staticHUD.get(), SpeedUnit::mph);
+            ASSERT_FALSE(footprint.empty());
+            const SamplePlates plates = samplePlates(width, height, "59:59.999  #1048575");
+            for (const PlateBox& plate : {plates.code, plates.clock}) {
+                for (const PixelBox& drawn : footprint) {
+                    EXPECT_TRUE(drawn.right <= plate.left || plate.right <= drawn.left ||
+                                drawn.bottom <= plate.top || plate.bottom <= drawn.top)
+                        << "plate " << plate.left << "," << plate.top << "-" << plate.right << ","
+                        << plate.bottom << " under HUD box " << drawn.left << "," << drawn.top
+                        << "-" << drawn.right << "," << drawn.bottom;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

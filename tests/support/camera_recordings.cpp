@@ -15,17 +15,19 @@ namespace skelder::testing {
 
 namespace {
 
-// Turns the displayed picture into the stored one: the display rotation turns it back.
-std::string storedOrientationFilter(int rotation) {
+// Turns the displayed picture into the stored one: the display matrix mirrors it (when
+// `mirrored`) and then turns it back.
+std::string storedOrientationFilter(int rotation, bool mirrored) {
+    const std::string mirror = mirrored ? "hflip," : "";
     switch (((rotation % 360) + 360) % 360) {
         case 90:
-            return "transpose=cclock,";
+            return "transpose=cclock," + mirror;
         case 180:
-            return "hflip,vflip,";
+            return "hflip,vflip," + mirror;
         case 270:
-            return "transpose=clock,";
+            return "transpose=clock," + mirror;
         default:
-            return "";
+            return mirror;
     }
 }
 
@@ -65,7 +67,7 @@ std::vector<std::string> videoArguments(const CameraRecordingSpec& spec) {
     // The test source draws even sizes only; an odd one is cut from the next even size.
     std::string filter =
         fmt::format("format=rgb24,crop={}:{}:0:0,", spec.displayWidth, spec.displayHeight) +
-        storedOrientationFilter(spec.rotation);
+        storedOrientationFilter(spec.rotation, spec.mirrored);
     if (spec.variableFrameRate) {
         // Every third frame on the grid, the others 11 or 22 ms late: gaps of 44, 44 and 11 ms
         // instead of 33.
@@ -155,7 +157,7 @@ std::filesystem::path cameraVideo(const CameraRecordingSpec& spec) {
     std::string recipe = ffmpegVersion();
     for (const auto& argument : arguments)
         recipe += '\n' + argument;
-    recipe += fmt::format("\nrotation {}", spec.rotation);
+    recipe += fmt::format("\nrotation {}{}", spec.rotation, spec.mirrored ? " mirrored" : "");
     const auto folder = cacheFolder();
     // Named by the recipe alone, so cases that differ only in name share one file.
     const auto cached = folder / fmt::format("{:016x}.mp4", fnv1a(recipe));
@@ -173,8 +175,8 @@ std::filesystem::path cameraVideo(const CameraRecordingSpec& spec) {
         std::filesystem::remove(partial);
         throw std::runtime_error("ffmpeg could not make the camera file of " + spec.name);
     }
-    if (spec.rotation % 360 != 0)
-        setDisplayRotation(partial, spec.rotation);
+    if (spec.rotation % 360 != 0 || spec.mirrored)
+        setDisplayRotation(partial, spec.rotation, spec.mirrored);
     std::filesystem::rename(partial, cached);
     return cached;
 }
@@ -188,6 +190,7 @@ void makeCameraRecording(const std::filesystem::path& file, const CameraRecordin
 CameraRecordingSpec uprightTwin(CameraRecordingSpec spec) {
     spec.name += "_upright";
     spec.rotation = 0;
+    spec.mirrored = false;
     return spec;
 }
 

@@ -37,6 +37,8 @@ struct CameraRecordingSpec {
     // the other way, as a recorder mounted sideways or upside down stores it, so that it plays
     // back upright.
     int rotation = 0;
+    // Mirrored left to right before that turn, as a recorder set to mirror its picture says.
+    bool mirrored = false;
     double seconds = 1;
 };
 

@@ -57,7 +57,7 @@ void makeRecordingWithVideo(const std::filesystem::path& file, const TestVideoOp
     std::filesystem::remove(camera);
 }
 
-void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees) {
+void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees, bool mirrored) {
     std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
     const auto readU32 = [&](std::uint64_t at) {
         unsigned char b[4] = {};
@@ -95,8 +95,10 @@ void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees)
     const int quarter = ((clockwiseDegrees / 90) % 4 + 4) % 4;
     const std::int32_t cosines[4] = {65536, 0, -65536, 0};
     const std::int32_t sines[4] = {0, 65536, 0, -65536};
-    matrix[0] = cosines[quarter];
-    matrix[1] = sines[quarter];
+    // The mirror first: the turn's first column (a, b) changes sign.
+    const std::int32_t sign = mirrored ? -1 : 1;
+    matrix[0] = sign * cosines[quarter];
+    matrix[1] = sign * sines[quarter];
     matrix[3] = -sines[quarter];
     matrix[4] = cosines[quarter];
     io.seekp(static_cast<std::streamoff>(matrixAt));

@@ -36,8 +36,9 @@ void makeRecordingWithVideo(const std::filesystem::path& file, const TestVideoOp
                             const kovra::RecordingOptions& telemetry);
 
 // Writes a display rotation (clockwise) into the first track's header of an MP4 file, the
-// way cameras mark portrait video.
-void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees);
+// way cameras mark portrait video; `mirrored`: mirrored left to right before the turn.
+void setDisplayRotation(const std::filesystem::path& file, int clockwiseDegrees,
+                        bool mirrored = false);
 
 // The frame number a decoded grey test frame shows, from its average BGRA grey level.
 int frameNumberOfGrey(double averageGrey);
