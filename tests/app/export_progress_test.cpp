@@ -60,41 +60,6 @@ TEST(ExportProgressTracker, FollowsAFullExportFileByFile) {
         (std::vector{ExportFileState::done, ExportFileState::failed, ExportFileState::working}));
 }
 
-TEST(ExportProgressTracker, FollowsAReelThroughItsReadingAndEncoding) {
-    const Clock::time_point t0 = Clock::now();
-    ExportProgressTracker tracker;
-    tracker.start(ProcessingMode::highlights, {"a.mp4", "b.mp4"}, t0);
-    tracker.activeFile("a.mp4");
-    tracker.status("Preparing a.mp4 (1/2)", t0);
-    tracker.progress(0.05, t0);
-    EXPECT_EQ(tracker.snapshot().step, ExportStep::readingHighlights);
-    tracker.progress(0.225, t0 + 1s);
-    EXPECT_NEAR(tracker.snapshot().files[0].fraction, 1, 1e-9);
-    tracker.activeFile("b.mp4");
-    tracker.status("Preparing b.mp4 (2/2)", t0 + 1s);
-    EXPECT_EQ(tracker.snapshot().files[0].state, ExportFileState::done);
-    tracker.progress(0.40, t0 + 2s);
-    tracker.activeFile(std::nullopt);
-    EXPECT_EQ(states(tracker.snapshot()),
-              (std::vector{ExportFileState::done, ExportFileState::done}));
-    EXPECT_FALSE(tracker.snapshot().currentFile);
-
-    tracker.previewLines({"[a.mp4]", "Included 2 of 3 highlight(s)", "#01 ...", "",
-                          "[b.mp4] Skipped: Empty file", ""});
-    EXPECT_EQ(tracker.snapshot().files[0].note, "Included 2 of 3 highlight(s)");
-    EXPECT_EQ(tracker.snapshot().files[1].state, ExportFileState::failed);
-    EXPECT_EQ(tracker.snapshot().files[1].note, "Empty file");
-
-    // The time left follows the encoding's own pace, from its start.
-    tracker.progress(0.45, t0 + 10s);
-    tracker.status("Exporting highlights reel 0%", t0 + 10s);
-    EXPECT_EQ(tracker.snapshot().step, ExportStep::encodingReel);
-    EXPECT_FALSE(tracker.snapshot().secondsLeft);
-    tracker.progress(0.45 + 0.55 / 4, t0 + 14s);
-    ASSERT_TRUE(tracker.snapshot().secondsLeft);
-    EXPECT_NEAR(*tracker.snapshot().secondsLeft, 12, 1e-9);
-}
-
 TEST(ExportProgressTracker, ABestLapsReelFindsTheLapsThenEncodesTheReel) {
     const Clock::time_point t0 = Clock::now();
     ExportProgressTracker tracker;
@@ -104,41 +69,6 @@ TEST(ExportProgressTracker, ABestLapsReelFindsTheLapsThenEncodesTheReel) {
     EXPECT_EQ(tracker.snapshot().step, ExportStep::findingLaps);
     tracker.status("Exporting best laps reel 0%", t0 + 1s);
     EXPECT_EQ(tracker.snapshot().step, ExportStep::encodingReel);
-}
-
-class ExportProgressOfTheModel : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-};
-
-TEST_F(ExportProgressOfTheModel, MirrorsTheRunningExportPerFile) {
-    model->addFiles({videoRecording("a.mp4"), videoRecording("b.mp4")});
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-    model->setSelectedMode(ProcessingMode::full);
-    std::filesystem::create_directories(dir / "out");
-    panel->outputTarget = FolderTarget{dir / "out"};
-    exporter->holdUntilCancelled = true;
-    QSignalSpy changes(model.get(), &AppViewModel::exportProgressChanged);
-
-    model->startExport();
-    ASSERT_TRUE(waitFor([&] { return exporter->waitingForCancel == 1; }));
-    ASSERT_TRUE(waitFor([&] {
-        return model->exportProgress().files.size() == 2 &&
-               model->exportProgress().files[0].fraction == 0.5;
-    }));
-    const ExportProgressSnapshot& running = model->exportProgress();
-    EXPECT_EQ(running.mode, ProcessingMode::full);
-    EXPECT_EQ(running.files[0].name, "a.mp4");
-    EXPECT_EQ(running.files[0].state, ExportFileState::working);
-    EXPECT_EQ(running.files[1].state, ExportFileState::waiting);
-    EXPECT_EQ(running.step, ExportStep::encodingFile);
-    EXPECT_GT(changes.count(), 0);
-
-    exporter->holdUntilCancelled = false;
-    model->cancelExport();
-    ASSERT_TRUE(waitFor([&] { return !model->isProcessing(); }));
-    // The picture stays as the export left it.
-    EXPECT_EQ(model->exportProgress().files[1].state, ExportFileState::waiting);
 }
 
 }  // namespace

@@ -44,76 +44,6 @@ TEST_F(Failures, ASkippedFileIsNeverTheShownFile) {
     EXPECT_EQ(model->primaryFilePathKey({}), std::nullopt);
 }
 
-TEST_F(Failures, SkippedFilesAreNeverSelectedAndTheCountsAgreeWithTheExport) {
-    addMixedFolder();
-    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{good()});
-
-    // A drop onto an empty selection takes every listed file but the skipped ones.
-    model->setAllSelected(false);
-    model->addFiles({dir / "foreign.mp4"});
-    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{good()});
-    EXPECT_EQ(model->selectedCount(), 1);
-    EXPECT_EQ(model->eligibleCount(), 1);
-    EXPECT_EQ(model->exportSelectionState(), ExportSelectionState::all);
-    EXPECT_EQ(model->statusMessage(), "3 file(s), 1 selected \u2022 scanned 3/3 \u2022 ready");
-    EXPECT_EQ(model->selectedExportURLs(), std::vector<std::filesystem::path>{dir / "good.mp4"});
-
-    model->toggleSelection(truncated());
-    EXPECT_EQ(model->selectedCount(), 1);
-}
-
-TEST_F(Failures, WithNothingEligibleTheSelectAllBoxStaysOff) {
-    writeRecordingWithoutTelemetry(dir / "foreign.mp4");
-    model->addFiles({dir / "foreign.mp4"});
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-
-    model->setAllSelected(true);
-    EXPECT_EQ(model->exportSelectionState(), ExportSelectionState::none);
-    EXPECT_EQ(model->selectedCount(), 0);
-    EXPECT_EQ(model->eligibleCount(), 0);
-    EXPECT_TRUE(model->selectedExportURLs().empty());
-
-    model->addFiles({drive("good.mp4")});
-    model->toggleSelection(good());
-    EXPECT_EQ(model->exportSelectionState(), ExportSelectionState::none);
-    model->toggleSelection(good());
-    EXPECT_EQ(model->exportSelectionState(), ExportSelectionState::all);
-}
-
-TEST_F(Failures, TheSkippedFilesCanBeListedAgainRemovedAndRetried) {
-    addMixedFolder();
-    ASSERT_TRUE(waitFor([&] { return model->isRejectionAlertPresented(); }));
-    model->dismissRejections();
-    EXPECT_TRUE(model->rejectedFileSummaries().isEmpty());
-
-    // The "Skipped (2)" line brings the alert back with every skipped file and its reason.
-    model->showSkippedFiles();
-    EXPECT_TRUE(model->isRejectionAlertPresented());
-    EXPECT_EQ(model->rejectedFileSummaries(),
-              (QStringList{"foreign.mp4: No Kovra Data", "truncated.mp4: Unsupported File"}));
-    model->dismissRejections();
-
-    model->removeSkippedFiles();
-    EXPECT_TRUE(model->skippedFiles().empty());
-    ASSERT_EQ(model->droppedFiles().size(), 1u);
-    EXPECT_EQ(model->statusMessage(), "1 file(s), 1 selected \u2022 scanned 1/1 \u2022 ready");
-    model->showSkippedFiles();  // nothing to show
-    EXPECT_FALSE(model->isRejectionAlertPresented());
-
-    // Undone they come back as they were: skipped, and not selected.
-    model->undo();
-    EXPECT_EQ(model->skippedFiles().size(), 2u);
-    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{good()});
-
-    // Repaired and tried again, a file scans and joins the export selection.
-    std::filesystem::remove(dir / "truncated.mp4");
-    writeDrive(dir / "truncated.mp4", 30);
-    model->retrySkippedFiles();
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-    EXPECT_EQ(model->skippedFiles().size(), 1u);
-    EXPECT_EQ(model->selectedFilePathKeys(), (std::set<PathKey>{good(), truncated()}));
-}
-
 TEST_F(Failures, AFailedAnalysisSaysWhyAndWaitsForARetryOrAChangedFile) {
     // The file scans, then is cut short before its analysis reads it.
     const auto file = drive("cut.mp4", 60);
@@ -154,21 +84,6 @@ TEST_F(Failures, AFailedAnalysisSaysWhyAndWaitsForARetryOrAChangedFile) {
     ASSERT_TRUE(waitFor([&] { return model->highlightSegments(key) != nullptr; }));
     EXPECT_FALSE(model->highlightAnalysisFailure(key));
     EXPECT_FALSE(model->highlightSegments(key)->empty());
-}
-
-TEST_F(Failures, AnotherFilterForgetsTheFailedAnalyses) {
-    const auto file = drive("cut.mp4", 60);
-    extractor->analyses.close();
-    model->addFiles({file});
-    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
-    std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
-    extractor->analyses.openAll();
-    ASSERT_TRUE(waitFor([&] { return model->highlightAnalysisFailure(keyOf(file)).has_value(); }));
-
-    model->setSelectedHighlightFilterMode(HighlightFilterMode::maybeInteresting);
-    model->resetHighlightPreviews();
-    EXPECT_FALSE(model->highlightAnalysisFailure(keyOf(file)));
-    EXPECT_TRUE(model->isHighlightAnalysisInProgress(keyOf(file)));
 }
 
 }  // namespace

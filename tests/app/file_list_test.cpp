@@ -19,18 +19,6 @@ class FileList : public ModelTest {
     void SetUp() override { makeModel(); }
 };
 
-TEST_F(FileList, StartsEmptyWithItsStartValues) {
-    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
-    EXPECT_EQ(model->selectedMode(), ProcessingMode::highlights);
-    EXPECT_EQ(model->selectedHighlightFilterMode(), HighlightFilterMode::onlyBest);
-    EXPECT_TRUE(model->droppedFiles().empty());
-    EXPECT_FALSE(model->isProcessing());
-    EXPECT_EQ(model->progress(), 0.0);
-    EXPECT_FALSE(model->activeFileName());
-    EXPECT_FALSE(model->completionSummary());
-    EXPECT_FALSE(model->isRejectionAlertPresented());
-}
-
 TEST_F(FileList, TheSameFileDroppedTwiceOrInsideAFolderIsListedOnce) {
     const auto a = drive("runs/a.mp4");
     const auto dotted = dir.path() / "runs" / "." / "a.mp4";
@@ -52,13 +40,6 @@ TEST_F(FileList, ADropWithoutMP4FilesLeavesTheListAsItWas) {
     EXPECT_EQ(model->statusMessage(), "No MP4 files found in drop");
     EXPECT_EQ(listedNames(*model), std::vector<std::string>{"a.mp4"});
     EXPECT_EQ(listChanges.count(), 0);
-}
-
-TEST_F(FileList, TheExtensionTestIgnoresCase) {
-    const auto upper = drive("LOUD.MP4");
-    const auto mixed = drive("mixed.Mp4");
-    model->addFiles({upper, mixed, dir / "missing.mov"});
-    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"LOUD.MP4", "mixed.Mp4"}));
 }
 
 TEST_F(FileList, IsSortedByNameWithCapitalsFirstAndEqualNamesInDropOrder) {
@@ -105,24 +86,6 @@ TEST_F(FileList, StatusLineCountsFilesSelectionAndFinishedScans) {
     ASSERT_TRUE(waitFor([&] { return allScanned(); }));
     model->toggleSelection(keyOf(b));
     EXPECT_EQ(model->statusMessage(), "3 file(s), 2 selected \u2022 scanned 3/3 \u2022 ready");
-}
-
-TEST_F(FileList, SelectAllSkipsFailedFilesAndDeselectAllEmptiesEverything) {
-    const auto good = drive("good.mp4"), scanningFile = drive("slow.mp4");
-    writeRecordingWithoutTelemetry(dir / "bad.mp4");
-    model->addFiles({good, dir / "bad.mp4"});
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-    EXPECT_EQ(model->selectedFilePathKeys(), std::set<PathKey>{keyOf(good)});
-
-    extractor->quickScans.close();
-    model->addFiles({scanningFile});
-    model->setAllSelected(true);
-    EXPECT_EQ(model->selectedFilePathKeys(), (std::set<PathKey>{keyOf(good), keyOf(scanningFile)}));
-    EXPECT_EQ(model->eligibleCount(), 2);
-
-    model->setAllSelected(false);  // even the file still scanning
-    EXPECT_TRUE(model->selectedFilePathKeys().empty());
-    EXPECT_EQ(model->statusMessage(), "3 file(s), 0 selected \u2022 scanned 2/3");
 }
 
 TEST_F(FileList, AFailedFileCannotBeSelectedNorExported) {
@@ -194,39 +157,6 @@ TEST_F(FileList, RemovingFilesDropsTheirSelectionAndResults) {
     EXPECT_EQ(listedNames(*model), std::vector<std::string>{"c.mp4"});
     EXPECT_TRUE(model->selectedFilePathKeys().empty());
     EXPECT_EQ(withThumbnail(), 1);
-}
-
-TEST_F(FileList, ClearAllEmptiesEverything) {
-    model->resetHighlightPreviews();  // generation 1, which clearing keeps
-    writeRecordingWithoutTelemetry(dir / "bad.mp4");
-    model->addFiles({drive("a.mp4"), dir / "bad.mp4"});
-    ASSERT_TRUE(waitFor([&] {
-        return model->isRejectionAlertPresented() && withThumbnail() == 1 && analysed() == 1;
-    }));
-    const auto& segments = *model->highlightSegments(keyOf(dir / "a.mp4"));
-    ASSERT_FALSE(segments.empty());
-    model->toggleHighlightSegmentInclusion(keyOf(dir / "a.mp4"),
-                                           PlannedSegmentKey::of(segments.front()));
-
-    model->clearAll();
-    EXPECT_TRUE(model->droppedFiles().empty());
-    EXPECT_TRUE(model->selectedFilePathKeys().empty());
-    EXPECT_TRUE(model->fileResults().empty());
-    EXPECT_TRUE(model->rejectedFileSummaries().isEmpty());
-    EXPECT_FALSE(model->isRejectionAlertPresented());
-    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
-    EXPECT_EQ(model->queues().highlightPreviewGeneration, 1);
-}
-
-TEST_F(FileList, TogglingASegmentTwiceLeavesAnEmptyExclusionSet) {
-    const PathKey key = keyOf(drive("a.mp4"));
-    const PlannedSegmentKey segment{20, 27};
-    model->toggleHighlightSegmentInclusion(key, segment);
-    EXPECT_FALSE(model->isSegmentIncluded(key, segment));
-    model->toggleHighlightSegmentInclusion(key, segment);
-    ASSERT_TRUE(model->results(key) && model->results(key)->exclusions);
-    EXPECT_TRUE(model->results(key)->exclusions->empty());
-    EXPECT_TRUE(model->isSegmentIncluded(key, segment));
 }
 
 TEST_F(FileList, OpenFilesAddsWhatThePanelReturns) {

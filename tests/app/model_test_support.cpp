@@ -5,15 +5,14 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <numbers>
 #include <string_view>
 
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
 #include "kovra_writer/kovra_writer.hpp"
 #include "samples/sample_recording.hpp"
-#include "samples/sample_telemetry.hpp"
+#include "tests/support/sample_files.hpp"
+#include "tests/support/staged_drive.hpp"
 
 namespace skelder::apptest {
 
@@ -219,65 +218,17 @@ std::vector<std::pair<std::string, double>> ThumbnailRecorder::requests() const 
 
 // --- Recordings -----------------------------------------------------------------------------
 
-namespace {
-
-constexpr double kG = 9.80665;
-
-using samples::DriveState;
-
-double wave(double t, double period) {
-    return std::sin(2 * std::numbers::pi * t / period);
-}
-
-double rpmOf(double radiansPerSecond) {
-    return radiansPerSecond * 60 / (2 * std::numbers::pi);
-}
-
-DriveState driveAt(double t) {
-    DriveState s;
-    s.speedMps = 30 + 3 * wave(t, 23);
-    s.throttle = 0.45 + 0.15 * wave(t, 17);
-    s.engineRpm = rpmOf(400 + 50 * wave(t, 11));
-    s.gear = 4;
-    s.lateralAccelerationMps2 = 0.25 * kG * wave(t, 9);
-    s.longitudinalAccelerationMps2 = 0.1 * kG * wave(t, 13);
-    s.steeringAngleRadians = 0.1 * wave(t, 9);
-    if (t >= 20 && t < 27) {  // a hard corner
-        const bool entry = t < 22;
-        s.throttle = entry ? 0.0 : 0.3;
-        s.brake = entry ? 0.7 : 0.0;
-        s.speedMps = 22;
-        s.lateralAccelerationMps2 = 1.35 * kG * (0.9 + 0.1 * wave(t, 3));
-        s.longitudinalAccelerationMps2 = entry ? -0.9 * kG : 0.2 * kG;
-        s.steeringAngleRadians = 0.8;
-    } else if (t >= 40 && t < 52) {  // full throttle
-        s.throttle = 1.0;
-        s.speedMps = 20 + 1.5 * (t - 40);
-        s.engineRpm = rpmOf(500 + 20 * (t - 40));
-        s.lateralAccelerationMps2 = 0.05 * kG;
-        s.longitudinalAccelerationMps2 = 0.35 * kG;
-    }
-    return s;
-}
-
-double channelValue(const kovra::ChannelDefinition& channel, double t, bool withoutGForce) {
-    DriveState s = driveAt(t);
-    if (withoutGForce) {
-        s.lateralAccelerationMps2 = 0;
-        s.longitudinalAccelerationMps2 = 0;
-    }
-    return samples::recordedChannelValue(channel, s);
-}
-
-}  // namespace
-
 void writeDrive(const std::filesystem::path& path, double seconds, bool withoutGForce) {
-    kovra::RecordingOptions options;
-    options.durationSeconds = seconds;
-    options.valueAt = [withoutGForce](const kovra::ChannelDefinition& channel, double t) {
-        return channelValue(channel, t, withoutGForce);
-    };
-    kovra::writeRecording(path, options);
+    testing::writeStagedDrive(path, seconds, [withoutGForce](double t) {
+        samples::DriveState s = t >= 20 && t < 27   ? testing::cornering(t, 20, 1.35)
+                                : t >= 40 && t < 52 ? testing::flatOut(t, 40)
+                                                    : testing::cruising(t);
+        if (withoutGForce) {
+            s.lateralAccelerationMps2 = 0;
+            s.longitudinalAccelerationMps2 = 0;
+        }
+        return s;
+    });
 }
 
 void writeRecordingWithoutTelemetry(const std::filesystem::path& path) {
@@ -361,8 +312,8 @@ std::vector<std::filesystem::path> ModelTest::drives(const std::vector<std::stri
 
 std::filesystem::path ModelTest::videoRecording(const std::string& name, double seconds) {
     const std::filesystem::path path = dir / name;
-    samples::writeSampleRecording(
-        path, {.seconds = seconds, .width = 320, .height = 180, .audio = false});
+    testing::copySampleRecording(path,
+                                 {.seconds = seconds, .width = 320, .height = 180, .audio = false});
     return path;
 }
 

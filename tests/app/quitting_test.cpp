@@ -35,21 +35,6 @@ TEST_F(Quitting, AScanThatIgnoresItsStopDoesNotHoldUpTheModelsEnd) {
     EXPECT_TRUE(waitFor([&] { return extractor->idle(); }));
 }
 
-TEST_F(Quitting, AnAnalysisAndAThumbnailStopToo) {
-    extractor->analyses.close();
-    model->addFiles(drives({"a.mp4"}));
-    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
-    model->stopAllWork();
-    EXPECT_EQ(model->queues().activeHighlightPreviews, 0);
-    EXPECT_TRUE(model->queues().highlightPreviewTasksByPath.empty());
-    EXPECT_TRUE(model->queues().thumbnailTasksByPath.empty());
-    model->enqueueHighlightPreview(keyOf(dir / "a.mp4"));
-    model->requestThumbnail(keyOf(dir / "a.mp4"), 1.0);
-    EXPECT_TRUE(model->queues().pendingHighlightPreviewPaths.empty());
-    EXPECT_TRUE(model->queues().thumbnailTasksByPath.empty());
-    model.reset();
-}
-
 TEST_F(Quitting, ACancelledExportEndsThroughItsUsualCompletion) {
     model->addFiles({videoRecording("a.mp4")});
     ASSERT_TRUE(waitFor([&] { return allScanned(); }));

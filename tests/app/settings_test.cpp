@@ -18,106 +18,75 @@ class Settings : public ModelTest {
     QVariant stored(const char* key) { return settingsFile()->value(key); }
 };
 
-TEST_F(Settings, DefaultsWhenNothingIsStored) {
+TEST_F(Settings, StoredValuesAreReadAtCreationAndAnythingElseGivesTheDefault) {
     makeModel();
     EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 650.0);
     EXPECT_FALSE(model->isOverlayTimingDebugHUDEnabled());
-}
+    EXPECT_EQ(model->speedUnit(), SpeedUnit::mph);
+    EXPECT_FALSE(stored("speedUnit").isValid());  // reading writes nothing
 
-TEST_F(Settings, StoredValuesAreReadAtCreation) {
-    store("overlayTimeOffsetMilliseconds", -120.5);
-    store("overlayTimingDebugHUDEnabled", true);
-    makeModel();
-    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), -120.5);
-    EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
-}
-
-TEST_F(Settings, AStoredOffsetThatIsNotANumberGivesTheDefault) {
-    for (const QVariant& value :
-         {QVariant("fast"), QVariant(""), QVariant("12 ms"), QVariant("nan"), QVariant(true)}) {
-        store("overlayTimeOffsetMilliseconds", value);
+    const auto offset = [&] { return QVariant(model->overlayTimeOffsetMilliseconds()); };
+    const auto debug = [&] { return QVariant(model->isOverlayTimingDebugHUDEnabled()); };
+    const auto unit = [&] {
+        return QVariant(QString::fromUtf8(speedUnitName(model->speedUnit())));
+    };
+    const struct {
+        const char* key;
+        QVariant value;
+        std::function<QVariant()> read;
+        QVariant expected;
+    } cases[] = {
+        {"overlayTimeOffsetMilliseconds", -120.5, offset, -120.5},
+        {"overlayTimeOffsetMilliseconds", " 42 ", offset, 42.0},
+        {"overlayTimeOffsetMilliseconds", "fast", offset, 650.0},
+        {"overlayTimeOffsetMilliseconds", "12 ms", offset, 650.0},
+        {"overlayTimeOffsetMilliseconds", "nan", offset, 650.0},
+        {"overlayTimeOffsetMilliseconds", true, offset, 650.0},
+        {"overlayTimingDebugHUDEnabled", true, debug, true},
+        {"overlayTimingDebugHUDEnabled", "TRUE", debug, true},
+        {"overlayTimingDebugHUDEnabled", 1, debug, true},
+        {"overlayTimingDebugHUDEnabled", "maybe", debug, false},
+        {"overlayTimingDebugHUDEnabled", 2, debug, false},
+        {"overlayTimingDebugHUDEnabled", 0.5, debug, false},
+        {"speedUnit", "kmh", unit, "kmh"},
+        {"speedUnit", " kmh ", unit, "kmh"},
+        {"speedUnit", "km/h", unit, "mph"},
+        {"speedUnit", "KMH", unit, "mph"},
+        {"speedUnit", 1, unit, "mph"},
+    };
+    for (const auto& c : cases) {
+        store(c.key, c.value);
         makeModel();
-        EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 650.0) << value.toString().toStdString();
+        EXPECT_EQ(c.read(), c.expected) << c.key << " = " << c.value.toString().toStdString();
+        store(c.key, QVariant());
     }
-}
-
-TEST_F(Settings, AStoredSwitchThatIsNotABooleanGivesTheDefault) {
-    for (const QVariant& value : {QVariant("maybe"), QVariant(2), QVariant(0.5)}) {
-        store("overlayTimingDebugHUDEnabled", value);
-        makeModel();
-        EXPECT_FALSE(model->isOverlayTimingDebugHUDEnabled()) << value.toString().toStdString();
-    }
-    store("overlayTimingDebugHUDEnabled", 1);
-    makeModel();
-    EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
 }
 
 TEST_F(Settings, EveryAssignmentIsWrittenAndChangesSignalOnce) {
     makeModel();
     QSignalSpy offsetChanges(model.get(), &AppViewModel::overlayTimeOffsetMillisecondsChanged);
     QSignalSpy debugChanges(model.get(), &AppViewModel::isOverlayTimingDebugHUDEnabledChanged);
-
+    QSignalSpy unitChanges(model.get(), &AppViewModel::speedUnitChanged);
     model->setOverlayTimeOffsetMilliseconds(650.0);  // unchanged, yet written
+    model->setSpeedUnit(SpeedUnit::mph);
     EXPECT_EQ(stored("overlayTimeOffsetMilliseconds").toDouble(), 650.0);
+    EXPECT_EQ(stored("speedUnit").toString(), "mph");
     EXPECT_EQ(offsetChanges.count(), 0);
-
+    EXPECT_EQ(unitChanges.count(), 0);
     model->setOverlayTimeOffsetMilliseconds(-33.333);
     model->setOverlayTimingDebugHUDEnabled(true);
+    model->setSpeedUnit(SpeedUnit::kmh);
     EXPECT_EQ(stored("overlayTimeOffsetMilliseconds").toDouble(), -33.333);
     EXPECT_EQ(stored("overlayTimingDebugHUDEnabled").toString(), "true");
+    EXPECT_EQ(stored("speedUnit").toString(), "kmh");
     EXPECT_EQ(offsetChanges.count(), 1);
     EXPECT_EQ(debugChanges.count(), 1);
-
+    EXPECT_EQ(unitChanges.count(), 1);
     // A model created later starts from the written values.
     makeModel();
     EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), -33.333);
     EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
-}
-
-TEST_F(Settings, TheSpeedUnitIsMilesPerHourUntilKilometresPerHourAreStored) {
-    makeModel();
-    EXPECT_EQ(model->speedUnit(), SpeedUnit::mph);
-    EXPECT_FALSE(stored("speedUnit").isValid());  // reading writes nothing
-
-    store("speedUnit", "kmh");
-    makeModel();
     EXPECT_EQ(model->speedUnit(), SpeedUnit::kmh);
-    store("speedUnit", "mph");
-    makeModel();
-    EXPECT_EQ(model->speedUnit(), SpeedUnit::mph);
-}
-
-TEST_F(Settings, AStoredSpeedUnitOfAnotherNameGivesMilesPerHour) {
-    for (const QVariant& value : {QVariant("km/h"), QVariant("KMH"), QVariant("knots"),
-                                  QVariant(""), QVariant(1), QVariant(true)}) {
-        store("speedUnit", value);
-        makeModel();
-        EXPECT_EQ(model->speedUnit(), SpeedUnit::mph) << value.toString().toStdString();
-    }
-}
-
-TEST_F(Settings, TheSpeedUnitIsWrittenOnEveryAssignmentAndReadBackByTheNextModel) {
-    makeModel();
-    QSignalSpy unitChanges(model.get(), &AppViewModel::speedUnitChanged);
-    model->setSpeedUnit(SpeedUnit::mph);  // unchanged, yet written
-    EXPECT_EQ(stored("speedUnit").toString(), "mph");
-    EXPECT_EQ(unitChanges.count(), 0);
-
-    model->setSpeedUnit(SpeedUnit::kmh);
-    EXPECT_EQ(stored("speedUnit").toString(), "kmh");
-    EXPECT_EQ(unitChanges.count(), 1);
-    // The other settings are left as they were.
-    EXPECT_FALSE(stored("overlayTimeOffsetMilliseconds").isValid());
-
-    makeModel();
-    EXPECT_EQ(model->speedUnit(), SpeedUnit::kmh);
-    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 650.0);
-}
-
-TEST_F(Settings, TheOffsetIsNotClampedByTheModel) {
-    makeModel();
-    model->setOverlayTimeOffsetMilliseconds(5000);
-    EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 5000.0);
 }
 
 // Path keys hold slashes (the settings' own group separator), spaces, backslashes and any

@@ -111,36 +111,5 @@ TEST_F(Undo, ClearAllIsTakenBackToo) {
     EXPECT_EQ(model->statusMessage(), "2 file(s), 1 selected \u2022 scanned 2/2 \u2022 ready");
 }
 
-TEST_F(Undo, UnfinishedScansStartAgainAndFilesAddedMeanwhileStay) {
-    extractor->quickScans.close();
-    model->addFiles(drives({"a.mp4", "b.mp4"}));
-    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 2; }));
-    model->clearAll();
-
-    // b comes back by a drop before the undo: that entry stays as it is.
-    model->addFiles({dir / "b.mp4"});
-    model->undo();
-    EXPECT_EQ(listedNames(), (std::vector<std::string>{"a.mp4", "b.mp4"}));
-    extractor->quickScans.openAll();
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-    EXPECT_EQ(model->queues().activeQuickScans, 0);
-    EXPECT_EQ(model->statusMessage(), "2 file(s), 2 selected \u2022 scanned 2/2 \u2022 ready");
-}
-
-TEST_F(Undo, NothingIsRemovedOrRecordedWhileExporting) {
-    addAnalysed({videoRecording("a.mp4")});
-    model->setSelectedMode(ProcessingMode::full);
-    panel->outputTarget = SingleFileTarget{dir / "out.mp4"};
-    exporter->holdUntilCancelled = true;
-    model->startExport();
-    ASSERT_TRUE(waitFor([&] { return exporter->waitingForCancel == 1; }));
-    model->removeSelectedFiles();
-    model->clearAll();
-    EXPECT_EQ(model->droppedFiles().size(), 1u);
-    EXPECT_FALSE(model->canUndo());
-    model->cancelExport();
-    ASSERT_TRUE(waitFor([&] { return !model->isProcessing(); }));
-}
-
 }  // namespace
 }  // namespace skelder::apptest

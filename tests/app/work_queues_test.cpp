@@ -11,10 +11,6 @@
 namespace skelder::apptest {
 namespace {
 
-bool isPending(const AppViewModel& model, const PathKey& key) {
-    return std::holds_alternative<QuickScanPending>(model.file(key)->quickScanStatus);
-}
-
 class WorkQueues : public ModelTest {};
 
 TEST_F(WorkQueues, FiveFilesStartTwoScansAndTheThirdWhenOneFinishes) {
@@ -41,48 +37,6 @@ TEST_F(WorkQueues, FiveFilesStartTwoScansAndTheThirdWhenOneFinishes) {
     extractor->quickScans.openAll();
     ASSERT_TRUE(waitFor([&] { return allScanned(); }));
     EXPECT_EQ(extractor->quickScansAtOnce.most(), 2);
-    EXPECT_EQ(model->queues().activeQuickScans, 0);
-}
-
-TEST_F(WorkQueues, RemovingTheScanningFilesLetsTheWaitingOnesStart) {
-    makeModel();
-    extractor->quickScans.close();
-    model->addFiles(drives({"a.mp4", "b.mp4", "c.mp4", "d.mp4"}));
-    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 2; }));
-
-    for (const std::string& name : extractor->quickScans.arrivals())
-        model->removeFile(keyOf(dir / name));
-    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.arrivals().size() == 4; }));
-    EXPECT_EQ(scanning(), 2);
-    EXPECT_EQ(model->queues().activeQuickScans, 2);
-
-    extractor->quickScans.openAll();
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-    EXPECT_EQ(model->droppedFiles().size(), 2u);
-}
-
-TEST_F(WorkQueues, AScanForgottenByReanalysisDoesNotFreeTheSlotOfAnother) {
-    makeModel();
-    extractor->quickScans.close();
-    model->addFiles(drives({"a.mp4", "b.mp4", "c.mp4"}));
-    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 2; }));
-    const std::string stale = extractor->quickScans.arrivals().front();
-
-    // Forgetting the scan frees its slot for the waiting file; the file itself queues again.
-    model->reanalyzeFile(keyOf(dir / stale));
-    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.waiting() == 3; }));
-    EXPECT_TRUE(isPending(*model, keyOf(dir / stale)));
-
-    // The forgotten scan ends: its stale outcome changes nothing.
-    extractor->quickScans.open(stale);
-    ASSERT_TRUE(waitFor([&] { return extractor->quickScans.arrivals().size() >= 3; }));
-    QTest::qWait(100);
-    EXPECT_TRUE(isPending(*model, keyOf(dir / stale)));
-    EXPECT_EQ(model->queues().activeQuickScans, 2);
-    EXPECT_EQ(scanning(), 2);
-
-    extractor->quickScans.openAll();
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
     EXPECT_EQ(model->queues().activeQuickScans, 0);
 }
 
@@ -184,22 +138,6 @@ TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
     EXPECT_NE(model->highlightSegments(keyOf(dir / other)), nullptr);
 }
 
-TEST_F(WorkQueues, ACancelledAnalysisFreesItsSlotWhileTheExtractionStillRuns) {
-    makeModel();
-    extractor->analyses.close();
-    const auto a = drive("a.mp4", 60), b = drive("b.mp4", 60);
-    model->addFiles({a, b});
-    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
-    const std::string running = extractor->analyses.arrivals().front();
-
-    model->removeFile(keyOf(dir / running));
-    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 2; }));
-    extractor->analyses.openAll();
-    ASSERT_TRUE(waitFor([&] { return analysed() == 1; }));
-    EXPECT_EQ(model->highlightSegments(keyOf(dir / running)), nullptr);
-    EXPECT_EQ(model->queues().activeHighlightPreviews, 0);
-}
-
 TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
     durationsByName = {{"flat.mp4", 40.0}, {"drive.mp4", 30.0}};
     makeModel();
@@ -246,41 +184,6 @@ TEST_F(WorkQueues, TheScanCarriesHowThePictureIsShownReadOffTheMainThread) {
     EXPECT_NE(readOn.front(), std::this_thread::get_id());
 }
 
-TEST_F(WorkQueues, ThumbnailOfARealRecordingWithItsRealDuration) {
-    AppServices real = services();
-    real.thumbnailJPEG = {};
-    real.loadVideoDuration = {};
-    model = std::make_unique<AppViewModel>(real);
-    const auto recording = videoRecording("track.mp4", 3);
-
-    model->addFiles({recording});
-    ASSERT_TRUE(waitFor([&] { return withThumbnail() == 1; }));
-    const QImage picture = model->thumbnail(keyOf(recording));
-    EXPECT_EQ(picture.size(), QSize(320, 180));
-    EXPECT_EQ(model->file(keyOf(recording))->durationText(), "0:00:03 total");
-}
-
-TEST_F(WorkQueues, AReanalysedFileKeepsNoneOfItsResults) {
-    makeModel();
-    const auto a = drive("a.mp4", 60);
-    model->addFiles({a});
-    ASSERT_TRUE(waitFor(
-        [&] { return model->highlightSegments(keyOf(a)) != nullptr && withThumbnail() == 1; }));
-    const auto segment = model->highlightSegments(keyOf(a))->front();
-    model->toggleHighlightSegmentInclusion(keyOf(a), PlannedSegmentKey::of(segment));
-
-    extractor->quickScans.close();
-    model->reanalyzeFile(keyOf(a));
-    EXPECT_EQ(model->results(keyOf(a)), nullptr);
-    EXPECT_TRUE(model->isHighlightAnalysisInProgress(keyOf(a)));
-    EXPECT_EQ(model->statusMessage(), "1 file(s), 1 selected \u2022 scanned 0/1");
-
-    extractor->quickScans.openAll();
-    ASSERT_TRUE(waitFor(
-        [&] { return model->highlightSegments(keyOf(a)) != nullptr && withThumbnail() == 1; }));
-    EXPECT_TRUE(model->isSegmentIncluded(keyOf(a), PlannedSegmentKey::of(segment)));
-}
-
 TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
     durationsByName = {{"a.mp4", 61.5}};
     makeModel();
@@ -309,15 +212,6 @@ TEST_F(WorkQueues, AFinishedAnalysisWhoseReportStillWaitsIsNotTakenForCancelled)
     // ...and starts other work (which tidies up the finished threads) before reading it.
     model->addFiles({drive("b.mp4")});
     ASSERT_TRUE(waitFor([&] { return model->highlightSegments(keyOf(a)) != nullptr; }));
-}
-
-TEST_F(WorkQueues, DestroyingTheModelWhileWorkRunsEndsCleanly) {
-    makeModel();
-    extractor->analyses.close();
-    model->addFiles(drives({"a.mp4", "b.mp4"}));
-    ASSERT_TRUE(waitFor([&] { return extractor->analyses.waiting() == 1; }));
-    model.reset();  // cancels the analysis (the extraction stays held) and waits for its threads
-    EXPECT_EQ(extractor->analyses.waiting(), 1);
 }
 
 }  // namespace

@@ -82,77 +82,61 @@ class HighlightsCommand : public ::testing::Test {
     std::string lap;
 };
 
-TEST_F(HighlightsCommand, OnlyBestPrintsTheDebugTableTimingReportAndBestSegments) {
-    const auto result = runCommand({skelderExecutable(), "highlights", lap});
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.standardError, "");
-    const TieredTelemetrySession expected = analyse(HighlightFilterMode::onlyBest);
-    ASSERT_FALSE(expected.session.highlightSegments.empty());
-    EXPECT_EQ(result.standardOutput, textBlock(lap, "Only Best Clips", expected));
-    EXPECT_NE(result.standardOutput.find("\ntiming debug\n"), std::string::npos);
-    EXPECT_EQ(result.standardOutput.find("maybeAdditional"), std::string::npos);
-}
-
-TEST_F(HighlightsCommand, MaybeInterestingPrintsPreviewLinesAndTiers) {
-    const auto result =
-        runCommand({skelderExecutable(), "highlights", "--filter", "maybeInteresting", lap});
-    EXPECT_EQ(result.exitStatus, 0);
-    const TieredTelemetrySession expected = analyse(HighlightFilterMode::maybeInteresting);
-    EXPECT_EQ(result.standardOutput, textBlock(lap, "Maybe Interesting", expected));
-    EXPECT_NE(result.standardOutput.find("\n#01 start="), std::string::npos);
-    // The gentle corner is found by the lenient plan only; the hard one by both.
-    EXPECT_NE(result.standardOutput.find(" maybeAdditional "), std::string::npos)
-        << result.standardOutput;
-    EXPECT_NE(result.standardOutput.find(" best "), std::string::npos);
-}
-
-TEST_F(HighlightsCommand, JSONHasTheSegmentsTiersAndLinesOfEveryFile) {
-    const std::string copy = (dir / "copy.mp4").string();
-    std::filesystem::copy_file(lap, copy);
-    const auto result = runCommand(
-        {skelderExecutable(), "highlights", lap, copy, "--json", "--filter", "maybeInteresting"});
-    EXPECT_EQ(result.exitStatus, 0);
-    const auto report = nlohmann::json::parse(result.standardOutput);
-    ASSERT_TRUE(report.is_array());
-    ASSERT_EQ(report.size(), 2u);
-    const TieredTelemetrySession expected = analyse(HighlightFilterMode::maybeInteresting);
-    for (std::size_t f = 0; f < 2; ++f) {
-        const auto& file = report[f];
-        EXPECT_EQ(file.at("path"), f == 0 ? lap : copy);
-        EXPECT_EQ(file.at("filterMode"), "maybeInteresting");
-        EXPECT_FALSE(file.contains("error"));
-        EXPECT_EQ(file.at("lines").get<std::vector<std::string>>(),
-                  expected.session.highlightSegmentLines);
-        const auto& segments = file.at("segments");
-        ASSERT_EQ(segments.size(), expected.session.highlightSegments.size());
-        for (std::size_t i = 0; i < segments.size(); ++i) {
-            const PlannedSegment& want = expected.session.highlightSegments[i];
-            const auto& got = segments[i];
-            EXPECT_EQ(got.size(), 7u);
-            EXPECT_EQ(got.at("startSecond"), want.startSecond);
-            EXPECT_EQ(got.at("endSecond"), want.endSecond);
-            EXPECT_EQ(got.at("durationSeconds"), want.durationSeconds);
-            EXPECT_EQ(got.at("totalScore").get<double>(), want.totalScore);
-            EXPECT_EQ(got.at("averageScore").get<double>(), want.averageScore);
-            EXPECT_EQ(got.at("peakScore").get<double>(), want.peakScore);
-            EXPECT_EQ(got.at("tier"), textForm(expected.tiers.at(PlannedSegmentKey::of(want))));
+TEST_F(HighlightsCommand, EachFilterPrintsItsLinesAndTheSegmentsWithTheirTiers) {
+    for (const auto& [mode, title] :
+         {std::pair{HighlightFilterMode::onlyBest, "Only Best Clips"},
+          std::pair{HighlightFilterMode::maybeInteresting, "Maybe Interesting"}}) {
+        SCOPED_TRACE(title);
+        const auto result = runCommand(
+            {skelderExecutable(), "highlights", "--filter", std::string(textForm(mode)), lap});
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(result.standardError, "");
+        const TieredTelemetrySession expected = analyse(mode);
+        ASSERT_FALSE(expected.session.highlightSegments.empty());
+        EXPECT_EQ(result.standardOutput, textBlock(lap, title, expected));
+        if (mode == HighlightFilterMode::onlyBest) {
+            EXPECT_NE(result.standardOutput.find("\ntiming debug\n"), std::string::npos);
+            EXPECT_EQ(result.standardOutput.find("maybeAdditional"), std::string::npos);
+        } else {
+            EXPECT_NE(result.standardOutput.find("\n#01 start="), std::string::npos);
+            // The gentle corner is found by the lenient plan only; the hard one by both.
+            EXPECT_NE(result.standardOutput.find(" maybeAdditional "), std::string::npos);
+            EXPECT_NE(result.standardOutput.find(" best "), std::string::npos);
         }
     }
 }
 
-TEST_F(HighlightsCommand, AFailedFileReportsItsErrorAndTheOthersAreStillAnalysed) {
+TEST_F(HighlightsCommand, JSONHasTheSegmentsTiersAndLinesOfEveryFileOrItsError) {
     const std::string missing = (dir / "missing.mp4").string();
-    const auto json = runCommand({skelderExecutable(), "highlights", missing, lap, "--json"});
-    EXPECT_EQ(json.exitStatus, 1);
-    EXPECT_EQ(json.standardError, missing + ": No such file or directory\n");
-    const auto report = nlohmann::json::parse(json.standardOutput);
+    const auto result = runCommand({skelderExecutable(), "highlights", missing, lap, "--json",
+                                    "--filter", "maybeInteresting"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.standardError, missing + ": No such file or directory\n");
+    const auto report = nlohmann::json::parse(result.standardOutput);
     ASSERT_EQ(report.size(), 2u);
     EXPECT_EQ(report[0], (nlohmann::json{{"path", missing},
-                                         {"filterMode", "onlyBest"},
+                                         {"filterMode", "maybeInteresting"},
                                          {"error", missing + ": No such file or directory"}}));
-    EXPECT_EQ(report[1].at("filterMode"), "onlyBest");
-    EXPECT_EQ(report[1].at("lines").get<std::vector<std::string>>(),
-              analyse(HighlightFilterMode::onlyBest).session.highlightSegmentLines);
+    const auto& file = report[1];
+    EXPECT_EQ(file.at("path"), lap);
+    EXPECT_EQ(file.at("filterMode"), "maybeInteresting");
+    const TieredTelemetrySession expected = analyse(HighlightFilterMode::maybeInteresting);
+    EXPECT_EQ(file.at("lines").get<std::vector<std::string>>(),
+              expected.session.highlightSegmentLines);
+    const auto& segments = file.at("segments");
+    ASSERT_EQ(segments.size(), expected.session.highlightSegments.size());
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const PlannedSegment& want = expected.session.highlightSegments[i];
+        EXPECT_EQ(
+            segments[i],
+            (nlohmann::json{{"startSecond", want.startSecond},
+                            {"endSecond", want.endSecond},
+                            {"durationSeconds", want.durationSeconds},
+                            {"totalScore", want.totalScore},
+                            {"averageScore", want.averageScore},
+                            {"peakScore", want.peakScore},
+                            {"tier", textForm(expected.tiers.at(PlannedSegmentKey::of(want)))}}));
+    }
 
     const std::string notes = (dir / "notes.txt").string();
     testing::writeFile(notes, std::vector<std::uint8_t>{1});
@@ -241,21 +225,6 @@ TEST_F(HighlightsCommand, ValuesThatOverflowReachNeitherTheGridNorTheStatisticsN
         ASSERT_TRUE(stats.at(field).is_number()) << stats;
     EXPECT_LT(stats.at("maxRPM").get<double>(), 5000);
     EXPECT_LT(stats.at("maxCombinedG").get<double>(), 1.4);
-}
-
-TEST(HighlightsCommandLine, HelpAndUsageErrors) {
-    const auto help = runCommand({skelderExecutable(), "highlights", "--help"});
-    EXPECT_EQ(help.exitStatus, 0);
-    for (const char* word : {"--filter", "--json", "onlyBest", "maybeInteresting", "FILE"})
-        EXPECT_NE(help.standardOutput.find(word), std::string::npos) << word;
-    const auto missing = runCommand({skelderExecutable(), "highlights"});
-    EXPECT_NE(missing.exitStatus, 0);
-    EXPECT_NE(missing.standardError.find("FILE is required"), std::string::npos);
-    const auto badFilter =
-        runCommand({skelderExecutable(), "highlights", "--filter", "everything", "a.mp4"});
-    EXPECT_NE(badFilter.exitStatus, 0);
-    EXPECT_NE(badFilter.standardError.find("everything"), std::string::npos);
-    EXPECT_EQ(badFilter.standardOutput, "");
 }
 
 }  // namespace

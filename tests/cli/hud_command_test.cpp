@@ -77,7 +77,7 @@ class HudCommand : public ::testing::Test {
     std::filesystem::path output = dir / "hud.png";
 };
 
-TEST_F(HudCommand, DrawsTheHUDOfTheInstantOverAGreyFrame) {
+TEST_F(HudCommand, DrawsTheHUDOfTheInstantPlusTheOffsetOverAGreyFrame) {
     const auto result =
         runCommand({skelderExecutable(), "hud", recording, "--at", "2.5", "-o", output});
     ASSERT_EQ(result.exitStatus, 0) << result.standardError;
@@ -92,10 +92,8 @@ TEST_F(HudCommand, DrawsTheHUDOfTheInstantOverAGreyFrame) {
     EXPECT_TRUE(near(png.at(x, y), kThrottleLit));
     // No timing panel unless asked.
     EXPECT_EQ(png.at(24, 1080 - 106), kGrey);
-}
 
-TEST_F(HudCommand, TheOffsetShiftsWhichTelemetryIsShown) {
-    const auto [x, y] = throttleRow4(1920, 1080, 1);
+    // The offset shifts which telemetry is shown.
     const auto atOffset = [&](const std::string& milliseconds) {
         const auto result = runCommand({skelderExecutable(), "hud", recording, "--at", "2.5",
                                         "--offset-ms", milliseconds, "-o", output});
@@ -106,33 +104,6 @@ TEST_F(HudCommand, TheOffsetShiftsWhichTelemetryIsShown) {
     EXPECT_TRUE(near(atOffset("400"), kThrottleBackground));    // 2.9 s
     EXPECT_TRUE(near(atOffset("500"), kThrottleLit));           // 3.0 s
     EXPECT_TRUE(near(atOffset("-5000"), kThrottleBackground));  // before the start: 0 s
-}
-
-// Which pixels the unit changes is the renderer's own test; here: the option reaches it.
-TEST_F(HudCommand, KilometresPerHourRedrawTheSpeed) {
-    const auto render = [&](const std::string& unit, const std::string& name) {
-        const auto result = runCommand({skelderExecutable(), "hud", recording.string(), "--at", "4",
-                                        "--unit", unit, "-o", (dir / name).string()});
-        EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-        return Png(dir / name);
-    };
-    const Png mph = render("mph", "mph.png");
-    const Png kmh = render("kmh", "kmh.png");
-    ASSERT_TRUE(mph.ok() && kmh.ok());
-    // The speed and its label: a band around the centre line from below the label (the top
-    // row's baseline is at 884) to the top of the frame.
-    int changedInBand = 0;
-    for (int y = 824; y < 1080; ++y) {
-        for (int x = 760; x < 1160; ++x)
-            changedInBand += kmh.at(x, y) == mph.at(x, y) ? 0 : 1;
-    }
-    EXPECT_GT(changedInBand, 500);
-
-    const auto refused = runCommand({skelderExecutable(), "hud", recording, "--at", "4", "--unit",
-                                     "furlongs", "-o", (dir / "no.png").string()});
-    EXPECT_EQ(refused.exitStatus, 1);
-    EXPECT_EQ(refused.standardError, "--unit: \"furlongs\" is not a speed unit; use mph or kmh\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "no.png"));
 }
 
 TEST_F(HudCommand, PortraitSizeAndTheTimingPanel) {
@@ -148,7 +119,7 @@ TEST_F(HudCommand, PortraitSizeAndTheTimingPanel) {
     EXPECT_TRUE(near(png.at(22 * s + 2, 1920 - 108 * s + 2), kDebugPanel));
 }
 
-TEST_F(HudCommand, ExtractionFailuresPrintTheirMessage) {
+TEST_F(HudCommand, FailuresAndUsageErrorsPrintTheirMessage) {
     const auto missing =
         runCommand({skelderExecutable(), "hud", "/no/such/lap.mp4", "--at", "1", "-o", output});
     EXPECT_EQ(missing.exitStatus, 1);
@@ -168,9 +139,6 @@ TEST_F(HudCommand, ExtractionFailuresPrintTheirMessage) {
         EXPECT_EQ(result.standardError, std::string(message) + "\n") << name;
         EXPECT_FALSE(std::filesystem::exists(output)) << name;
     }
-}
-
-TEST_F(HudCommand, UsageErrors) {
     const auto help = runCommand({skelderExecutable(), "hud", "--help"});
     EXPECT_EQ(help.exitStatus, 0);
     for (const char* option : {"--at", "--size", "--offset-ms", "--debug", "--output"}) {

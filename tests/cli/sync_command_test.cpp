@@ -5,6 +5,7 @@
 
 #include "samples/sample_recording.hpp"
 #include "tests/support/run_command.hpp"
+#include "tests/support/sample_files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {
@@ -24,16 +25,16 @@ class SyncCommand : public ::testing::Test {
         options.seconds = 30;
         options.width = 64;
         options.height = 64;
-        samples::writeSampleRecording(withSound, options);
+        testing::copySampleRecording(withSound, options);
         options.audio = false;
-        samples::writeSampleRecording(mute, options);
+        testing::copySampleRecording(mute, options);
     }
     testing::TempDir dir;
     std::filesystem::path withSound = dir / "lap.mp4";
     std::filesystem::path mute = dir / "mute.mp4";
 };
 
-TEST_F(SyncCommand, PrintsTheEstimateOrWhyThereIsNoneOneLinePerFile) {
+TEST_F(SyncCommand, PrintsTheEstimateOrWhyThereIsNoneOneLinePerFileOrInJSON) {
     const auto result = runCommand({skelderExecutable(), "sync", withSound, mute});
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     EXPECT_EQ(result.standardError, "");
@@ -47,12 +48,11 @@ TEST_F(SyncCommand, PrintsTheEstimateOrWhyThereIsNoneOneLinePerFile) {
     EXPECT_GE(std::stod(match[3]), 0.25);
     EXPECT_EQ(match[4], "trusted");
     EXPECT_EQ(match[5], mute.string());
-}
 
-TEST_F(SyncCommand, JsonHasOneObjectPerFileWithANullOffsetWithoutAnEstimate) {
-    const auto result = runCommand({skelderExecutable(), "sync", "--json", withSound, mute});
-    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-    const auto report = nlohmann::json::parse(result.standardOutput);
+    // In JSON one object per file, with a null offset where there is no estimate.
+    const auto json = runCommand({skelderExecutable(), "sync", "--json", withSound, mute});
+    EXPECT_EQ(json.exitStatus, 0) << json.standardError;
+    const auto report = nlohmann::json::parse(json.standardOutput);
     ASSERT_TRUE(report.is_array());
     ASSERT_EQ(report.size(), 2u);
     const auto& estimated = report[0];

@@ -181,44 +181,6 @@ TEST_F(Workflow, FullExportSkipsAFileWithoutTelemetry) {
     EXPECT_EQ(log.activeFiles.front(), "a.mp4");
 }
 
-TEST_F(Workflow, TheSpeedUnitReachesEveryJobAndMilesPerHourIsTheDefault) {
-    provider->segmentsByName = {{"a.mp4", {segment(1, 4)}}, {"b.mp4", {segment(2, 5)}}};
-    const auto a = video("a.mp4"), b = video("b.mp4");
-    full({a, b}, FolderTarget{dir / "default"});
-    workflow.runFullExport({a, b}, FolderTarget{dir / "kmh"}, log.hooks(), 650.0, executor, {},
-                           SpeedUnit::kmh);
-    reel({a, b}, SingleFileTarget{dir / "default.mp4"});
-    workflow.runHighlightsReel({a, b}, SingleFileTarget{dir / "kmh.mp4"},
-                               HighlightFilterMode::onlyBest, false, 400.0, log.hooks(), {},
-                               executor, {}, SpeedUnit::kmh);
-    executor.runPending();
-
-    std::vector<SpeedUnit> units;
-    for (const HighlightsOverlayOptions& options : service->options)
-        units.push_back(options.speedUnit);
-    EXPECT_EQ(units, (std::vector<SpeedUnit>{SpeedUnit::mph, SpeedUnit::mph, SpeedUnit::kmh,
-                                             SpeedUnit::kmh, SpeedUnit::mph, SpeedUnit::kmh}));
-    // The unit travels beside the offset and the debug switch, changing neither.
-    EXPECT_EQ(service->options[3].timeOffsetSeconds, 0.65);
-    EXPECT_FALSE(service->options[3].debugHUDEnabled);
-    EXPECT_EQ(service->options[5].timeOffsetSeconds, 0.4);
-}
-
-TEST_F(Workflow, FullExportWhereEveryFileFails) {
-    const auto result = full({video("a.mp4"), video("b.mp4")}, FolderTarget{dir.path()});
-    EXPECT_EQ(result.statusMessage, "Done: 0 exported, 2 failed");
-    EXPECT_EQ(result.progress, 1.0);
-    EXPECT_FALSE(result.completion);
-}
-
-TEST_F(Workflow, FullExportSucceedsWithTheCountInTheMessage) {
-    provider->segmentsByName = {{"a.mp4", {}}};
-    const auto result = full({video("a.mp4")}, SingleFileTarget{dir / "mine.mp4"});
-    EXPECT_EQ(result.statusMessage, "Done: 1 full file(s) exported");
-    EXPECT_EQ(result.completion->message, "Exported 1 full video file(s).");
-    EXPECT_EQ(service->outputs, std::vector<std::filesystem::path>{dir / "mine.mp4"});
-}
-
 // Probing a file reads and decodes its first packets: a full export probes its file once (for
 // the job, the description and the video reader), and the audio reader opens the header only.
 TEST_F(Workflow, AFullExportProbesItsFileOnce) {
@@ -238,43 +200,34 @@ TEST_F(Workflow, AFullExportProbesItsFileOnce) {
     EXPECT_EQ(after.opened - before.opened, 2);
 }
 
-TEST_F(Workflow, NoticesOfTheExportsAreNamedAfterTheWrittenFiles) {
-    provider->segmentsByName = {{"a.mp4", {}}, {"b.mp4", {}}};
-    service->notices = {"The audio was left out: MP4 files cannot hold pcm_s16le audio."};
-    const auto result = full({video("a.mp4"), video("b.mp4")}, FolderTarget{dir / "out"});
-    EXPECT_EQ(result.notices,
-              (std::vector<std::string>{
-                  "a.full.overlay.mp4: The audio was left out: MP4 files cannot hold pcm_s16le "
-                  "audio.",
-                  "b.full.overlay.mp4: The audio was left out: MP4 files cannot hold pcm_s16le "
-                  "audio."}));
-    ASSERT_TRUE(result.completion);
-
-    provider->segmentsByName = {{"a.mp4", {segment(0, 4)}}};
-    const auto reelResult = reel({video("a.mp4")}, SingleFileTarget{dir / "reel.mp4"});
-    EXPECT_EQ(reelResult.notices,
-              std::vector<std::string>{
-                  "reel.mp4: The audio was left out: MP4 files cannot hold pcm_s16le audio."});
-}
-
-TEST_F(Workflow, RecordingsWithAdvancesOfTheirOwnAreExportedWithThem) {
+// The unit and each recording's own telemetry advance reach every job; mph and the setting's
+// advance are the defaults.
+TEST_F(Workflow, EveryJobGetsTheUnitAndItsRecordingsAdvance) {
     provider->segmentsByName = {{"a.mp4", {segment(0, 4)}}, {"b.mp4", {segment(1, 3)}}};
     const auto a = video("a.mp4"), b = video("b.mp4");
     const TelemetryOffsets offsets(650, {{b, -120}});
-
-    workflow.runFullExport({a, b}, FolderTarget{dir / "out"}, log.hooks(), offsets, executor, {});
-    ASSERT_EQ(service->options.size(), 2u);
-    EXPECT_EQ(service->options[0].timeOffsetSeconds, 0.65);
-    EXPECT_EQ(service->options[1].timeOffsetSeconds, -0.12);
-
+    full({a, b}, FolderTarget{dir / "default"});
+    workflow.runFullExport({a, b}, FolderTarget{dir / "out"}, log.hooks(), offsets, executor, {},
+                           SpeedUnit::kmh);
     workflow.runHighlightsReel({a, b}, SingleFileTarget{dir / "reel.mp4"},
                                HighlightFilterMode::onlyBest, false, offsets, log.hooks(), {},
-                               executor, {});
+                               executor, {}, SpeedUnit::kmh);
+    executor.runPending();
+    ASSERT_EQ(service->options.size(), 5u);
+    const std::vector<std::pair<double, SpeedUnit>> expected{{0.65, SpeedUnit::mph},
+                                                             {0.65, SpeedUnit::mph},
+                                                             {0.65, SpeedUnit::kmh},
+                                                             {-0.12, SpeedUnit::kmh},
+                                                             {0.65, SpeedUnit::kmh}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(service->options[i].timeOffsetSeconds, expected[i].first) << i;
+        EXPECT_EQ(service->options[i].speedUnit, expected[i].second) << i;
+    }
+    EXPECT_FALSE(service->options[4].debugHUDEnabled);
     ASSERT_EQ(service->reels.size(), 1u);
     ASSERT_EQ(service->reels[0].size(), 2u);
     EXPECT_EQ(service->reels[0][0].timeOffsetSeconds, 0.65);
     EXPECT_EQ(service->reels[0][1].timeOffsetSeconds, -0.12);
-    EXPECT_EQ(service->options[2].timeOffsetSeconds, 0.65);
 }
 
 TEST_F(Workflow, ProgressOfTheThirdOfFourFilesAtHalfway) {

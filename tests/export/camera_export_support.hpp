@@ -17,17 +17,10 @@ namespace skelder::testing {
 // Re-encoding may lose this much, no more.
 inline constexpr double kReencodeLimitDb = 30;
 
-// Rows of a failing frame worse than this are named in the failure.
-inline constexpr double kDamagedRowDb = 20;
-
-// "WHAT: PSNR 14.2 dB in frame 3, rows below 20 dB: 560-700" for a comparison made with
-// kDamagedRowDb.
+// "WHAT: PSNR 14.2 dB in frame 3".
 inline std::string describe(const RegionComparison& comparison, const std::string& what) {
-    return fmt::format(
-        "{}: PSNR {:.1f} dB in frame {}{}", what, comparison.worstPsnr, comparison.worstFrame,
-        comparison.rowsBelowLimit.empty()
-            ? ""
-            : fmt::format(", rows below {} dB: {}", kDamagedRowDb, comparison.rowsBelowLimit));
+    return fmt::format("{}: PSNR {:.1f} dB in frame {}", what, comparison.worstPsnr,
+                       comparison.worstFrame);
 }
 
 // `skelder export --mode full -o OUTPUT INPUT`, its temporary files in a folder of their own.

@@ -230,41 +230,6 @@ TEST_F(ExportServiceTest, EveryFrameCarriesTheHUDOfItsInstantPlusTheOffset) {
     EXPECT_EQ(frames, 30);
 }
 
-TEST_F(ExportServiceTest, SilentInputsGiveSilentOutputsAndRotationIsKept) {
-    const auto silent = dir / "silent.mp4";
-    testing::makeRecordingWithVideo(
-        silent,
-        {.width = 96, .height = 64, .fps = 10, .seconds = 1, .audio = false, .rotation = 90},
-        climbingSpeed(1));
-    service.exportOverlayVideo(testing::fullExportJob(silent), output, {}, {});
-    const auto streams = testing::ffprobe(output)["streams"];
-    ASSERT_EQ(streams.size(), 1u);
-    EXPECT_EQ(media::Asset::open(output).videoTrack()->preferredTransform.clockwiseDegrees(), 90);
-}
-
-TEST_F(ExportServiceTest, AudioAnMP4CannotHoldIsLeftOutAndTheReportSaysWhy) {
-    // Some cameras write PCM sound into files named .mp4 (QuickTime inside).
-    const auto pcm = dir / "pcm.mp4";
-    testing::ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=96x64:rate=10", "-f", "lavfi", "-i",
-                     "sine", "-t", "1", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a",
-                     "pcm_s16le", "-f", "mov", pcm.string()});
-    OverlayExportJob job;
-    job.asset = media::MediaSource::file(pcm);
-    job.duration = MediaTime(1, 1);
-    const ExportReport report = service.exportOverlayVideo(job, output, {}, {});
-    EXPECT_EQ(
-        report.notices,
-        std::vector<std::string>{"The audio was left out: MP4 files cannot hold pcm_s16le audio."});
-    const auto streams = testing::ffprobe(output)["streams"];
-    ASSERT_EQ(streams.size(), 1u);
-    EXPECT_EQ(streams[0]["codec_type"], "video");
-    EXPECT_EQ(testing::videoFrameTimes(output).size(), 10u);
-
-    // Audio it can hold is copied and reported by nobody.
-    EXPECT_TRUE(
-        service.exportOverlayVideo(testing::fullExportJob(input), output, {}, {}).notices.empty());
-}
-
 TEST_F(ExportServiceTest, InputWithoutVideoFailsAndLeavesNothing) {
     const auto tone = dir / "tone.mp4";
     testing::ffmpeg({"-f", "lavfi", "-i", "sine", "-t", "1", "-c:a", "aac", tone.string()});
@@ -313,12 +278,6 @@ TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
 
     service.exportOverlayVideo(testing::fullExportJob(input), output, {}, {});
     EXPECT_GT(std::filesystem::file_size(output), 3u);
-}
-
-TEST_F(ExportServiceTest, NoWorkersConfiguredStillRendersWithOne) {
-    ExportService single{ParallelExportConfig{0, 0, 0.1}};
-    single.exportOverlayVideo(testing::fullExportJob(input), output, {}, {});
-    EXPECT_EQ(testing::videoFrameTimes(output).size(), 30u);
 }
 
 }  // namespace

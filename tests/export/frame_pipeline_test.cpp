@@ -134,16 +134,6 @@ TEST(FramePipeline, FramesReachTheEncoderInDecodeOrder) {
     EXPECT_DOUBLE_EQ(run.progress[2], 2.0 / 30.0);
 }
 
-TEST(FramePipeline, OneWorkerRendersStrictlyOneAfterAnother) {
-    FakeFrames frames(framesAt({0, 1, 2}));
-    ScriptedRenderers renderers(1, {});
-    RecordingEncoder encoder;
-    PipelineRun run;
-    run(frames, encoder, renderers);
-    EXPECT_EQ(renderers.maxInFlight(), 1);
-    EXPECT_EQ(encoder.order, (std::vector<int>{0, 1, 2}));
-}
-
 TEST(FramePipeline, TimesAlwaysIncrease) {
     FakeFrames frames(framesAt({0, 3, 3, 2, 5}));
     ScriptedRenderers renderers(2, {});
@@ -172,16 +162,6 @@ TEST(FramePipeline, ProgressIsCappedAndThrottled) {
     runFramePipeline([&] { return many.next(); }, encoder, again, {3600.0, 1.0},
                      [&](double p) { reports.push_back(p); }, {});
     EXPECT_EQ(reports.size(), 1u);  // only the first frame within the interval
-}
-
-TEST(FramePipeline, NoFramesNoWork) {
-    FakeFrames frames({});
-    ScriptedRenderers renderers(4, {});
-    RecordingEncoder encoder;
-    PipelineRun run;
-    run(frames, encoder, renderers);
-    EXPECT_TRUE(encoder.order.empty());
-    EXPECT_TRUE(run.progress.empty());
 }
 
 TEST(FramePipeline, EncoderFailuresAndCancellation) {

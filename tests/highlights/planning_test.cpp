@@ -136,17 +136,6 @@ TEST(PlanHighlightSegments, ForcedSegmentIsAlwaysTakenAndCountsTowardsTheLimit) 
         EXPECT_FALSE(segments[i].isForced);
 }
 
-TEST(PlanHighlightSegments, SingleFullThrottleSecondIsNotForced) {
-    auto buckets = cornering(30);
-    for (auto& bucket : buckets)
-        bucket.bucket.latAbsMaxG = 0.0;
-    setFullThrottle(buckets, 10, 10);
-    const std::vector<double> scores(30, 0.0);
-    EXPECT_THAT(plan(buckets, scores, kStrict), IsEmpty());
-    setFullThrottle(buckets, 11, 11);
-    EXPECT_THAT(plan(buckets, scores, kStrict), ElementsAre(Span{8, 13}));
-}
-
 TEST(PlanHighlightSegments, BudgetSkipsWhatDoesNotFitAndTakesALaterShorterOne) {
     const auto buckets = cornering(400);
     std::vector<double> scores(400, 0.0);
@@ -154,26 +143,6 @@ TEST(PlanHighlightSegments, BudgetSkipsWhatDoesNotFitAndTakesALaterShorterOne) {
     setScores(scores, 100, 115, 10.0);  // 20 s padded, total 160: 60 + 20 > 75
     setScores(scores, 200, 205, 10.0);  // 10 s padded, total 60: fits
     EXPECT_THAT(plan(buckets, scores, kStrict), ElementsAre(Span{8, 67}, Span{198, 207}));
-}
-
-TEST(PlanHighlightSegments, FirstSegmentIsTakenEvenWhenItAloneExceedsTheBudget) {
-    const auto buckets = cornering(1200);
-    std::vector<double> scores(1200, 0.0);
-    setScores(scores, 10, 125, 5.0);  // 120 s padded, total 580
-    scores[300] = 100.0;              // 5 s padded, total 100
-    const auto segments = planHighlightSegments(buckets, scores, kStrict);
-    EXPECT_THAT(spans(segments), ElementsAre(Span{8, 127}));
-    EXPECT_EQ(segments[0].durationSeconds, 120);
-}
-
-TEST(PlanHighlightSegments, EqualTotalsAreRankedByEarlierStart) {
-    const auto buckets = cornering(100);
-    std::vector<double> scores(100, 0.0);
-    for (int k = 1; k <= 7; ++k)
-        scores[10 * k] = 10.0;
-    EXPECT_THAT(plan(buckets, scores, kStrict),
-                ElementsAre(Span{8, 12}, Span{18, 22}, Span{28, 32}, Span{38, 42}, Span{48, 52},
-                            Span{58, 62}));
 }
 
 TEST(PlanHighlightSegments, NonForcedSegmentsNeedAverageScoreAndSustainedCornering) {
@@ -186,30 +155,6 @@ TEST(PlanHighlightSegments, NonForcedSegmentsNeedAverageScoreAndSustainedCorneri
         buckets[i].bucket.latAbsMaxG = i == 50 ? 0.3 : 0.29;  // one lenient sustained second
     EXPECT_THAT(plan(buckets, scores, kStrict), ElementsAre(Span{8, 13}));
     EXPECT_THAT(plan(buckets, scores, kLenient), ElementsAre(Span{8, 13}, Span{48, 53}));
-}
-
-TEST(PlanHighlightSegments, SegmentStatisticsCoverTheWholePaddedRange) {
-    auto buckets = cornering(30);
-    const double lat[] = {0.2, 0.5, 0.36, 0.35, 0.9, 0.1};  // indices 10..15
-    for (int i = 0; i < 6; ++i)
-        buckets[10 + i].bucket.latAbsMaxG = lat[i];
-    std::vector<double> scores(30, 0.0);
-    scores[10] = 0.5;  // below the seed threshold, inside the padding
-    scores[12] = 6.0;
-    scores[13] = 4.0;
-    const auto segments = planHighlightSegments(buckets, scores, kStrict);
-    ASSERT_EQ(segments.size(), 1u);
-    const HighlightSegment& s = segments[0];  // indices 10..15 (hot 12..13 padded by 2)
-    EXPECT_EQ(s.startSecond, kFirstSecond + 10);
-    EXPECT_EQ(s.endSecond, kFirstSecond + 15);
-    EXPECT_EQ(s.durationSeconds, 6);
-    EXPECT_DOUBLE_EQ(s.totalScore, 10.5);
-    EXPECT_DOUBLE_EQ(s.averageScore, 10.5 / 6);
-    EXPECT_EQ(s.peakScore, 6.0);
-    EXPECT_EQ(s.latPeakG, 0.9);
-    EXPECT_DOUBLE_EQ(s.latAverageG, (0.2 + 0.5 + 0.36 + 0.35 + 0.9 + 0.1) / 6);
-    EXPECT_EQ(s.latSustainSeconds, 3);  // 0.5, 0.36 and 0.9 reach 0.36
-    EXPECT_FALSE(s.isForced);
 }
 
 TEST(PlanHighlightSegments, ScoresThatAreNotNumbersAreNeverHot) {
@@ -253,13 +198,6 @@ TEST(FindForcedRanges, AccelerationRunsComeAfterFullThrottleRuns) {
                                        drive(3, 0.9), drive(4, 1), drive(5, 1)});
     EXPECT_EQ(findForcedRanges(buckets, kStrictPlannerParameters),
               (std::vector<SecondRange>{{5, 6}, {3, 6}}));
-}
-
-TEST(FindForcedRanges, SecondZeroHasNoGain) {
-    // A recording that starts at speed: second 0 compares with itself.
-    const auto buckets = pedalBuckets({drive(40, 0.9), drive(41, 0.9), drive(42, 0.9)});
-    EXPECT_EQ(findForcedRanges(buckets, kStrictPlannerParameters),
-              (std::vector<SecondRange>{{1, 2}}));
 }
 
 TEST(HighlightDebugLines, NoSegmentsGiveTheSingleNotice) {

@@ -22,15 +22,6 @@ std::string keyNumber(int i) {
     return "/recordings/lap" + std::to_string(i) + ".mp4|onlyBest|1|1.0";
 }
 
-TEST(TelemetrySessionCache, LookupFindsWhatWasStored) {
-    TelemetrySessionCache cache;
-    EXPECT_EQ(cache.lookup("missing"), std::nullopt);
-    cache.store(sessionOfSize(5), "a");
-    ASSERT_TRUE(cache.lookup("a").has_value());
-    EXPECT_EQ(cache.lookup("a")->fileSizeBytes, 5u);
-    EXPECT_EQ(cache.lookup("b"), std::nullopt);
-}
-
 TEST(TelemetrySessionCache, TheTwentyFifthStoreEvictsTheFirstKey) {
     TelemetrySessionCache cache;
     std::vector<std::string> keys;

@@ -12,6 +12,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Pair;
 using ::testing::UnorderedElementsAre;
+using ::testing::UnorderedElementsAreArray;
 
 PlannedSegment segment(std::int64_t start, std::int64_t end, double total, double peak = 1.0) {
     const std::int64_t duration = end - start + 1;
@@ -31,54 +32,51 @@ PlannedSegmentKey key(std::int64_t start, std::int64_t end) {
     return {start, end};
 }
 
-TEST(MergeTieredSegments, AStretchFoundByBothPlansAppearsOnceWithTheStrictScores) {
-    const auto tiered = mergeTieredSegments(sessionWith({segment(10, 20, 30.0)}),
-                                            sessionWith({segment(10, 20, 12.0, 4.0)}));
-    EXPECT_THAT(tiered.session.highlightSegments, ElementsAre(segment(10, 20, 12.0, 4.0)));
-    EXPECT_THAT(tiered.tiers, UnorderedElementsAre(Pair(key(10, 20), HighlightTier::best)));
-}
-
-TEST(MergeTieredSegments, AStrictSegmentBeatsAnOverlappingLenientOneWhateverTheScores) {
-    const auto tiered = mergeTieredSegments(sessionWith({segment(10, 40, 500.0, 50.0)}),
-                                            sessionWith({segment(20, 30, 1.0)}));
-    EXPECT_THAT(tiered.session.highlightSegments, ElementsAre(segment(20, 30, 1.0)));
-    EXPECT_THAT(tiered.tiers, UnorderedElementsAre(Pair(key(20, 30), HighlightTier::best)));
-}
-
-TEST(MergeTieredSegments, OverlappingLenientOnlySegmentsKeepTheHigherTotal) {
-    const auto tiered = mergeTieredSegments(
-        sessionWith({segment(10, 25, 8.0), segment(20, 30, 9.0), segment(50, 60, 3.0)}),
-        sessionWith({segment(50, 60, 3.5)}));
-    EXPECT_THAT(tiered.session.highlightSegments,
-                ElementsAre(segment(20, 30, 9.0), segment(50, 60, 3.5)));
-    EXPECT_THAT(tiered.tiers,
-                UnorderedElementsAre(Pair(key(20, 30), HighlightTier::maybeAdditional),
-                                     Pair(key(50, 60), HighlightTier::best)));
-}
-
-TEST(MergeTieredSegments, TouchingSegmentsBothStay) {
-    const auto tiered = mergeTieredSegments(sessionWith({segment(20, 30, 1.0)}),
-                                            sessionWith({segment(5, 19, 2.0)}));
-    EXPECT_THAT(tiered.session.highlightSegments,
-                ElementsAre(segment(5, 19, 2.0), segment(20, 30, 1.0)));
-    EXPECT_THAT(tiered.tiers,
-                UnorderedElementsAre(Pair(key(5, 19), HighlightTier::best),
-                                     Pair(key(20, 30), HighlightTier::maybeAdditional)));
-}
-
-TEST(MergeTieredSegments, SegmentsSharingOneSecondOverlap) {
-    const auto tiered = mergeTieredSegments(sessionWith({segment(20, 30, 1.0)}),
-                                            sessionWith({segment(5, 20, 2.0)}));
-    EXPECT_THAT(tiered.session.highlightSegments, ElementsAre(segment(5, 20, 2.0)));
-    EXPECT_THAT(tiered.tiers, UnorderedElementsAre(Pair(key(5, 20), HighlightTier::best)));
-}
-
-TEST(MergeTieredSegments, BothPlansEmpty) {
-    const auto tiered = mergeTieredSegments(sessionWith({}), sessionWith({}));
-    EXPECT_THAT(tiered.session.highlightSegments, IsEmpty());
-    EXPECT_THAT(tiered.tiers, IsEmpty());
-    EXPECT_THAT(tiered.session.highlightSegmentLines,
-                ElementsAre("No highlight segments selected from current score threshold"));
+TEST(MergeTieredSegments, StrictSegmentsWinOverlapsAndTheRestKeepsTheHigherTotal) {
+    using Tier = HighlightTier;
+    const struct {
+        const char* name;
+        std::vector<PlannedSegment> lenient, strict, merged;
+        std::vector<std::pair<const PlannedSegmentKey, Tier>> tiers;
+    } cases[] = {
+        {"found by both: once, with the strict scores",
+         {segment(10, 20, 30.0)},
+         {segment(10, 20, 12.0, 4.0)},
+         {segment(10, 20, 12.0, 4.0)},
+         {{key(10, 20), Tier::best}}},
+        {"a strict segment beats an overlapping lenient one whatever the scores",
+         {segment(10, 40, 500.0, 50.0)},
+         {segment(20, 30, 1.0)},
+         {segment(20, 30, 1.0)},
+         {{key(20, 30), Tier::best}}},
+        {"overlapping lenient ones keep the higher total",
+         {segment(10, 25, 8.0), segment(20, 30, 9.0), segment(50, 60, 3.0)},
+         {segment(50, 60, 3.5)},
+         {segment(20, 30, 9.0), segment(50, 60, 3.5)},
+         {{key(20, 30), Tier::maybeAdditional}, {key(50, 60), Tier::best}}},
+        {"touching segments both stay",
+         {segment(20, 30, 1.0)},
+         {segment(5, 19, 2.0)},
+         {segment(5, 19, 2.0), segment(20, 30, 1.0)},
+         {{key(5, 19), Tier::best}, {key(20, 30), Tier::maybeAdditional}}},
+        {"sharing one second is an overlap",
+         {segment(20, 30, 1.0)},
+         {segment(5, 20, 2.0)},
+         {segment(5, 20, 2.0)},
+         {{key(5, 20), Tier::best}}},
+        {"equal starts are ordered by end before resolving",
+         {segment(10, 20, 5.0), segment(10, 15, 4.0), segment(21, 22, 1.0)},
+         {},
+         {segment(10, 20, 5.0), segment(21, 22, 1.0)},
+         {{key(10, 20), Tier::maybeAdditional}, {key(21, 22), Tier::maybeAdditional}}},
+        {"both empty", {}, {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto tiered = mergeTieredSegments(sessionWith(c.lenient), sessionWith(c.strict));
+        EXPECT_EQ(tiered.session.highlightSegments, c.merged);
+        EXPECT_THAT(tiered.tiers, UnorderedElementsAreArray(c.tiers));
+    }
 }
 
 TEST(MergeTieredSegments, TakesFileAndSamplesFromTheLenientSessionAndWritesPreviewLines) {
@@ -94,15 +92,6 @@ TEST(MergeTieredSegments, TakesFileAndSamplesFromTheLenientSessionAndWritesPrevi
     EXPECT_EQ(tiered.session.overlaySamplesByDecisecond, lenient.overlaySamplesByDecisecond);
     EXPECT_EQ(tiered.session.highlightSegmentLines,
               highlightPreviewLines(tiered.session.highlightSegments));
-}
-
-TEST(MergeTieredSegments, EqualStartsAreOrderedByEndBeforeResolving) {
-    // 10..15 comes first; 10..20 overlaps it and wins on total.
-    const auto tiered = mergeTieredSegments(
-        sessionWith({segment(10, 20, 5.0), segment(10, 15, 4.0), segment(21, 22, 1.0)}),
-        sessionWith({}));
-    EXPECT_THAT(tiered.session.highlightSegments,
-                ElementsAre(segment(10, 20, 5.0), segment(21, 22, 1.0)));
 }
 
 TEST(AllBestTiers, KeepsTheStrictSessionAndMarksEverySegmentBest) {

@@ -1,9 +1,8 @@
+// Telemetry added to camera files that ffmpeg wrote; ffmpeg reads the result back.
 #include "kovra_writer/mp4_merge.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <stdexcept>
 
 #include "box_walker.hpp"
@@ -14,9 +13,7 @@
 namespace skelder::kovra {
 namespace {
 
-using test::Box;
 using test::Mp4Source;
-using Types = std::vector<std::string>;
 
 // A 3 s camera-like file: video and audio, written by ffmpeg (moov last unless told otherwise).
 std::filesystem::path makeCameraFile(const testing::TempDir& dir, const std::string& name,
@@ -35,152 +32,80 @@ std::filesystem::path makeCameraFile(const testing::TempDir& dir, const std::str
     return path;
 }
 
-// Decoded video and audio frames with checksums: equal lists mean the media is intact.
+// What ffmpeg reads from a file: decoded video and audio frames with checksums, or the packets
+// of one stream copied out.
+std::string ffmpegOutput(const std::filesystem::path& path, std::vector<std::string> output) {
+    std::vector<std::string> command{"ffmpeg", "-v", "error", "-i", path.string()};
+    command.insert(command.end(), output.begin(), output.end());
+    const auto r = testing::runCommand(command);
+    EXPECT_EQ(r.exitStatus, 0) << r.standardError;
+    return r.standardOutput;
+}
 std::string mediaChecksums(const std::filesystem::path& path) {
-    const auto r = testing::runCommand({"ffmpeg", "-v", "error", "-i", path.string(), "-map", "0:v",
-                                        "-map", "0:a", "-f", "framemd5", "-"});
-    EXPECT_EQ(r.exitStatus, 0) << r.standardError;
-    EXPECT_NE(r.standardOutput.find("#stream#"), std::string::npos);
-    return r.standardOutput;
+    return ffmpegOutput(path, {"-map", "0:v", "-map", "0:a", "-f", "framemd5", "-"});
 }
-
-std::string telemetryStreamBytes(const std::filesystem::path& path, int stream) {
-    const auto r =
-        testing::runCommand({"ffmpeg", "-v", "error", "-i", path.string(), "-map",
-                             "0:" + std::to_string(stream), "-c", "copy", "-f", "data", "-"});
-    EXPECT_EQ(r.exitStatus, 0) << r.standardError;
-    return r.standardOutput;
+std::string streamBytes(const std::filesystem::path& path, int stream) {
+    return ffmpegOutput(path,
+                        {"-map", "0:" + std::to_string(stream), "-c", "copy", "-f", "data", "-"});
 }
-
-std::string asString(const Bytes& b) {
-    return {b.begin(), b.end()};
+std::string samplesOf(const RecordingOptions& options) {
+    const Bytes bytes = concatAll(buildTelemetrySamples(options));
+    return {bytes.begin(), bytes.end()};
 }
-
-std::vector<std::uint64_t> chunkOffsets(const Mp4Source& s, const Box& trak) {
-    const auto stbl = *s.child(*s.child(*s.child(trak, "mdia"), "minf"), "stbl");
-    const auto stco = s.child(stbl, "stco");
-    const Box table = stco ? *stco : *s.child(stbl, "co64");
-    const int width = stco ? 4 : 8;
-    std::vector<std::uint64_t> out(s.be(table.payload() + 4, 4));
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = s.be(table.payload() + 8 + i * width, width);
-    }
-    return out;
-}
-
-std::vector<Box> traks(const Mp4Source& s) {
-    std::vector<Box> out;
-    for (const auto& b : s.children(*s.find({"moov"}))) {
-        if (b.type == "trak") {
-            out.push_back(b);
-        }
-    }
-    return out;
-}
-
 std::uint64_t nextTrackId(const Mp4Source& s) {
     return s.be(s.find({"moov", "mvhd"})->payload() + 96, 4);
 }
 
-RecordingOptions threeSeconds() {
+RecordingOptions seconds(double duration) {
     RecordingOptions o;
-    o.durationSeconds = 3;
+    o.durationSeconds = duration;
     return o;
 }
 
-TEST(Mp4Merge, KeepsMediaBeforeTheMoovAndAddsTheTelemetryTrack) {
+TEST(Mp4Merge, AddsTheTelemetryTrackWhereverTheMoovWasAndLeavesTheMediaAlone) {
     testing::TempDir dir;
-    const auto in = makeCameraFile(dir, "in.mp4");
-    const auto out = dir / "out.mp4";
-    appendTelemetryTrack(in, out, threeSeconds());
+    for (const bool moovFirst : {false, true}) {
+        SCOPED_TRACE(moovFirst ? "moov first" : "moov last");
+        const auto in =
+            makeCameraFile(dir, "in.mp4",
+                           moovFirst ? std::vector<std::string>{"-movflags", "+faststart"}
+                                     : std::vector<std::string>{});
+        const auto out = dir / "out.mp4";
+        appendTelemetryTrack(in, out, seconds(3));
 
-    Mp4Source before(in);
-    Mp4Source after(out);
-    const auto oldTop = before.topLevel();
-    ASSERT_EQ(oldTop.back().type, "moov");
-    const std::uint64_t prefix = oldTop.back().offset;
-    EXPECT_EQ(after.read(0, prefix), before.read(0, prefix));
-    const auto newTop = after.topLevel();
-    ASSERT_EQ(newTop.size(), oldTop.size() + 1);
-    EXPECT_EQ(newTop[newTop.size() - 2].type, "mdat");
-    EXPECT_EQ(newTop.back().type, "moov");
-
-    const auto tracks = traks(after);
-    ASSERT_EQ(tracks.size(), traks(before).size() + 1);
-    const auto telemetryTkhd = *after.child(tracks.back(), "tkhd");
-    EXPECT_EQ(after.be(telemetryTkhd.payload() + 12, 4), nextTrackId(before));
-    EXPECT_EQ(nextTrackId(after), nextTrackId(before) + 1);
-
-    EXPECT_EQ(mediaChecksums(out), mediaChecksums(in));
-    const auto t = test::decodeTelemetry(after);
-    ASSERT_EQ(t.packets.size(), 3u);
-    EXPECT_EQ(t.samples.front().offset, newTop[newTop.size() - 2].payload());
-    EXPECT_EQ(t.packets[2].headerTicks, 20'000'000u);
-    EXPECT_EQ(telemetryStreamBytes(out, 2),
-              asString(concatAll(buildTelemetrySamples(threeSeconds()))));
-}
-
-TEST(Mp4Merge, MovesChunkOffsetsWhenTheMoovCameFirst) {
-    testing::TempDir dir;
-    const auto in = makeCameraFile(dir, "in.mp4", {"-movflags", "+faststart"});
-    const auto out = dir / "out.mp4";
-    appendTelemetryTrack(in, out, threeSeconds());
-
-    Mp4Source before(in);
-    Mp4Source after(out);
-    const auto oldTop = before.topLevel();
-    const auto oldMoov =
-        std::find_if(oldTop.begin(), oldTop.end(), [](const Box& b) { return b.type == "moov"; });
-    ASSERT_NE(oldMoov, oldTop.end());
-    ASSERT_LT(oldMoov->offset, before.find({"mdat"})->offset);
-    EXPECT_EQ(after.topLevel().back().type, "moov");
-
-    const auto oldTracks = traks(before);
-    const auto newTracks = traks(after);
-    ASSERT_EQ(newTracks.size(), oldTracks.size() + 1);
-    for (std::size_t i = 0; i < oldTracks.size(); ++i) {
-        auto expected = chunkOffsets(before, oldTracks[i]);
-        ASSERT_FALSE(expected.empty());
-        for (auto& o : expected) {
-            o -= oldMoov->size;
+        Mp4Source before(in);
+        Mp4Source after(out);
+        if (!moovFirst) {
+            // The media is not rewritten: everything before the old moov stays in place.
+            const std::uint64_t prefix = before.topLevel().back().offset;
+            EXPECT_EQ(after.read(0, prefix), before.read(0, prefix));
         }
-        EXPECT_EQ(chunkOffsets(after, newTracks[i]), expected) << "track " << i;
+        EXPECT_EQ(after.topLevel().back().type, "moov");
+        // ffmpeg finds the media through the relocated tables.
+        EXPECT_EQ(mediaChecksums(out), mediaChecksums(in));
+        EXPECT_EQ(streamBytes(out, 2), samplesOf(seconds(3)));
+        EXPECT_EQ(nextTrackId(after), nextTrackId(before) + 1);
+        const auto t = test::decodeTelemetry(after);
+        EXPECT_EQ(after.be(after.child(t.trak, "tkhd")->payload() + 12, 4), nextTrackId(before));
+        ASSERT_EQ(t.packets.size(), 3u);
+        EXPECT_EQ(t.packets[2].headerTicks, 20'000'000u);
     }
-    EXPECT_EQ(mediaChecksums(out), mediaChecksums(in));
-    EXPECT_EQ(test::decodeTelemetry(after).packets.size(), 3u);
 }
 
-TEST(Mp4Merge, ZeroDurationTakesTheMovieDuration) {
+TEST(Mp4Merge, TelemetryOfNoDurationTakesTheMoviesAndLongerTelemetryExtendsIt) {
     testing::TempDir dir;
     const auto in = makeCameraFile(dir, "in.mp4");
-    const auto out = dir / "out.mp4";
-    RecordingOptions o;
-    o.durationSeconds = 0;
-    appendTelemetryTrack(in, out, o);
-    Mp4Source before(in);
-    const auto mvhd = *before.find({"moov", "mvhd"});
-    const double seconds = static_cast<double>(before.be(mvhd.payload() + 16, 4)) /
-                           static_cast<double>(before.be(mvhd.payload() + 12, 4));
-    const auto t = test::decodeTelemetry(Mp4Source(out));
-    EXPECT_EQ(t.packets.size(), static_cast<std::size_t>(std::ceil(seconds)));
-}
-
-TEST(Mp4Merge, LongerTelemetryExtendsTheMovieDuration) {
-    testing::TempDir dir;
-    const auto in = makeCameraFile(dir, "in.mp4");
-    const auto out = dir / "out.mp4";
-    RecordingOptions o;
-    o.durationSeconds = 10;
-    appendTelemetryTrack(in, out, o);
-    Mp4Source after(out);
-    const auto mvhd = *after.find({"moov", "mvhd"});
-    EXPECT_EQ(after.be(mvhd.payload() + 16, 4), 10 * after.be(mvhd.payload() + 12, 4));
+    appendTelemetryTrack(in, dir / "zero.mp4", seconds(0));
+    EXPECT_EQ(test::decodeTelemetry(Mp4Source(dir / "zero.mp4")).packets.size(), 3u);
+    appendTelemetryTrack(in, dir / "ten.mp4", seconds(10));
+    Mp4Source ten(dir / "ten.mp4");
+    const auto mvhd = *ten.find({"moov", "mvhd"});
+    EXPECT_EQ(ten.be(mvhd.payload() + 16, 4), 10 * ten.be(mvhd.payload() + 12, 4));
 }
 
 TEST(Mp4Merge, RelocatesCo64TablesOfExistingTracks) {
     testing::TempDir dir;
-    RecordingOptions inner;
-    inner.durationSeconds = 2;
+    RecordingOptions inner = seconds(2);
     inner.useCo64 = true;
     inner.valueAt = [](const ChannelDefinition&, double) { return 1.0; };
     const auto samples = buildTelemetrySamples(inner);
@@ -194,24 +119,18 @@ TEST(Mp4Merge, RelocatesCo64TablesOfExistingTracks) {
                 trakBox(telemetryTrackTables(inner, samples, offset, 1, 1000))};
         },
         layout);
-    const auto in = dir / "in.mp4";
-    testing::writeFile(in, file);
-    const auto out = dir / "out.mp4";
-    appendTelemetryTrack(in, out, threeSeconds());
+    testing::writeFile(dir / "in.mp4", file);
+    appendTelemetryTrack(dir / "in.mp4", dir / "out.mp4", seconds(3));
 
-    Mp4Source after(out);
-    const auto tracks = traks(after);
-    ASSERT_EQ(tracks.size(), 2u);
+    Mp4Source after(dir / "out.mp4");
     const auto old = test::decodeTelemetry(after);  // the first "adrv" track is the old one
     ASSERT_EQ(old.packets.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < 2; ++i)
         EXPECT_EQ(after.read(old.samples[i].offset, old.samples[i].size), samples[i]);
-    }
-    EXPECT_EQ(telemetryStreamBytes(out, 1),
-              asString(concatAll(buildTelemetrySamples(threeSeconds()))));
+    EXPECT_EQ(streamBytes(dir / "out.mp4", 1), samplesOf(seconds(3)));
 }
 
-TEST(Mp4Merge, RejectsInputsItCannotRewrite) {
+TEST(Mp4Merge, RefusesInputsItCannotRewrite) {
     testing::TempDir dir;
     const auto write = [&](const std::string& name, const Bytes& bytes) {
         testing::writeFile(dir / name, bytes);
@@ -220,19 +139,17 @@ TEST(Mp4Merge, RejectsInputsItCannotRewrite) {
     const auto out = dir / "out.mp4";
     const Bytes ftyp = box("ftyp", Bytes(8, 0));
     const Bytes moov = box("moov", mvhdBox(1000, 0, 2));
-    EXPECT_THROW(appendTelemetryTrack(write("none.mp4", concat({ftyp, box("mdat", {})})), out, {}),
-                 std::runtime_error);
-    EXPECT_THROW(appendTelemetryTrack(write("two.mp4", concat({ftyp, moov, moov})), out, {}),
-                 std::runtime_error);
-    EXPECT_THROW(appendTelemetryTrack(
-                     write("cut.mp4", concat({ftyp, boxWithSizeField("mdat", 100, {})})), out, {}),
-                 std::runtime_error);
-    const auto fragmented =
-        makeCameraFile(dir, "frag.mp4", {"-movflags", "frag_keyframe+empty_moov"});
-    EXPECT_THROW(appendTelemetryTrack(fragmented, out, {}), std::runtime_error);
+    for (const auto& input : {
+             write("none.mp4", concat({ftyp, box("mdat", {})})),
+             write("two.mp4", concat({ftyp, moov, moov})),
+             write("cut.mp4", concat({ftyp, boxWithSizeField("mdat", 100, {})})),
+             makeCameraFile(dir, "frag.mp4", {"-movflags", "frag_keyframe+empty_moov"}),
+         }) {
+        EXPECT_THROW(appendTelemetryTrack(input, out, {}), std::runtime_error) << input;
+    }
     const auto good = write("good.mp4", concat({ftyp, moov}));
     EXPECT_THROW(appendTelemetryTrack(good, good, {}), std::invalid_argument);
-    EXPECT_NO_THROW(appendTelemetryTrack(good, out, threeSeconds()));
+    EXPECT_NO_THROW(appendTelemetryTrack(good, out, seconds(3)));
 }
 
 }  // namespace

@@ -1,20 +1,26 @@
+// ffprobe and ffmpeg read recordings of the writer as players do.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <algorithm>
+#include <stdexcept>
 
+#include "box_walker.hpp"
 #include "kovra_writer/kovra_writer.hpp"
+#include "reference_decoder.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder::kovra {
 namespace {
 
-TEST(RecordingFfprobe, OpensARecordingWithVideoAndTelemetryTracks) {
+TEST(RecordingFfprobe, ReadsTheVideoAndTelemetryTracksAndTheSamplesThroughTheTables) {
     testing::TempDir dir;
     const auto path = dir / "rec.mp4";
     RecordingOptions o;
-    o.durationSeconds = 4;
+    o.durationSeconds = 5;
     o.includeVideoTrack = true;
+    o.samplesPerChunk = 2;
+    o.useCo64 = true;
     writeRecording(path, o);
 
     const auto probe =
@@ -25,24 +31,38 @@ TEST(RecordingFfprobe, OpensARecordingWithVideoAndTelemetryTracks) {
     const std::string& out = probe.standardOutput;
     EXPECT_NE(out.find("index=0|codec_type=video|codec_tag_string=mp4v"), std::string::npos) << out;
     EXPECT_NE(out.find("index=1|codec_type=data|codec_tag_string=adco"), std::string::npos) << out;
-    EXPECT_NE(out.find("duration=4.000000"), std::string::npos) << out;
-}
-
-TEST(RecordingFfprobe, DemuxerReadsTheTelemetrySamplesThroughTheTables) {
-    testing::TempDir dir;
-    const auto path = dir / "rec.mp4";
-    RecordingOptions o;
-    o.durationSeconds = 5;
-    o.samplesPerChunk = 2;
-    o.useCo64 = true;
-    writeRecording(path, o);
+    EXPECT_NE(out.find("duration=5.000000"), std::string::npos) << out;
 
     const auto dump = testing::runCommand({"ffmpeg", "-v", "error", "-i", path.string(), "-map",
-                                           "0:0", "-c", "copy", "-f", "data", "-"});
+                                           "0:1", "-c", "copy", "-f", "data", "-"});
     ASSERT_EQ(dump.exitStatus, 0) << dump.standardError;
     const Bytes expected = concatAll(buildTelemetrySamples(o));
     ASSERT_EQ(expected.size(), 5u * (14 + 830));
     EXPECT_EQ(dump.standardOutput, std::string(expected.begin(), expected.end()));
+}
+
+TEST(LargeFile, SamplesBehindFourGiBOfHoleNeedCo64) {
+    testing::TempDir dir;
+    const auto path = dir / "far.mp4";
+    RecordingOptions o;
+    o.durationSeconds = 2;
+    o.mdatPaddingBytes = 1ull << 32;
+    o.paddingBeforeSamples = true;
+    EXPECT_THROW(writeRecording(path, o), std::out_of_range);
+
+    o.useCo64 = true;
+    writeRecording(path, o);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_LT(st.st_blocks * 512, 1 << 20);  // the padding costs no disk
+    test::Mp4Source s(path);
+    const auto mdat = *s.find({"mdat"});
+    EXPECT_EQ(mdat.headerSize, 16u);
+    const auto t = test::decodeTelemetry(s);
+    ASSERT_EQ(t.packets.size(), 2u);
+    EXPECT_EQ(t.samples[0].offset, mdat.payload() + (1ull << 32));
+    EXPECT_EQ(t.packets[1].headerTicks, 10'000'000u);
+    EXPECT_EQ(t.packets[1].payload.size(), 830u);
 }
 
 }  // namespace

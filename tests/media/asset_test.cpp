@@ -33,15 +33,6 @@ TEST(Asset, PropertiesOfAVideoWithAudio) {
     EXPECT_EQ(loadPictureOrientation(file), (PictureOrientation{90, false}));
 }
 
-TEST(Asset, VideoWithoutAudioAndIdentityTransform) {
-    testing::TempDir dir;
-    const auto file = dir / "silent.mp4";
-    testing::makeTestVideo(file, {.audio = false});
-    const Asset asset = Asset::open(file);
-    EXPECT_FALSE(asset.audioTrack().has_value());
-    EXPECT_EQ(asset.videoTrack()->preferredTransform, AffineTransform::identity());
-}
-
 TEST(Asset, UnreadableFilesFailWithFFmpegsText) {
     testing::TempDir dir;
     const auto text = dir / "notes.mp4";

@@ -78,21 +78,6 @@ TEST_F(MonoAudioDecoderTest, PlacesTheSoundByItsPresentationTimesWhereverAStretc
     }
 }
 
-TEST_F(MonoAudioDecoderTest, MixesTheChannelsDownAndResamples) {
-    MonoAudioDecoder decoder(makeOnsetFile(), kRate);
-    const MonoAudio audio = decoder.decode(1.5, 1.0, {});
-    ASSERT_EQ(audio.samples.size(), static_cast<std::size_t>(kRate));
-    // Both channels are heard: the mix of 440 Hz and 1000 Hz crosses zero more often than the
-    // low tone alone (880 a second) and less often than the high one alone (2000).
-    const double crossings = zeroCrossingsPerSecond(audio, 0, audio.samples.size());
-    EXPECT_GT(crossings, 1000);
-    EXPECT_LT(crossings, 2000);
-    double squares = 0;
-    for (const float s : audio.samples)
-        squares += static_cast<double>(s) * s;
-    EXPECT_GT(std::sqrt(squares / kRate), 0.1);
-}
-
 TEST_F(MonoAudioDecoderTest, FillsWhatLiesOutsideTheTrackWithSilence) {
     const auto file = dir_ / "tone.mp4";
     testing::makeTestVideo(file, {.seconds = 2, .audio = true});

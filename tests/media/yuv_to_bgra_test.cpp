@@ -152,33 +152,6 @@ INSTANTIATE_TEST_SUITE_P(Matrices, DecodedConversionRoundTrip,
                                            RoundTripCase{AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG},
                                            RoundTripCase{AVCOL_SPC_SMPTE170M, AVCOL_RANGE_JPEG}));
 
-// Rows go sixteen pixels a step where the processor has AVX2 (the last step overlapping the
-// one before), and one by one when shorter than sixteen: a pixel must come out the same
-// either way.
-TEST(DecodedConversion, APixelConvertsTheSameWhicheverStepTakesIt) {
-    for (const ChromaLayout layout : {ChromaLayout::k420, ChromaLayout::k422, ChromaLayout::k444}) {
-        for (const int width : {16, 17, 40, 45}) {
-            const int height = 4;
-            const Planes p = noisePlanes(width, height, layout, 17);
-            const RgbCoefficients k = rgbCoefficientsFor(limited709());
-            std::vector<std::uint8_t> inSteps(width * height * 4), oneByOne(width * height * 4);
-            convertYuvToBgra(p.view(), layout, inSteps.data(), width * 4, width, height, k);
-            // The same row in pieces of at most ten pixels, starting on even columns.
-            for (int left = 0; left < width; left += 10) {
-                const int chromaLeft = layout == ChromaLayout::k444 ? left : left / 2;
-                convertYuvToBgra({&p.y[left], width, &p.u[chromaLeft], p.chromaWidth,
-                                  &p.v[chromaLeft], p.chromaWidth},
-                                 layout, &oneByOne[left * 4], width * 4, std::min(10, width - left),
-                                 height, k);
-            }
-            for (std::size_t i = 0; i < inSteps.size(); ++i) {
-                ASSERT_EQ(inSteps[i], oneByOne[i]) << "layout " << static_cast<int>(layout)
-                                                   << ", width " << width << ", byte " << i;
-            }
-        }
-    }
-}
-
 // A block may sit anywhere in a picture and end on any column: not a byte beside it changes,
 // and its own pixels are those of the whole picture's conversion.
 TEST(DecodedConversion, ABlockWritesItsOwnPixelsAndNothingElse) {

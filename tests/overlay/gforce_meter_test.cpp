@@ -35,26 +35,6 @@ BgraImage meter(const std::vector<GForcePoint>& history, double latG, double lon
     return std::move(*image);
 }
 
-TEST(GForceMeter, RasterIs170By128WithTheDiskWhereTheLayoutPutsIt) {
-    const BgraImage image = meter({{0, 0}}, 0, 0);
-    ASSERT_EQ(image.width(), kWidth);
-    ASSERT_EQ(image.height(), kHeight);
-    // Black disk at alpha 0.98 inside the radius, transparent outside.
-    const BgraPixel inside = at(image, kCentreX + 30, kCentreY + 30);
-    EXPECT_TRUE(isDisk(inside));
-    EXPECT_NEAR(inside.a, 250, 1);
-    EXPECT_EQ(at(image, kCentreX + kRadius + 2, kCentreY).a, 0);
-    EXPECT_EQ(at(image, kCentreX, kCentreY - kRadius - 2).a, 0);
-    EXPECT_EQ(at(image, kCentreX, kCentreY + kRadius + 2).a, 0);
-    EXPECT_EQ(at(image, 2, 2).a, 0);
-    // The rim (white α0.45 over the disk) and the crosshair are lighter than the disk.
-    EXPECT_GT(at(image, kCentreX + kRadius - 0.3, kCentreY).r, 40);
-    EXPECT_GT(at(image, kCentreX + 0.3, kCentreY + 35).r, 25);
-    EXPECT_GT(at(image, kCentreX - 35, kCentreY + 0.3).r, 25);
-    // The current dot in the middle.
-    EXPECT_TRUE(isYellow(at(image, kCentreX, kCentreY)));
-}
-
 TEST(GForceMeter, LateralGToTheRightAndBrakingUpwards) {
     const BgraImage right = meter({{1.6, 0}}, 1.6, 0);
     // Clamped to the rim: the dot's inner half shows, the part outside the disk is clipped.
@@ -114,14 +94,6 @@ TEST(GForceMeter, AReusedRasterPaintsEachFrameAsAFreshOne) {
                 << "frame " << frame << " row " << y;
         }
     }
-}
-
-TEST(GForceMeter, NoRasterWithoutPixels) {
-    EXPECT_FALSE(makeGForceMeterImage({}, 0, 0, 0, 128));
-    EXPECT_FALSE(makeGForceMeterImage({}, 0, 0, 170, 0));
-    const auto tiny = makeGForceMeterImage({}, 0, 0, 1, 1);
-    ASSERT_TRUE(tiny);
-    EXPECT_EQ(tiny->width(), 1);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fontconfig/fontconfig.h>
-
 #include "overlay/hud_canvas.hpp"
 #include "overlay/hud_font.hpp"
 #include "overlay/hud_text.hpp"
@@ -34,20 +32,6 @@ double advanceOf(const ScaledFontPtr& font, const char* text) {
     return extents.x_advance;
 }
 
-// The file fontconfig picks for "monospace": a system font without a weight axis.
-std::optional<std::filesystem::path> systemMonospaceFile() {
-    FcPatternPtr pattern{FcNameParse(reinterpret_cast<const FcChar8*>("monospace"))};
-    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
-    FcDefaultSubstitute(pattern.get());
-    FcResult result;
-    FcPatternPtr match{FcFontMatch(nullptr, pattern.get(), &result)};
-    FcChar8* file = nullptr;
-    if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
-        return std::nullopt;
-    }
-    return std::filesystem::path(reinterpret_cast<const char*>(file));
-}
-
 TEST(HudFont, TheShippedVariableFontIsFoundWithItsWeightAxis) {
     const auto file = findHudFontFile();
     ASSERT_TRUE(file);
@@ -56,22 +40,6 @@ TEST(HudFont, TheShippedVariableFontIsFoundWithItsWeightAxis) {
     EXPECT_TRUE(record.hasFace());
     EXPECT_NE(record.fontName().find("OverpassMono"), std::string::npos) << record.fontName();
     EXPECT_EQ(record.weightAxisTag(), "wght");
-}
-
-TEST(HudFont, VariationWeightThickensTheStrokes) {
-    const auto light = hudFont({false, 96, HudFontWeight::regular, 300});
-    const auto regular = hudFont({false, 96, HudFontWeight::regular, 420});
-    const auto bold = hudFont({false, 96, HudFontWeight::bold, 700});
-    ASSERT_TRUE(light && regular && bold);
-    const long lightInk = inkOf(light, "888");
-    const long regularInk = inkOf(regular, "888");
-    const long boldInk = inkOf(bold, "888");
-    EXPECT_GT(regularInk, lightInk * 1.1);
-    EXPECT_GT(boldInk, regularInk * 1.2);
-    // Beyond the axis the weight stops at its end.
-    EXPECT_EQ(inkOf(hudFont({false, 96, HudFontWeight::bold, 900}), "888"), boldInk);
-    // Monospaced digits, the same advance at every weight.
-    EXPECT_DOUBLE_EQ(advanceOf(light, "1"), advanceOf(bold, "8"));
 }
 
 TEST(HudFont, AMissingFileFallsBackToASystemFont) {
@@ -89,18 +57,6 @@ TEST(HudFont, AMissingFileFallsBackToASystemFont) {
         EXPECT_GT(inkOf(digits, "60"), 0);
         EXPECT_DOUBLE_EQ(advanceOf(digits, "1"), advanceOf(digits, "8")) << "tabular digits";
     }
-}
-
-TEST(HudFont, AFileWithoutAWeightAxisIsUsedAsItIs) {
-    const auto file = systemMonospaceFile();
-    ASSERT_TRUE(file);
-    const auto record = HudFontRecord::load(file);
-    EXPECT_TRUE(record->hasFace());
-    EXPECT_FALSE(record->weightAxisTag());
-    const auto light = record->font({false, 60, HudFontWeight::regular, 300});
-    const auto heavy = record->font({false, 60, HudFontWeight::bold, 700});
-    ASSERT_TRUE(light && heavy);
-    EXPECT_EQ(inkOf(light, "42"), inkOf(heavy, "42"));
 }
 
 TEST(HudText, ExtentIsTheAdvanceByTheLineHeightPlacedByItsLowerLeftCorner) {

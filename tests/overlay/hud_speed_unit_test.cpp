@@ -62,43 +62,23 @@ Drawn drawInUnit(std::optional<SpeedUnit> unit, Layer layer = Layer::fitting) {
     return drawn;
 }
 
-TEST(HudSpeedUnit, KilometresPerHourReadNinetySevenOverKMH) {
-    const Drawn drawn = drawInUnit(SpeedUnit::kmh);
-    const auto* speed = findLastText(drawn.frameTexts, "97");
+TEST(HudSpeedUnit, KilometresPerHourChangeOnlyTheSpeedAndItsLabel) {
+    const Drawn kmh = drawInUnit(SpeedUnit::kmh);
+    const auto* speed = findLastText(kmh.frameTexts, "97");
     ASSERT_NE(speed, nullptr);
-    EXPECT_EQ(findText(drawn.frameTexts, "60"), nullptr);
+    EXPECT_EQ(findText(kmh.frameTexts, "60"), nullptr);
     EXPECT_NEAR(speed->lowerLeft.x + speed->extent.width / 2, kWidth / 2.0, 1e-9);
     EXPECT_NEAR(speed->lowerLeft.y, kTopBaseline, 1e-9);
-    // The digits are lit: white ink over the grey frame.
-    const auto ink = inkWithin(drawn.frame, speed->box(), kGrey);
-    EXPECT_GT(ink.changedPixels, speed->box().width * speed->box().height * 0.1);
-
-    const auto* label = findText(drawn.staticTexts, "KM/H");
+    const auto* label = findText(kmh.staticTexts, "KM/H");
     ASSERT_NE(label, nullptr);
-    EXPECT_EQ(findText(drawn.staticTexts, "MPH"), nullptr);
+    EXPECT_EQ(findText(kmh.staticTexts, "MPH"), nullptr);
     EXPECT_NEAR(label->lowerLeft.x + label->extent.width / 2, kWidth / 2.0, 1e-9);
     EXPECT_NEAR(label->lowerLeft.y, kTopBaseline - 38, 1e-9);
-    EXPECT_DOUBLE_EQ(label->style.font.size, 34);
-    EXPECT_TRUE(label->style.font.monospaced);
-    EXPECT_GT(inkWithin(drawn.frame, label->box(), kGrey).changedPixels, 100);
-}
+    EXPECT_GT(inkWithin(kmh.frame, label->box(), kGrey).changedPixels, 100);
 
-TEST(HudSpeedUnit, AFrameWithoutTheLayerLabelsItsOwnSpeedInTheUnit) {
-    const Drawn kmh = drawInUnit(SpeedUnit::kmh, Layer::none);
-    EXPECT_NE(findText(kmh.frameTexts, "KM/H"), nullptr);
-    EXPECT_EQ(findText(kmh.frameTexts, "MPH"), nullptr);
-    const Drawn byDefault = drawInUnit(std::nullopt, Layer::none);
-    EXPECT_NE(findText(byDefault.frameTexts, "MPH"), nullptr);
-    EXPECT_EQ(findText(byDefault.frameTexts, "KM/H"), nullptr);
-}
-
-TEST(HudSpeedUnit, OnlyTheSpeedAndItsLabelChangeWithTheUnit) {
-    const Drawn kmh = drawInUnit(SpeedUnit::kmh);
     const Drawn mph = drawInUnit(SpeedUnit::mph);
-    const Drawn byDefault = drawInUnit(std::nullopt);
     const Rect whole{0, 0, kWidth, kHeight};
-    EXPECT_TRUE(sameBytesWithin(byDefault.frame, mph.frame, whole));
-
+    EXPECT_TRUE(sameBytesWithin(drawInUnit(std::nullopt).frame, mph.frame, whole));
     // The speed and its label sit in a band from below the label to the top of the frame,
     // around the centre line; everything else is the same.
     const Rect speedBand{kWidth / 2.0 - 200, kTopBaseline - 60, 400, kHeight - kTopBaseline + 60};
@@ -108,6 +88,10 @@ TEST(HudSpeedUnit, OnlyTheSpeedAndItsLabelChangeWithTheUnit) {
     const Rect right{speedBand.right(), speedBand.y, kWidth - speedBand.right(), speedBand.height};
     for (const Rect& area : {below, left, right})
         EXPECT_TRUE(sameBytesWithin(kmh.frame, mph.frame, area)) << area.x << "," << area.y;
+
+    // A frame without the layer labels its own speed in the unit.
+    EXPECT_NE(findText(drawInUnit(SpeedUnit::kmh, Layer::none).frameTexts, "KM/H"), nullptr);
+    EXPECT_NE(findText(drawInUnit(std::nullopt, Layer::none).frameTexts, "MPH"), nullptr);
 }
 
 }  // namespace

@@ -9,14 +9,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST(HudLayout, ScaleFollowsTheSmallerRatioToTheReferenceFrameWithAFloor) {
-    EXPECT_DOUBLE_EQ(hudLayoutScale(1920, 1080), 1.0);
-    EXPECT_DOUBLE_EQ(hudLayoutScale(3840, 2160), 2.0);
-    EXPECT_DOUBLE_EQ(hudLayoutScale(640, 360), 0.4);  // 1/3 raised to the floor
-    EXPECT_DOUBLE_EQ(hudLayoutScale(1080, 1920), 0.5625);
-    EXPECT_DOUBLE_EQ(hudLayoutScale(2560, 1080), 1.0);
-}
-
 TEST(HudText, GearShowsNForNeutralAndInvalidCodes) {
     EXPECT_EQ(gearText(0), "N");
     EXPECT_EQ(gearText(-1), "N");

@@ -89,7 +89,7 @@ TEST(RenderSample, NegativeOrNaNTimesSampleTheStart) {
     }
 }
 
-TEST(RenderSample, TrailIsTheStoredPointsThenTheInterpolatedCurrentOne) {
+TEST(RenderSample, TrailIsTheStoredPointsThatExistThenTheInterpolatedCurrentOne) {
     const DecisecondGrid grid = movingGrid(50);
     const auto result = buildRenderSample(grid, boundsOf(grid), 3.05);  // tick 30, frac 0.5
     ASSERT_TRUE(result);
@@ -99,23 +99,11 @@ TEST(RenderSample, TrailIsTheStoredPointsThenTheInterpolatedCurrentOne) {
     EXPECT_NEAR(result->gHistory.back().latG, 0.305, 1e-12);
     EXPECT_NEAR(result->gHistory.back().lonG, -0.61, 1e-12);
     EXPECT_NEAR(result->currentTotalG, std::hypot(0.305, 0.61), 1e-12);
-}
-
-TEST(RenderSample, TrailNearTheStartHasOnlyTheTicksThatExist) {
-    const DecisecondGrid grid = movingGrid(50);
-    const auto result = buildRenderSample(grid, boundsOf(grid), 0.3);
-    ASSERT_TRUE(result);
-    // Ticks 0..3; the current point equals tick 3's stored point and is not repeated.
-    ASSERT_EQ(result->gHistory.size(), 4u);
-    EXPECT_EQ(result->gHistory.front(), (GForcePoint{0, 0}));
-}
-
-TEST(RenderSample, AStationaryCarGivesATrailWithoutARepeatedLastPoint) {
-    std::vector<OverlayTelemetrySample> samples(40, sampleWith(5, 2, 0.3, -0.2));
-    const DecisecondGrid grid(0, std::move(samples));
-    const auto result = buildRenderSample(grid, boundsOf(grid), 2.37);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->gHistory.size(), 16u);
+    // Near the start only the ticks that exist: 0..3, the current point equal to tick 3's
+    // stored point and not repeated.
+    const auto early = buildRenderSample(grid, boundsOf(grid), 0.3);
+    ASSERT_EQ(early->gHistory.size(), 4u);
+    EXPECT_EQ(early->gHistory.front(), (GForcePoint{0, 0}));
 }
 
 TEST(RenderSample, PeakHoldCoversTheLastSixTicks) {

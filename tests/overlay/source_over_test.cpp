@@ -57,27 +57,6 @@ TEST(SourceOver, GivesCairosPixels) {
     }
 }
 
-TEST(SourceOver, TouchesOnlyItsBlock) {
-    const BgraImage source = noiseImage(13, 3, 1);
-    BgraImage target = *BgraImage::create(20, 6);
-    target.fill({10, 20, 30, 255});
-    compositeSourceOver(source.data(), source.stride(), target.data() + 2 * target.stride() + 4 * 3,
-                        target.stride(), 13, 3);
-    int changed = 0;
-    for (int y = 0; y < 6; ++y) {
-        for (int x = 0; x < 20; ++x) {
-            const std::uint8_t* p = target.data() + y * target.stride() + 4 * x;
-            const bool inside = y >= 2 && y < 5 && x >= 3 && x < 16;
-            const bool same = p[0] == 10 && p[1] == 20 && p[2] == 30 && p[3] == 255;
-            if (!inside) {
-                ASSERT_TRUE(same) << "pixel " << x << "," << y;
-            }
-            changed += !same;
-        }
-    }
-    EXPECT_GT(changed, 13) << "nothing was composited";
-}
-
 // The canvas lays an image straight onto the frame's pixels when it can: at the same place,
 // and with the same pixels, as Cairo lays it (frame points count rows from the bottom). Off
 // whole pixels or past the frame's edge it leaves the work to Cairo.

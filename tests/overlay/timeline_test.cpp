@@ -24,34 +24,26 @@ DecisecondGrid rampGrid(std::int64_t firstKey, int count) {
 // Two reel segments: output [0, 4) from source 10 s of file 0, [4, 6.5) from 3 s of file 1.
 const std::vector<HighlightTimelineSegment> kReel = {{0, 4, 10, 0}, {4, 6.5, 3, 1}};
 
-TEST(TimelinePosition, MapsOutputTimeIntoTheSegmentsSource) {
-    const auto inFirst = resolveTimelinePosition(kReel, 1.5);
-    ASSERT_TRUE(inFirst);
-    EXPECT_DOUBLE_EQ(inFirst->mappedSourceSeconds, 11.5);
-    EXPECT_EQ(inFirst->sampleSourceIndex, 0);
-
-    const auto inSecond = resolveTimelinePosition(kReel, 6.25);
-    ASSERT_TRUE(inSecond);
-    EXPECT_DOUBLE_EQ(inSecond->mappedSourceSeconds, 5.25);
-    EXPECT_EQ(inSecond->sampleSourceIndex, 1);
-}
-
-TEST(TimelinePosition, ABoundaryBelongsToTheLaterSegmentAtItsSourceStart) {
-    const auto boundary = resolveTimelinePosition(kReel, 4.0);
-    ASSERT_TRUE(boundary);
-    EXPECT_EQ(boundary->sampleSourceIndex, 1);
-    EXPECT_DOUBLE_EQ(boundary->mappedSourceSeconds, 3.0);
-}
-
-TEST(TimelinePosition, NothingAtOrAfterTheEndBeforeTheStartOrForNaN) {
-    EXPECT_FALSE(resolveTimelinePosition(kReel, 6.5));
-    EXPECT_FALSE(resolveTimelinePosition(kReel, 100));
-    EXPECT_FALSE(resolveTimelinePosition(kReel, -0.01));
-    EXPECT_FALSE(resolveTimelinePosition(kReel, kNaN));
+TEST(TimelinePosition, MapsOutputTimeIntoTheSourceOfItsSegment) {
+    const struct {
+        double output;
+        std::optional<std::pair<double, std::int64_t>> mapped;  // source seconds and index
+    } cases[] = {
+        {1.5, std::pair{11.5, 0}}, {6.25, std::pair{5.25, 1}},
+        {4.0, std::pair{3.0, 1}},  // a boundary belongs to the later segment
+        {6.5, std::nullopt},       {100, std::nullopt},
+        {-0.01, std::nullopt},     {kNaN, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto position = resolveTimelinePosition(kReel, c.output);
+        ASSERT_EQ(position.has_value(), c.mapped.has_value()) << c.output;
+        if (position) {
+            EXPECT_DOUBLE_EQ(position->mappedSourceSeconds, c.mapped->first) << c.output;
+            EXPECT_EQ(position->sampleSourceIndex, c.mapped->second) << c.output;
+        }
+    }
     EXPECT_FALSE(resolveTimelinePosition({}, 1));
-}
-
-TEST(TimelinePosition, OverlappingSegmentsTakeTheFirstInListOrder) {
+    // Overlapping segments: the first in list order.
     const std::vector<HighlightTimelineSegment> overlapping = {{2, 5, 100, 7}, {0, 10, 0, 3}};
     EXPECT_EQ(resolveTimelinePosition(overlapping, 3)->sampleSourceIndex, 7);
     EXPECT_EQ(resolveTimelinePosition(overlapping, 1)->sampleSourceIndex, 3);
@@ -109,14 +101,11 @@ TEST(OverlayFrame, ANegativeOffsetBeyondTheMappedTimeSamplesTheStart) {
     EXPECT_DOUBLE_EQ(frame->debugInfo->adjustedSourceSeconds, 0.0);
     EXPECT_DOUBLE_EQ(frame->debugInfo->timeOffsetSeconds, -5);
     EXPECT_EQ(frame->debugInfo->sampleSourceLabel, "lap.mp4");
-}
-
-TEST(OverlayFrame, ANegativeFrameTimeCountsAsZero) {
-    const FullExport job(rampGrid(0, 100), 0, true);
-    const auto frame = overlayFrameAt(job.view(), -0.4);
-    ASSERT_TRUE(frame);
-    EXPECT_DOUBLE_EQ(frame->debugInfo->outputSeconds, 0);
-    EXPECT_DOUBLE_EQ(frame->sample.telemetry.speedMps, 0);
+    // A negative frame time counts as zero.
+    const auto early = overlayFrameAt(FullExport(rampGrid(0, 100), 0, true).view(), -0.4);
+    ASSERT_TRUE(early);
+    EXPECT_DOUBLE_EQ(early->debugInfo->outputSeconds, 0);
+    EXPECT_DOUBLE_EQ(early->sample.telemetry.speedMps, 0);
 }
 
 TEST(OverlayFrame, ReelFramesMapToTheirOwnSourceAndLabel) {

@@ -6,74 +6,9 @@
 
 #include "samples/sample_error.hpp"
 #include "samples/sample_recording.hpp"
-#include "tests/samples/media_probe.hpp"
 
 namespace skelder::samples {
 namespace {
-
-constexpr int kRate = 48000;
-
-// The sound of a drive from the start to `seconds` plus a quarter of a second.
-std::vector<float> render(const DriveSimulation& drive, const EngineSoundOptions& options,
-                          double seconds) {
-    EngineSound sound(drive, options, 3, kRate);
-    std::vector<float> samples(static_cast<std::size_t>((seconds + 0.25) * kRate));
-    sound.render(samples);
-    return samples;
-}
-
-// The firing frequency heard in the half second before `seconds`, the end of the samples.
-double heardHz(const std::vector<float>& samples, double seconds) {
-    const auto first = static_cast<std::size_t>((seconds - 0.25) * kRate);
-    return testing::dominantFrequencyHz(samples, first, kRate / 2, kRate, 40, 600);
-}
-
-// In the pit lane, at 10 s, the limiter holds the engine speed steady.
-constexpr double kSteadySeconds = 10;
-
-TEST(EngineSound, FiresCylindersOverTwoTimesPerRevolution) {
-    const DriveSimulation drive({.durationSeconds = 30, .seed = 3});
-    const double rpm = drive.stateAt(kSteadySeconds).engineRpm;
-    for (const int cylinders : {3, 4, 6}) {
-        const auto samples = render(drive, {.cylinders = cylinders}, kSteadySeconds);
-        const double expected = rpm / 60 * cylinders / 2;
-        EXPECT_DOUBLE_EQ(EngineSound::firingFrequencyHz(rpm, cylinders), expected);
-        EXPECT_NEAR(heardHz(samples, kSteadySeconds), expected, 0.03 * expected) << cylinders;
-    }
-}
-
-TEST(EngineSound, ADelayPlaysTheEngineLaterOrEarlier) {
-    const DriveSimulation drive({.durationSeconds = 30, .seed = 3});
-    // The engine idles steadily at 2.5 s, well below the limiter's speed at 10 s.
-    const double idle = 2.5;
-    const double idleHz = EngineSound::firingFrequencyHz(drive.stateAt(idle).engineRpm);
-    const double limiterHz =
-        EngineSound::firingFrequencyHz(drive.stateAt(kSteadySeconds).engineRpm);
-    ASSERT_GT(limiterHz, 2 * idleHz);
-    const double gap = kSteadySeconds - idle;
-    EXPECT_NEAR(heardHz(render(drive, {.delaySeconds = gap}, kSteadySeconds), kSteadySeconds),
-                idleHz, 0.03 * idleHz);
-    EXPECT_NEAR(heardHz(render(drive, {.delaySeconds = -gap}, idle), idle), limiterHz,
-                0.03 * limiterHz);
-}
-
-TEST(EngineSound, NoiseWindAndMusicAddSoundAndStayWithinFullScale) {
-    const DriveSimulation drive({.durationSeconds = 30, .seed = 3});
-    const auto energy = [&](const EngineSoundOptions& options) {
-        const auto samples = render(drive, options, 20);
-        double squares = 0;
-        for (const float s : samples) {
-            EXPECT_LE(std::abs(s), 0.95f);
-            squares += static_cast<double>(s) * s;
-        }
-        return squares;
-    };
-    const double plain = energy({});
-    EXPECT_GT(energy({.roadNoiseLevel = 5}), plain);
-    EXPECT_GT(energy({.windLevel = 3}), plain);
-    EXPECT_GT(energy({.musicLevel = 3}), plain);
-    EXPECT_LT(energy({.roadNoiseLevel = 0}), plain);
-}
 
 TEST(EngineSound, RejectsOptionsOutOfRange) {
     const auto messageFor = [](const EngineSoundOptions& options) -> std::string {

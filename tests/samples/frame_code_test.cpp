@@ -79,72 +79,6 @@ TEST(FrameCode, ReadsBackEveryBitPattern) {
     }
 }
 
-TEST(FrameCode, ReadsAtManyPictureSizesWithPaddedRows) {
-    for (const auto& [width, height] :
-         {std::pair{64, 64}, {160, 90}, {180, 320}, {1920, 1080}, {3840, 400}, {400, 2000}}) {
-        const OwnedPicture owned = paintedFrame(width, height, 777);
-        // Rows padded as decoders do.
-        const int stride = width + 32;
-        std::vector<std::uint8_t> padded(static_cast<std::size_t>(stride * height), 0);
-        for (int y = 0; y < height; ++y) {
-            std::copy_n(&owned.luma[static_cast<std::size_t>(y * width)], width,
-                        &padded[static_cast<std::size_t>(y * stride)]);
-        }
-        EXPECT_EQ(readBurnedFrameNumberFromLuma(padded.data(), width, height, stride), 777)
-            << width << "x" << height;
-    }
-}
-
-TEST(FrameCode, SurvivesNoiseBlurAndAHudOverTheLowerPart) {
-    const int width = 640;
-    const int height = 360;
-    std::vector<std::uint8_t> bgra = toBgra(paintedFrame(width, height, 4242));
-    // Compression-like damage: noise of +-40 and a 5x5 box blur.
-    const SeededNoise noise(3);
-    for (std::size_t i = 0; i < bgra.size(); ++i) {
-        if (i % 4 != 3) {
-            bgra[i] = static_cast<std::uint8_t>(
-                std::clamp(bgra[i] + static_cast<int>(40 * noise.uniform(0, i)), 0, 255));
-        }
-    }
-    std::vector<std::uint8_t> blurred = bgra;
-    for (int y = 2; y < height - 2; ++y) {
-        for (int x = 2; x < width - 2; ++x) {
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int dy = -2; dy <= 2; ++dy) {
-                    for (int dx = -2; dx <= 2; ++dx) {
-                        sum += bgra[static_cast<std::size_t>(((y + dy) * width + x + dx) * 4 + c)];
-                    }
-                }
-                blurred[static_cast<std::size_t>((y * width + x) * 4 + c)] =
-                    static_cast<std::uint8_t>(sum / 25);
-            }
-        }
-    }
-    // A HUD over the lower corners and the bottom centre.
-    fillBgra(blurred, width, 0, height / 2, width / 3, height, 255);
-    fillBgra(blurred, width, 2 * width / 3, height / 2, width, height, 0);
-    fillBgra(blurred, width, width / 3, 2 * height / 3, 2 * width / 3, height, 200);
-    EXPECT_EQ(readBgra(blurred, width, height), 4242);
-}
-
-TEST(FrameCode, ReadsAPictureScaledAsAWhole) {
-    const OwnedPicture full = paintedFrame(1280, 720, 90001);
-    // Halve by averaging 2x2 blocks.
-    std::vector<std::uint8_t> half(640 * 360);
-    for (int y = 0; y < 360; ++y) {
-        for (int x = 0; x < 640; ++x) {
-            const auto at = [&](int dx, int dy) {
-                return full.luma[static_cast<std::size_t>((2 * y + dy) * 1280 + 2 * x + dx)];
-            };
-            half[static_cast<std::size_t>(y * 640 + x)] =
-                static_cast<std::uint8_t>((at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1)) / 4);
-        }
-    }
-    EXPECT_EQ(readBurnedFrameNumberFromLuma(half.data(), 640, 360, 640), 90001);
-}
-
 TEST(FrameCode, PicturesWithoutAValidCodeReadAsNothing) {
     const int width = 320;
     const int height = 180;
@@ -193,20 +127,6 @@ TEST(FrameCode, PicturesWithoutAValidCodeReadAsNothing) {
     EXPECT_EQ(readBurnedFrameNumber(good.data(), width, height, width * 4 - 1), std::nullopt);
     EXPECT_EQ(readBurnedFrameNumber(good.data(), 0, 0, 0), std::nullopt);
     EXPECT_EQ(readBurnedFrameNumber(good.data(), 40, 30, 160), std::nullopt);  // too small
-}
-
-TEST(FrameCode, SitsBetweenTheHUDsBandsAndCoversOnlyFrameNumbersItCanHold) {
-    for (const auto& [width, height] : {std::pair{320, 180}, {1920, 1080}, {1080, 1920}}) {
-        const FrameCodeLayout layout = frameCodeLayout(width, height);
-        EXPECT_GE(layout.cellSize, 18) << width;
-        EXPECT_GE(layout.left, 0);
-        EXPECT_LE(layout.left + kFrameCodeColumns * layout.cellSize, width);
-        // An export's HUD fills the top quarter and the bottom fifth.
-        EXPECT_GE(layout.top, height * 0.25) << width;
-        EXPECT_LE(layout.bottom(), height * 0.5) << width;
-    }
-    EXPECT_THROW(frameCodeCells(-1), std::out_of_range);
-    EXPECT_THROW(frameCodeCells(kLargestBurnedFrameNumber + 1), std::out_of_range);
 }
 
 TEST(SamplePicture, ElapsedTimeUsesTheExactFrameRate) {

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <numbers>
 
 #include "tests/support/run_command.hpp"
@@ -23,14 +22,6 @@ std::string checkedOutput(const std::vector<std::string>& arguments) {
 }
 
 }  // namespace
-
-nlohmann::json probe(const std::filesystem::path& file, const std::vector<std::string>& extra) {
-    std::vector<std::string> arguments{"ffprobe", "-v",           "error",        "-of",
-                                       "json",    "-show_format", "-show_streams"};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    arguments.push_back(file.string());
-    return nlohmann::json::parse(checkedOutput(arguments));
-}
 
 std::string bgraFrameAt(const std::filesystem::path& file, double seconds) {
     return checkedOutput({"ffmpeg", "-v", "error", "-noautorotate", "-ss", std::to_string(seconds),
@@ -91,33 +82,6 @@ double dominantFrequencyHz(const std::vector<float>& samples, std::size_t first,
         }
     }
     return best;
-}
-
-std::vector<std::string> topLevelBoxes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> types;
-    const auto fileSize = std::filesystem::file_size(file);
-    std::uint64_t position = 0;
-    while (position + 8 <= fileSize) {
-        in.seekg(static_cast<std::streamoff>(position));
-        unsigned char header[16] = {};
-        in.read(reinterpret_cast<char*>(header), 16);
-        std::uint64_t size =
-            (std::uint64_t{header[0]} << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
-        if (size == 1) {
-            size = 0;
-            for (int i = 8; i < 16; ++i) {
-                size = (size << 8) | header[i];
-            }
-        }
-        types.emplace_back(reinterpret_cast<const char*>(header + 4), 4);
-        if (size < 8) {
-            break;
-        }
-        position += size;
-    }
-    EXPECT_EQ(position, fileSize) << "boxes do not tile " << file;
-    return types;
 }
 
 }  // namespace skelder::samples::testing

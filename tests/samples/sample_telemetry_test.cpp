@@ -22,48 +22,29 @@ DriveState sent(const DriveSimulation& drive, std::int64_t decisecond, int hundr
 }
 
 // A sample's telemetry read back through the extraction service.
-class SampleTelemetry : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        directory = new skelder::testing::TempDir;
-        options =
-            new SampleOptions{.seconds = 31, .width = 64, .height = 64, .audio = false, .seed = 11};
-        const auto path = directory->path() / "telemetry.mp4";
-        writeSampleRecording(path, *options);
-        data = new ParsedTelemetryData(
-            BasicTelemetryExtractionService().extractTelemetry(path, true, true));
-        drive = new DriveSimulation(sampleDrive(*options));
-    }
-    static void TearDownTestSuite() {
-        delete drive;
-        delete data;
-        delete options;
-        delete directory;
-    }
-    static inline skelder::testing::TempDir* directory = nullptr;
-    static inline SampleOptions* options = nullptr;
-    static inline ParsedTelemetryData* data = nullptr;
-    static inline DriveSimulation* drive = nullptr;
-};
-
-TEST_F(SampleTelemetry, CoversTheRecordingWithTheRecordersClockOffset) {
-    const DecisecondGrid& grid = data->overlaySamplesByDecisecond;
+TEST(SampleTelemetry, ReadsBackAsTheDriveWithTheRecordersLagAndItsEvents) {
+    skelder::testing::TempDir directory;
+    const SampleOptions options{
+        .seconds = 31, .width = 64, .height = 64, .audio = false, .seed = 11};
+    writeSampleRecording(directory / "telemetry.mp4", options);
+    const ParsedTelemetryData data =
+        BasicTelemetryExtractionService().extractTelemetry(directory / "telemetry.mp4", true, true);
+    const DriveSimulation drive = sampleDrive(options);
+    const DecisecondGrid& grid = data.overlaySamplesByDecisecond;
     ASSERT_FALSE(grid.empty());
     EXPECT_EQ(grid.firstKey(), 0);
     EXPECT_EQ(grid.lastKey(), 309);
-    ASSERT_TRUE(data->headerMinusPTSSeconds.has_value());
-    EXPECT_NEAR(*data->headerMinusPTSSeconds, 0.65, 1e-9);
-    EXPECT_EQ(data->contiguousBuckets.size(), 31u);
-}
+    ASSERT_TRUE(data.headerMinusPTSSeconds.has_value());
+    EXPECT_NEAR(*data.headerMinusPTSSeconds, 0.65, 1e-9);
+    EXPECT_EQ(data.contiguousBuckets.size(), 31u);
 
-TEST_F(SampleTelemetry, EveryChannelReadsBackAsTheDriveWithTheRecordersLag) {
     const double g = 9.80665;
-    for (const auto& [decisecond, sample] : data->overlaySamplesByDecisecond) {
+    for (const auto& [decisecond, sample] : grid) {
         // The header clock runs 0.65 s ahead, so rates fall due off the whole decisecond: the
         // 10 Hz channels report at +50 ms, the 50 Hz and 100 Hz ones last at +90 ms. Tolerances
         // are the recorder's resolution.
-        const DriveState at5 = sent(*drive, decisecond, 5);
-        const DriveState at9 = sent(*drive, decisecond, 9);
+        const DriveState at5 = sent(drive, decisecond, 5);
+        const DriveState at9 = sent(drive, decisecond, 9);
         EXPECT_NEAR(sample.speedMps, at5.speedMps, 0.0051) << decisecond;
         EXPECT_EQ(sample.gear, at5.gear) << decisecond;
         EXPECT_NEAR(sample.throttle, at9.throttle, 0.00051) << decisecond;
@@ -73,11 +54,22 @@ TEST_F(SampleTelemetry, EveryChannelReadsBackAsTheDriveWithTheRecordersLag) {
             << decisecond;
         EXPECT_NEAR(sample.latG, at9.lateralAccelerationMps2 / g, 0.0051 / g) << decisecond;
         EXPECT_NEAR(sample.lonG, at9.longitudinalAccelerationMps2 / g, 0.0051 / g) << decisecond;
+        // What the car can do, and a driver does: the tyres' grip (1% for the smoothing of the
+        // inputs, and the sensors' noise), one pedal at a time, gears with the engine below its
+        // shift point, the pit lane's limit.
+        const VehicleModel& car = drive.options().vehicle;
+        EXPECT_TRUE(at9.speedMps >= 0 && at9.speedMps < 75) << decisecond;
+        EXPECT_LE(std::abs(at9.lateralAccelerationMps2),
+                  car.lateralGripAt(at9.speedMps) * 1.01 + 0.35)
+            << decisecond;
+        EXPECT_TRUE(at9.throttle == 0 || at9.brake == 0) << decisecond;
+        EXPECT_TRUE(at9.gear >= 1 && at9.gear <= car.topGear()) << decisecond;
+        EXPECT_LE(at9.engineRpm, car.upshiftRpm + 100) << decisecond;
+        if (drive.segmentNameAt(at9.seconds) == "Pit lane") {
+            EXPECT_LE(at9.speedMps, kPitLaneSpeedLimitMps + 0.01) << decisecond;
+        }
     }
-}
 
-TEST_F(SampleTelemetry, ShowsTheDrivesEventsWhereTheDriveHasThem) {
-    const DecisecondGrid& grid = data->overlaySamplesByDecisecond;
     const auto at = [&](double driveSeconds) {
         return *grid.find(static_cast<std::int64_t>(std::floor((driveSeconds + kLag) * 10)));
     };
@@ -86,20 +78,20 @@ TEST_F(SampleTelemetry, ShowsTheDrivesEventsWhereTheDriveHasThem) {
     EXPECT_NEAR(at(0.5).rpm, 850, 15);
     EXPECT_EQ(at(0.5).gear, 1);
     // Flat out down the main straight, in fourth or fifth.
-    const FullThrottleRun& run = drive->fullThrottleRuns().front();
+    const FullThrottleRun& run = drive.fullThrottleRuns().front();
     EXPECT_EQ(at(run.startSeconds + 3).throttle, 1.0);
     EXPECT_EQ(at(run.startSeconds + 3).brake, 0.0);
     EXPECT_GT(at(run.endSeconds - 0.5).speedMps, 50);
     EXPECT_GE(at(run.endSeconds - 0.5).gear, 5);
     EXPECT_GT(at(run.startSeconds + 1).lonG, 0.3);
     // Hard on the brakes for the hairpin.
-    const BrakingZone& braking = drive->brakingZones().front();
+    const BrakingZone& braking = drive.brakingZones().front();
     const double middle = (braking.startSeconds + braking.endSeconds) / 2;
     EXPECT_GT(at(middle).brake, 0.6);
     EXPECT_EQ(at(middle).throttle, 0.0);
     EXPECT_LT(at(middle).lonG, -1.2);
     // Round the hairpin, a left-hander: negative lateral G and steering.
-    const CornerPass& hairpin = drive->corners().front();
+    const CornerPass& hairpin = drive.corners().front();
     ASSERT_EQ(hairpin.name, "T1 hairpin");
     const double apex = (hairpin.entrySeconds + hairpin.exitSeconds) / 2;
     EXPECT_LT(at(apex).latG, -1.0);
@@ -107,39 +99,10 @@ TEST_F(SampleTelemetry, ShowsTheDrivesEventsWhereTheDriveHasThem) {
     EXPECT_LT(at(apex).speedMps, 15);
     // The per-second buckets see the same peaks.
     double peakLateral = 0;
-    for (const auto& bucket : data->contiguousBuckets) {
+    for (const auto& bucket : data.contiguousBuckets) {
         peakLateral = std::max(peakLateral, bucket.bucket.latAbsMaxG);
     }
     EXPECT_NEAR(peakLateral, hairpin.peakLateralG, 0.05);
-}
-
-TEST(DriveTelemetryOptions, MapEveryStandardChannelToItsSignal) {
-    DriveState state;
-    state.speedMps = 12.5;
-    state.throttle = 0.25;
-    state.brake = 0.75;
-    state.engineRpm = 3000;
-    state.gear = 3;
-    state.lateralAccelerationMps2 = -4;
-    state.longitudinalAccelerationMps2 = 2;
-    state.steeringAngleRadians = -0.5;
-    std::vector<double> values;
-    for (const auto& channel : kovra::standardChannels()) {
-        values.push_back(recordedChannelValue(channel, state));
-    }
-    EXPECT_EQ(values, (std::vector<double>{12.5, 0.25, 0.75, 3000 * 2 * std::numbers::pi / 60, 3,
-                                           -4, 2, -0.5}));
-    for (const auto& channel : kovra::extraChannels()) {
-        EXPECT_EQ(recordedChannelValue(channel, state), 0.0) << channel.tag;
-    }
-
-    const DriveSimulation drive({.durationSeconds = 10});
-    const kovra::RecordingOptions options = driveTelemetryOptions(drive, 10, 0.5);
-    EXPECT_EQ(options.headerOffsetTicks, 6'500'000);
-    EXPECT_EQ(options.durationSeconds, 10);
-    const kovra::ChannelDefinition speed = kovra::standardChannels().front();
-    EXPECT_EQ(options.valueAt(speed, 7.5), drive.stateAt(7.0).speedMps);
-    EXPECT_EQ(options.valueAt(speed, 0.2), drive.stateAt(0).speedMps);
 }
 
 }  // namespace

@@ -30,31 +30,6 @@ double psnrOf(double mse) {
                     : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-// "560-612, 650-700" for the runs of rows whose own PSNR is below the limit.
-std::string rowRunsBelow(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b,
-                         const PictureRegion& region, double limitDb) {
-    const std::size_t rowBytes = std::size_t(region.width) * 3;
-    std::string runs;
-    int runStart = -1;
-    const auto close = [&](int end) {
-        if (runStart < 0)
-            return;
-        runs += fmt::format("{}{}-{}", runs.empty() ? "" : ", ", region.y + runStart,
-                            region.y + end - 1);
-        runStart = -1;
-    };
-    for (int row = 0; row < region.height; ++row) {
-        const std::size_t at = std::size_t(row) * rowBytes;
-        const bool below = psnrOf(meanSquaredError(&a[at], &b[at], rowBytes)) < limitDb;
-        if (below && runStart < 0)
-            runStart = row;
-        if (!below)
-            close(row);
-    }
-    close(region.height);
-    return runs;
-}
-
 }  // namespace
 
 RgbFrames playedBackFrames(const std::filesystem::path& file, const PictureRegion& region,
@@ -127,8 +102,8 @@ double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>&
     return psnrOf(meanSquaredError(a.data(), b.data(), std::min(a.size(), b.size())));
 }
 
-RegionComparison compareRegions(const RgbFrames& a, const RgbFrames& b, double limitDb) {
-    RegionComparison result{std::numeric_limits<double>::infinity(), 0, 0, {}};
+RegionComparison compareRegions(const RgbFrames& a, const RgbFrames& b) {
+    RegionComparison result{std::numeric_limits<double>::infinity(), 0, 0};
     const std::size_t count = std::min(a.frames.size(), b.frames.size());
     for (std::size_t i = 0; i < count; ++i) {
         const double value = psnr(a.frames[i], b.frames[i]);
@@ -137,10 +112,6 @@ RegionComparison compareRegions(const RgbFrames& a, const RgbFrames& b, double l
             result.worstPsnr = value;
             result.worstFrame = i;
         }
-    }
-    if (count > 0 && result.worstPsnr < limitDb) {
-        result.rowsBelowLimit = rowRunsBelow(a.frames[result.worstFrame],
-                                             b.frames[result.worstFrame], a.region, limitDb);
     }
     return result;
 }

@@ -53,15 +53,13 @@ DisplayedSize displayedSize(const std::filesystem::path& file);
 // Peak signal-to-noise ratio in dB of two pictures of the same size; infinite when equal.
 double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
 
-// How far two played-back regions differ: the worst frame and, in picture rows, where in it
-// the rows below `limitDb` lie ("rows 560-612, 650-700"); and the closest frame.
+// How far two played-back regions differ: the worst frame, and the closest one.
 struct RegionComparison {
     double worstPsnr = 0;
     double bestPsnr = 0;
     std::size_t worstFrame = 0;
-    std::string rowsBelowLimit;
 };
-RegionComparison compareRegions(const RgbFrames& a, const RgbFrames& b, double limitDb);
+RegionComparison compareRegions(const RgbFrames& a, const RgbFrames& b);
 
 // Presentation times in seconds of the first video stream's frames, in order.
 std::vector<double> videoFrameTimes(const std::filesystem::path& file);

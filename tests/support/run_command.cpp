@@ -54,33 +54,15 @@ CommandResult finished(const Started& started, int status) {
     return result;
 }
 
-CommandResult run(const std::vector<std::string>& arguments, const std::function<bool()>* ready) {
-    TempDir scratch;
-    const Started started = start(arguments, scratch);
-    int status = 0;
-    if (ready != nullptr) {
-        bool interrupted = false;
-        for (;;) {
-            const pid_t done = ::waitpid(started.pid, &status, WNOHANG);
-            if (done == started.pid)
-                break;
-            if (!interrupted && (*ready)()) {
-                ::kill(started.pid, SIGINT);
-                interrupted = true;
-            }
-            ::usleep(10'000);
-        }
-    } else {
-        while (::waitpid(started.pid, &status, 0) < 0) {
-        }
-    }
-    return finished(started, status);
-}
-
 }  // namespace
 
 CommandResult runCommand(const std::vector<std::string>& arguments) {
-    return run(arguments, nullptr);
+    TempDir scratch;
+    const Started started = start(arguments, scratch);
+    int status = 0;
+    while (::waitpid(started.pid, &status, 0) < 0) {
+    }
+    return finished(started, status);
 }
 
 InterruptedRun runCommandInterruptedAt(const std::vector<std::string>& arguments,
@@ -118,11 +100,6 @@ InterruptedRun runCommandInterruptedAt(const std::vector<std::string>& arguments
     }
     run.result = finished(started, status);
     return run;
-}
-
-CommandResult runCommandAndInterrupt(const std::vector<std::string>& arguments,
-                                     const std::function<bool()>& ready) {
-    return run(arguments, &ready);
 }
 
 std::string skelderExecutable() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,11 +13,6 @@ struct CommandResult {
 
 // Runs a program with arguments (no shell) and collects its output and exit status.
 CommandResult runCommand(const std::vector<std::string>& arguments);
-
-// Like runCommand, but sends SIGINT (Ctrl-C) once `ready` returns true (checked every
-// 10 ms while the program runs).
-CommandResult runCommandAndInterrupt(const std::vector<std::string>& arguments,
-                                     const std::function<bool()>& ready);
 
 // Runs a program and sends it SIGINT at each of the given times (seconds after the start).
 // A program still running `watchdogSeconds` after the last signal is killed and reported as

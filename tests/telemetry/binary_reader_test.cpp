@@ -30,16 +30,6 @@ TEST(BinaryReader, RawValuesConvertSignedAndUnsignedDifferently) {
     EXPECT_EQ(readRaw({0x40, 0x09, 0x21, 0xFB, 0x54, 0x44, 0x2D, 0x18}, 10), 3.141592653589793);
 }
 
-TEST(BinaryReader, UnknownRawTypeReadsZeroAndConsumesNothing) {
-    const Bytes bytes{1, 2, 3, 4};
-    BinaryReader reader(bytes, 0, 4);
-    EXPECT_EQ(reader.readRawValue(0), 0.0);
-    EXPECT_EQ(reader.readRawValue(11), 0.0);
-    EXPECT_EQ(reader.cursor(), 0);
-    EXPECT_EQ(rawTypeByteSize(0), 4);
-    EXPECT_EQ(rawTypeByteSize(200), 4);
-}
-
 TEST(BinaryReader, ReadsPastTheLimitFailAndKeepTheCursor) {
     const Bytes bytes{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     // The limit is 3 although the buffer holds more: reads stay inside their box.
@@ -68,17 +58,6 @@ TEST(BinaryReader, NullTerminatedStrings) {
     // At the limit the string read reports the missing terminator, not a bounds error.
     EXPECT_DECODE_FAILED(reader.readNullTerminatedString(),
                          "Missing null-terminated string terminator");
-}
-
-TEST(BinaryReader, UTF8Validation) {
-    const auto valid = [](Bytes bytes) { return isValidUTF8(bytes); };
-    EXPECT_TRUE(valid({'o', 'k'}));
-    EXPECT_TRUE(valid({0xC3, 0xA9}));              // é
-    EXPECT_TRUE(valid({0xF0, 0x9F, 0x8F, 0x81}));  // chequered flag
-    EXPECT_FALSE(valid({0xC0, 0xAF}));             // overlong
-    EXPECT_FALSE(valid({0xED, 0xA0, 0x80}));       // surrogate
-    EXPECT_FALSE(valid({0xE2, 0x82}));             // cut short
-    EXPECT_FALSE(valid({0xFF}));
 }
 
 }  // namespace

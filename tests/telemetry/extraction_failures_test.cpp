@@ -1,10 +1,11 @@
 // Every failure message of the extraction, each produced by a forged file, checked through
-// the extraction service and through `skelder telemetry`.
+// the extraction service and, for a case of each kind, through `skelder telemetry`.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <functional>
+#include <set>
 
 #include "telemetry/extraction_service.hpp"
 #include "tests/support/extraction_matchers.hpp"
@@ -287,9 +288,15 @@ TEST(ExtractionFailures, EveryMessageThroughTheService) {
     }
 }
 
-TEST(ExtractionFailures, EveryMessageThroughTheCommandLine) {
+// The command line prints the message as it is; a case of each kind is enough to show it.
+TEST(ExtractionFailures, MessagesThroughTheCommandLine) {
     testing::TempDir dir;
+    const std::set<std::string> shown{"extension", "empty",   "no moov",
+                                      "no adrv",   "no adco", "stsz past the file",
+                                      "cut co64",  "open tag"};
     for (const FailureCase& failure : failureCases()) {
+        if (!shown.contains(failure.name))
+            continue;
         SCOPED_TRACE(failure.name);
         const auto result =
             testing::runCommand({testing::skelderExecutable(), "telemetry", failure.make(dir)});

@@ -119,21 +119,6 @@ TEST_F(FileReading, AdjacentSamplesAreReadTogether) {
     EXPECT_EQ(source.reads, 3);  // header window, movie box, all six samples at once
 }
 
-TEST_F(FileReading, AnInputOutputErrorAtAnyReadEndsTheExtraction) {
-    for (int failing = 0; failing < readsOfAWholeExtraction; ++failing) {
-        SCOPED_TRACE(failing);
-        const auto failAt = [failing](int read) -> std::optional<int> {
-            if (read == failing)
-                return EIO;
-            return std::nullopt;
-        };
-        EXPECT_DECODE_FAILED(extract(false, false, failAt),
-                             "Failed to read file: Input/output error");
-        EXPECT_DECODE_FAILED(extract(true, true, failAt),
-                             "Failed to read file: Input/output error");
-    }
-}
-
 TEST_F(FileReading, InterruptedReadsAreRepeated) {
     const auto data = extract(false, false, [](int read) -> std::optional<int> {
         if (read % 2 == 0)
@@ -143,35 +128,39 @@ TEST_F(FileReading, InterruptedReadsAreRepeated) {
     EXPECT_EQ(data.overlaySamplesByDecisecond, reference.overlaySamplesByDecisecond);
 }
 
-TEST_F(FileReading, AFileCutShortBeforeAnyReadFails) {
-    for (int cutting = 0; cutting < readsOfAWholeExtraction; ++cutting) {
-        for (const std::uintmax_t length : {std::uintmax_t{0}, std::uintmax_t{contents.size() / 2},
-                                            std::uintmax_t{contents.size() - 1}}) {
-            SCOPED_TRACE(::testing::Message() << "read " << cutting << ", cut to " << length);
+// At every read in turn: the read fails, or the file is cut short or rewritten (same bytes even:
+// the reader cannot tell what it got, so it does not trust it) just before it.
+TEST_F(FileReading, AFailedReadOrAFileChangedBeforeAnyReadEndsTheExtraction) {
+    const std::string changed = "Failed to read file: the file changed while it was being read";
+    using Event = std::function<std::optional<int>()>;
+    const auto cutTo = [&](std::uintmax_t length) -> Event {
+        return [&, length] {
+            std::filesystem::resize_file(path, length);
+            return std::nullopt;
+        };
+    };
+    const std::vector<std::pair<std::string, Event>> events{
+        {"input/output error", [] { return std::optional<int>(EIO); }},
+        {"cut to nothing", cutTo(0)},
+        {"cut to half", cutTo(contents.size() / 2)},
+        {"cut by a byte", cutTo(contents.size() - 1)},
+        {"rewritten",
+         [&] {
+             testing::writeFile(path, contents);
+             return std::optional<int>();
+         }},
+    };
+    for (const auto& [name, event] : events) {
+        for (int at = 0; at < readsOfAWholeExtraction; ++at) {
+            SCOPED_TRACE(::testing::Message() << name << " at read " << at);
             restore();
-            EXPECT_DECODE_FAILED(extract(true, true,
-                                         [&](int read) -> std::optional<int> {
-                                             if (read == cutting)
-                                                 std::filesystem::resize_file(path, length);
-                                             return std::nullopt;
-                                         }),
-                                 "Failed to read file: the file changed while it was being read");
+            EXPECT_DECODE_FAILED(
+                extract(true, true,
+                        [&](int read) -> std::optional<int> {
+                            return read == at ? event() : std::nullopt;
+                        }),
+                name == "input/output error" ? "Failed to read file: Input/output error" : changed);
         }
-    }
-}
-
-TEST_F(FileReading, AFileRewrittenBeforeAnyReadFails) {
-    // Same size, same bytes even: the reader cannot tell what it got, so it does not trust it.
-    for (int rewriting = 0; rewriting < readsOfAWholeExtraction; ++rewriting) {
-        SCOPED_TRACE(rewriting);
-        restore();
-        EXPECT_DECODE_FAILED(extract(false, false,
-                                     [&](int read) -> std::optional<int> {
-                                         if (read == rewriting)
-                                             testing::writeFile(path, contents);
-                                         return std::nullopt;
-                                     }),
-                             "Failed to read file: the file changed while it was being read");
     }
 }
 

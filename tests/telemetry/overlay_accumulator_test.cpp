@@ -54,7 +54,7 @@ TEST(OverlayAccumulator, UnitConversions) {
     EXPECT_EQ(single(kGear, 1e30).gear, 0);  // out of the integer range: left unchanged
 }
 
-TEST(OverlayAccumulator, CarryForwardFillsEveryDecisecond) {
+TEST(OverlayAccumulator, CarryForwardFillsEveryDecisecondAndTheLastValueInOneWins) {
     OverlayAccumulator accumulator(false);
     add(accumulator, kSpeed, 0.10, 10);
     add(accumulator, kThrottle, 0.10, 0.5);
@@ -69,20 +69,19 @@ TEST(OverlayAccumulator, CarryForwardFillsEveryDecisecond) {
     EXPECT_EQ(grid.find(4)->throttle, 0.5);
     EXPECT_EQ(grid.find(0), nullptr);
     EXPECT_EQ(grid.find(5), nullptr);
+    {
+        OverlayAccumulator accumulator(false);
+        add(accumulator, kSpeed, 1.01, 5);
+        add(accumulator, kSpeed, 1.02, 6);
+        add(accumulator, kNone, 1.5, 99);
+        const DecisecondGrid grid = std::move(accumulator).finish().grid;
+        ASSERT_EQ(grid.size(), 6u);
+        EXPECT_EQ(grid.find(10)->speedMps, 6);
+        EXPECT_EQ(grid.find(15)->speedMps, 6);
+    }
 }
 
-TEST(OverlayAccumulator, LastValueInADecisecondWinsAndKindlessValuesCover) {
-    OverlayAccumulator accumulator(false);
-    add(accumulator, kSpeed, 1.01, 5);
-    add(accumulator, kSpeed, 1.02, 6);
-    add(accumulator, kNone, 1.5, 99);
-    const DecisecondGrid grid = std::move(accumulator).finish().grid;
-    ASSERT_EQ(grid.size(), 6u);
-    EXPECT_EQ(grid.find(10)->speedMps, 6);
-    EXPECT_EQ(grid.find(15)->speedMps, 6);
-}
-
-TEST(OverlayAccumulator, NonFiniteValuesNeverReachAField) {
+TEST(OverlayAccumulator, NonFiniteValuesOrValuesThatOverflowInTheirUnitNeverReachAField) {
     OverlayAccumulator accumulator(true);
     add(accumulator, kSpeed, 0.0, 4);
     add(accumulator, kSpeed, 0.1, std::nan(""));
@@ -93,29 +92,29 @@ TEST(OverlayAccumulator, NonFiniteValuesNeverReachAField) {
     EXPECT_EQ(result.grid.find(1)->rpm, 0);
     EXPECT_EQ(result.bucketsBySecond.at(0).sampleCount, 3);
     EXPECT_EQ(result.bucketsBySecond.at(0).rpmMax, 0);
-}
-
-TEST(OverlayAccumulator, ValuesThatOverflowInTheirUnitAreDroppedLikeNonFiniteOnes) {
     // 1e307 rad/s is a finite engine speed, but not in revolutions per minute.
-    OverlayAccumulator accumulator(true);
-    add(accumulator, kRpm, 0.0, 100);
-    add(accumulator, kRpm, 0.1, 1e307);
-    add(accumulator, kRpm, 0.2, -1e307);
-    add(accumulator, kLat, 0.2, 1.7e308);  // finite in g: kept
-    add(accumulator, kGear, 0.0, 4);
-    add(accumulator, kGear, 0.1, -1e300);  // no integer: the gear stays
-    auto result = std::move(accumulator).finish();
-    ASSERT_EQ(result.grid.size(), 3u);
-    const double firstRpm = result.grid.find(0)->rpm;
-    EXPECT_NEAR(firstRpm, 954.93, 0.01);
-    EXPECT_EQ(result.grid.find(1)->rpm, firstRpm);
-    EXPECT_EQ(result.grid.find(2)->rpm, firstRpm);
-    EXPECT_EQ(result.grid.find(1)->gear, 4);
-    EXPECT_DOUBLE_EQ(result.grid.find(2)->latG, 1.7e308 / 9.80665);
-    const FeatureBucket& bucket = result.bucketsBySecond.at(0);
-    EXPECT_EQ(bucket.rpmMax, firstRpm);
-    EXPECT_EQ(bucket.sampleCount, 6);  // dropped values still count as samples
-    EXPECT_TRUE(std::isfinite(bucket.latAbsMaxG));
+    {
+        // 1e307 rad/s is a finite engine speed, but not in revolutions per minute.
+        OverlayAccumulator accumulator(true);
+        add(accumulator, kRpm, 0.0, 100);
+        add(accumulator, kRpm, 0.1, 1e307);
+        add(accumulator, kRpm, 0.2, -1e307);
+        add(accumulator, kLat, 0.2, 1.7e308);  // finite in g: kept
+        add(accumulator, kGear, 0.0, 4);
+        add(accumulator, kGear, 0.1, -1e300);  // no integer: the gear stays
+        auto result = std::move(accumulator).finish();
+        ASSERT_EQ(result.grid.size(), 3u);
+        const double firstRpm = result.grid.find(0)->rpm;
+        EXPECT_NEAR(firstRpm, 954.93, 0.01);
+        EXPECT_EQ(result.grid.find(1)->rpm, firstRpm);
+        EXPECT_EQ(result.grid.find(2)->rpm, firstRpm);
+        EXPECT_EQ(result.grid.find(1)->gear, 4);
+        EXPECT_DOUBLE_EQ(result.grid.find(2)->latG, 1.7e308 / 9.80665);
+        const FeatureBucket& bucket = result.bucketsBySecond.at(0);
+        EXPECT_EQ(bucket.rpmMax, firstRpm);
+        EXPECT_EQ(bucket.sampleCount, 6);  // dropped values still count as samples
+        EXPECT_TRUE(std::isfinite(bucket.latAbsMaxG));
+    }
 }
 
 std::vector<std::int64_t> repaired(std::vector<std::int64_t> gears) {
@@ -129,16 +128,13 @@ std::vector<std::int64_t> repaired(std::vector<std::int64_t> gears) {
     return out;
 }
 
-TEST(GearRepair, ShortGapsAfterAValidGearAreBridged) {
-    EXPECT_EQ(repaired({3, 0, 0, 4}), (std::vector<std::int64_t>{3, 3, 3, 4}));
+TEST(GearRepair, ShortGapsAfterAValidGearAreBridgedOnTheGrid) {
     EXPECT_EQ(repaired({2, 13, 2}), (std::vector<std::int64_t>{2, 2, 2}));
     EXPECT_EQ(repaired({0, 0, 3}), (std::vector<std::int64_t>{0, 0, 3}));
     EXPECT_EQ(repaired({2, -1, 0, 0, 0, 0, 0}), (std::vector<std::int64_t>{2, 2, 2, 2, 2, 2, 2}));
     EXPECT_EQ(repaired({2, 0, 0, 0, 0, 0, 0, 0, 3}),
               (std::vector<std::int64_t>{2, 0, 0, 0, 0, 0, 0, 0, 3}));
-}
-
-TEST(GearRepair, GearsFromDecodedValuesAreRepairedOnTheGrid) {
+    // Gears from decoded values: {3, 0, 0, 4} on the grid.
     OverlayAccumulator accumulator(false);
     const double gears[] = {3, 0, 0, 4};
     for (int i = 0; i < 4; ++i)
@@ -177,16 +173,6 @@ TEST(FeatureBuckets, MaximaPerSecondAndContiguousList) {
     EXPECT_EQ(list[3].second, 8);
     EXPECT_EQ(list[3].bucket.sampleCount, 2);
     EXPECT_TRUE(contiguousBuckets({}).empty());
-}
-
-TEST(OverlayAccumulator, FarApartValuesKeepABoundedWindow) {
-    OverlayAccumulator accumulator(true);
-    add(accumulator, kSpeed, 100.0, 1);
-    add(accumulator, kSpeed, 100.0 + 1e9, 2);  // decades later: a broken table, not a recording
-    auto result = std::move(accumulator).finish();
-    EXPECT_EQ(result.grid.size(), 1u);
-    EXPECT_EQ(result.grid.firstKey(), 1000);
-    EXPECT_EQ(result.bucketsBySecond.size(), 1u);
 }
 
 }  // namespace

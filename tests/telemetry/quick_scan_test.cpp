@@ -12,7 +12,7 @@ DecisecondGrid gridOf(std::vector<OverlayTelemetrySample> samples, std::int64_t 
     return DecisecondGrid(first, std::move(samples));
 }
 
-TEST(QuickStats, MaximaPeakAndWideOpenThrottle) {
+TEST(QuickStats, MaximaPeakWideOpenThrottleAndNoPeakWithoutCornering) {
     std::vector<OverlayTelemetrySample> samples(30);
     samples[4].speedMps = 44.704;
     samples[9].rpm = 7200;
@@ -38,6 +38,15 @@ TEST(QuickStats, MaximaPeakAndWideOpenThrottle) {
     DroppedFileItem item{"/a/lap.mp4", QuickScanDone{stats}};
     EXPECT_EQ(item.statusText(), "100 mph  |  7200 rpm  |  WOT 1.2s  |  G 1.00");
     EXPECT_EQ(item.durationText(), "0:01:05 total");
+    {
+        const auto stats =
+            computeQuickStats(gridOf(std::vector<OverlayTelemetrySample>(5)), 1, std::nullopt);
+        EXPECT_EQ(stats.maxCombinedG, 0);
+        EXPECT_FALSE(stats.peakCombinedGSecond.has_value());
+        DroppedFileItem item{"/a/lap.mp4", QuickScanDone{stats}};
+        EXPECT_EQ(item.durationText(), "Duration pending");
+        EXPECT_EQ(computeQuickStats({}, 0, 1.0).maxSpeedMPH, 0);
+    }
 }
 
 TEST(QuickStats, TheStatisticsLineInKilometresPerHour) {
@@ -65,16 +74,6 @@ TEST(QuickStats, TheStatisticsLineInKilometresPerHour) {
               "Empty File");
 }
 
-TEST(QuickStats, NoCorneringMeansNoPeak) {
-    const auto stats =
-        computeQuickStats(gridOf(std::vector<OverlayTelemetrySample>(5)), 1, std::nullopt);
-    EXPECT_EQ(stats.maxCombinedG, 0);
-    EXPECT_FALSE(stats.peakCombinedGSecond.has_value());
-    DroppedFileItem item{"/a/lap.mp4", QuickScanDone{stats}};
-    EXPECT_EQ(item.durationText(), "Duration pending");
-    EXPECT_EQ(computeQuickStats({}, 0, 1.0).maxSpeedMPH, 0);
-}
-
 TEST(QuickStats, ExtremeButFiniteValuesGiveFiniteStatistics) {
     std::vector<OverlayTelemetrySample> samples(3);
     samples[1].latG = 1.2e308;  // squared, either would overflow
@@ -89,25 +88,7 @@ TEST(QuickStats, ExtremeButFiniteValuesGiveFiniteStatistics) {
     EXPECT_EQ(item.statusText(SpeedUnit::kmh).find("inf"), std::string::npos);
 }
 
-TEST(QuickStats, DurationLoaderResultsAreCleaned) {
-    struct GridOnly : TelemetryExtractionService {
-        ParsedTelemetryData extractTelemetry(const std::filesystem::path&, bool, bool,
-                                             std::stop_token) const override {
-            ParsedTelemetryData data;
-            data.fileSizeBytes = 9;
-            return data;
-        }
-    } extractor;
-    const auto loading = [](std::optional<double> seconds) -> VideoDurationLoader {
-        return [seconds](const std::filesystem::path&) { return seconds; };
-    };
-    EXPECT_EQ(quickStats(extractor, "x.mp4", loading(-3.0)).durationSeconds, 0.0);
-    EXPECT_FALSE(quickStats(extractor, "x.mp4", loading(std::nan(""))).durationSeconds.has_value());
-    EXPECT_FALSE(quickStats(extractor, "x.mp4", loading(std::nullopt)).durationSeconds.has_value());
-    EXPECT_EQ(quickStats(extractor, "x.mp4", {}).fileSizeBytes, 9u);
-}
-
-TEST(ScanStatusTexts, PendingAndFailureClasses) {
+TEST(ScanStatusTexts, PendingFailureClassesAndPositionalDurations) {
     EXPECT_EQ(DroppedFileItem{"a.mp4"}.statusText(), "Stats pending");
     EXPECT_EQ((DroppedFileItem{"a.mp4", QuickScanScanning{}}.statusText()), "Stats pending");
     EXPECT_EQ((DroppedFileItem{"a.mp4", QuickScanScanning{}}.durationText()), "Duration pending");
@@ -126,13 +107,12 @@ TEST(ScanStatusTexts, PendingAndFailureClasses) {
     for (const auto& [text, shown] : cases) {
         EXPECT_EQ((DroppedFileItem{"a.mp4", QuickScanFailed{text}}.statusText()), shown) << text;
     }
-}
-
-TEST(ScanStatusTexts, PositionalDurations) {
-    EXPECT_EQ(positionalDuration(0), "0:00:00");
-    EXPECT_EQ(positionalDuration(65), "0:01:05");
-    EXPECT_EQ(positionalDuration(59.99), "0:00:59");
-    EXPECT_EQ(positionalDuration(3600 * 26 + 61), "26:01:01");
+    {
+        EXPECT_EQ(positionalDuration(0), "0:00:00");
+        EXPECT_EQ(positionalDuration(65), "0:01:05");
+        EXPECT_EQ(positionalDuration(59.99), "0:00:59");
+        EXPECT_EQ(positionalDuration(3600 * 26 + 61), "26:01:01");
+    }
 }
 
 }  // namespace

@@ -56,92 +56,74 @@ QString q(const fs::path& path) {
     return QString::fromStdString(path.string());
 }
 
-TEST(FilePanelService, HighlightsAskForOneReelFileWithTheProposedName) {
-    testing::TempDir directory;
-    PanelSeen panel;
-    FilePanelService service(nullptr, [&](QFileDialog& dialog) {
-        panel = seen(dialog);
-        dialog.selectFile(q(directory / "my reel.mp4"));
-        return true;
-    });
-    const auto target =
-        service.chooseOutputTarget({directory / "a.mp4", directory / "b.mp4"},
-                                   ProcessingMode::highlights, "highlights.reel.mp4");
-
-    EXPECT_EQ(panel.title, "Save Highlights Reel");
-    EXPECT_EQ(panel.message, "Choose where to save the combined highlights reel");
-    EXPECT_EQ(panel.acceptMode, QFileDialog::AcceptSave);
-    EXPECT_FALSE(panel.readOnly);  // may create folders
-    EXPECT_EQ(panel.defaultSuffix, "mp4");
-    EXPECT_EQ(panel.directory, q(directory.path()));
-    EXPECT_THAT(panel.selected, ElementsAre(q(directory / "highlights.reel.mp4")));
-    ASSERT_TRUE(target.has_value());
-    ASSERT_TRUE(std::holds_alternative<SingleFileTarget>(*target));
-    EXPECT_EQ(std::get<SingleFileTarget>(*target).url, directory / "my reel.mp4");
-}
-
-TEST(FilePanelService, OneFullExportProposesItsOutputName) {
-    testing::TempDir directory;
-    PanelSeen panel;
-    FilePanelService service(nullptr, [&](QFileDialog& dialog) {
-        panel = seen(dialog);
-        return true;
-    });
-    const auto target =
-        service.chooseOutputTarget({directory / "Run 3.MP4"}, ProcessingMode::full, "unused.mp4");
-
-    EXPECT_EQ(panel.title, "Save Output");
-    EXPECT_EQ(panel.message, "Choose where to save the exported video");
-    EXPECT_EQ(panel.acceptMode, QFileDialog::AcceptSave);
-    EXPECT_THAT(panel.selected, ElementsAre(q(directory / "Run 3.full.overlay.mp4")));
-    ASSERT_TRUE(target.has_value());
-    EXPECT_EQ(std::get<SingleFileTarget>(*target).url, directory / "Run 3.full.overlay.mp4");
-}
-
-TEST(FilePanelService, SeveralFullExportsAskForAFolder) {
+TEST(FilePanelService, EachExportAsksForItsTargetWithTheProposedName) {
     testing::TempDir directory;
     fs::create_directory(directory / "out");
-    PanelSeen panel;
-    FilePanelService service(nullptr, [&](QFileDialog& dialog) {
-        panel = seen(dialog);
-        dialog.selectFile(q(directory / "out"));
-        return true;
-    });
-    const auto target = service.chooseOutputTarget({directory / "a.mp4", directory / "b.mp4"},
-                                                   ProcessingMode::full, "highlights.reel.mp4");
-
-    EXPECT_EQ(panel.title, "Choose Output Folder");
-    EXPECT_EQ(panel.message, "One output file will be written per input file");
-    EXPECT_EQ(panel.acceptMode, QFileDialog::AcceptOpen);
-    EXPECT_EQ(panel.fileMode, QFileDialog::Directory);
-    EXPECT_TRUE(panel.showsDirsOnly);
-    EXPECT_FALSE(panel.readOnly);
-    ASSERT_TRUE(target.has_value());
-    ASSERT_TRUE(std::holds_alternative<FolderTarget>(*target));
-    EXPECT_EQ(std::get<FolderTarget>(*target).url, directory / "out");
-}
-
-TEST(FilePanelService, ACancelledPanelGivesNothing) {
-    FilePanelService service(nullptr, [](QFileDialog&) { return false; });
-    EXPECT_EQ(service.chooseOutputTarget({"/videos/a.mp4"}, ProcessingMode::full, "x.mp4"),
+    const struct {
+        std::vector<fs::path> inputs;
+        ProcessingMode mode;
+        QString title;
+        QString message;
+        QStringList proposed;
+        std::optional<fs::path> chosen;  // what the user picks, if anything
+        OutputTarget target;
+    } cases[] = {
+        {{directory / "a.mp4", directory / "b.mp4"},
+         ProcessingMode::highlights,
+         "Save Highlights Reel",
+         "Choose where to save the combined highlights reel",
+         {q(directory / "highlights.reel.mp4")},
+         directory / "my reel.mp4",
+         SingleFileTarget{directory / "my reel.mp4"}},
+        {{directory / "Run 3.MP4"},
+         ProcessingMode::full,
+         "Save Output",
+         "Choose where to save the exported video",
+         {q(directory / "Run 3.full.overlay.mp4")},
+         std::nullopt,
+         SingleFileTarget{directory / "Run 3.full.overlay.mp4"}},
+        {{directory / "a.mp4", directory / "b.mp4"},
+         ProcessingMode::full,
+         "Choose Output Folder",
+         "One output file will be written per input file",
+         {},
+         directory / "out",
+         FolderTarget{directory / "out"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title.toStdString());
+        PanelSeen panel;
+        FilePanelService service(nullptr, [&](QFileDialog& dialog) {
+            panel = seen(dialog);
+            if (c.chosen)
+                dialog.selectFile(q(*c.chosen));
+            return true;
+        });
+        const auto target = service.chooseOutputTarget(c.inputs, c.mode, "highlights.reel.mp4");
+        EXPECT_EQ(panel.title, c.title);
+        EXPECT_EQ(panel.message, c.message);
+        EXPECT_FALSE(panel.readOnly);  // may create folders
+        const bool folder = std::holds_alternative<FolderTarget>(c.target);
+        EXPECT_EQ(panel.acceptMode, folder ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        if (folder) {
+            EXPECT_EQ(panel.fileMode, QFileDialog::Directory);
+            EXPECT_TRUE(panel.showsDirsOnly);
+        } else {
+            EXPECT_EQ(panel.defaultSuffix, "mp4");
+            EXPECT_EQ(panel.directory, q(directory.path()));
+            EXPECT_EQ(panel.selected, c.proposed);
+        }
+        ASSERT_TRUE(target.has_value());
+        ASSERT_EQ(target->index(), c.target.index());
+        EXPECT_EQ(
+            folder ? std::get<FolderTarget>(*target).url : std::get<SingleFileTarget>(*target).url,
+            folder ? std::get<FolderTarget>(c.target).url
+                   : std::get<SingleFileTarget>(c.target).url);
+    }
+    FilePanelService cancelled(nullptr, [](QFileDialog&) { return false; });
+    EXPECT_EQ(cancelled.chooseOutputTarget({"/videos/a.mp4"}, ProcessingMode::full, "x.mp4"),
               std::nullopt);
-    EXPECT_EQ(service.chooseOutputTarget({}, ProcessingMode::highlights, "x.mp4"), std::nullopt);
-    EXPECT_EQ(service.chooseInputFiles(), std::nullopt);
-}
-
-TEST(FilePanelService, TheMessageStandsAboveTheFileList) {
-    const auto dialog =
-        makeOutputTargetDialog({"/videos/a.mp4"}, ProcessingMode::highlights, "a.highlights.mp4");
-    auto* message = dialog->findChild<QLabel*>("panelMessage");
-    ASSERT_NE(message, nullptr);
-    EXPECT_EQ(message->text(), "Choose where to save the combined highlights reel");
-    dialog->resize(700, 500);
-    dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    auto* list = dialog->findChild<QAbstractItemView*>("listView");
-    ASSERT_NE(list, nullptr);
-    EXPECT_LT(message->mapTo(dialog.get(), QPoint(0, 0)).y(),
-              list->mapTo(dialog.get(), QPoint(0, 0)).y());
+    EXPECT_EQ(cancelled.chooseInputFiles(), std::nullopt);
 }
 
 // The open panel with a real folder: select items in its list as a user would and press Open.
@@ -186,36 +168,26 @@ class InputFilesPanelTest : public ::testing::Test {
     bool openWasEnabled = false;
 };
 
-TEST_F(InputFilesPanelTest, FilesAndFoldersAreChosenTogether) {
-    PanelSeen panel;
-    FilePanelService service(nullptr, [&](QFileDialog& dialog) {
-        panel = seen(dialog);
-        return chooseInList(dialog, {"day 2", "run.MP4"});
-    });
-    const auto chosen = service.chooseInputFiles();
-    EXPECT_EQ(panel.acceptMode, QFileDialog::AcceptOpen);
-    EXPECT_EQ(panel.fileMode, QFileDialog::ExistingFiles);
-    EXPECT_TRUE(panel.readOnly);  // no new folders
-    EXPECT_TRUE(openWasEnabled);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_THAT(*chosen, UnorderedElementsAre(directory / "day 2", directory / "run.MP4"));
-}
-
-TEST_F(InputFilesPanelTest, AFolderAloneCanBeChosen) {
-    FilePanelService service(nullptr,
-                             [&](QFileDialog& dialog) { return chooseInList(dialog, {"day 2"}); });
-    const auto chosen = service.chooseInputFiles();
-    EXPECT_TRUE(openWasEnabled);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_THAT(*chosen, ElementsAre(directory / "day 2"));
-}
-
-TEST_F(InputFilesPanelTest, FilesAloneAreChosenAsUsual) {
-    FilePanelService service(
-        nullptr, [&](QFileDialog& dialog) { return chooseInList(dialog, {"run.MP4"}); });
-    const auto chosen = service.chooseInputFiles();
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_THAT(*chosen, ElementsAre(directory / "run.MP4"));
+TEST_F(InputFilesPanelTest, FilesAndFoldersAreChosenTogetherOrAlone) {
+    for (const QStringList& names :
+         {QStringList{"day 2", "run.MP4"}, QStringList{"day 2"}, QStringList{"run.MP4"}}) {
+        SCOPED_TRACE(names.join(", ").toStdString());
+        PanelSeen panel;
+        FilePanelService service(nullptr, [&](QFileDialog& dialog) {
+            panel = seen(dialog);
+            return chooseInList(dialog, names);
+        });
+        const auto chosen = service.chooseInputFiles();
+        EXPECT_EQ(panel.acceptMode, QFileDialog::AcceptOpen);
+        EXPECT_EQ(panel.fileMode, QFileDialog::ExistingFiles);
+        EXPECT_TRUE(panel.readOnly);  // no new folders
+        EXPECT_TRUE(openWasEnabled);
+        ASSERT_TRUE(chosen.has_value());
+        std::vector<fs::path> expected;
+        for (const QString& name : names)
+            expected.push_back(directory / name.toStdString());
+        EXPECT_THAT(*chosen, ::testing::UnorderedElementsAreArray(expected));
+    }
 }
 
 }  // namespace

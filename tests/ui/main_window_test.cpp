@@ -5,8 +5,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
-#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -32,6 +30,7 @@
 #include "tests/support/camera_recordings.hpp"
 #include "tests/support/circuit_drive.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
+#include "tests/support/sample_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "ui/detail_pane_view.hpp"
 #include "ui/export_progress_sheet.hpp"
@@ -60,7 +59,7 @@ const fs::path& recordingsFolder() {
             options.width = 320;
             options.height = 180;
             options.seed = seed;
-            samples::writeSampleRecording(folder / name, options);
+            testing::copySampleRecording(folder / name, options);
         }
         return true;
     }();
@@ -157,27 +156,6 @@ class MainWindowTest : public ::testing::Test {
 
     TimelineWidget* timeline() const { return window->detailPane()->timeline(); }
     PreviewPlayerWidget* preview() const { return window->detailPane()->previewPlayer(); }
-
-    // Runs `action` while the next popup menu is open and chooses its item `title`.
-    static void chooseFromNextMenu(const QString& title, QStringList* titlesSeen = nullptr) {
-        QTimer::singleShot(0, [title, titlesSeen] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            ASSERT_NE(menu, nullptr);
-            for (QAction* action : menu->actions()) {
-                if (titlesSeen && !action->isSeparator())
-                    *titlesSeen << action->text();
-            }
-            for (QAction* action : menu->actions()) {
-                if (action->text() == title) {
-                    menu->setActiveAction(action);
-                    QTest::keyClick(menu, Qt::Key_Return);
-                    return;
-                }
-            }
-            menu->close();
-            ADD_FAILURE() << "no menu item " << title.toStdString();
-        });
-    }
 
     testing::TempDir dir;
     std::shared_ptr<FilePanelService> panels;
@@ -287,60 +265,20 @@ TEST_F(MainWindowTest, InclusionButtonsHeaderCheckboxSpaceAndTheSelectionCommand
     EXPECT_FALSE(window->undoButton()->isVisibleTo(window.get()));
 }
 
-TEST_F(MainWindowTest, TheRowMenuActsOnTheListSelectionOrTheClickedRowAlone) {
-    listBothAndWait();
-    SidebarView* sidebar = window->sidebar();
-    EXPECT_EQ(sidebar->contextMenuTitles(keyOf(first())),
-              (QStringList{"Show in File Manager", "Re-Analyze", "Remove"}));
-    sidebar->setTableSelection({keyOf(first()), keyOf(second())});
-    EXPECT_EQ(sidebar->contextMenuTitles(keyOf(second())),
-              (QStringList{"Show in File Manager (2)", "Re-Analyze Selected (2)",
-                           "Remove Selected (2)"}));
-    sidebar->setTableSelection({keyOf(first())});
-    EXPECT_EQ(sidebar->contextMenuTitles(keyOf(second())),
-              (QStringList{"Show in File Manager", "Re-Analyze", "Remove"}));
-
-    // A real right click on the unselected row, choosing "Remove": only that file goes, and
-    // the shown file stays.
-    QStringList titles;
-    chooseFromNextMenu(QStringLiteral("Remove"), &titles);
-    const QRect rect = sidebar->list()->visualRect(sidebar->indexFor(keyOf(second())));
-    QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
-                            sidebar->list()->viewport()->mapToGlobal(rect.center()));
-    QApplication::sendEvent(sidebar->list()->viewport(), &event);
-    EXPECT_EQ(titles, (QStringList{"Show in File Manager", "Re-Analyze", "Remove"}));
-    ASSERT_EQ(model->droppedFiles().size(), 1u);
-    EXPECT_EQ(model->droppedFiles().front().id(), keyOf(first()));
-    EXPECT_EQ(window->previewPathKey(), keyOf(first()));
-
-    // Removing the shown file moves the list selection to the first listed file.
-    drop({second()});
-    ASSERT_TRUE(waitFor([&] { return scansDone(); }));
-    sidebar->setTableSelection({keyOf(second())});
-    EXPECT_EQ(window->previewPathKey(), keyOf(second()));
-    model->removeFile(keyOf(second()));
-    EXPECT_EQ(sidebar->tableSelection(), std::set<PathKey>{keyOf(first())});
-    EXPECT_EQ(window->previewPathKey(), keyOf(first()));
-}
-
-TEST_F(MainWindowTest, TheStatusLineSaysWhatADropDid) {
+TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionButCanAlwaysBeFoundAgain) {
+    // The status line says what a drop did.
     EXPECT_EQ(window->statusLine()->text(), "Drop MP4 files to begin");
     const fs::path notes = dir / "notes.txt";
     std::ofstream(notes) << "lap times";
     drop({notes});
     EXPECT_EQ(window->statusLine()->text(), "No MP4 files found in drop");
     EXPECT_TRUE(window->sidebar()->isShowingEmptyState());
-    drop({first()});
-    ASSERT_TRUE(waitFor([&] { return scansDone(); }));
-    EXPECT_EQ(window->statusLine()->text(), model->statusMessage());
-    EXPECT_TRUE(window->statusLine()->text().startsWith("1 file(s), 1 selected"));
-}
 
-TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionButCanAlwaysBeFoundAgain) {
     const fs::path broken = dir / "broken.mp4";
     std::ofstream(broken) << "this is not a video";
     drop({first(), broken});
     ASSERT_TRUE(waitFor([&] { return scansDone(); }));
+    EXPECT_TRUE(window->statusLine()->text().startsWith("2 file(s), 1 selected"));
     QMessageBox* alert = window->rejectionAlert();
     ASSERT_TRUE(waitFor([&] { return alert->isVisible(); }));
     EXPECT_EQ(alert->windowTitle(), "Some Files Were Skipped");
@@ -380,62 +318,6 @@ TEST_F(MainWindowTest, AFileThatIsNoRecordingIsInNoSectionButCanAlwaysBeFoundAga
     EXPECT_EQ(window->primaryFilePathKey(), keyOf(first()));
 }
 
-TEST_F(MainWindowTest, ModeAndFilterPickersDriveTheModelAndTheFilterStartsAFreshAnalysis) {
-    listBothAndWait();
-    DetailPaneView* pane = window->detailPane();
-    EXPECT_EQ(pane->modeExplanation()->text(),
-              "Create one combined highlights reel from all selected files.");
-    QTest::mouseClick(pane->modePicker()->button(0), Qt::LeftButton);
-    EXPECT_EQ(model->selectedMode(), ProcessingMode::full);
-    EXPECT_EQ(pane->modeExplanation()->text(), "Export one full overlay video per selected file.");
-    EXPECT_FALSE(pane->highlightsSection()->isVisibleTo(pane));
-    EXPECT_FALSE(pane->filterControl()->isVisibleTo(pane));
-    QTest::mouseClick(pane->modePicker()->button(2), Qt::LeftButton);
-    EXPECT_EQ(model->selectedMode(), ProcessingMode::bestLaps);
-    EXPECT_EQ(pane->modeExplanation()->text(),
-              "Create one reel of the best lap of each selected file.");
-    EXPECT_FALSE(pane->highlightsSection()->isVisibleTo(pane));
-    QTest::mouseClick(pane->modePicker()->button(1), Qt::LeftButton);
-    EXPECT_EQ(model->selectedMode(), ProcessingMode::highlights);
-    EXPECT_TRUE(pane->highlightsSection()->isVisibleTo(pane));
-
-    ASSERT_EQ(pane->filterPicker()->itemText(0), "Only Best Clips");
-    ASSERT_EQ(pane->filterPicker()->itemText(1), "Maybe Interesting");
-    pane->filterPicker()->setFocus();
-    QTest::keyClick(pane->filterPicker(), Qt::Key_Down);
-    EXPECT_EQ(model->selectedHighlightFilterMode(), HighlightFilterMode::maybeInteresting);
-    // The old analyses are gone and the shown file is analysed again.
-    EXPECT_EQ(pane->analysisHeader()->text(), "Analyzing Video");
-    EXPECT_TRUE(timeline()->bars().empty());
-    ASSERT_TRUE(waitFor([&] { return !model->isHighlightAnalysisInProgress(keyOf(first())); }));
-    EXPECT_EQ(pane->analysisHeader()->text(), "Detected Interesting Parts");
-    EXPECT_FALSE(timeline()->bars().empty());
-}
-
-TEST_F(MainWindowTest, ClickingABarPlaysItsClipAndChoosingAnotherFileStopsIt) {
-    listBothAndWait();
-    const QRectF track = timeline()->trackRect();
-    const TimelineBarLayout bar = timeline()->barLayouts().front();
-    const QPoint onBar(static_cast<int>(track.left() + bar.visualStart + bar.visualWidth / 2),
-                       static_cast<int>(track.center().y()));
-    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
-                      timeline()->mapTo(window.get(), onBar));
-    EXPECT_EQ(window->selectedHighlightSegmentIndex(), 0);
-    EXPECT_EQ(timeline()->selectedIndex(), 0);
-    ASSERT_TRUE(waitFor([&] { return window->isPreviewPlaying(); }));
-    EXPECT_TRUE(window->previewPlaybackController().hasStopObserver());
-    ASSERT_TRUE(waitFor([&] { return timeline()->playheadX().has_value(); }));
-    const double start = static_cast<double>(timeline()->bars().front().segment.startSecond);
-    EXPECT_GE(*window->previewCurrentSecond(), start);
-
-    window->sidebar()->setTableSelection({keyOf(second())});
-    EXPECT_FALSE(window->previewPlaybackController().hasStopObserver());
-    EXPECT_EQ(window->previewPathKey(), keyOf(second()));
-    EXPECT_FALSE(window->isPreviewPlaying());
-    EXPECT_EQ(window->selectedHighlightSegmentIndex(), std::nullopt);
-    EXPECT_FALSE(timeline()->playheadX().has_value());
-}
-
 TEST_F(MainWindowTest, AnExcludedBarIsLeftOutOfTheReelAndTheSheetStaysUntilOK) {
     listBothAndWait();
     // Exclude the first bar of the shown file through its menu.
@@ -448,10 +330,17 @@ TEST_F(MainWindowTest, AnExcludedBarIsLeftOutOfTheReelAndTheSheetStaysUntilOK) {
     EXPECT_FALSE(timeline()->bars().front().isIncludedInExport);
     EXPECT_EQ(timeline()->contextMenuForBar(0)->actions().front()->text(), "Include in Export");
 
+    // A cancelled save panel starts nothing.
+    QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
+    EXPECT_EQ(panelsShown, 1);
+    EXPECT_FALSE(model->isProcessing());
+    EXPECT_FALSE(window->exportSheet()->isVisible());
+    EXPECT_EQ(model->statusMessage(), "Export canceled");
+
     const fs::path reel = dir / "reel.mp4";
     panelAnswer = reel;
     QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
-    EXPECT_EQ(panelsShown, 1);
+    EXPECT_EQ(panelsShown, 2);
     ExportProgressSheet* sheet = window->exportSheet();
     EXPECT_TRUE(window->isExportModalPresented());
     EXPECT_TRUE(sheet->isVisible());
@@ -611,15 +500,6 @@ TEST_F(MainWindowTest, ClosingDuringAnExportAsksAndCancelsItOnlyWhenConfirmed) {
     EXPECT_EQ(model->statusMessage(), "Highlights reel export canceled");
     EXPECT_FALSE(fs::exists(reel));
     EXPECT_TRUE(fs::is_empty(temporaryFolder.path()));
-}
-
-TEST_F(MainWindowTest, ACancelledSavePanelStartsNothing) {
-    listBothAndWait();
-    QTest::mouseClick(window->detailPane()->exportButton(), Qt::LeftButton);
-    EXPECT_EQ(panelsShown, 1);
-    EXPECT_FALSE(model->isProcessing());
-    EXPECT_FALSE(window->exportSheet()->isVisible());
-    EXPECT_EQ(model->statusMessage(), "Export canceled");
 }
 
 }  // namespace

