@@ -5,6 +5,8 @@
 
 #include "core/speed_unit.hpp"
 #include "core/telemetry_advance.hpp"
+#include "export/app_export_workflow.hpp"
+#include "overlay/lap_hud.hpp"
 
 class QSettings;
 
@@ -19,6 +21,14 @@ inline constexpr double kDefaultOverlayTimeOffsetMilliseconds =
 inline constexpr bool kDefaultOverlayTimingDebugHUDEnabled = false;
 // Stored as the text "mph" or "kmh".
 inline constexpr const char* kSpeedUnitKey = "speedUnit";
+
+// The lap elements of the HUD, each a switch: all off until the user turns them on.
+inline constexpr const char* kLapTimerKey = "lapHudTimer";
+inline constexpr const char* kLapGapKey = "lapHudGap";
+inline constexpr const char* kLapMapKey = "lapHudMap";
+// The exported frame's shape: vertical (9:16) for phones, its crop following the bends.
+inline constexpr const char* kVerticalVideoKey = "verticalVideo";
+inline constexpr const char* kCropFollowsBendsKey = "cropFollowsBends";
 
 // Where the user put each recording's start/finish line, in telemetry seconds: one value per
 // path key in this group. Kept when the file leaves the list, so it is there when it comes back.
@@ -35,6 +45,10 @@ bool readOverlayTimingDebugHUDEnabled(const QSettings& settings);
 // The stored unit when it is one of the two names; otherwise mph.
 SpeedUnit readSpeedUnit(const QSettings& settings);
 
+// Each switch as readOverlayTimingDebugHUDEnabled reads its own; off when not stored.
+LapHudElements readLapHudElements(const QSettings& settings);
+VideoShape readVideoShape(const QSettings& settings);
+
 // The recording's stored line when it is a finite number; otherwise none (the default place).
 std::optional<double> readStartFinishLineSeconds(const QSettings& settings,
                                                  const std::string& pathKey);
@@ -43,6 +57,8 @@ std::optional<double> readStartFinishLineSeconds(const QSettings& settings,
 void writeOverlayTimeOffsetMilliseconds(QSettings& settings, double milliseconds);
 void writeOverlayTimingDebugHUDEnabled(QSettings& settings, bool enabled);
 void writeSpeedUnit(QSettings& settings, SpeedUnit unit);
+void writeLapHudElements(QSettings& settings, const LapHudElements& elements);
+void writeVideoShape(QSettings& settings, const VideoShape& shape);
 // None forgets the recording's line.
 void writeStartFinishLineSeconds(QSettings& settings, const std::string& pathKey,
                                  std::optional<double> seconds);

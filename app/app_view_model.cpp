@@ -16,6 +16,8 @@ AppViewModel::AppViewModel(AppServices services, QObject* parent)
     overlayTimeOffsetMilliseconds_ = readOverlayTimeOffsetMilliseconds(*services_.settings);
     isOverlayTimingDebugHUDEnabled_ = readOverlayTimingDebugHUDEnabled(*services_.settings);
     speedUnit_ = readSpeedUnit(*services_.settings);
+    lapHudElements_ = readLapHudElements(*services_.settings);
+    videoShape_ = readVideoShape(*services_.settings);
 }
 
 AppViewModel::~AppViewModel() {
@@ -72,6 +74,22 @@ void AppViewModel::setSpeedUnit(SpeedUnit unit) {
         return;
     speedUnit_ = unit;
     emit speedUnitChanged();
+}
+
+void AppViewModel::setLapHudElements(const LapHudElements& elements) {
+    writeLapHudElements(*services_.settings, elements);
+    if (lapHudElements_ == elements)
+        return;
+    lapHudElements_ = elements;
+    emit lapHudElementsChanged();
+}
+
+void AppViewModel::setVideoShape(const VideoShape& shape) {
+    writeVideoShape(*services_.settings, shape);
+    if (videoShape_ == shape)
+        return;
+    videoShape_ = shape;
+    emit videoShapeChanged();
 }
 
 void AppViewModel::setStatusMessage(const QString& text) {

@@ -23,7 +23,8 @@
 // (adding, removing, sorting) is one signal. Simple values are also Q_PROPERTYs.
 //
 // Properties (start value):
-//   selectedMode                       ProcessingMode::highlights (full, highlights, bestLaps)
+//   selectedMode                       ProcessingMode::highlights (full, highlights, bestLaps,
+//                                      hudLayer)
 //   selectedHighlightFilterMode        HighlightFilterMode::onlyBest; after changing it call
 //                                      resetHighlightPreviews(), then ask again for the shown
 //                                      file (enqueueHighlightPreview, requestThumbnail)
@@ -40,6 +41,10 @@
 //   isOverlayTimingDebugHUDEnabled     the stored setting, else false
 //   speedUnit                          the stored setting, else mph; the unit of the HUD's
 //                                      speed in exports and of the file list's top speed
+//   lapHudElements                     the stored switches, else none; the lap elements of the
+//                                      HUD in every export
+//   videoShape                         the stored choice, else the recording's own shape; the
+//                                      frame of full videos and reels (not of HUD layers)
 //   completionSummary                  none; the result of the last export
 //   isCompletionAlertPresented         false
 //   rejectedFileSummaries              empty; "name: No Kovra Data" per failed scan
@@ -163,6 +168,10 @@ class AppViewModel : public QObject {
     void setOverlayTimingDebugHUDEnabled(bool enabled);
     SpeedUnit speedUnit() const { return speedUnit_; }
     void setSpeedUnit(SpeedUnit unit);
+    const LapHudElements& lapHudElements() const { return lapHudElements_; }
+    void setLapHudElements(const LapHudElements& elements);
+    const VideoShape& videoShape() const { return videoShape_; }
+    void setVideoShape(const VideoShape& shape);
     const std::optional<ProcessingCompletionSummary>& completionSummary() const {
         return completionSummary_;
     }
@@ -314,6 +323,8 @@ class AppViewModel : public QObject {
     void overlayTimeOffsetMillisecondsChanged();
     void isOverlayTimingDebugHUDEnabledChanged();
     void speedUnitChanged();
+    void lapHudElementsChanged();
+    void videoShapeChanged();
     void completionSummaryChanged();
     void isCompletionAlertPresentedChanged();
     void rejectedFileSummariesChanged();
@@ -410,6 +421,8 @@ class AppViewModel : public QObject {
     double overlayTimeOffsetMilliseconds_ = kDefaultTelemetryAdvanceMilliseconds;
     bool isOverlayTimingDebugHUDEnabled_ = false;
     SpeedUnit speedUnit_ = kDefaultSpeedUnit;
+    LapHudElements lapHudElements_;
+    VideoShape videoShape_;
     std::optional<ProcessingCompletionSummary> completionSummary_;
     bool isCompletionAlertPresented_ = false;
     QStringList rejectedFileSummaries_;

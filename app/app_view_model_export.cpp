@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "app/app_view_model.hpp"
+#include "core/path_key.hpp"
 #include "export/error_description.hpp"
 
 namespace skelder {
@@ -53,10 +54,13 @@ void AppViewModel::startExport() {
     const bool debugHUDEnabled = isOverlayTimingDebugHUDEnabled_;
     const double offsetMilliseconds = overlayTimeOffsetMilliseconds_;
     const SpeedUnit speedUnit = speedUnit_;
+    const LapHudElements lapElements = lapHudElements_;
+    const VideoShape shape = videoShape_;
     std::map<PathKey, double> linesByPath;
     for (const std::filesystem::path& input : inputs) {
-        if (const auto line = startFinishLineSeconds(input.native()))
-            linesByPath.emplace(input.native(), *line);
+        const PathKey key = pathKey(input);
+        if (const auto line = startFinishLineSeconds(key))
+            linesByPath.emplace(key, *line);
     }
 
     joinExportThread();
@@ -70,38 +74,50 @@ void AppViewModel::startExport() {
     exportProgress_.start(mode, std::move(names), Clock::now());
     emit exportProgressChanged();
 
-    exportThread_ = std::jthread(
-        [this, workflow = services_.exportWorkflow, exclusions = exclusionsMirror_,
-         poster = mainThreadQueue_.poster(), executor = &executor_, inputs, target = *target, mode,
-         filterMode, debugHUDEnabled, offsetMilliseconds, speedUnit,
-         linesByPath = std::move(linesByPath), hooks = exportHooks()](std::stop_token stop) {
-            ExportWorkflowResult result;
-            try {
-                if (mode == ProcessingMode::full) {
+    exportThread_ = std::jthread([this, workflow = services_.exportWorkflow,
+                                  exclusions = exclusionsMirror_,
+                                  poster = mainThreadQueue_.poster(), executor = &executor_, inputs,
+                                  target = *target, mode, filterMode, debugHUDEnabled,
+                                  offsetMilliseconds, speedUnit, lapElements, shape,
+                                  linesByPath = std::move(linesByPath),
+                                  hooks = exportHooks()](std::stop_token stop) {
+        const LineAtLookup lineAt =
+            [&linesByPath](const std::string& key) -> std::optional<double> {
+            const auto found = linesByPath.find(key);
+            if (found == linesByPath.end())
+                return std::nullopt;
+            return found->second;
+        };
+        const LapHudChoice lapHud{lapElements, lineAt};
+        ExportWorkflowResult result;
+        try {
+            switch (mode) {
+                case ProcessingMode::full:
                     result = workflow->runFullExport(inputs, target, hooks, offsetMilliseconds,
-                                                     *executor, stop, speedUnit);
-                } else if (mode == ProcessingMode::bestLaps) {
-                    result = workflow->runBestLapsReel(
-                        inputs, target, debugHUDEnabled, offsetMilliseconds, hooks,
-                        [&linesByPath](const std::string& key) -> std::optional<double> {
-                            const auto found = linesByPath.find(key);
-                            if (found == linesByPath.end())
-                                return std::nullopt;
-                            return found->second;
-                        },
-                        *executor, stop, speedUnit);
-                } else {
+                                                     *executor, stop, speedUnit, lapHud, shape);
+                    break;
+                case ProcessingMode::hudLayer:
+                    result = workflow->runHudLayerExport(inputs, target, hooks, offsetMilliseconds,
+                                                         *executor, stop, speedUnit, lapHud);
+                    break;
+                case ProcessingMode::bestLaps:
+                    result = workflow->runBestLapsReel(inputs, target, debugHUDEnabled,
+                                                       offsetMilliseconds, hooks, lineAt, *executor,
+                                                       stop, speedUnit, lapElements, shape);
+                    break;
+                case ProcessingMode::highlights:
                     result = workflow->runHighlightsReel(
                         inputs, target, filterMode, debugHUDEnabled, offsetMilliseconds, hooks,
                         [exclusions](const std::string& key) { return exclusions->lookup(key); },
-                        *executor, stop, speedUnit);
-                }
-            } catch (const std::exception& error) {
-                // The flows report their failures as results; this is only a last guard.
-                result = {"Export failed: " + errorDescription(error), 1.0, std::nullopt};
+                        *executor, stop, speedUnit, lapHud, shape);
+                    break;
             }
-            poster.post([this, result = std::move(result)] { applyExportResult(result); });
-        });
+        } catch (const std::exception& error) {
+            // The flows report their failures as results; this is only a last guard.
+            result = {"Export failed: " + errorDescription(error), 1.0, std::nullopt};
+        }
+        poster.post([this, result = std::move(result)] { applyExportResult(result); });
+    });
 }
 
 ExportWorkflowHooks AppViewModel::exportHooks() {

@@ -85,7 +85,7 @@ void ExportProgressTracker::updateFractions() {
         return;
     const auto n = static_cast<double>(snapshot_.files.size());
     const double withinBand =
-        mode_ == ProcessingMode::full
+        !isReel(mode_)
             ? progress_ * n - static_cast<double>(i)
             : (progress_ - kReelReadingFrom) / kReelReadingSpan * n - static_cast<double>(i);
     file.fraction = std::clamp(withinBand, file.fraction, 1.0);
@@ -95,7 +95,7 @@ void ExportProgressTracker::updateTimeLeft(Clock::time_point now) {
     const double seconds = std::chrono::duration<double>(now - phaseStart_).count();
     const double done = (progress_ - phaseFrom_) / (1 - phaseFrom_);
     // A full export is paced over all its files; a reel only once it encodes.
-    const bool paced = mode_ == ProcessingMode::full || snapshot_.step == ExportStep::encodingReel;
+    const bool paced = !isReel(mode_) || snapshot_.step == ExportStep::encodingReel;
     if (!paced || seconds < kSecondsBeforeEstimate || done < kProgressBeforeEstimate) {
         snapshot_.secondsLeft.reset();
         return;

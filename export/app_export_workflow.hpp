@@ -57,6 +57,7 @@ using LineAtLookup = std::function<std::optional<double>(const std::string& path
 struct VideoShape {
     bool vertical = false;
     bool cropFollowsBends = false;
+    friend bool operator==(const VideoShape&, const VideoShape&) = default;
 };
 
 // The lap elements the HUD shows (none by default) and where each recording's line is.
@@ -102,12 +103,14 @@ class AppExportWorkflow {
 
     // One reel of the best lap of each input, line to line, each with its own HUD; inputs
     // without laps are skipped with the reason in the preview lines.
-    ExportWorkflowResult runBestLapsReel(
-        const std::vector<std::filesystem::path>& inputURLs, const OutputTarget& target,
-        bool debugHUDEnabled, const TelemetryOffsets& timeOffsets, const ExportWorkflowHooks& hooks,
-        const LineAtLookup& lineAt, Executor& executor, std::stop_token stop,
-        SpeedUnit speedUnit = kDefaultSpeedUnit, LapHudElements lapHud = {},
-        VideoShape shape = {}) const;
+    ExportWorkflowResult runBestLapsReel(const std::vector<std::filesystem::path>& inputURLs,
+                                         const OutputTarget& target, bool debugHUDEnabled,
+                                         const TelemetryOffsets& timeOffsets,
+                                         const ExportWorkflowHooks& hooks,
+                                         const LineAtLookup& lineAt, Executor& executor,
+                                         std::stop_token stop,
+                                         SpeedUnit speedUnit = kDefaultSpeedUnit,
+                                         LapHudElements lapHud = {}, VideoShape shape = {}) const;
 
   private:
     // A file at a time: full videos, or HUD layers in `layerCodec`.

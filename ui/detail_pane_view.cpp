@@ -1,6 +1,7 @@
 #include "ui/detail_pane_view.hpp"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -25,7 +26,7 @@ namespace {
 
 // The segments of the processing mode control, in the ProcessingMode order.
 constexpr ProcessingMode kModes[] = {ProcessingMode::full, ProcessingMode::highlights,
-                                     ProcessingMode::bestLaps};
+                                     ProcessingMode::bestLaps, ProcessingMode::hudLayer};
 constexpr int kLapTableWidth = 250;
 
 int modeIndex(ProcessingMode mode) {
@@ -41,6 +42,10 @@ QString explanationOf(ProcessingMode mode) {
             return QStringLiteral("Create one combined highlights reel from all selected files.");
         case ProcessingMode::bestLaps:
             return QStringLiteral("Create one reel of the best lap of each selected file.");
+        case ProcessingMode::hudLayer:
+            return QStringLiteral(
+                "Export the HUD alone over transparent pixels, one video per selected file, to "
+                "lay over your own edit.");
     }
     return {};
 }
@@ -65,9 +70,10 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
     auto* modeColumn = new QVBoxLayout(modeBox);
     modeColumn->setSpacing(8);
     modeColumn->addWidget(headlineLabel(QStringLiteral("Processing Mode")));
-    modeControl_ = new SegmentedControl(
-        {QStringLiteral("Full"), QStringLiteral("Highlights"), QStringLiteral("Best Laps")});
-    modeControl_->setMaximumWidth(340);
+    modeControl_ =
+        new SegmentedControl({QStringLiteral("Full"), QStringLiteral("Highlights"),
+                              QStringLiteral("Best Laps"), QStringLiteral("HUD Layer Only")});
+    modeControl_->setMaximumWidth(480);
     modeControl_->setAccessibleName(QStringLiteral("Processing Mode"));
     connect(modeControl_, &SegmentedControl::indexChosen, this, [this](int id) {
         if (id >= 0 && id < static_cast<int>(std::size(kModes)))
@@ -84,6 +90,25 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
     modeExplanation_->setWordWrap(true);
     useSecondaryForeground(modeExplanation_);
     modeColumn->addWidget(modeExplanation_);
+    // The frame's shape, for every mode but the HUD layer (which keeps the recording's).
+    verticalToggle_ = new QCheckBox(QStringLiteral("Vertical (9:16) for Phones"));
+    cropFollowToggle_ = new QCheckBox(QStringLiteral("Crop Follows the Bends"));
+    cropFollowToggle_->setToolTip(
+        QStringLiteral("The vertical crop leans toward the inside of each bend"));
+    const auto shapeChosen = [this] {
+        model_.setVideoShape({.vertical = verticalToggle_->isChecked(),
+                              .cropFollowsBends = cropFollowToggle_->isChecked()});
+    };
+    connect(verticalToggle_, &QCheckBox::clicked, this, shapeChosen);
+    connect(cropFollowToggle_, &QCheckBox::clicked, this, shapeChosen);
+    auto* shapeColumn = new QVBoxLayout;
+    shapeColumn->setSpacing(4);
+    shapeColumn->addWidget(verticalToggle_);
+    auto* followRow = new QHBoxLayout;
+    followRow->setContentsMargins(22, 0, 0, 0);
+    followRow->addWidget(cropFollowToggle_);
+    shapeColumn->addLayout(followRow);
+    modeColumn->addLayout(shapeColumn);
     pane->addWidget(modeBox);
 
     // Highlights: the analysis header and the timeline.
@@ -195,7 +220,7 @@ DetailPaneView::DetailPaneView(AppViewModel& model, QWidget* parent)
     for (auto signal :
          {&AppViewModel::selectedModeChanged, &AppViewModel::selectedHighlightFilterModeChanged,
           &AppViewModel::isProcessingChanged, &AppViewModel::selectedFilePathKeysChanged,
-          &AppViewModel::droppedFilesChanged}) {
+          &AppViewModel::droppedFilesChanged, &AppViewModel::videoShapeChanged}) {
         connect(&model_, signal, this, &DetailPaneView::refreshFromModel);
     }
     refreshFromModel();
@@ -211,6 +236,11 @@ void DetailPaneView::refreshFromModel() {
     modeExplanation_->setText(explanationOf(model_.selectedMode()));
     highlightsSection_->setVisible(highlights);
     filterControl_->setVisible(highlights);
+    const bool layer = model_.selectedMode() == ProcessingMode::hudLayer;
+    verticalToggle_->setChecked(model_.videoShape().vertical);
+    cropFollowToggle_->setChecked(model_.videoShape().cropFollowsBends);
+    verticalToggle_->setEnabled(!layer);
+    cropFollowToggle_->setEnabled(!layer && model_.videoShape().vertical);
     filterPicker_->setCurrentIndex(
         model_.selectedHighlightFilterMode() == HighlightFilterMode::onlyBest ? 0 : 1);
     exportButton_->setText(model_.isProcessing() ? QStringLiteral("Exporting…")

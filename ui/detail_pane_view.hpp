@@ -10,6 +10,7 @@
 #include "ui/timeline_bar.hpp"
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -62,6 +63,8 @@ class DetailPaneView : public QWidget {
     SegmentedControl* modeControl() const { return modeControl_; }
     QLabel* fileTitle() const { return fileTitle_; }
     QLabel* modeExplanation() const { return modeExplanation_; }
+    QCheckBox* verticalToggle() const { return verticalToggle_; }
+    QCheckBox* cropFollowToggle() const { return cropFollowToggle_; }
     QWidget* highlightsSection() const { return highlightsSection_; }
     QWidget* filterControl() const { return filterControl_; }
     LapTableView* lapTable() const { return lapTable_; }
@@ -83,6 +86,8 @@ class DetailPaneView : public QWidget {
     AppViewModel& model_;
     SegmentedControl* modeControl_ = nullptr;
     QLabel* modeExplanation_ = nullptr;
+    QCheckBox* verticalToggle_ = nullptr;
+    QCheckBox* cropFollowToggle_ = nullptr;
     QWidget* highlightsSection_ = nullptr;
     QLabel* analysisHeader_ = nullptr;
     QPushButton* retryButton_ = nullptr;

@@ -57,7 +57,7 @@ QString stateText(const ExportFileProgress& file, ProcessingMode mode) {
             return QString::fromStdString(fmt::format("{:.0f}%", file.fraction * 100));
         case ExportFileState::done:
             // A reel's file is read; the reel itself is the one output.
-            return mode == ProcessingMode::full ? QStringLiteral("Done") : QStringLiteral("Ready");
+            return !isReel(mode) ? QStringLiteral("Done") : QStringLiteral("Ready");
         case ExportFileState::failed:
             return QStringLiteral("Skipped");
     }
@@ -354,8 +354,7 @@ void ExportProgressSheet::refresh() {
         step = tr("Canceling\u2026 the partial file is being removed");
     } else if (isProcessing_) {
         step = stepName(snapshot_.step);
-        if (snapshot_.mode == ProcessingMode::full && snapshot_.currentFile &&
-            snapshot_.files.size() > 1) {
+        if (!isReel(snapshot_.mode) && snapshot_.currentFile && snapshot_.files.size() > 1) {
             step +=
                 tr(" (file %1 of %2)").arg(*snapshot_.currentFile + 1).arg(snapshot_.files.size());
         }

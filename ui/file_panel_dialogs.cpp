@@ -161,8 +161,13 @@ std::unique_ptr<QFileDialog> makeOutputTargetDialog(
     if (wantsSingleFile(inputURLs, mode)) {
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
-        dialog->setNameFilters({QObject::tr("MPEG-4 Movie (*.mp4)")});
-        dialog->setDefaultSuffix(QStringLiteral("mp4"));
+        if (mode == ProcessingMode::hudLayer) {
+            dialog->setNameFilters({QObject::tr("QuickTime Movie (*.mov)")});
+            dialog->setDefaultSuffix(QStringLiteral("mov"));
+        } else {
+            dialog->setNameFilters({QObject::tr("MPEG-4 Movie (*.mp4)")});
+            dialog->setDefaultSuffix(QStringLiteral("mp4"));
+        }
         if (mode == ProcessingMode::highlights) {
             dialog->selectFile(QString::fromStdString(defaultReelName));
             dialog->setWindowTitle(QObject::tr("Save Highlights Reel"));
@@ -171,6 +176,10 @@ std::unique_ptr<QFileDialog> makeOutputTargetDialog(
             dialog->selectFile(QString::fromStdString(defaultReelName));
             dialog->setWindowTitle(QObject::tr("Save Best Laps Reel"));
             showMessage(*dialog, QObject::tr("Choose where to save the reel of the best laps"));
+        } else if (mode == ProcessingMode::hudLayer) {
+            dialog->selectFile(QString::fromStdString(outputFileName(inputURLs.front(), mode)));
+            dialog->setWindowTitle(QObject::tr("Save HUD Layer"));
+            showMessage(*dialog, QObject::tr("Choose where to save the HUD layer"));
         } else {
             dialog->selectFile(
                 QString::fromStdString(outputFileName(inputURLs.front(), ProcessingMode::full)));

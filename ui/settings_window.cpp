@@ -143,12 +143,30 @@ SettingsWindow::SettingsWindow(QWidget* parent, TelemetryAdvanceEstimator::Estim
     auto* unitsLayout = new QVBoxLayout(units);
     unitsLayout->addLayout(unitRow);
 
+    // The lap elements of the HUD: off until the user turns them on.
+    auto* lapsSection = new QGroupBox(tr("Laps"), this);
+    lapsSection->setObjectName(QStringLiteral("lapsSection"));
+    auto* lapsLayout = new QVBoxLayout(lapsSection);
+    const QString lapTitles[] = {tr("Lap Timer"), tr("Gap to Best"), tr("Circuit Map")};
+    for (int i = 0; i < 3; ++i) {
+        lapToggles_[i] = new QCheckBox(lapTitles[i], lapsSection);
+        connect(lapToggles_[i], &QCheckBox::toggled, this,
+                [this] { emit lapHudElementsChanged(lapHudElements()); });
+        lapsLayout->addWidget(lapToggles_[i]);
+    }
+    auto* lapsExplanation =
+        new QLabel(tr("Shown in exports of recordings whose laps were found."), lapsSection);
+    lapsExplanation->setFont(styledFont(font(), TextStyle::footnote));
+    lapsExplanation->setPalette(dimmed);
+    lapsLayout->addWidget(lapsExplanation);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 18, 18, 18);
     layout->setSpacing(18);
     layout->addWidget(alignment);
     layout->addWidget(debug);
     layout->addWidget(units);
+    layout->addWidget(lapsSection);
     layout->addStretch(1);
     // At least 560 wide, and wide enough for the advance row: a minimum set by hand replaces
     // the layout's own, which then squeezed the stepper until its sign was scrolled away.
@@ -166,6 +184,26 @@ bool SettingsWindow::isOverlayTimingDebugHUDEnabled() const {
 SpeedUnit SettingsWindow::speedUnit() const {
     return speedUnitNamed(speedUnitPicker_->currentData().toString().toStdString())
         .value_or(kDefaultSpeedUnit);
+}
+
+LapHudElements SettingsWindow::lapHudElements() const {
+    return {.timer = lapToggles_[0]->isChecked(),
+            .gap = lapToggles_[1]->isChecked(),
+            .map = lapToggles_[2]->isChecked()};
+}
+
+void SettingsWindow::setLapHudElements(const LapHudElements& elements) {
+    // One signal for the three, after all of them are set.
+    const LapHudElements before = lapHudElements();
+    for (QCheckBox* toggle : lapToggles_)
+        toggle->blockSignals(true);
+    lapToggles_[0]->setChecked(elements.timer);
+    lapToggles_[1]->setChecked(elements.gap);
+    lapToggles_[2]->setChecked(elements.map);
+    for (QCheckBox* toggle : lapToggles_)
+        toggle->blockSignals(false);
+    if (lapHudElements() != before)
+        emit lapHudElementsChanged(lapHudElements());
 }
 
 void SettingsWindow::setOverlayTimeOffsetMilliseconds(double milliseconds) {

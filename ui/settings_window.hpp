@@ -8,6 +8,7 @@
 
 #include "app/telemetry_advance_estimator.hpp"
 #include "core/speed_unit.hpp"
+#include "overlay/lap_hud.hpp"
 
 class QCheckBox;
 class QComboBox;
@@ -20,7 +21,8 @@ namespace skelder::ui {
 class TelemetryAdvanceStepper;
 
 // The settings window: the telemetry advance of the HUD (stepper, one-frame buttons, reset),
-// the timing debug panel of highlights reels and the unit speeds are shown in. It holds the
+// the timing debug panel of highlights reels, the unit speeds are shown in and the lap elements
+// of the HUD. It holds the
 // values only for display: the owner sets them from its model and stores what the signals
 // report.
 //
@@ -48,16 +50,22 @@ class SettingsWindow : public QWidget {
     double overlayTimeOffsetMilliseconds() const;
     bool isOverlayTimingDebugHUDEnabled() const;
     SpeedUnit speedUnit() const;
+    LapHudElements lapHudElements() const;
+    QCheckBox* lapTimerToggle() const { return lapToggles_[0]; }
+    QCheckBox* lapGapToggle() const { return lapToggles_[1]; }
+    QCheckBox* lapMapToggle() const { return lapToggles_[2]; }
 
     // The setters emit the matching signal when the value changes, like the user's edits.
     void setOverlayTimeOffsetMilliseconds(double milliseconds);
     void setOverlayTimingDebugHUDEnabled(bool enabled);
     void setSpeedUnit(SpeedUnit unit);
+    void setLapHudElements(const LapHudElements& elements);
 
   signals:
     void overlayTimeOffsetMillisecondsChanged(double milliseconds);
     void overlayTimingDebugHUDEnabledChanged(bool enabled);
     void speedUnitChanged(SpeedUnit unit);
+    void lapHudElementsChanged(const LapHudElements& elements);
 
   private:
     void startAutoAdvance();
@@ -73,6 +81,7 @@ class SettingsWindow : public QWidget {
     QProgressBar* autoProgress_ = nullptr;
     double previousValue_ = 0;
     QComboBox* speedUnitPicker_ = nullptr;
+    QCheckBox* lapToggles_[3] = {};  // timer, gap, map
 };
 
 }  // namespace skelder::ui

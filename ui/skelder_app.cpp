@@ -27,6 +27,7 @@ SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
     settingsWindow_->setOverlayTimeOffsetMilliseconds(model_->overlayTimeOffsetMilliseconds());
     settingsWindow_->setOverlayTimingDebugHUDEnabled(model_->isOverlayTimingDebugHUDEnabled());
     settingsWindow_->setSpeedUnit(model_->speedUnit());
+    settingsWindow_->setLapHudElements(model_->lapHudElements());
     QObject::connect(settingsWindow_, &SettingsWindow::overlayTimeOffsetMillisecondsChanged,
                      model_.get(), &AppViewModel::setOverlayTimeOffsetMilliseconds);
     QObject::connect(settingsWindow_, &SettingsWindow::overlayTimingDebugHUDEnabledChanged,
@@ -45,6 +46,10 @@ SkelderApp::SkelderApp(FilePanelService::DialogRunner runner)
                      &AppViewModel::setSpeedUnit);
     QObject::connect(model_.get(), &AppViewModel::speedUnitChanged, settingsWindow_,
                      [this] { settingsWindow_->setSpeedUnit(model_->speedUnit()); });
+    QObject::connect(settingsWindow_, &SettingsWindow::lapHudElementsChanged, model_.get(),
+                     &AppViewModel::setLapHudElements);
+    QObject::connect(model_.get(), &AppViewModel::lapHudElementsChanged, settingsWindow_,
+                     [this] { settingsWindow_->setLapHudElements(model_->lapHudElements()); });
     QObject::connect(mainWindow_.get(), &MainWindow::settingsRequested, mainWindow_.get(),
                      [this] { showSettings(); });
 }

@@ -97,6 +97,37 @@ TEST_F(ExportActions, AFullExportReportsItsCompletionAndWhatItLeftOut) {
     EXPECT_EQ(exporter->calls().size(), 4u);
 }
 
+// The lap elements and the frame's shape chosen in the window reach every export; a HUD layer
+// keeps the recording's own shape and is named NAME.hud.mov.
+TEST_F(ExportActions, TheLapElementsAndTheShapeReachTheExportsAndTheLayerKeepsItsShape) {
+    const Files files = {videoRecording("a.mp4")};
+    addAnalysed(files);
+    const LapHudElements elements{.timer = true, .gap = true};
+    model->setLapHudElements(elements);
+    model->setVideoShape({.vertical = true, .cropFollowsBends = true});
+    panel->outputTarget = SingleFileTarget{dir / "reel.mp4"};
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    model->setSelectedMode(ProcessingMode::hudLayer);
+    std::filesystem::create_directories(dir / "out");
+    panel->outputTarget = FolderTarget{dir / "out"};
+    model->startExport();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(model->statusMessage(), "Done: 1 HUD layer file(s) exported");
+    EXPECT_EQ(panel->lastMode, ProcessingMode::hudLayer);
+
+    const auto calls = exporter->calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_FALSE(calls[0].layer);
+    EXPECT_EQ(calls[0].options.lapHud, elements);
+    EXPECT_TRUE(calls[0].options.vertical);
+    EXPECT_TRUE(calls[0].options.cropFollowsBends);
+    EXPECT_TRUE(calls[1].layer);
+    EXPECT_EQ(calls[1].outputURL, dir / "out" / "a.hud.mov");
+    EXPECT_EQ(calls[1].options.lapHud, elements);
+    EXPECT_FALSE(calls[1].options.vertical);
+}
+
 TEST_F(ExportActions, AnExportWhileExportingDoesNothingAndCancellingEndsIt) {
     const Files files = {videoRecording("a.mp4")};
     addAnalysed(files);

@@ -141,6 +141,14 @@ ExportReport FakeExportService::exportOverlayVideo(const OverlayExportJob& job,
     return {.notices = notices};
 }
 
+ExportReport FakeExportService::exportHudLayer(const OverlayExportJob& job,
+                                               const std::filesystem::path& outputURL,
+                                               media::LayerCodec, const ProgressCallback& progress,
+                                               std::stop_token stop) {
+    run({outputURL, job.overlayOptions, {}, true}, progress, std::move(stop));
+    return {.notices = notices};
+}
+
 ExportReport FakeExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
                                                      const HighlightsOverlayOptions& overlayOptions,
                                                      const std::filesystem::path& outputURL,

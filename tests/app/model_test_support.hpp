@@ -135,9 +135,7 @@ class FakeExportService : public ExportServicing {
                                       std::stop_token stop) override;
     ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
                                 media::LayerCodec, const ProgressCallback& progress,
-                                std::stop_token stop) override {
-        return exportOverlayVideo(job, outputURL, progress, stop);
-    }
+                                std::stop_token stop) override;
 
     std::atomic<bool> holdUntilCancelled{false};
     std::atomic<int> waitingForCancel{0};
@@ -148,6 +146,7 @@ class FakeExportService : public ExportServicing {
         std::filesystem::path outputURL;
         HighlightsOverlayOptions options;
         std::vector<HighlightsReelInput> reel;  // empty for a full export
+        bool layer = false;                     // a HUD layer
     };
     std::vector<Call> calls() const;
 

@@ -23,6 +23,8 @@ TEST_F(Settings, StoredValuesAreReadAtCreationAndAnythingElseGivesTheDefault) {
     EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), 650.0);
     EXPECT_FALSE(model->isOverlayTimingDebugHUDEnabled());
     EXPECT_EQ(model->speedUnit(), SpeedUnit::mph);
+    EXPECT_EQ(model->lapHudElements(), LapHudElements{});
+    EXPECT_EQ(model->videoShape(), VideoShape{});
     EXPECT_FALSE(stored("speedUnit").isValid());  // reading writes nothing
 
     const auto offset = [&] { return QVariant(model->overlayTimeOffsetMilliseconds()); };
@@ -30,6 +32,10 @@ TEST_F(Settings, StoredValuesAreReadAtCreationAndAnythingElseGivesTheDefault) {
     const auto unit = [&] {
         return QVariant(QString::fromUtf8(speedUnitName(model->speedUnit())));
     };
+    const auto timer = [&] { return QVariant(model->lapHudElements().timer); };
+    const auto map = [&] { return QVariant(model->lapHudElements().map); };
+    const auto vertical = [&] { return QVariant(model->videoShape().vertical); };
+    const auto follow = [&] { return QVariant(model->videoShape().cropFollowsBends); };
     const struct {
         const char* key;
         QVariant value;
@@ -53,6 +59,12 @@ TEST_F(Settings, StoredValuesAreReadAtCreationAndAnythingElseGivesTheDefault) {
         {"speedUnit", "km/h", unit, "mph"},
         {"speedUnit", "KMH", unit, "mph"},
         {"speedUnit", 1, unit, "mph"},
+        {"lapHudTimer", "TRUE", timer, true},
+        {"lapHudTimer", "yes", timer, false},
+        {"lapHudMap", 1, map, true},
+        {"verticalVideo", true, vertical, true},
+        {"verticalVideo", 2, vertical, false},
+        {"cropFollowsBends", "true", follow, true},
     };
     for (const auto& c : cases) {
         store(c.key, c.value);
@@ -76,6 +88,14 @@ TEST_F(Settings, EveryAssignmentIsWrittenAndChangesSignalOnce) {
     model->setOverlayTimeOffsetMilliseconds(-33.333);
     model->setOverlayTimingDebugHUDEnabled(true);
     model->setSpeedUnit(SpeedUnit::kmh);
+    QSignalSpy lapChanges(model.get(), &AppViewModel::lapHudElementsChanged);
+    QSignalSpy shapeChanges(model.get(), &AppViewModel::videoShapeChanged);
+    model->setLapHudElements({.timer = true, .map = true});
+    model->setVideoShape({.vertical = true});
+    model->setVideoShape({.vertical = true});
+    EXPECT_EQ(lapChanges.count(), 1);
+    EXPECT_EQ(shapeChanges.count(), 1);
+    EXPECT_EQ(stored("lapHudGap").toString(), "false");
     EXPECT_EQ(stored("overlayTimeOffsetMilliseconds").toDouble(), -33.333);
     EXPECT_EQ(stored("overlayTimingDebugHUDEnabled").toString(), "true");
     EXPECT_EQ(stored("speedUnit").toString(), "kmh");
@@ -87,6 +107,8 @@ TEST_F(Settings, EveryAssignmentIsWrittenAndChangesSignalOnce) {
     EXPECT_EQ(model->overlayTimeOffsetMilliseconds(), -33.333);
     EXPECT_TRUE(model->isOverlayTimingDebugHUDEnabled());
     EXPECT_EQ(model->speedUnit(), SpeedUnit::kmh);
+    EXPECT_EQ(model->lapHudElements(), (LapHudElements{.timer = true, .map = true}));
+    EXPECT_EQ(model->videoShape(), VideoShape{.vertical = true});
 }
 
 // Path keys hold slashes (the settings' own group separator), spaces, backslashes and any

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLabel>

@@ -166,6 +166,23 @@ TEST_F(SettingsWindowTest, TheSpeedUnitPickerOffersMilesAndKilometresPerHour) {
     EXPECT_EQ(reported, (std::vector<SpeedUnit>{SpeedUnit::kmh, SpeedUnit::mph}));
 }
 
+// The three lap switches are off by default; a click reports all three, setting them from the
+// model reports once.
+TEST_F(SettingsWindowTest, TheLapSwitchesReportWhatIsOn) {
+    EXPECT_EQ(window.lapHudElements(), LapHudElements{});
+    EXPECT_EQ(window.lapTimerToggle()->text(), "Lap Timer");
+    EXPECT_EQ(window.lapGapToggle()->text(), "Gap to Best");
+    EXPECT_EQ(window.lapMapToggle()->text(), "Circuit Map");
+    std::vector<LapHudElements> reported;
+    QObject::connect(&window, &SettingsWindow::lapHudElementsChanged,
+                     [&](const LapHudElements& elements) { reported.push_back(elements); });
+    QCheckBox* gap = window.lapGapToggle();
+    QTest::mouseClick(gap, Qt::LeftButton, {}, QPoint(8, gap->height() / 2));
+    window.setLapHudElements({.timer = true, .map = true});
+    window.setLapHudElements({.timer = true, .map = true});
+    EXPECT_EQ(reported, (std::vector<LapHudElements>{{.gap = true}, {.timer = true, .map = true}}));
+}
+
 // An estimate as the sound gives it (no reason: there is an offset).
 sync::TelemetryOffsetEstimate estimateOf(std::optional<double> milliseconds, double confidence,
                                          bool trusted,

@@ -1,5 +1,6 @@
 // The application's windows: the settings window belongs to the main window.
 
+#include <QCheckBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 
 #include "tests/support/temp_dir.hpp"
+#include "ui/detail_pane_view.hpp"
 #include "ui/main_window.hpp"
 #include "ui/settings_window.hpp"
 #include "ui/skelder_app.hpp"
@@ -25,6 +27,18 @@ TEST(SkelderApp, TheSettingsWindowStaysWithTheMainWindowAndGoesWithIt) {
     app.mainWindow().show();
     app.showSettings();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.settingsWindow()));
+    // The lap switches and the frame's shape go to the model and come back from it.
+    app.settingsWindow().lapMapToggle()->click();
+    EXPECT_EQ(app.model().lapHudElements(), LapHudElements{.map = true});
+    app.model().setLapHudElements({.timer = true});
+    EXPECT_EQ(app.settingsWindow().lapHudElements(), LapHudElements{.timer = true});
+    DetailPaneView* pane = app.mainWindow().detailPane();
+    EXPECT_FALSE(pane->cropFollowToggle()->isEnabled());
+    pane->verticalToggle()->click();
+    EXPECT_EQ(app.model().videoShape(), VideoShape{.vertical = true});
+    EXPECT_TRUE(pane->cropFollowToggle()->isEnabled());
+    app.model().setSelectedMode(ProcessingMode::hudLayer);
+    EXPECT_FALSE(pane->verticalToggle()->isEnabled());
     EXPECT_TRUE(app.mainWindow().close());
     EXPECT_FALSE(app.settingsWindow().isVisible());
 
