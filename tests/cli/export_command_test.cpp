@@ -29,9 +29,11 @@ class ExportCommand : public ::testing::Test {
         testing::copySampleRecording(input, {.seconds = 2, .width = 640, .height = 360});
     }
     // The export's temporary files go here, so the test can see that none is left behind.
-    std::vector<std::string> exportCommand(std::vector<std::string> arguments) const {
-        std::vector<std::string> command{"env", "TMPDIR=" + temporary.string(), skelderExecutable(),
-                                         "export"};
+    std::vector<std::string> exportCommand(std::vector<std::string> arguments,
+                                           const std::filesystem::path& folder = {}) const {
+        std::vector<std::string> command{"env",
+                                         "TMPDIR=" + (folder.empty() ? temporary : folder).string(),
+                                         skelderExecutable(), "export"};
         command.insert(command.end(), arguments.begin(), arguments.end());
         return command;
     }
@@ -121,13 +123,8 @@ TEST_F(ExportCommand, CtrlCAtAnyMomentEndsPromptlyAndLeavesNoDebris) {
         std::filesystem::create_directories(temporaryFolders.back());
     }
     for (const auto& temporaryFolder : temporaryFolders) {
-        const std::vector<std::string> command{"env",
-                                               "TMPDIR=" + temporaryFolder.string(),
-                                               skelderExecutable(),
-                                               "export",
-                                               "-o",
-                                               existing.string(),
-                                               recording.string()};
+        const auto command =
+            exportCommand({"-o", existing.string(), recording.string()}, temporaryFolder);
         resetOutput();
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(runCommand(command).exitStatus, 0);

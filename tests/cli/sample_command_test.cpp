@@ -108,15 +108,6 @@ TEST(SampleCommand, WritesTheLibrarysRecordingAndSaysWhere) {
     EXPECT_GT(written.size(), 1000u);
     EXPECT_EQ(written, fileBytes(directory / "library.mp4"));
     EXPECT_EQ(entriesIn(directory.path()), 3u);  // sub, cli.mp4, library.mp4
-
-    // Broadcast rates may be given as decimals.
-    const auto ntsc = runCommand({skelderExecutable(), "sample", (directory / "a.mp4").string(),
-                                  "--seconds", "0.5", "--size", "64x64", "--fps", "29.97"});
-    ASSERT_EQ(ntsc.exitStatus, 0) << ntsc.standardError;
-    samples::writeSampleRecording(
-        directory / "b.mp4",
-        {.seconds = 0.5, .width = 64, .height = 64, .frameRate = {30000, 1001}});
-    EXPECT_EQ(fileBytes(directory / "a.mp4"), fileBytes(directory / "b.mp4"));
 }
 
 TEST(SampleCommand, BadOptionsExitWithOneAndTheReason) {

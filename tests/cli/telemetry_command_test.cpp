@@ -27,23 +27,22 @@ class TelemetryCommand : public ::testing::Test {
         recording = dir / "session.mp4";
         kovra::writeRecording(recording, options);
         data = BasicTelemetryExtractionService().extractTelemetry(recording, true, true);
+        for (const auto& line : telemetryTimingReport(
+                 data.packetRecords, data.overlaySamplesByDecisecond, data.headerMinusPTSSeconds))
+            report += line + "\n";
+        report += "\ngrid: 120 deciseconds from 0.0 s to 11.9 s; 12 feature buckets\n";
     }
     testing::TempDir dir;
     std::filesystem::path recording;
     ParsedTelemetryData data;
+    std::string report;  // what the command prints for the recording
 };
 
 TEST_F(TelemetryCommand, PrintsTheTimingReportAndGridSummaryOrTheGridAsCSV) {
     const auto result = runCommand({skelderExecutable(), "telemetry", recording});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.standardError, "");
-    std::string expected;
-    for (const auto& line : telemetryTimingReport(
-             data.packetRecords, data.overlaySamplesByDecisecond, data.headerMinusPTSSeconds)) {
-        expected += line + "\n";
-    }
-    expected += "\ngrid: 120 deciseconds from 0.0 s to 11.9 s; 12 feature buckets\n";
-    EXPECT_EQ(result.standardOutput, expected);
+    EXPECT_EQ(result.standardOutput, report);
     EXPECT_NE(result.standardOutput.find("median_header_minus_pts=0.650 sec"), std::string::npos);
 
     // The CSV reads back to the same grid.
@@ -83,12 +82,6 @@ TEST_F(TelemetryCommand, PrintsTheTimingReportAndGridSummaryOrTheGridAsCSV) {
 // A second thread keeps cutting the recording short and writing it back while `skelder
 // telemetry` reads it: each run prints the whole report or fails with one line, never dies.
 TEST_F(TelemetryCommand, ARecordingCutWhileItIsReadFailsWithOneLine) {
-    std::string whole;
-    for (const auto& line : telemetryTimingReport(
-             data.packetRecords, data.overlaySamplesByDecisecond, data.headerMinusPTSSeconds)) {
-        whole += line + "\n";
-    }
-    whole += "\ngrid: 120 deciseconds from 0.0 s to 11.9 s; 12 feature buckets\n";
     std::ifstream in(recording, std::ios::binary);
     testing::FileCutter cutter(recording, {std::istreambuf_iterator<char>(in), {}},
                                std::chrono::milliseconds(2));
@@ -96,7 +89,7 @@ TEST_F(TelemetryCommand, ARecordingCutWhileItIsReadFailsWithOneLine) {
         SCOPED_TRACE(run);
         const auto result = runCommand({skelderExecutable(), "telemetry", recording});
         if (result.exitStatus == 0) {
-            EXPECT_EQ(result.standardOutput, whole);
+            EXPECT_EQ(result.standardOutput, report);
             EXPECT_EQ(result.standardError, "");
             continue;
         }

@@ -6,18 +6,14 @@
 
 #include "media/ffmpeg_handles.hpp"
 #include "media/pixel_conversion.hpp"
+#include "tests/media/test_frames.hpp"
 
 namespace skelder::media {
 namespace {
 
 // A decoded picture of noise, in the given format and colour description.
 FramePtr noisyPicture(int width, int height, AVPixelFormat format, AVColorSpace matrix) {
-    FramePtr picture = allocateFrame();
-    picture->format = format;
-    picture->width = width;
-    picture->height = height;
-    picture->colorspace = matrix;
-    EXPECT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+    FramePtr picture = decodedPicture(width, height, format, matrix);
     std::minstd_rand random(9);
     for (int plane = 0; plane < 3; ++plane) {
         const int rows = plane == 0 ? height : (height + 1) / 2;

@@ -10,6 +10,7 @@
 #include "media/asset.hpp"
 #include "media/audio_reader.hpp"
 #include "media/video_reader.hpp"
+#include "tests/media/test_frames.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/played_back_video.hpp"
 #include "tests/support/run_command.hpp"
@@ -76,35 +77,12 @@ TEST_F(Writing, RoundTripKeepsPictureColoursTimesAndAudio) {
     const auto source = dir / "source.mp4";
     // Moving gradients: natural colours inside the RGB gamut, so a trip through BGRA loses
     // only rounding.
-    testing::ffmpeg({"-f",
-                     "lavfi",
-                     "-i",
-                     "gradients=s=320x240:r=30",
-                     "-f",
-                     "lavfi",
-                     "-i",
-                     "sine=frequency=330:sample_rate=44100",
-                     "-t",
-                     "2",
-                     "-c:v",
-                     "libx264",
-                     "-preset",
-                     "ultrafast",
-                     "-qp",
-                     "10",
-                     "-pix_fmt",
-                     "yuv420p",
-                     "-colorspace",
-                     "bt709",
-                     "-color_primaries",
-                     "bt709",
-                     "-color_trc",
-                     "bt709",
-                     "-color_range",
-                     "tv",
-                     "-c:a",
-                     "aac",
-                     source.string()});
+    testing::ffmpeg(
+        words("-f lavfi -i gradients=s=320x240:r=30 -f lavfi -i "
+              "sine=frequency=330:sample_rate=44100 -t 2 -c:v libx264 -preset "
+              "ultrafast -qp 10 -pix_fmt yuv420p -colorspace bt709 -color_primaries "
+              "bt709 -color_trc bt709 -color_range tv -c:a aac",
+              source.string()));
     const auto output = dir / "output.mp4";
     copyThrough(source, output, 20'000'000, AffineTransform::identity());
 

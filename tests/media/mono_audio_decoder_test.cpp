@@ -24,16 +24,6 @@ double firstLoudSeconds(const MonoAudio& audio, float level) {
     return -1;
 }
 
-// Sign changes per second of the samples in [from, to) of the stretch.
-double zeroCrossingsPerSecond(const MonoAudio& audio, std::size_t from, std::size_t to) {
-    int crossings = 0;
-    for (std::size_t i = from + 1; i < to; ++i) {
-        if ((audio.samples[i - 1] < 0) != (audio.samples[i] < 0))
-            ++crossings;
-    }
-    return crossings * static_cast<double>(audio.sampleRate) / static_cast<double>(to - from);
-}
-
 class MonoAudioDecoderTest : public ::testing::Test {
   protected:
     // AAC from ffmpeg: silence for 1 s, then a 440 Hz tone on the left channel and 1000 Hz on the

@@ -7,6 +7,7 @@
 
 #include "media/ffmpeg_handles.hpp"
 #include "media/pixel_conversion.hpp"
+#include "tests/media/test_frames.hpp"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -43,18 +44,9 @@ Picture noisePicture(int width, int height, bool flatSquares, unsigned seed) {
     return picture;
 }
 
-FramePtr yuvFrame(int width, int height) {
-    FramePtr frame = allocateFrame();
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = width;
-    frame->height = height;
-    EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
-    return frame;
-}
-
 // libswscale's conversion of the whole picture: the independent reference.
 FramePtr convertedBySwscale(const Picture& picture, AVColorSpace matrix, bool fullRange) {
-    FramePtr out = yuvFrame(picture.width, picture.height);
+    FramePtr out = decodedPicture(picture.width, picture.height);
     SwsContext* context = sws_getContext(picture.width, picture.height, AV_PIX_FMT_BGRA,
                                          picture.width, picture.height, AV_PIX_FMT_YUV420P,
                                          SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
@@ -101,7 +93,7 @@ TEST_P(EncoderConversion, AgreesWithLibswscaleWithinOneStep) {
     const Picture picture = noisePicture(96, 64, true, 7);
     FramePool pool(picture.width, picture.height);
     VideoFrame frame = frameOf(pool, picture);
-    FramePtr ours = yuvFrame(picture.width, picture.height);
+    FramePtr ours = decodedPicture(picture.width, picture.height);
     ToYuv420Converter converter(picture.width, picture.height, {matrix, range});
     converter.convert(frame, *ours);
 
@@ -129,8 +121,8 @@ TEST(EncoderConversion, APixelConvertsTheSameWhicheverStepTakesIt) {
                 const int height = 8;
                 const Picture picture = noisePicture(width, height, false, 21 + width);
                 const YuvCoefficients k = yuvCoefficientsFor({matrix, range});
-                FramePtr whole = yuvFrame(width, height);
-                FramePtr inPieces = yuvFrame(width, height);
+                FramePtr whole = decodedPicture(width, height);
+                FramePtr inPieces = decodedPicture(width, height);
                 const auto convert = [&](AVFrame& out, int left, int columns) {
                     convertBgraToYuv420(
                         picture.bgra.data() + 4 * left, picture.stride,
@@ -170,7 +162,7 @@ TEST_P(RegionConversion, ChangesOnlyTheModifiedSquares) {
     VideoFrame frame = frameOf(pool, picture);
 
     // The decoded picture the frame came from: mid grey everywhere.
-    FramePtr decoded = yuvFrame(width & ~1, height & ~1);
+    FramePtr decoded = decodedPicture(width & ~1, height & ~1);
     for (int plane = 0; plane < 3; ++plane) {
         const int rows = plane == 0 ? decoded->height : decoded->height / 2;
         std::fill_n(decoded->data[plane], decoded->linesize[plane] * rows, plane == 0 ? 100 : 128);
@@ -187,7 +179,7 @@ TEST_P(RegionConversion, ChangesOnlyTheModifiedSquares) {
     for (const PixelRegion& region : regions)
         frame.markModified(region);
 
-    FramePtr out = yuvFrame(width & ~1, height & ~1);
+    FramePtr out = decodedPicture(width & ~1, height & ~1);
     ToYuv420Converter converter(width, height, {decoded->colorspace, AVCOL_RANGE_MPEG});
     converter.convert(frame, *out);
 
@@ -240,7 +232,7 @@ TEST(RegionConversion, AnOddSizedFrameIsEncodedWithoutItsLastColumnAndRow) {
     const Picture picture = noisePicture(35, 21, true, 3);
     FramePool pool(35, 21);
     VideoFrame frame = frameOf(pool, picture);
-    FramePtr out = yuvFrame(34, 20);
+    FramePtr out = decodedPicture(34, 20);
     ToYuv420Converter converter(35, 21, {AVCOL_SPC_BT709, AVCOL_RANGE_MPEG});
     converter.convert(frame, *out);
 
@@ -261,18 +253,9 @@ TEST(DecodedConversion, TenBitPicturesGiveThePixelsOfTheirEightBitOriginals) {
                                         std::pair{AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV422P10},
                                         std::pair{AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUV444P10}}) {
         SCOPED_TRACE(av_get_pix_fmt_name(shallow));
-        const auto picture = [&](AVPixelFormat format) {
-            FramePtr frame = allocateFrame();
-            frame->format = format;
-            frame->width = width;
-            frame->height = height;
-            frame->colorspace = AVCOL_SPC_BT709;
-            frame->color_range = AVCOL_RANGE_MPEG;
-            EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
-            return frame;
-        };
-        const FramePtr eight = picture(shallow);
-        const FramePtr ten = picture(deep);
+        const FramePtr eight =
+            decodedPicture(width, height, shallow, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG);
+        const FramePtr ten = decodedPicture(width, height, deep, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG);
         const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(shallow);
         for (int plane = 0; plane < 3; ++plane) {
             const int shift = plane == 0 ? 0 : 1;

@@ -41,6 +41,18 @@ bool squareReached(std::span<const PixelRegion> regions, int width, int height, 
     return false;
 }
 
+// Up to seven boxes of up to 23 × 23 pixels, some reaching past the picture's edges.
+std::vector<PixelRegion> someRegions(std::minstd_rand& random, int width, int height) {
+    std::vector<PixelRegion> regions(random() % 8);
+    for (PixelRegion& region : regions) {
+        const int left = static_cast<int>(random() % (width + 10)) - 5;
+        const int top = static_cast<int>(random() % (height + 10)) - 5;
+        region = {left, top, left + static_cast<int>(random() % 24),
+                  top + static_cast<int>(random() % 24)};
+    }
+    return regions;
+}
+
 // The HUD's boxes overlap, touch and reach past the picture; the encoder converts the covered
 // runs back and a lazily made frame fills in the uncovered ones, so together they must hold
 // every pixel exactly once, and the covered ones exactly the reached squares.
@@ -49,14 +61,7 @@ TEST(SquareRuns, CoveredAndUncoveredRunsShareThePictureOutSquareBySquare) {
     for (const auto& [width, height] :
          {std::pair{64, 48}, std::pair{35, 21}, std::pair{1, 1}, std::pair{2, 7}}) {
         for (int round = 0; round < 20; ++round) {
-            std::vector<PixelRegion> regions;
-            const int count = static_cast<int>(random() % 8);
-            for (int i = 0; i < count; ++i) {
-                const int left = static_cast<int>(random() % (width + 10)) - 5;
-                const int top = static_cast<int>(random() % (height + 10)) - 5;
-                regions.push_back({left, top, left + static_cast<int>(random() % 20),
-                                   top + static_cast<int>(random() % 20)});
-            }
+            const std::vector<PixelRegion> regions = someRegions(random, width, height);
             const std::vector<int> covered = visits(regions, width, height, true);
             const std::vector<int> uncovered = visits(regions, width, height, false);
             for (int y = 0; y < height; ++y) {
@@ -76,21 +81,10 @@ TEST(SquareRuns, CoveredAndUncoveredRunsShareThePictureOutSquareBySquare) {
 // panels' squares out exactly, or a square gets the panel twice or not at all.
 TEST(SquareRuns, RunsCoveredOnlyByTheFirstRegionsLeaveOutEverySquareTheOthersReach) {
     std::minstd_rand random(8);
-    const auto someRegions = [&](int width, int height) {
-        std::vector<PixelRegion> regions;
-        const int count = static_cast<int>(random() % 8);
-        for (int i = 0; i < count; ++i) {
-            const int left = static_cast<int>(random() % (width + 10)) - 5;
-            const int top = static_cast<int>(random() % (height + 10)) - 5;
-            regions.push_back({left, top, left + static_cast<int>(random() % 24),
-                               top + static_cast<int>(random() % 24)});
-        }
-        return regions;
-    };
     for (const auto& [width, height] : {std::pair{64, 48}, std::pair{35, 21}, std::pair{2, 7}}) {
         for (int round = 0; round < 30; ++round) {
-            const std::vector<PixelRegion> regions = someRegions(width, height);
-            const std::vector<PixelRegion> others = someRegions(width, height);
+            const std::vector<PixelRegion> regions = someRegions(random, width, height);
+            const std::vector<PixelRegion> others = someRegions(random, width, height);
             std::vector<int> count(static_cast<std::size_t>(width) * height, 0);
             forEachRunCoveredOnlyBy(regions, others, width, height, [&](const SquareRun& run) {
                 ASSERT_EQ(run.left % 2, 0);

@@ -1,5 +1,13 @@
 #pragma once
 
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "media/ffmpeg_handles.hpp"
 #include "media/video_frame.hpp"
 
 namespace skelder::media {
@@ -15,6 +23,29 @@ inline double averageGrey(const VideoFrame& frame) {
         }
     }
     return sum / count;
+}
+
+// A decoded picture with buffers of its own (contents undefined).
+inline FramePtr decodedPicture(int width, int height, AVPixelFormat format = AV_PIX_FMT_YUV420P,
+                               AVColorSpace matrix = AVCOL_SPC_UNSPECIFIED,
+                               AVColorRange range = AVCOL_RANGE_UNSPECIFIED) {
+    FramePtr picture = allocateFrame();
+    picture->format = format;
+    picture->width = width;
+    picture->height = height;
+    picture->colorspace = matrix;
+    picture->color_range = range;
+    EXPECT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+    return picture;
+}
+
+// Command-line arguments written as one text split at its spaces, then a last argument (a
+// path, which may hold spaces) whole.
+inline std::vector<std::string> words(const std::string& text, const std::string& last) {
+    std::istringstream in(text);
+    std::vector<std::string> arguments{std::istream_iterator<std::string>(in), {}};
+    arguments.push_back(last);
+    return arguments;
 }
 
 }  // namespace skelder::media

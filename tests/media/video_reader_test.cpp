@@ -65,28 +65,11 @@ TEST_F(VideoReading, EveryFrameInOrderWithItsTime) {
 // that far back, so a picture is still needed well after it is shown.
 TEST_F(VideoReading, PicturesTheDecoderLetGoOfMayBeDrawnOn) {
     const auto repeating = dir / "repeating.mp4";
-    testing::ffmpeg({"-f",
-                     "lavfi",
-                     "-i",
-                     "nullsrc=s=64x48:r=10,geq=lum='16+mod(N,5)*40+mod(X+2*Y+N,7)':cb=128:cr=128,"
-                     "format=yuv420p",
-                     "-t",
-                     "6",
-                     "-c:v",
-                     "libx264",
-                     "-preset",
-                     "medium",
-                     "-bf",
-                     "0",
-                     "-refs",
-                     "8",
-                     "-g",
-                     "600",
-                     "-colorspace",
-                     "bt709",
-                     "-color_range",
-                     "tv",
-                     repeating.string()});
+    testing::ffmpeg(
+        words("-f lavfi -i nullsrc=s=64x48:r=10,geq=lum='16+mod(N,5)*40+mod(X+2*Y+N,7)'"
+              ":cb=128:cr=128,format=yuv420p -t 6 -c:v libx264 -preset medium -bf 0 "
+              "-refs 8 -g 600 -colorspace bt709 -color_range tv",
+              repeating.string()));
     const auto greys = [&](int heldBack, bool drawOnEveryPicture, int* drawnOn) {
         VideoReader reader(MediaSource::file(repeating), 64, 48);
         reader.holdBackDecodedPictures(heldBack);

@@ -10,6 +10,7 @@
 #include "media/input_file.hpp"
 #include "media/yuv420_layer.hpp"
 #include "media/yuv_to_bgra.hpp"
+#include "tests/media/test_frames.hpp"
 
 namespace skelder::media {
 namespace {
@@ -32,11 +33,7 @@ FramePtr cameraPicture(const ColorProperties& color, unsigned seed) {
             }
         }
     }
-    FramePtr picture = allocateFrame();
-    picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = kWidth;
-    picture->height = kHeight;
-    EXPECT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+    FramePtr picture = decodedPicture(kWidth, kHeight);
     convertBgraToYuv420(bgra.data(), kWidth * 4,
                         {picture->data[0], picture->linesize[0], picture->data[1],
                          picture->linesize[1], picture->data[2], picture->linesize[2]},

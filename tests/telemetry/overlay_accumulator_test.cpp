@@ -92,7 +92,6 @@ TEST(OverlayAccumulator, NonFiniteValuesOrValuesThatOverflowInTheirUnitNeverReac
     EXPECT_EQ(result.grid.find(1)->rpm, 0);
     EXPECT_EQ(result.bucketsBySecond.at(0).sampleCount, 3);
     EXPECT_EQ(result.bucketsBySecond.at(0).rpmMax, 0);
-    // 1e307 rad/s is a finite engine speed, but not in revolutions per minute.
     {
         // 1e307 rad/s is a finite engine speed, but not in revolutions per minute.
         OverlayAccumulator accumulator(true);
