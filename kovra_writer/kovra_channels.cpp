@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "telemetry/raw_values.hpp"
+
 namespace skelder::kovra {
 
 namespace {
@@ -50,20 +52,8 @@ std::vector<Rate> ratesOf(const std::vector<ChannelDefinition>& channels) {
 }
 
 std::size_t rawTypeSize(std::uint8_t rawType) {
-    switch (rawType) {
-        case kRawInt8:
-        case kRawUInt8:
-            return 1;
-        case kRawInt16:
-        case kRawUInt16:
-            return 2;
-        case kRawInt64:
-        case kRawUInt64:
-        case kRawFloat64:
-            return 8;
-        default:
-            return 4;
-    }
+    // The sizes are the reader's own table: a recording is only worth writing as it is read.
+    return static_cast<std::size_t>(skelder::rawTypeByteSize(rawType));
 }
 
 void appendRawValue(ByteWriter& out, std::uint8_t rawType, double rawValue) {

@@ -4,16 +4,14 @@
 #include <limits>
 #include <stdexcept>
 
+#include "telemetry/raw_values.hpp"
+
 namespace skelder::kovra {
 
 namespace {
 
 constexpr std::uint64_t kMaxTicks =
     static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-
-bool isKnownRawType(std::uint8_t rawType) {
-    return rawType >= kRawInt8 && rawType <= kRawFloat64;
-}
 
 }  // namespace
 

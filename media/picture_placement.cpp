@@ -31,15 +31,16 @@ PixelRegion fittedRegion(int width, int height, int outputWidth, int outputHeigh
     return {left, top, left + fittedWidth, top + fittedHeight};
 }
 
-PixelRegion croppedRegion(int width, int height, int outputWidth, int outputHeight,
-                          double centre) {
+PixelRegion croppedRegion(int width, int height, int outputWidth, int outputHeight, double centre) {
     const double wanted = static_cast<double>(height) * outputWidth / std::max(outputHeight, 1);
     if (wanted >= width)
         return {0, 0, width, height};
-    const int cropWidth = std::max(1, static_cast<int>(std::lround(wanted)));
+    // On whole chroma samples of a 4:2:0 picture (even width and column), as ffmpeg's crop
+    // places it: a centred crop is then the one ffmpeg's crop=ih*9/16:ih gives.
+    const int cropWidth = std::clamp(static_cast<int>(wanted) & ~1, 1, width);
     const double middle = std::isfinite(centre) ? centre : 0.5;
-    const int left = std::clamp(static_cast<int>(std::lround(middle * width - cropWidth / 2.0)), 0,
-                                width - cropWidth);
+    const int left =
+        std::clamp(static_cast<int>(middle * width - cropWidth / 2.0) & ~1, 0, width - cropWidth);
     return {left, 0, left + cropWidth, height};
 }
 
@@ -61,8 +62,9 @@ void PicturePlacer::place(const AVFrame& decoded, int turnDegrees, VideoFrame& d
         picture = std::move(turned);
     }
     if (cropCentre) {
-        const PixelRegion crop = croppedRegion(picture.width(), picture.height(),
-                                               destination.width(), destination.height(), *cropCentre);
+        const PixelRegion crop =
+            croppedRegion(picture.width(), picture.height(), destination.width(),
+                          destination.height(), *cropCentre);
         if (crop.right - crop.left < picture.width()) {
             if (libyuv::ARGBScale(picture.data() + crop.left * 4, picture.stride(),
                                   crop.right - crop.left, crop.bottom - crop.top,

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "media/ffmpeg_handles.hpp"
 #include "samples/sample_error.hpp"
 
 extern "C" {
@@ -31,28 +32,12 @@ namespace {
 constexpr int kEncoderThreads = 1;
 constexpr std::int64_t kAudioBitRate = 96'000;
 
-struct FormatContextDeleter {
-    void operator()(AVFormatContext* context) const {
-        if (context->pb != nullptr) {
-            avio_closep(&context->pb);
-        }
-        avformat_free_context(context);
-    }
-};
-struct CodecContextDeleter {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-
-using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+// The handles are media/'s (ownership only: nothing of media/'s reading or writing is used, so
+// the files stay independent of what tests check them with).
+using FormatContextPtr = media::OutputContext;
+using CodecContextPtr = media::CodecContext;
+using media::FramePtr;
+using media::PacketPtr;
 
 std::string errorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

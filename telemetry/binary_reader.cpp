@@ -4,29 +4,9 @@
 #include <cstring>
 
 #include "telemetry/extraction_error.hpp"
+#include "telemetry/raw_values.hpp"
 
 namespace skelder {
-
-int rawTypeByteSize(std::uint8_t rawType) noexcept {
-    switch (rawType) {
-        case 1:
-        case 2:
-            return 1;
-        case 3:
-        case 4:
-            return 2;
-        case 5:
-        case 6:
-        case 9:
-            return 4;
-        case 7:
-        case 8:
-        case 10:
-            return 8;
-        default:
-            return 4;
-    }
-}
 
 BinaryReader::BinaryReader(ByteSpan buffer, std::int64_t cursor, std::int64_t end)
     : buffer_(buffer), cursor_(cursor), end_(end) {
@@ -69,30 +49,9 @@ double BinaryReader::readF64() {
 }
 
 double BinaryReader::readRawValue(std::uint8_t rawType) {
-    switch (rawType) {
-        case 1:
-            return static_cast<std::int8_t>(readU8());
-        case 2:
-            return readU8();
-        case 3:
-            return static_cast<std::int16_t>(readU16());
-        case 4:
-            return readU16();
-        case 5:
-            return static_cast<std::int32_t>(readU32());
-        case 6:
-            return readU32();
-        case 7:
-            return static_cast<double>(static_cast<std::int64_t>(readU64()));
-        case 8:
-            return static_cast<double>(readU64());
-        case 9:
-            return std::bit_cast<float>(readU32());
-        case 10:
-            return readF64();
-        default:
-            return 0.0;
-    }
+    if (!isKnownRawType(rawType))
+        return 0.0;
+    return rawValueFromBits(rawType, readUnsigned(rawTypeByteSize(rawType)))->value;
 }
 
 std::string BinaryReader::readNullTerminatedString() {

@@ -4,12 +4,11 @@
 #include <span>
 #include <string>
 
+#include "telemetry/raw_values.hpp"
+
 namespace skelder {
 
 using ByteSpan = std::span<const std::uint8_t>;
-
-// Byte size of a raw value type code; unknown codes count 4 bytes.
-int rawTypeByteSize(std::uint8_t rawType) noexcept;
 
 // A bounds-checked big-endian cursor over [cursor, end) of a buffer. Every failed
 // read throws TelemetryExtractionError (decodeFailed) and leaves the cursor where it was.

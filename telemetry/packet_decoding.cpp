@@ -1,7 +1,5 @@
 #include "telemetry/packet_decoding.hpp"
 
-#include <bit>
-
 namespace skelder {
 
 std::optional<PayloadValue> readPayloadValue(ByteSpan payload, std::size_t& cursor,
@@ -11,36 +9,7 @@ std::optional<PayloadValue> readPayloadValue(ByteSpan payload, std::size_t& curs
         return std::nullopt;
     const std::uint8_t* p = payload.data() + cursor;
     cursor += size;
-    const std::uint64_t bits = loadUnsigned(p, static_cast<int>(size));
-    switch (rawType) {
-        case 1: {
-            const auto v = static_cast<std::int8_t>(bits);
-            return PayloadValue{double(v), static_cast<std::uint64_t>(std::int64_t{v})};
-        }
-        case 3: {
-            const auto v = static_cast<std::int16_t>(bits);
-            return PayloadValue{double(v), static_cast<std::uint64_t>(std::int64_t{v})};
-        }
-        case 5: {
-            const auto v = static_cast<std::int32_t>(bits);
-            return PayloadValue{double(v), static_cast<std::uint64_t>(std::int64_t{v})};
-        }
-        case 7: {
-            const auto v = static_cast<std::int64_t>(bits);
-            return PayloadValue{static_cast<double>(v), bits};
-        }
-        case 2:
-        case 4:
-        case 6:
-        case 8:
-            return PayloadValue{static_cast<double>(bits), bits};
-        case 9:
-            return PayloadValue{std::bit_cast<float>(static_cast<std::uint32_t>(bits)), bits};
-        case 10:
-            return PayloadValue{std::bit_cast<double>(bits), bits};
-        default:
-            return std::nullopt;
-    }
+    return rawValueFromBits(rawType, loadUnsigned(p, static_cast<int>(size)));
 }
 
 double calibrate(const ChannelInfo& channel, double value, std::uint64_t rawBits) {
@@ -59,10 +28,6 @@ double calibrate(const ChannelInfo& channel, double value, std::uint64_t rawBits
 }
 
 namespace {
-
-bool isKnownRawType(std::uint8_t rawType) {
-    return rawType >= 1 && rawType <= 10;
-}
 
 // Rates without channels never hold values and never count as due; rates with an interval
 // of 0 are never due. Neither can change what the walk reads, so neither is kept.

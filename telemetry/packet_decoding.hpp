@@ -8,14 +8,10 @@
 #include "telemetry/channels.hpp"
 #include "telemetry/packets.hpp"
 #include "telemetry/rate_schedule.hpp"
+#include "telemetry/raw_values.hpp"
 #include "telemetry/sample_description.hpp"
 
 namespace skelder {
-
-struct PayloadValue {
-    double value = 0;
-    std::uint64_t rawBits = 0;  // integers sign- or zero-extended, floats as their bit pattern
-};
 
 // Reads one value of a raw type at the cursor. Nothing is read when the value would pass
 // the payload's end; an unknown type consumes its 4 bytes and yields nothing.

@@ -105,12 +105,12 @@ TEST_F(ExportActions, TheLapElementsAndTheShapeReachTheExportsAndTheLayerKeepsIt
     const LapHudElements elements{.timer = true, .gap = true};
     model->setLapHudElements(elements);
     model->setVideoShape({.vertical = true, .cropFollowsBends = true});
-    panel->outputTarget = SingleFileTarget{dir / "reel.mp4"};
+    std::filesystem::create_directories(dir / "out");
+    panel->outputTarget = FolderTarget{dir / "out"};
+    model->setSelectedMode(ProcessingMode::full);
     model->startExport();
     ASSERT_TRUE(exportEnded());
     model->setSelectedMode(ProcessingMode::hudLayer);
-    std::filesystem::create_directories(dir / "out");
-    panel->outputTarget = FolderTarget{dir / "out"};
     model->startExport();
     ASSERT_TRUE(exportEnded());
     EXPECT_EQ(model->statusMessage(), "Done: 1 HUD layer file(s) exported");

@@ -36,32 +36,39 @@ testing::CommandResult exportVertical(std::vector<std::string> arguments) {
     return testing::runCommand(arguments);
 }
 
-// The middle crop of a landscape recording, as ffmpeg makes it, at the vertical frame's size.
+// The middle crop of a landscape recording, as ffmpeg makes it, at the vertical frame's size:
+// at 512x288, 162 pixels wide from column 174 (ffmpeg keeps a 4:2:0 crop on even columns). A
+// crop a column or two off shows on the test pattern's sharp edges.
 std::filesystem::path ffmpegCrop(const std::filesystem::path& input,
-                                 const std::filesystem::path& output, int width, int height) {
-    testing::ffmpeg({"-i", input.string(), "-vf",
-                     "crop=ih*" + std::to_string(width) + "/" + std::to_string(height) +
-                         ":ih,scale=" + std::to_string(width) + ":" + std::to_string(height),
-                     "-c:v", "libx264", "-qp", "0", output.string()});
+                                 const std::filesystem::path& output) {
+    testing::ffmpeg({"-i", input.string(), "-vf", "crop=ih*9/16:ih,scale=288:512", "-c:v",
+                     "libx264", "-qp", "0", output.string()});
     return output;
 }
 
 TEST(VerticalVideo, ALandscapeRecordingIsCroppedAndTheHudLaidOutForTheVerticalFrame) {
     testing::TempDir dir;
     const auto recording = dir / "drive.mp4";
-    ASSERT_NO_FATAL_FAILURE(testing::makeCameraRecording(recording, kLandscape));
+    CameraRecordingSpec wide = kLandscape;
+    wide.name = "vertical_wide";
+    wide.displayWidth = 512;
+    wide.displayHeight = 288;
+    wide.seconds = 8;
+    ASSERT_NO_FATAL_FAILURE(testing::makeCameraRecording(recording, wide));
     const auto vertical = dir / "vertical.mp4";
-    const auto run = exportVertical({"--mode", "full", "-o", vertical.string(), recording.string()});
+    const auto run =
+        exportVertical({"--mode", "full", "-o", vertical.string(), recording.string()});
     ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    constexpr int kWidth = 288, kHeight = 512;
     const auto stream = testing::firstVideoStream(vertical);
-    EXPECT_EQ(stream["width"], 180);
-    EXPECT_EQ(stream["height"], 320);
+    EXPECT_EQ(stream["width"], kWidth);
+    EXPECT_EQ(stream["height"], kHeight);
     EXPECT_EQ(testing::displayRotation(stream), 0);
 
     // Pixel by pixel against ffmpeg's middle crop: the HUD may change a pixel only inside the
-    // footprint the renderer has for a 180 x 320 frame; outside it the picture is the crop.
-    const auto reference = ffmpegCrop(recording, dir / "crop.mp4", 180, 320);
-    const testing::PictureRegion whole{0, 0, 180, 320};
+    // footprint the renderer has for the vertical frame; outside it the picture is the crop.
+    const auto reference = ffmpegCrop(recording, dir / "crop.mp4");
+    const testing::PictureRegion whole{0, 0, kWidth, kHeight};
     const auto ours = testing::playedBackFrames(vertical, whole);
     const auto theirs = testing::playedBackFrames(reference, whole);
     ASSERT_EQ(ours.frames.size(), theirs.frames.size());
@@ -71,14 +78,15 @@ TEST(VerticalVideo, ALandscapeRecordingIsCroppedAndTheHudLaidOutForTheVerticalFr
     readings.rpm = 8888;
     readings.gear = 6;
     readings.steeringDeg = -188;
+    const auto staticHUD = OverlayRenderer::makeStaticHUD(kWidth, kHeight);
     const auto footprint = OverlayRenderer::overlayFootprint(
-        context, BgraFrame{nullptr, 180, 320, 720, 0}, {readings, {{1.8, 1.8}}, 2.5, 2.5},
-        std::nullopt, nullptr);
-    std::vector<bool> inHud(180 * 320, false);
+        context, BgraFrame{nullptr, kWidth, kHeight, kWidth * 4, 0},
+        {readings, {{1.8, 1.8}}, 2.5, 2.5}, std::nullopt, staticHUD.get());
+    std::vector<bool> inHud(kWidth * kHeight, false);
     for (const PixelBox& box : footprint) {
-        for (int y = std::max(box.top, 0); y < std::min(box.bottom, 320); ++y) {
-            for (int x = std::max(box.left, 0); x < std::min(box.right, 180); ++x)
-                inHud[static_cast<std::size_t>(y * 180 + x)] = true;
+        for (int y = std::max(box.top, 0); y < std::min(box.bottom, kHeight); ++y) {
+            for (int x = std::max(box.left, 0); x < std::min(box.right, kWidth); ++x)
+                inHud[static_cast<std::size_t>(y * kWidth + x)] = true;
         }
     }
     std::vector<std::uint8_t> oursOutside;
@@ -86,11 +94,11 @@ TEST(VerticalVideo, ALandscapeRecordingIsCroppedAndTheHudLaidOutForTheVerticalFr
     std::size_t changedInside = 0;
     std::size_t compared = 0;
     for (std::size_t f = 0; f < ours.frames.size(); f += 25, ++compared) {
-        for (int y = 0; y < 320; ++y) {
-            for (int x = 0; x < 180; ++x) {
-                for (int c = 0; c < 3; ++c) {
-                    const std::size_t at = static_cast<std::size_t>((y * 180 + x) * 3 + c);
-                    if (inHud[static_cast<std::size_t>(y * 180 + x)]) {
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const auto pixel = static_cast<std::size_t>(y * kWidth + x);
+                for (std::size_t at = pixel * 3; at < pixel * 3 + 3; ++at) {
+                    if (inHud[pixel]) {
                         changedInside += std::abs(ours.frames[f][at] - theirs.frames[f][at]) > 40;
                     } else {
                         oursOutside.push_back(ours.frames[f][at]);

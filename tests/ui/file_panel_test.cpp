@@ -82,6 +82,13 @@ TEST(FilePanelService, EachExportAsksForItsTargetWithTheProposedName) {
          {q(directory / "Run 3.full.overlay.mp4")},
          std::nullopt,
          SingleFileTarget{directory / "Run 3.full.overlay.mp4"}},
+        {{directory / "lap.mp4"},
+         ProcessingMode::hudLayer,
+         "Save HUD Layer",
+         "Choose where to save the HUD layer",
+         {q(directory / "lap.hud.mov")},
+         std::nullopt,
+         SingleFileTarget{directory / "lap.hud.mov"}},
         {{directory / "a.mp4", directory / "b.mp4"},
          ProcessingMode::full,
          "Choose Output Folder",
@@ -109,7 +116,7 @@ TEST(FilePanelService, EachExportAsksForItsTargetWithTheProposedName) {
             EXPECT_EQ(panel.fileMode, QFileDialog::Directory);
             EXPECT_TRUE(panel.showsDirsOnly);
         } else {
-            EXPECT_EQ(panel.defaultSuffix, "mp4");
+            EXPECT_EQ(panel.defaultSuffix, c.mode == ProcessingMode::hudLayer ? "mov" : "mp4");
             EXPECT_EQ(panel.directory, q(directory.path()));
             EXPECT_EQ(panel.selected, c.proposed);
         }
