@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "kovra_writer/file_io.hpp"
+#include "telemetry/extraction_error.hpp"
+#include "telemetry/mp4_box.hpp"
 
 namespace skelder::kovra {
 
@@ -38,23 +40,19 @@ void writeBE(std::uint8_t* p, std::uint64_t v, int byteCount) {
 }
 
 // Parses the box header at p from its first (up to) 16 bytes; `limit` ends the enclosing range.
+// The reader's own rules: a box the reader would refuse is not rewritten either.
 BoxSpan parseHeader(const std::uint8_t* h, std::uint64_t available, std::uint64_t p,
                     std::uint64_t limit) {
-    BoxSpan b;
-    b.offset = p;
-    b.type.assign(reinterpret_cast<const char*>(h + 4), 4);
-    const std::uint64_t size32 = readBE(h, 4);
-    if (size32 == 1) {
-        b.headerSize = 16;
-        b.size = available >= 16 ? readBE(h + 8, 8) : 0;
-    } else {
-        b.size = size32 == 0 ? limit - p : size32;
+    try {
+        const MP4BoxHeader header =
+            parseBoxHeaderBytes(ByteSpan(h, available), static_cast<std::int64_t>(p),
+                                static_cast<std::int64_t>(limit - p));
+        return {header.type, p, static_cast<std::uint64_t>(header.size),
+                static_cast<std::uint64_t>(header.headerSize)};
+    } catch (const TelemetryExtractionError&) {
+        throw std::runtime_error("input MP4 has a malformed '" + fourCharacterCode(h + 4) +
+                                 "' box at offset " + std::to_string(p));
     }
-    if (b.size < b.headerSize || b.size > limit - p) {
-        throw std::runtime_error("input MP4 has a malformed '" + b.type + "' box at offset " +
-                                 std::to_string(p));
-    }
-    return b;
 }
 
 std::vector<BoxSpan> topLevelBoxes(const InputFile& in) {
