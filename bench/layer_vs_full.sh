@@ -7,7 +7,7 @@
 # the index in front on the full export: the same file remuxed by ffmpeg with and without
 # moving its index to the front, the difference against the full export's time (target: within
 # 2 %).
-# Usage: bench/layer_vs_full.sh [BUILD_DIR] [MINUTES] [RECORDING]
+# Usage: [LAYER_CODECS="animation"] bench/layer_vs_full.sh [BUILD_DIR] [MINUTES] [RECORDING]
 # A RECORDING given is used instead of a generated sample (and kept).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -47,7 +47,7 @@ printf '  index in front: %.1f s more than a plain remux, %.2f %% of the full ex
   "$(echo "$(cut -d' ' -f1 <<<"$front") - $(cut -d' ' -f1 <<<"$plain")" | bc -l)" \
   "$(echo "100 * ($(cut -d' ' -f1 <<<"$front") - $(cut -d' ' -f1 <<<"$plain")) / $(cut -d' ' -f1 <<<"$full")" | bc -l)"
 rm -f "$work/plain.mp4" "$work/front.mp4"
-for codec in animation prores4444; do
+for codec in ${LAYER_CODECS:-animation prores4444}; do
   layer=$(measure "$skelder" export --mode overlay --layer-codec "$codec" --lap-hud timer,gap,map \
     -o "$work/layer-$codec.mov" "$recording")
   report "layer ($codec)" "$layer" "$work/layer-$codec.mov"
