@@ -1,11 +1,13 @@
 // The application's windows: the settings window belongs to the main window.
 
 #include <QCheckBox>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <filesystem>
 
 #include "tests/support/temp_dir.hpp"
 #include "ui/detail_pane_view.hpp"
@@ -17,9 +19,14 @@ namespace skelder::ui {
 namespace {
 
 TEST(SkelderApp, TheSettingsWindowStaysWithTheMainWindowAndGoesWithIt) {
-    // The application reads the user's settings; these are the test's own.
+    // The application reads and writes the user's settings; these are the test's own. The
+    // settings' folder is fixed once the application exists (a changed XDG_CONFIG_HOME came too
+    // late and the test wrote the user's own file), so it is moved with setPath.
     const testing::TempDir config;
-    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    const QString userConfig =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(config.path().string()));
     SkelderApp app;
     EXPECT_EQ(app.settingsWindow().parentWidget(), &app.mainWindow());
     EXPECT_TRUE(app.settingsWindow().isWindow());
@@ -45,7 +52,8 @@ TEST(SkelderApp, TheSettingsWindowStaysWithTheMainWindowAndGoesWithIt) {
     // Quitting with nothing running returns at once.
     app.shutDown();
     EXPECT_FALSE(app.model().isProcessing());
-    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(std::filesystem::exists(config / "Skelder" / "Skelder.conf"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, userConfig);
 }
 
 }  // namespace
