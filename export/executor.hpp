@@ -54,8 +54,14 @@ class RunLoopExecutor : public Executor {
         runPending();
     }
 
-    // Wakes runUntil so it checks `done` again.
-    void wake() { changed_.notify_all(); }
+    // Wakes runUntil so it checks `done` again. Call it after whatever `done` reads has changed.
+    // The lock orders the wake-up after a waiter's last check: between that check and its
+    // sleep a waiter holds the lock, so a notification sent without it could come in that gap
+    // and be lost, leaving the command waiting for good after its work was done.
+    void wake() {
+        { const std::lock_guard lock(mutex_); }
+        changed_.notify_all();
+    }
 
   private:
     std::mutex mutex_;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
@@ -350,6 +352,22 @@ TEST_F(Workflow, ReelFailuresAndCancellation) {
     EXPECT_EQ(late.statusMessage, "Highlights reel export canceled");
     EXPECT_FALSE(late.progress);
     EXPECT_FALSE(late.completion);
+}
+
+// The command line waits in runUntil for its worker's flag; a wake-up sent between the loop's
+// last look at the flag and its sleep was lost now and then, and the command never exited (a
+// lost wake-up hangs this test).
+TEST(RunLoopExecutor, AWakeUpAfterTheWorkIsDoneIsNeverLost) {
+    for (int round = 0; round < 20000; ++round) {
+        RunLoopExecutor loop;
+        std::atomic<bool> finished = false;
+        std::thread worker([&] {
+            finished = true;
+            loop.wake();
+        });
+        loop.runUntil([&] { return finished.load(); });
+        worker.join();
+    }
 }
 
 }  // namespace
