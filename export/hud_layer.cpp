@@ -107,7 +107,7 @@ void writeHudLayer(const OverlayExportJob& job, const std::filesystem::path& out
     const OverlayRenderSharedState shared(job, width, height);
     const LayerPass pass{shared, times, width, height, codec, job.overlayOptions.speedUnit};
     const media::LayerEncoder settings(width, height, times.timeBase, codec);
-    media::LayerMuxer muxer(output, *settings.context());
+    media::LayerMuxer muxer(output, settings);
 
     // Workers encode stretches a few ahead of the one the muxer writes next; the muxer writes
     // them in order as they come.

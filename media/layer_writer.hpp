@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <vector>
 
+#include "media/animation_coding.hpp"
 #include "media/ffmpeg_handles.hpp"
 
 namespace skelder::media {
@@ -47,7 +48,9 @@ class LayerEncoder {
     LayerEncoder(const LayerEncoder&) = delete;
     LayerEncoder& operator=(const LayerEncoder&) = delete;
 
-    const AVCodecContext* context() const { return encoder_.get(); }
+    // What a muxer stores of the stream. Throws MediaError.
+    void describe(AVCodecParameters& parameters) const;
+    AVRational timeBase() const { return timeBase_; }
 
     // Encodes a premultiplied BGRA picture of the encoder's size (rows `stride` bytes apart)
     // shown at `pts` for `duration` (stream units). Only the pixels in `changed` differ from
@@ -62,13 +65,23 @@ class LayerEncoder {
     void drain(bool flushing, std::vector<PacketPtr>& out);
     // Makes the straight-alpha picture of a box from premultiplied BGRA.
     void convert(const std::uint8_t* bgra, int stride, Box box);
+    // The same into the Animation picture, noting the columns of each row that changed.
+    void convertNotingChanges(const std::uint8_t* bgra, int stride, Box box);
+    void encodeAnimation(std::int64_t pts, std::int64_t duration, std::vector<PacketPtr>& out);
 
-    CodecContext encoder_;
-    FramePtr frame_;
-    SwsContextPtr toEncoder_;  // straight BGRA to the encoder's format (ProRes)
-    FramePtr straight_;        // the picture with its alpha undone, for ProRes
+    int width_;
+    int height_;
+    AVRational timeBase_;
     LayerCodec codec_;
     bool first_ = true;
+    // Animation: the picture as the reader has it (A R G B) and what changed in each row.
+    std::vector<std::uint8_t> argb_;
+    std::vector<RowSpan> changedRows_;
+    // ProRes: FFmpeg's encoder, its picture, and the picture with its alpha undone.
+    CodecContext encoder_;
+    FramePtr frame_;
+    SwsContextPtr toEncoder_;
+    FramePtr straight_;
     // How long each picture sent and not yet out of the encoder lasts, oldest first.
     std::deque<std::int64_t> durations_;
 };
@@ -77,7 +90,7 @@ class LayerEncoder {
 class LayerMuxer {
   public:
     // Opens the file and writes its header. Throws MediaError.
-    LayerMuxer(const std::filesystem::path& path, const AVCodecContext& encoder);
+    LayerMuxer(const std::filesystem::path& path, const LayerEncoder& encoder);
     LayerMuxer(const LayerMuxer&) = delete;
     LayerMuxer& operator=(const LayerMuxer&) = delete;
 
