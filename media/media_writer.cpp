@@ -260,6 +260,8 @@ bool MediaWriter::addVideoInput(const VideoInputSettings& settings) {
         if (threading.lookahead >= 0) {
             checkFFmpeg(av_opt_set_int(encoder->priv_data, "rc-lookahead", threading.lookahead, 0));
         }
+        if (!threading.lookaheadThread)
+            checkFFmpeg(av_opt_set(encoder->priv_data, "x264-params", "sync-lookahead=0", 0));
         if (s.output->oformat->flags & AVFMT_GLOBALHEADER)
             encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         checkFFmpeg(av_opt_set(encoder->priv_data, "preset", settings.preset.c_str(), 0));

@@ -28,6 +28,9 @@ EncoderThreading encoderThreadingFor(int width, int height, unsigned cores) {
         return {};
     if (affordable >= 1)
         return {affordable, false, -1, -1};
+    const int lean = static_cast<int>((pictures - 12) / 6);
+    if (lean >= available)
+        return {available, false, 0, 3, false};
     // Slice threads with one B-frame and as much lookahead as fits, at least 3 frames.
     const int lookahead = std::clamp(static_cast<int>((pictures - 19) / 1.85), 3, 10);
     return {available, true, 1, lookahead};

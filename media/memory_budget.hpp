@@ -11,16 +11,19 @@ namespace skelder::media {
 
 // What x264 is set up with.
 struct EncoderThreading {
-    int threads = 0;             // 0: x264 chooses
-    bool slicedThreads = false;  // threads share one picture instead of one picture each
-    int bframes = -1;            // -1: the preset's
-    int lookahead = -1;          // frames of rate-control lookahead; -1: the preset's
+    int threads = 0;              // 0: x264 chooses
+    bool slicedThreads = false;   // threads share one picture instead of one picture each
+    int bframes = -1;             // -1: the preset's
+    int lookahead = -1;           // frames of rate-control lookahead; -1: the preset's
+    bool lookaheadThread = true;  // false: the lookahead runs in the encoding threads
 };
 
 // Measured with x264 at 3840 × 2160 (a 4:2:0 picture of 12.4 MB), veryfast: frame threads take
-// about 40 + 8 × threads pictures (560 MB with one thread, 810 MB with three); slice threads
-// with one B-frame about 19 + 1.85 × lookahead pictures (465 MB with the preset's 10 frames of
-// lookahead, 305 MB with 3).
+// about 40 + 8 × threads pictures (560 MB with one thread, 810 MB with three); without B-frames,
+// with 3 frames of lookahead and no lookahead thread about 12 + 6 × threads; slice threads with
+// one B-frame about 19 + 1.85 × lookahead pictures (465 MB with the preset's 10 frames of
+// lookahead, 305 MB with 3). Frame threads keep every core busy (slice threads wait on each
+// picture's serial parts), so they are preferred while a thread a core fits.
 EncoderThreading encoderThreadingFor(int width, int height, unsigned cores);
 
 // Decoder threads for pictures of this size (each frame thread holds about two pictures more).
