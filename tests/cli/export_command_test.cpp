@@ -160,7 +160,9 @@ TEST_F(ExportCommand, CtrlCAtAnyMomentEndsPromptlyAndLeavesNoDebris) {
             if (signals.size() == 2) {
                 EXPECT_EQ(run.result.exitStatus, 130) << context;
             }
-            if (old && signals.size() == 1) {
+            // A Ctrl-C that comes while the program still loads (on a busy machine) ends it
+            // there, before anything started.
+            if (old && signals.size() == 1 && !run.result.endedBySignal) {
                 EXPECT_EQ(run.result.standardOutput, "Export canceled\n") << context;
             }
             EXPECT_TRUE(std::filesystem::is_empty(temporaryFolder)) << context;

@@ -49,6 +49,7 @@ Started start(const std::vector<std::string>& arguments, const TempDir& scratch)
 CommandResult finished(const Started& started, int status) {
     CommandResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.endedBySignal = WIFSIGNALED(status);
     result.standardOutput = readTextFile(started.out);
     result.standardError = readTextFile(started.err);
     return result;

@@ -6,7 +6,8 @@
 namespace skelder::testing {
 
 struct CommandResult {
-    int exitStatus = -1;
+    int exitStatus = -1;  // 128 + the signal's number when a signal ended it
+    bool endedBySignal = false;
     std::string standardOutput;
     std::string standardError;
 };
