@@ -19,13 +19,6 @@ class ExportActions : public ModelTest {
   protected:
     void SetUp() override { makeModel(); }
 
-    // Adds the files and waits for their scans and analyses.
-    void addAnalysed(const Files& files) {
-        model->addFiles(files);
-        ASSERT_TRUE(waitFor([&] {
-            return allScanned() && analysed() == static_cast<int>(model->droppedFiles().size());
-        }));
-    }
     bool exportEnded() {
         return waitFor([&] { return !model->isProcessing(); });
     }
@@ -199,29 +192,6 @@ TEST_F(ExportActions, TheReelReadsTheExclusionsWhenItReachesEachFile) {
     EXPECT_EQ(calls[0].reel[1].highlightSegments,
               std::vector<PlannedSegment>(segmentsOfB.begin(), segmentsOfB.end() - 1));
     EXPECT_EQ(calls[0].options.timeOffsetSeconds, 0.1);
-}
-
-TEST_F(ExportActions, ARealFullExportWritesTheVideo) {
-    AppServices real = services();
-    real.exportService = {};  // the model's own ExportService
-    real.loadVideoDuration = {};
-    model = std::make_unique<AppViewModel>(real);
-    const auto recording = videoRecording("lap.mp4");
-    model->addFiles({recording});
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-    model->setSelectedMode(ProcessingMode::full);
-    panel->outputTarget = SingleFileTarget{dir / "lap.out.mp4"};
-
-    model->startExport();
-    ASSERT_TRUE(exportEnded());
-    EXPECT_EQ(model->statusMessage(), "Done: 1 full file(s) exported");
-    ASSERT_TRUE(model->completionSummary());
-    EXPECT_EQ(model->completionSummary()->outputURLs, Files{dir / "lap.out.mp4"});
-    const auto probe = testing::ffprobe(dir / "lap.out.mp4");
-    ASSERT_FALSE(probe["streams"].empty());
-    EXPECT_EQ(probe["streams"][0]["codec_name"], "h264");
-    EXPECT_EQ(probe["streams"][0]["width"], 320);
-    EXPECT_EQ(probe["streams"][0]["height"], 180);
 }
 
 // A camera's video of a club circuit with its telemetry: the reel holds the best lap as found

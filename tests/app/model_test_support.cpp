@@ -9,6 +9,7 @@
 
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
+#include "highlights/session_cache.hpp"
 #include "kovra_writer/kovra_writer.hpp"
 #include "samples/sample_recording.hpp"
 #include "tests/support/sample_files.hpp"
@@ -17,8 +18,6 @@
 namespace skelder::apptest {
 
 using namespace std::chrono_literals;
-
-// --- Gate -----------------------------------------------------------------------------------
 
 void Gate::close() {
     const std::lock_guard lock(mutex_);
@@ -59,8 +58,6 @@ int Gate::waiting() const {
     return waiting_;
 }
 
-// --- ConcurrencyMeter -----------------------------------------------------------------------
-
 void ConcurrencyMeter::enter() {
     const int now = ++now_;
     int most = most_.load();
@@ -71,8 +68,6 @@ void ConcurrencyMeter::enter() {
 void ConcurrencyMeter::leave() {
     --now_;
 }
-
-// --- GatedExtractor -------------------------------------------------------------------------
 
 ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path& inputURL,
                                                      bool includeFeatureBuckets,
@@ -88,8 +83,6 @@ ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path
     } leave{meter};
     return real_.extractTelemetry(inputURL, includeFeatureBuckets, includePacketTiming, stop);
 }
-
-// --- StubbornProvider -----------------------------------------------------------------------
 
 TelemetrySession StubbornProvider::loadSession(const std::filesystem::path& url,
                                                HighlightFilterMode filterMode,
@@ -131,59 +124,6 @@ std::vector<HighlightFilterMode> StubbornProvider::modesAsked() const {
     return modes_;
 }
 
-// --- FakeExportService ----------------------------------------------------------------------
-
-ExportReport FakeExportService::exportOverlayVideo(const OverlayExportJob& job,
-                                                   const std::filesystem::path& outputURL,
-                                                   const ProgressCallback& progress,
-                                                   std::stop_token stop) {
-    run({outputURL, job.overlayOptions, {}}, progress, std::move(stop));
-    return {.notices = notices};
-}
-
-ExportReport FakeExportService::exportHudLayer(const OverlayExportJob& job,
-                                               const std::filesystem::path& outputURL,
-                                               media::LayerCodec, const ProgressCallback& progress,
-                                               std::stop_token stop) {
-    run({outputURL, job.overlayOptions, {}, true}, progress, std::move(stop));
-    return {.notices = notices};
-}
-
-ExportReport FakeExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                                     const HighlightsOverlayOptions& overlayOptions,
-                                                     const std::filesystem::path& outputURL,
-                                                     const ProgressCallback& progress,
-                                                     std::stop_token stop) {
-    run({outputURL, overlayOptions, inputs}, progress, std::move(stop));
-    return {.notices = notices};
-}
-
-void FakeExportService::run(Call call, const ProgressCallback& progress, std::stop_token stop) {
-    {
-        const std::lock_guard lock(mutex_);
-        calls_.push_back(std::move(call));
-    }
-    progress(0.0);
-    progress(0.5);
-    if (holdUntilCancelled) {
-        std::mutex mutex;
-        std::condition_variable_any cancelled;
-        std::unique_lock lock(mutex);
-        ++waitingForCancel;
-        cancelled.wait_for(lock, stop, 60s, [] { return false; });
-        --waitingForCancel;
-    }
-    throwIfCancelled(stop);
-    progress(1.0);
-}
-
-std::vector<FakeExportService::Call> FakeExportService::calls() const {
-    const std::lock_guard lock(mutex_);
-    return calls_;
-}
-
-// --- FakeFilePanel --------------------------------------------------------------------------
-
 std::optional<std::vector<std::filesystem::path>> FakeFilePanel::chooseInputFiles() {
     return inputFiles;
 }
@@ -197,8 +137,6 @@ std::optional<OutputTarget> FakeFilePanel::chooseOutputTarget(
     lastDefaultReelName = defaultReelName;
     return outputTarget;
 }
-
-// --- ThumbnailRecorder ----------------------------------------------------------------------
 
 ThumbnailRecorder::ThumbnailRecorder() {
     QImage picture(32, 18, QImage::Format_RGB32);
@@ -223,8 +161,6 @@ std::vector<std::pair<std::string, double>> ThumbnailRecorder::requests() const 
     const std::lock_guard lock(shared_->mutex);
     return shared_->requests;
 }
-
-// --- Recordings -----------------------------------------------------------------------------
 
 void writeDrive(const std::filesystem::path& path, double seconds, bool withoutGForce) {
     testing::writeStagedDrive(path, seconds, [withoutGForce](double t) {
@@ -255,8 +191,6 @@ void writeRecordingWithoutTelemetry(const std::filesystem::path& path) {
 bool waitFor(const std::function<bool()>& condition) {
     return QTest::qWaitFor(condition, 30000);
 }
-
-// --- ModelTest ------------------------------------------------------------------------------
 
 ModelTest::ModelTest() = default;
 
@@ -299,6 +233,29 @@ void ModelTest::makeModel() {
 std::shared_ptr<QSettings> ModelTest::settingsFile() const {
     return std::make_shared<QSettings>(QString::fromStdString((dir / "settings.ini").string()),
                                        QSettings::IniFormat);
+}
+
+const StubbornProvider& ModelTest::useStubbornProvider() {
+    auto stubborn = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
+        extractor, std::make_shared<TelemetrySessionCache>()));
+    provider = stubborn;
+    return *stubborn;
+}
+
+void ModelTest::addAnalysed(const std::vector<std::filesystem::path>& files) {
+    model->addFiles(files);
+    ASSERT_TRUE(waitFor([&] {
+        const auto listed = static_cast<int>(model->droppedFiles().size());
+        return allScanned() && analysed() == listed && withThumbnail() == listed &&
+               withLaps() == listed;
+    }));
+}
+
+std::vector<std::string> ModelTest::listedNames() const {
+    std::vector<std::string> names;
+    for (const DroppedFileItem& item : model->droppedFiles())
+        names.push_back(item.url.filename().string());
+    return names;
 }
 
 std::filesystem::path ModelTest::drive(const std::string& name, double seconds) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/app_view_model.hpp"
+#include "tests/support/fake_export_service.hpp"
 #include "tests/support/temp_dir.hpp"
 
 // Readable QString values in failure messages.
@@ -120,42 +121,7 @@ class StubbornProvider : public TelemetrySessionProviding {
     mutable std::vector<std::thread::id> sessionThreads_;
 };
 
-// Records what it is asked to export and reports 0, 0.5 and 1. While `holdUntilCancelled`
-// is set it waits after 0.5 until the export is cancelled, then ends with CancellationError.
-class FakeExportService : public ExportServicing {
-  public:
-    ExportReport exportOverlayVideo(const OverlayExportJob& job,
-                                    const std::filesystem::path& outputURL,
-                                    const ProgressCallback& progress,
-                                    std::stop_token stop) override;
-    ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                      const HighlightsOverlayOptions& overlayOptions,
-                                      const std::filesystem::path& outputURL,
-                                      const ProgressCallback& progress,
-                                      std::stop_token stop) override;
-    ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
-                                media::LayerCodec, const ProgressCallback& progress,
-                                std::stop_token stop) override;
-
-    std::atomic<bool> holdUntilCancelled{false};
-    std::atomic<int> waitingForCancel{0};
-    // What every export reports beside its file (set before the export starts).
-    std::vector<std::string> notices;
-
-    struct Call {
-        std::filesystem::path outputURL;
-        HighlightsOverlayOptions options;
-        std::vector<HighlightsReelInput> reel;  // empty for a full export
-        bool layer = false;                     // a HUD layer
-    };
-    std::vector<Call> calls() const;
-
-  private:
-    void run(Call call, const ProgressCallback& progress, std::stop_token stop);
-
-    mutable std::mutex mutex_;
-    std::vector<Call> calls_;
-};
+using testing::FakeExportService;
 
 // Answers the panels with what the test set; counts how often they were shown.
 class FakeFilePanel : public FilePanelServicing {
@@ -209,6 +175,12 @@ class ModelTest : public ::testing::Test {
     AppServices services();
     void makeModel();
     std::shared_ptr<QSettings> settingsFile() const;
+    // Puts a StubbornProvider over a real provider of the extractor above (before makeModel()).
+    const StubbornProvider& useStubbornProvider();
+    // Adds the files and waits until each is scanned, analysed and has its thumbnail and laps.
+    void addAnalysed(const std::vector<std::filesystem::path>& files);
+    // The listed files' names, in list order.
+    std::vector<std::string> listedNames() const;
 
     // A drive recording in the temporary folder (written once per name).
     std::filesystem::path drive(const std::string& name, double seconds = 30);

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <thread>
 
-#include "highlights/session_cache.hpp"
 #include "tests/app/model_test_support.hpp"
 
 namespace skelder::apptest {
@@ -70,9 +69,7 @@ TEST_F(WorkQueues, OnlyOneHighlightAnalysisRunsAtATime) {
 }
 
 TEST_F(WorkQueues, AFilterChangeDropsTheRunningResultAndEmptiesTheResults) {
-    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
-        extractor, std::make_shared<TelemetrySessionCache>()));
-    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    const StubbornProvider& stubborn = useStubbornProvider();
     stubborn.gate.close();
     stubborn.gate.open("a.mp4");
     makeModel();
@@ -112,9 +109,7 @@ TEST_F(WorkQueues, AFilterChangeDropsTheRunningResultAndEmptiesTheResults) {
 }
 
 TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
-    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
-        extractor, std::make_shared<TelemetrySessionCache>()));
-    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    const StubbornProvider& stubborn = useStubbornProvider();
     stubborn.gate.close();
     makeModel();
     const auto a = drive("a.mp4", 60), b = drive("b.mp4", 60);
@@ -195,9 +190,7 @@ TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
 }
 
 TEST_F(WorkQueues, AFinishedAnalysisWhoseReportStillWaitsIsNotTakenForCancelled) {
-    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
-        extractor, std::make_shared<TelemetrySessionCache>()));
-    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    const StubbornProvider& stubborn = useStubbornProvider();
     stubborn.gate.close();
     makeModel();
     const auto a = drive("a.mp4", 60);

@@ -41,10 +41,6 @@ struct Outcome {
 class ExportFaults : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::filesystem::create_directories(temporary);
-        if (const char* previous = std::getenv("TMPDIR"))
-            previousTemporary = previous;
-        ::setenv("TMPDIR", temporary.c_str(), 1);
         kovra::RecordingOptions telemetry;
         telemetry.durationSeconds = 4;
         // With sound, so the audio pump runs beside the frames.
@@ -52,13 +48,6 @@ class ExportFaults : public ::testing::Test {
             input, {.width = 160, .height = 96, .fps = 10, .seconds = 3, .audio = true}, telemetry);
         job = testing::fullExportJob(input);
         testing::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
-    }
-
-    void TearDown() override {
-        if (previousTemporary)
-            ::setenv("TMPDIR", previousTemporary->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
     }
 
     // Runs the export on its own thread; `during` runs beside it (it may stop it). Gives up
@@ -94,7 +83,7 @@ class ExportFaults : public ::testing::Test {
     // The old output untouched, or a complete new one; never a temporary file left.
     void expectCleanEnd(const Outcome& outcome, const std::string& context) {
         ASSERT_TRUE(outcome.finished) << context;
-        EXPECT_TRUE(std::filesystem::is_empty(temporary)) << context;
+        EXPECT_TRUE(temporary.isEmpty()) << context;
         if (outcome.completed) {
             const auto frames = testing::ffprobe(
                 output, {"-count_frames", "-select_streams", "v"})["streams"][0]["nb_read_frames"];
@@ -105,9 +94,8 @@ class ExportFaults : public ::testing::Test {
         }
     }
 
-    std::optional<std::string> previousTemporary;
     testing::TempDir dir;
-    std::filesystem::path temporary = dir / "tmp";
+    testing::TemporaryFolderOverride temporary;
     std::filesystem::path input = dir / "lap.mp4";
     std::filesystem::path output = dir / "lap.full.overlay.mp4";
     OverlayExportJob job;
@@ -194,7 +182,7 @@ TEST_F(ExportFaults, ACancelBeforeTheStartWritesNothing) {
     EXPECT_THROW(service.exportOverlayVideo(job, output, {}, stopped.get_token()),
                  CancellationError);
     EXPECT_EQ(testing::readTextFile(output), "old");
-    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+    EXPECT_TRUE(temporary.isEmpty());
 }
 
 // A disk that fills up: the process may not write files beyond a size, as when a volume is
@@ -225,9 +213,8 @@ TEST_F(ExportFaults, AnInputCutWhileItIsReadFailsItsReader) {
     const auto whole = std::filesystem::file_size(input);
     std::once_flag cut;
     const Outcome outcome = exportWith({}, [&](double progress) {
-        if (progress > 0.2) {
+        if (progress > 0.2)
             std::call_once(cut, [&] { std::filesystem::resize_file(input, whole / 3); });
-        }
     });
     EXPECT_FALSE(outcome.completed);
     const bool readerFailure = outcome.error.starts_with("Video reader failed: ") ||

@@ -15,40 +15,6 @@
 namespace skelder {
 namespace {
 
-// The types of a file's top-level boxes, in order.
-std::vector<std::string> topLevelBoxes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> types;
-    for (;;) {
-        unsigned char header[16];
-        if (!in.read(reinterpret_cast<char*>(header), 8))
-            break;
-        std::uint64_t size = 0;
-        for (int i = 0; i < 4; ++i)
-            size = size << 8 | header[i];
-        types.emplace_back(reinterpret_cast<const char*>(header + 4), 4);
-        if (size == 1) {
-            if (!in.read(reinterpret_cast<char*>(header + 8), 8))
-                break;
-            size = 0;
-            for (int i = 8; i < 16; ++i)
-                size = size << 8 | header[i];
-            in.seekg(static_cast<std::streamoff>(size) - 16, std::ios::cur);
-        } else if (size >= 8) {
-            in.seekg(static_cast<std::streamoff>(size) - 8, std::ios::cur);
-        } else {
-            break;
-        }
-    }
-    return types;
-}
-
-bool indexBeforeMedia(const std::vector<std::string>& boxes) {
-    const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
-    const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
-    return moov != boxes.end() && mdat != boxes.end() && moov < mdat;
-}
-
 // Pictures ffmpeg decodes from a file.
 std::size_t decodedPictures(const std::filesystem::path& file) {
     const auto result =
@@ -70,9 +36,8 @@ TEST(FrontIndex, ExportsAndLayersPlayFromTheirFirstBytes) {
     const auto layer = dir / "drive.hud.mov";
     service.exportHudLayer(testing::fullExportJob(input), layer, media::LayerCodec::animation, {},
                            {});
-    for (const auto& file : {full, layer}) {
-        EXPECT_TRUE(indexBeforeMedia(topLevelBoxes(file))) << file.filename();
-    }
+    EXPECT_TRUE(testing::indexPrecedesMediaData(full));
+    EXPECT_TRUE(testing::indexPrecedesMediaData(layer));
 
     // The first fifth of the file, as a browser has it a moment after it started fetching:
     // its first seconds play.

@@ -31,24 +31,21 @@ class ExportProgressSheetTest : public ::testing::Test {
     std::vector<std::pair<QString, bool>> buttons() {
         std::vector<QPushButton*> shown;
         for (auto* button : sheet.findChildren<QPushButton*>()) {
-            if (button->isVisible()) {
+            if (button->isVisible())
                 shown.push_back(button);
-            }
         }
         std::sort(shown.begin(), shown.end(),
                   [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
         std::vector<std::pair<QString, bool>> result;
-        for (auto* button : shown) {
+        for (auto* button : shown)
             result.emplace_back(button->text(), button->isEnabled());
-        }
         return result;
     }
 
     QPushButton* button(const QString& title) {
         for (auto* candidate : sheet.findChildren<QPushButton*>()) {
-            if (candidate->text() == title) {
+            if (candidate->text() == title)
                 return candidate;
-            }
         }
         return nullptr;
     }
