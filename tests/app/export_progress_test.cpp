@@ -1,6 +1,5 @@
 // The per-file picture of a running export, read from the workflow's reports, and its
 // estimate of the time left.
-#include <QSignalSpy>
 
 #include "app/export_progress.hpp"
 #include "tests/app/model_test_support.hpp"

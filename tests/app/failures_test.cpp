@@ -2,10 +2,7 @@
 // export, the counts and the select-all state agree with what an export would take, every
 // skipped file can be found again, and a failed analysis says why and waits for a retry or a
 // changed file instead of running again and again.
-#include <QSignalSpy>
 #include <QTest>
-
-#include <fstream>
 
 #include "tests/app/model_test_support.hpp"
 

@@ -2,7 +2,6 @@
 // after a cancel, and a prompt stop when its owner goes while it listens.
 #include "app/telemetry_advance_estimator.hpp"
 
-#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 

@@ -1,6 +1,5 @@
 // The background work queues: quick scans, highlight analyses and thumbnails, their limits,
 // and how stale or cancelled results are dropped.
-#include <QSignalSpy>
 #include <QTest>
 #include <chrono>
 #include <thread>

@@ -13,13 +13,9 @@
 #include <thread>
 
 #include "core/cancellation.hpp"
-#include "export/export_error.hpp"
 #include "export/export_service.hpp"
-#include "media/asset.hpp"
-#include "telemetry/extraction_service.hpp"
 #include "tests/export/full_export_job.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
-#include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {

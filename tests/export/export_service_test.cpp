@@ -1,22 +1,17 @@
 #include "export/export_service.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cmath>
 
 #include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "export/render_workers.hpp"
-#include "media/asset.hpp"
-#include "media/input_file.hpp"
 #include "media/pixel_conversion.hpp"
 #include "media/video_reader.hpp"
-#include "telemetry/extraction_service.hpp"
 #include "tests/export/full_export_job.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/played_back_video.hpp"
-#include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <map>
 
 #include "core/cancellation.hpp"

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <stop_token>
 
 #include "export/export_service.hpp"
 #include "tests/export/full_export_job.hpp"

@@ -5,7 +5,6 @@
 #include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "export/export_service.hpp"
-#include "media/asset.hpp"
 #include "media/video_reader.hpp"
 #include "samples/sample_recording.hpp"
 #include "telemetry/extraction_service.hpp"

@@ -20,28 +20,31 @@ class FakeExportService : public ExportServicing {
     struct Call {
         std::filesystem::path outputURL;
         HighlightsOverlayOptions options;
-        std::vector<HighlightsReelInput> reel;  // empty for a full export
-        bool layer = false;                     // a HUD layer
-        bool finished = false;                  // reported 1
+        std::vector<HighlightsReelInput> reel = {};  // empty for a full export
+        bool layer = false;                          // a HUD layer
+        bool finished = false;                       // reported 1
     };
 
     ExportReport exportOverlayVideo(const OverlayExportJob& job,
                                     const std::filesystem::path& outputURL,
                                     const ProgressCallback& progress,
                                     std::stop_token stop) override {
-        return run({outputURL, job.overlayOptions}, progress, std::move(stop));
+        return run({.outputURL = outputURL, .options = job.overlayOptions}, progress,
+                   std::move(stop));
     }
     ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
                                       const HighlightsOverlayOptions& overlayOptions,
                                       const std::filesystem::path& outputURL,
                                       const ProgressCallback& progress,
                                       std::stop_token stop) override {
-        return run({outputURL, overlayOptions, inputs}, progress, std::move(stop));
+        return run({.outputURL = outputURL, .options = overlayOptions, .reel = inputs}, progress,
+                   std::move(stop));
     }
     ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
                                 media::LayerCodec, const ProgressCallback& progress,
                                 std::stop_token stop) override {
-        return run({outputURL, job.overlayOptions, {}, true}, progress, std::move(stop));
+        return run({.outputURL = outputURL, .options = job.overlayOptions, .layer = true}, progress,
+                   std::move(stop));
     }
 
     std::vector<Call> calls() const {

@@ -1,18 +1,12 @@
 #include "ui/export_progress_sheet.hpp"
 
-#include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextDocument>
-#include <QToolButton>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

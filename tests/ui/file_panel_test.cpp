@@ -3,8 +3,6 @@
 #include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QFileSystemModel>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 

@@ -192,7 +192,8 @@ class AutoAdvanceTest : public ::testing::Test {
 };
 
 TEST_F(AutoAdvanceTest, ATrustedEstimateSetsTheAdvanceAndOffersThePreviousValue) {
-    found = {.offsetMilliseconds = -123.4, .confidence = 0.61, .trusted = true};
+    found = {
+        .offsetMilliseconds = -123.4, .confidence = 0.61, .trusted = true, .noEstimateReason = {}};
     QSignalSpy changes(&window, &SettingsWindow::overlayTimeOffsetMillisecondsChanged);
     clickAutoAndWait();
     EXPECT_EQ(asked, (std::vector<std::filesystem::path>{"/rec/lap 1.mp4"}));
@@ -208,7 +209,7 @@ TEST_F(AutoAdvanceTest, ATrustedEstimateSetsTheAdvanceAndOffersThePreviousValue)
 }
 
 TEST_F(AutoAdvanceTest, WithoutATrustedEstimateTheAdvanceStaysAndTheWindowSaysWhy) {
-    found = {.offsetMilliseconds = 80, .confidence = 0.12};
+    found = {.offsetMilliseconds = 80, .confidence = 0.12, .noEstimateReason = {}};
     clickAutoAndWait();
     EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 650);
     EXPECT_EQ(window.autoStatus()->text(),
@@ -216,7 +217,7 @@ TEST_F(AutoAdvanceTest, WithoutATrustedEstimateTheAdvanceStaysAndTheWindowSaysWh
               "(0.25 needed). The setting is unchanged.");
     EXPECT_FALSE(window.previousValueButton()->isVisible());
 
-    found = {.noEstimateReason = sync::NoEstimateReason::noAudio};
+    found = {.offsetMilliseconds = {}, .noEstimateReason = sync::NoEstimateReason::noAudio};
     clickAutoAndWait();
     EXPECT_EQ(window.autoStatus()->text(),
               QString::fromStdString("No estimate for lap 1.mp4: " +
