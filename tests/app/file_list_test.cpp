@@ -22,8 +22,13 @@ TEST_F(FileList, TheSameFileDroppedTwiceOrInsideAFolderIsListedOnce) {
     EXPECT_TRUE(waitFor([&] { return allScanned(); }));
 }
 
+// What the open panel returns is added as a drop is; a cancelled panel adds nothing.
 TEST_F(FileList, ADropWithoutMP4FilesLeavesTheListAsItWas) {
-    model->addFiles({drive("a.mp4")});
+    model->openFiles();
+    EXPECT_TRUE(model->droppedFiles().empty());
+    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
+    panel->inputFiles = std::vector<std::filesystem::path>{drive("a.mp4")};
+    model->openFiles();
     std::filesystem::create_directories(dir / "empty");
     testing::writeFile(dir / "notes.txt", std::vector<std::uint8_t>{'h', 'i'});
     testing::writeFile(dir / "clip.mov", std::vector<std::uint8_t>{1, 2, 3});
@@ -152,24 +157,25 @@ TEST_F(FileList, RemovingFilesDropsTheirSelectionAndResults) {
     EXPECT_EQ(withThumbnail(), 1);
 }
 
-TEST_F(FileList, OpenFilesAddsWhatThePanelReturns) {
-    model->openFiles();  // cancelled
-    EXPECT_TRUE(model->droppedFiles().empty());
-    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
-
-    panel->inputFiles = std::vector<std::filesystem::path>{drive("a.mp4")};
-    model->openFiles();
-    EXPECT_EQ(listedNames(), std::vector<std::string>{"a.mp4"});
-}
-
+// A skipped file (here one cut short in a copy) is never the shown file, even where a stale
+// list selection still holds it.
 TEST_F(FileList, ThePrimaryFileIsTheFirstListedOfTheTableSelectionThenOfTheExportSelection) {
     const auto a = drive("a.mp4"), b = drive("b.mp4"), c = drive("c.mp4");
-    model->addFiles({a, b, c});
+    const auto cut = drive("0-cut.mp4");  // listed first
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+    const PathKey skipped = keyOf(cut);
+    model->addFiles({a, b, c, cut});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    ASSERT_EQ(model->skippedFiles().size(), 1u);
     EXPECT_EQ(model->primaryFilePathKey({keyOf(c), keyOf(b)}), keyOf(b));
+    EXPECT_EQ(model->primaryFilePathKey({skipped, keyOf(c)}), keyOf(c));
+    EXPECT_FALSE(model->isHighlightAnalysisInProgress(skipped));
     model->toggleSelection(keyOf(a));
     EXPECT_EQ(model->primaryFilePathKey({}), keyOf(b));
+    EXPECT_EQ(model->primaryFilePathKey({skipped}), keyOf(b));
     model->setAllSelected(false);
     EXPECT_EQ(model->primaryFilePathKey({}), std::nullopt);
+    EXPECT_EQ(model->primaryFilePathKey({skipped}), std::nullopt);
 }
 
 }  // namespace

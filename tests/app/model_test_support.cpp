@@ -5,13 +5,12 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
-#include <string_view>
 
 #include "core/cancellation.hpp"
 #include "core/path_key.hpp"
 #include "highlights/session_cache.hpp"
-#include "kovra_writer/kovra_writer.hpp"
 #include "samples/sample_recording.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/sample_files.hpp"
 #include "tests/support/staged_drive.hpp"
 
@@ -176,16 +175,7 @@ void writeDrive(const std::filesystem::path& path, double seconds, bool withoutG
 }
 
 void writeRecordingWithoutTelemetry(const std::filesystem::path& path) {
-    kovra::RecordingOptions options;
-    options.durationSeconds = 2;
-    kovra::Bytes bytes = kovra::buildRecording(options);
-    // The same track under another handler type is no longer the recorder's telemetry.
-    const std::string_view handler = "adrv";
-    for (std::size_t i = 0; i + handler.size() <= bytes.size(); ++i) {
-        if (std::equal(handler.begin(), handler.end(), bytes.begin() + static_cast<long>(i)))
-            std::copy_n("vide", 4, bytes.begin() + static_cast<long>(i));
-    }
-    testing::writeFile(path, bytes);
+    testing::makeTestVideo(path, {.seconds = 1, .audio = false});
 }
 
 bool waitFor(const std::function<bool()>& condition) {

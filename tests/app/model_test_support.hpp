@@ -160,7 +160,7 @@ class ThumbnailRecorder {
 // a full-throttle run from second 40 (when long enough), so both highlight plans find
 // something. `withoutGForce` keeps both accelerations at 0 (no peak second).
 void writeDrive(const std::filesystem::path& path, double seconds, bool withoutGForce = false);
-// A well-formed MP4 whose only track is not the recorder's telemetry ("No Kovra Data").
+// A camera's video without the recorder's telemetry, as ffmpeg writes it ("No Kovra Data").
 void writeRecordingWithoutTelemetry(const std::filesystem::path& path);
 
 // Processes events until the condition holds (at most 30 s); false when it never did.

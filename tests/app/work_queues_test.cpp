@@ -132,7 +132,7 @@ TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
     EXPECT_NE(model->highlightSegments(keyOf(dir / other)), nullptr);
 }
 
-TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
+TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDurationWhichTheTimelineSpans) {
     durationsByName = {{"flat.mp4", 40.0}, {"drive.mp4", 30.0}};
     makeModel();
     writeDrive(dir / "flat.mp4", 40, /*withoutGForce=*/true);
@@ -158,6 +158,11 @@ TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
     model->requestThumbnail(keyOf(dir / "flat.mp4"), 3.0);
     QTest::qWait(50);
     EXPECT_EQ(thumbnails.requests().size(), 2u);
+
+    // The timeline lasts as long as the duration read, not only to the last segment's end.
+    ASSERT_TRUE(waitFor([&] { return analysed() == 2; }));
+    EXPECT_EQ(model->timelineDurationSeconds(keyOf(dir / "drive.mp4")), 30.0);
+    EXPECT_FALSE(model->timelineDurationSeconds(keyOf(dir / "other.mp4")));
 }
 
 TEST_F(WorkQueues, TheScanCarriesHowThePictureIsShownReadOffTheMainThread) {
@@ -176,16 +181,6 @@ TEST_F(WorkQueues, TheScanCarriesHowThePictureIsShownReadOffTheMainThread) {
     EXPECT_EQ(done->stats.pictureOrientation, (PictureOrientation{270, true}));
     ASSERT_EQ(readOn.size(), 1u);
     EXPECT_NE(readOn.front(), std::this_thread::get_id());
-}
-
-TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
-    durationsByName = {{"a.mp4", 61.5}};
-    makeModel();
-    const auto a = drive("a.mp4", 60);
-    EXPECT_FALSE(model->timelineDurationSeconds(keyOf(a)));
-    model->addFiles({a});
-    ASSERT_TRUE(waitFor([&] { return model->highlightSegments(keyOf(a)) != nullptr; }));
-    EXPECT_EQ(model->timelineDurationSeconds(keyOf(a)), 61.5);
 }
 
 TEST_F(WorkQueues, AFinishedAnalysisWhoseReportStillWaitsIsNotTakenForCancelled) {

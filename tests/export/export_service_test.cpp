@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
-#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "export/render_workers.hpp"
 #include "media/pixel_conversion.hpp"
@@ -12,6 +12,7 @@
 #include "tests/export/full_export_job.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/played_back_video.hpp"
+#include "tests/support/run_command.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace skelder {
@@ -230,20 +231,9 @@ TEST_F(ExportServiceTest, InputWithoutVideoFailsAndLeavesNothing) {
     EXPECT_FALSE(std::filesystem::exists(output));
 }
 
-TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
+// A cancel at any moment is what the export fault tests check.
+TEST_F(ExportServiceTest, FailuresLeaveTheOldOutputUntouched) {
     testing::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
-    std::stop_source stop;
-    EXPECT_THROW(service.exportOverlayVideo(
-                     testing::fullExportJob(input), output,
-                     [&](double p) {
-                         if (p > 0.2)
-                             stop.request_stop();
-                     },
-                     stop.get_token()),
-                 CancellationError);
-    EXPECT_EQ(testing::readTextFile(output), "old");
-    EXPECT_TRUE(temporary.isEmpty());
-
     // Nowhere to move the finished file: the file system's error, nothing left behind.
     EXPECT_THROW(service.exportOverlayVideo(testing::fullExportJob(input),
                                             dir / "missing" / "out.mp4", {}, {}),
@@ -261,6 +251,43 @@ TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
 
     service.exportOverlayVideo(testing::fullExportJob(input), output, {}, {});
     EXPECT_GT(std::filesystem::file_size(output), 3u);
+}
+
+// Pictures ffmpeg decodes from a file.
+std::size_t decodedPictures(const std::filesystem::path& file) {
+    const auto result =
+        testing::runCommand({"ffmpeg", "-v", "quiet", "-i", file.string(), "-vf", "scale=8:8", "-f",
+                             "rawvideo", "-pix_fmt", "gray", "-"});
+    return result.standardOutput.size() / 64;
+}
+
+// Every file an export writes keeps its index (the movie box) before its media data, so a
+// browser or a phone starts playing it as the first bytes arrive.
+TEST_F(ExportServiceTest, ExportsAndLayersPlayFromTheirFirstBytes) {
+    const auto drive = dir / "drive.mp4";
+    kovra::RecordingOptions telemetry;
+    telemetry.durationSeconds = 11;
+    testing::makeRecordingWithVideo(
+        drive, {.width = 160, .height = 96, .fps = 10, .seconds = 10, .audio = true}, telemetry);
+    const auto full = dir / "drive.full.overlay.mp4";
+    service.exportOverlayVideo(testing::fullExportJob(drive), full, {}, {});
+    const auto layer = dir / "drive.hud.mov";
+    service.exportHudLayer(testing::fullExportJob(drive), layer, media::LayerCodec::animation, {},
+                           {});
+    EXPECT_TRUE(testing::indexPrecedesMediaData(full));
+    EXPECT_TRUE(testing::indexPrecedesMediaData(layer));
+
+    // The first fifth of the file, as a browser has it a moment after it started fetching:
+    // its first seconds play.
+    const auto cut = dir / "cut.mp4";
+    {
+        std::ifstream in(full, std::ios::binary);
+        std::vector<char> bytes(std::filesystem::file_size(full) / 5);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(cut, std::ios::binary).write(bytes.data(), in.gcount());
+    }
+    EXPECT_EQ(decodedPictures(full), 100u);
+    EXPECT_GE(decodedPictures(cut), 10u);
 }
 
 }  // namespace

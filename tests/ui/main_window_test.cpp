@@ -56,15 +56,14 @@ namespace fs = std::filesystem;
 
 // Two drives with sound, small pictures; written once for the whole program.
 const fs::path& recordingsFolder() {
-    static testing::TempDir folder;
-    static const bool written = [] {
+    static const testing::TempDir folder;
+    [[maybe_unused]] static const bool written = [] {
         testing::copySampleRecording(folder / "b-lap.mp4",
                                      {.seconds = 40, .width = 320, .height = 180, .seed = 1});
         testing::copySampleRecording(folder / "a-lap.mp4",
                                      {.seconds = 30, .width = 320, .height = 180, .seed = 2});
         return true;
     }();
-    (void)written;
     return folder.path();
 }
 
@@ -170,8 +169,6 @@ TEST_F(MainWindowTest, ADropListsTheFilesByStateAndShowsTheFirstWithItsHighlight
     EXPECT_TRUE(window->sidebar()->isShowingEmptyState());
     EXPECT_EQ(window->detailPane()->fileTitle()->text(), "No selected file");
     EXPECT_FALSE(window->selectAllAction()->isEnabled());
-    EXPECT_GE(window->minimumWidth(), 980);
-    EXPECT_GE(window->minimumHeight(), 620);
 
     listBothAndWait();
     SidebarView* sidebar = window->sidebar();
