@@ -7,9 +7,7 @@
 #include <chrono>
 
 #include "core/cancellation.hpp"
-#include "core/path_key.hpp"
 #include "highlights/session_cache.hpp"
-#include "samples/sample_recording.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/sample_files.hpp"
 #include "tests/support/staged_drive.hpp"
@@ -182,8 +180,6 @@ bool waitFor(const std::function<bool()>& condition) {
     return QTest::qWaitFor(condition, 30000);
 }
 
-ModelTest::ModelTest() = default;
-
 ModelTest::~ModelTest() {
     // Let every waiting thread go before the model waits for its threads.
     extractor->quickScans.openAll();
@@ -270,10 +266,6 @@ std::filesystem::path ModelTest::videoRecording(const std::string& name, double 
     testing::copySampleRecording(path,
                                  {.seconds = seconds, .width = 320, .height = 180, .audio = false});
     return path;
-}
-
-PathKey ModelTest::keyOf(const std::filesystem::path& path) {
-    return pathKey(path);
 }
 
 int ModelTest::countResults(const std::function<bool(const FileResults&)>& has) const {

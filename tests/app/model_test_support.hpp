@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/app_view_model.hpp"
+#include "core/path_key.hpp"
 #include "tests/support/fake_export_service.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -168,7 +169,6 @@ bool waitFor(const std::function<bool()>& condition);
 
 class ModelTest : public ::testing::Test {
   protected:
-    ModelTest();
     ~ModelTest() override;
 
     // The services over the fakes above; a test may change them before makeModel().
@@ -188,7 +188,7 @@ class ModelTest : public ::testing::Test {
                                               double seconds = 30);
     // A small sample recording with video (320 x 180, no sound), as full exports need.
     std::filesystem::path videoRecording(const std::string& name, double seconds = 2);
-    static PathKey keyOf(const std::filesystem::path& path);
+    static PathKey keyOf(const std::filesystem::path& path) { return pathKey(path); }
 
     // Files whose record holds what `has` asks for; with analysed highlights, a thumbnail, laps.
     int countResults(const std::function<bool(const FileResults&)>& has) const;

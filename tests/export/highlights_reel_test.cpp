@@ -1,5 +1,6 @@
 #include "export/highlights_reel.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/cancellation.hpp"
@@ -61,12 +62,12 @@ TEST(HighlightsReelJob, NothingLeftOfTheSegmentsOrAStopFails) {
     const auto a = dir / "a.mp4";
     testing::makeTestVideo(a, {.fps = 5, .seconds = 2, .audio = false});
     // The only segment lies past the end of the recording.
-    try {
-        makeHighlightsReelJob({{a, {segment(5, 6)}, gridOf(0)}}, {}, {});
-        ADD_FAILURE();
-    } catch (const ExportError& error) {
-        EXPECT_STREQ(error.what(), "No highlight segments were selected");
-    }
+    EXPECT_THAT(
+        [&] {
+            makeHighlightsReelJob({{a, {segment(5, 6)}, gridOf(0)}}, {}, {});
+        },
+        ::testing::ThrowsMessage<ExportError>(
+            ::testing::StrEq("No highlight segments were selected")));
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(makeHighlightsReelJob({{a, {segment(0, 0)}, gridOf(0)}}, {}, stop.get_token()),

@@ -18,8 +18,6 @@ namespace skelder::ui {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
 
 void touch(const fs::path& path) {
     std::ofstream(path) << "x";

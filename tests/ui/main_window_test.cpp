@@ -32,7 +32,6 @@
 #include <fstream>
 
 #include "laps/lap_texts.hpp"
-#include "samples/sample_recording.hpp"
 #include "tests/support/camera_recordings.hpp"
 #include "tests/support/circuit_drive.hpp"
 #include "tests/support/ffmpeg_tools.hpp"

@@ -16,7 +16,6 @@
 #include <optional>
 
 #include "samples/frame_code.hpp"
-#include "samples/sample_recording.hpp"
 #include "tests/support/sample_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "ui/media_player_playback.hpp"

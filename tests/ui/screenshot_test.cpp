@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 
-#include "samples/sample_recording.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/sample_files.hpp"

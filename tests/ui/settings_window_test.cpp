@@ -6,12 +6,20 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "tests/support/temp_dir.hpp"
+#include "ui/detail_pane_view.hpp"
+#include "ui/main_window.hpp"
+#include "ui/skelder_app.hpp"
 #include "ui/telemetry_advance.hpp"
 #include "ui/telemetry_advance_stepper.hpp"
 
@@ -230,6 +238,45 @@ TEST_F(AutoAdvanceTest, WithoutATrustedEstimateTheAdvanceStaysAndTheWindowSaysWh
     EXPECT_EQ(window.autoStatus()->text(),
               "Select a recording in the main window first: Auto listens to its engine sound.");
     EXPECT_EQ(window.overlayTimeOffsetMilliseconds(), 650);
+}
+
+// The settings window belongs to the main window: it stays with it and goes with it.
+TEST(SkelderApp, TheSettingsWindowStaysWithTheMainWindowAndGoesWithIt) {
+    // The application reads and writes the user's settings; these are the test's own. The
+    // settings' folder is fixed once the application exists (a changed XDG_CONFIG_HOME came too
+    // late and the test wrote the user's own file), so it is moved with setPath.
+    const testing::TempDir config;
+    const QString userConfig =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(config.path().string()));
+    SkelderApp app;
+    EXPECT_EQ(app.settingsWindow().parentWidget(), &app.mainWindow());
+    EXPECT_TRUE(app.settingsWindow().isWindow());
+
+    app.mainWindow().show();
+    app.showSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.settingsWindow()));
+    // The lap switches and the frame's shape go to the model and come back from it.
+    app.settingsWindow().lapMapToggle()->click();
+    EXPECT_EQ(app.model().lapHudElements(), LapHudElements{.map = true});
+    app.model().setLapHudElements({.timer = true});
+    EXPECT_EQ(app.settingsWindow().lapHudElements(), LapHudElements{.timer = true});
+    DetailPaneView* pane = app.mainWindow().detailPane();
+    EXPECT_FALSE(pane->cropFollowToggle()->isEnabled());
+    pane->verticalToggle()->click();
+    EXPECT_EQ(app.model().videoShape(), VideoShape{.vertical = true});
+    EXPECT_TRUE(pane->cropFollowToggle()->isEnabled());
+    app.model().setSelectedMode(ProcessingMode::hudLayer);
+    EXPECT_FALSE(pane->verticalToggle()->isEnabled());
+    EXPECT_TRUE(app.mainWindow().close());
+    EXPECT_FALSE(app.settingsWindow().isVisible());
+
+    // Quitting with nothing running returns at once.
+    app.shutDown();
+    EXPECT_FALSE(app.model().isProcessing());
+    EXPECT_TRUE(std::filesystem::exists(config / "Skelder" / "Skelder.conf"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, userConfig);
 }
 
 }  // namespace
