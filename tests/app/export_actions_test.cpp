@@ -15,10 +15,8 @@ namespace {
 
 using Files = std::vector<std::filesystem::path>;
 
-class ExportActions : public ModelTest {
+class ExportActions : public ReadyModelTest {
   protected:
-    void SetUp() override { makeModel(); }
-
     bool exportEnded() {
         return waitFor([&] { return !model->isProcessing(); });
     }

@@ -7,10 +7,7 @@
 namespace skelder::apptest {
 namespace {
 
-class Failures : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-};
+class Failures : public ReadyModelTest {};
 
 TEST_F(Failures, AFailedAnalysisSaysWhyAndWaitsForARetryOrAChangedFile) {
     // The file scans, then is cut short before its analysis reads it.

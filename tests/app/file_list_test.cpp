@@ -7,10 +7,7 @@
 namespace skelder::apptest {
 namespace {
 
-class FileList : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-};
+class FileList : public ReadyModelTest {};
 
 TEST_F(FileList, TheSameFileDroppedTwiceOrInsideAFolderIsListedOnce) {
     const auto a = drive("runs/a.mp4");

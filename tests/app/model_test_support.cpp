@@ -22,18 +22,14 @@ void Gate::close() {
 }
 
 void Gate::open(const std::string& name) {
-    {
-        const std::lock_guard lock(mutex_);
-        opened_.insert(name);
-    }
+    const std::lock_guard lock(mutex_);
+    opened_.insert(name);
     changed_.notify_all();
 }
 
 void Gate::openAll() {
-    {
-        const std::lock_guard lock(mutex_);
-        closed_ = false;
-    }
+    const std::lock_guard lock(mutex_);
+    closed_ = false;
     changed_.notify_all();
 }
 

@@ -217,4 +217,10 @@ class ModelTest : public ::testing::Test {
     std::unique_ptr<AppViewModel> model;
 };
 
+// A ModelTest whose model is made before each test.
+class ReadyModelTest : public ModelTest {
+  protected:
+    void SetUp() override { makeModel(); }
+};
+
 }  // namespace skelder::apptest

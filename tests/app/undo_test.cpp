@@ -9,10 +9,7 @@
 namespace skelder::apptest {
 namespace {
 
-class Undo : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-};
+class Undo : public ReadyModelTest {};
 
 TEST_F(Undo, BringsBackARemovedFileWithEverythingKnownOfIt) {
     const auto files = drives({"a.mp4", "b.mp4"}, 60);

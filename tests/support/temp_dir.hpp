@@ -29,8 +29,6 @@ class TemporaryFolderOverride {
   public:
     TemporaryFolderOverride();
     ~TemporaryFolderOverride();
-    TemporaryFolderOverride(const TemporaryFolderOverride&) = delete;
-    TemporaryFolderOverride& operator=(const TemporaryFolderOverride&) = delete;
 
     const std::filesystem::path& path() const { return folder_.path(); }
     bool isEmpty() const { return std::filesystem::is_empty(folder_.path()); }
