@@ -15,26 +15,14 @@ namespace {
 
 using Files = std::vector<std::filesystem::path>;
 
-class ExportActions : public ModelTest {
+class ExportActions : public ReadyModelTest {
   protected:
-    void SetUp() override { makeModel(); }
-
-    // Adds the files and waits for their scans and analyses.
-    void addAnalysed(const Files& files) {
-        model->addFiles(files);
-        ASSERT_TRUE(waitFor([&] {
-            return allScanned() && analysed() == static_cast<int>(model->droppedFiles().size());
-        }));
-    }
     bool exportEnded() {
         return waitFor([&] { return !model->isProcessing(); });
     }
 };
 
 TEST_F(ExportActions, NothingSelectedAsksForASelectionWithoutAPanel) {
-    model->startExport();
-    EXPECT_EQ(model->statusMessage(), "Select at least one MP4 file first");
-
     writeRecordingWithoutTelemetry(dir / "bad.mp4");
     model->addFiles({dir / "bad.mp4"});
     ASSERT_TRUE(waitFor([&] { return allScanned(); }));
@@ -199,29 +187,6 @@ TEST_F(ExportActions, TheReelReadsTheExclusionsWhenItReachesEachFile) {
     EXPECT_EQ(calls[0].reel[1].highlightSegments,
               std::vector<PlannedSegment>(segmentsOfB.begin(), segmentsOfB.end() - 1));
     EXPECT_EQ(calls[0].options.timeOffsetSeconds, 0.1);
-}
-
-TEST_F(ExportActions, ARealFullExportWritesTheVideo) {
-    AppServices real = services();
-    real.exportService = {};  // the model's own ExportService
-    real.loadVideoDuration = {};
-    model = std::make_unique<AppViewModel>(real);
-    const auto recording = videoRecording("lap.mp4");
-    model->addFiles({recording});
-    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-    model->setSelectedMode(ProcessingMode::full);
-    panel->outputTarget = SingleFileTarget{dir / "lap.out.mp4"};
-
-    model->startExport();
-    ASSERT_TRUE(exportEnded());
-    EXPECT_EQ(model->statusMessage(), "Done: 1 full file(s) exported");
-    ASSERT_TRUE(model->completionSummary());
-    EXPECT_EQ(model->completionSummary()->outputURLs, Files{dir / "lap.out.mp4"});
-    const auto probe = testing::ffprobe(dir / "lap.out.mp4");
-    ASSERT_FALSE(probe["streams"].empty());
-    EXPECT_EQ(probe["streams"][0]["codec_name"], "h264");
-    EXPECT_EQ(probe["streams"][0]["width"], 320);
-    EXPECT_EQ(probe["streams"][0]["height"], 180);
 }
 
 // A camera's video of a club circuit with its telemetry: the reel holds the best lap as found

@@ -1,6 +1,5 @@
 // The per-file picture of a running export, read from the workflow's reports, and its
 // estimate of the time left.
-#include <QSignalSpy>
 
 #include "app/export_progress.hpp"
 #include "tests/app/model_test_support.hpp"
@@ -18,7 +17,7 @@ std::vector<ExportFileState> states(const ExportProgressSnapshot& snapshot) {
     return result;
 }
 
-TEST(ExportProgressTracker, FollowsAFullExportFileByFile) {
+TEST(ExportProgressTracker, FollowsAFullExportFileByFileAndABestLapsReelStepByStep) {
     const Clock::time_point t0 = Clock::now();
     ExportProgressTracker tracker;
     tracker.start(ProcessingMode::full, {"a.mp4", "b.mp4", "a.mp4"}, t0);
@@ -58,11 +57,8 @@ TEST(ExportProgressTracker, FollowsAFullExportFileByFile) {
     EXPECT_EQ(
         states(tracker.snapshot()),
         (std::vector{ExportFileState::done, ExportFileState::failed, ExportFileState::working}));
-}
 
-TEST(ExportProgressTracker, ABestLapsReelFindsTheLapsThenEncodesTheReel) {
-    const Clock::time_point t0 = Clock::now();
-    ExportProgressTracker tracker;
+    // Started again for a best laps reel: it finds the laps, then encodes the reel.
     tracker.start(ProcessingMode::bestLaps, {"a.mp4"}, t0);
     tracker.activeFile("a.mp4");
     tracker.status("Preparing a.mp4 (1/1)", t0);

@@ -1,48 +1,13 @@
-// Files that cannot be read or analysed: they never become the shown file or part of an
-// export, the counts and the select-all state agree with what an export would take, every
-// skipped file can be found again, and a failed analysis says why and waits for a retry or a
-// changed file instead of running again and again.
-#include <QSignalSpy>
+// A file whose analysis fails: it says why and waits for a retry or a changed file instead of
+// running again and again.
 #include <QTest>
-
-#include <fstream>
 
 #include "tests/app/model_test_support.hpp"
 
 namespace skelder::apptest {
 namespace {
 
-class Failures : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-
-    // A good recording, one without telemetry and a half-copied one, all scanned.
-    void addMixedFolder() {
-        writeRecordingWithoutTelemetry(dir / "foreign.mp4");
-        const auto truncated = drive("truncated.mp4");
-        std::filesystem::resize_file(truncated, std::filesystem::file_size(truncated) / 2);
-        model->addFiles({drive("good.mp4"), dir / "foreign.mp4", truncated});
-        ASSERT_TRUE(waitFor([&] { return allScanned(); }));
-        ASSERT_EQ(model->skippedFiles().size(), 2u);
-    }
-
-    PathKey good() const { return keyOf(dir / "good.mp4"); }
-    PathKey foreign() const { return keyOf(dir / "foreign.mp4"); }
-    PathKey truncated() const { return keyOf(dir / "truncated.mp4"); }
-};
-
-TEST_F(Failures, ASkippedFileIsNeverTheShownFile) {
-    addMixedFolder();
-    // Chosen in the list (as a stale list selection may still hold it) it shows nothing; the
-    // detail pane falls back to the file selected for export.
-    EXPECT_EQ(model->primaryFilePathKey({foreign()}), good());
-    EXPECT_EQ(model->primaryFilePathKey({truncated(), foreign()}), good());
-    EXPECT_FALSE(model->isHighlightAnalysisInProgress(foreign()));
-
-    model->removeFile(good());
-    EXPECT_EQ(model->primaryFilePathKey({foreign()}), std::nullopt);
-    EXPECT_EQ(model->primaryFilePathKey({}), std::nullopt);
-}
+class Failures : public ReadyModelTest {};
 
 TEST_F(Failures, AFailedAnalysisSaysWhyAndWaitsForARetryOrAChangedFile) {
     // The file scans, then is cut short before its analysis reads it.

@@ -7,30 +7,25 @@
 namespace skelder::apptest {
 namespace {
 
-std::vector<std::string> listedNames(const AppViewModel& model) {
-    std::vector<std::string> names;
-    for (const DroppedFileItem& item : model.droppedFiles())
-        names.push_back(item.url.filename().string());
-    return names;
-}
-
-class FileList : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-};
+class FileList : public ReadyModelTest {};
 
 TEST_F(FileList, TheSameFileDroppedTwiceOrInsideAFolderIsListedOnce) {
     const auto a = drive("runs/a.mp4");
     const auto dotted = dir.path() / "runs" / "." / "a.mp4";
     model->addFiles({a, dotted});
     model->addFiles({dir / "runs"});
-    ASSERT_EQ(listedNames(*model), std::vector<std::string>{"a.mp4"});
+    ASSERT_EQ(listedNames(), std::vector<std::string>{"a.mp4"});
     EXPECT_EQ(model->droppedFiles().front().id(), keyOf(a));
     EXPECT_TRUE(waitFor([&] { return allScanned(); }));
 }
 
+// What the open panel returns is added as a drop is; a cancelled panel adds nothing.
 TEST_F(FileList, ADropWithoutMP4FilesLeavesTheListAsItWas) {
-    model->addFiles({drive("a.mp4")});
+    model->openFiles();
+    EXPECT_TRUE(model->droppedFiles().empty());
+    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
+    panel->inputFiles = std::vector<std::filesystem::path>{drive("a.mp4")};
+    model->openFiles();
     std::filesystem::create_directories(dir / "empty");
     testing::writeFile(dir / "notes.txt", std::vector<std::uint8_t>{'h', 'i'});
     testing::writeFile(dir / "clip.mov", std::vector<std::uint8_t>{1, 2, 3});
@@ -38,18 +33,18 @@ TEST_F(FileList, ADropWithoutMP4FilesLeavesTheListAsItWas) {
 
     model->addFiles({dir / "empty", dir / "notes.txt", dir / "clip.mov"});
     EXPECT_EQ(model->statusMessage(), "No MP4 files found in drop");
-    EXPECT_EQ(listedNames(*model), std::vector<std::string>{"a.mp4"});
+    EXPECT_EQ(listedNames(), std::vector<std::string>{"a.mp4"});
     EXPECT_EQ(listChanges.count(), 0);
 }
 
 TEST_F(FileList, IsSortedByNameWithCapitalsFirstAndEqualNamesInDropOrder) {
     model->addFiles({drive("c.mp4"), drive("a.mp4")});
     model->addFiles({drive("b.mp4")});
-    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"a.mp4", "b.mp4", "c.mp4"}));
+    EXPECT_EQ(listedNames(), (std::vector<std::string>{"a.mp4", "b.mp4", "c.mp4"}));
 
     model->addFiles({drive("x/b.mp4"), drive("Zed.mp4"), drive("Alpha.mp4")});
-    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"Alpha.mp4", "Zed.mp4", "a.mp4",
-                                                             "b.mp4", "b.mp4", "c.mp4"}));
+    EXPECT_EQ(listedNames(), (std::vector<std::string>{"Alpha.mp4", "Zed.mp4", "a.mp4", "b.mp4",
+                                                       "b.mp4", "c.mp4"}));
     // The second b.mp4 came later, so it stays after the first.
     EXPECT_EQ(model->droppedFiles()[3].id(), keyOf(dir / "b.mp4"));
     EXPECT_EQ(model->droppedFiles()[4].id(), keyOf(dir / "x" / "b.mp4"));
@@ -147,36 +142,37 @@ TEST_F(FileList, RemovingFilesDropsTheirSelectionAndResults) {
     ASSERT_TRUE(waitFor([&] { return withThumbnail() == 3; }));
 
     model->removeFile(keyOf(b));
-    EXPECT_EQ(listedNames(*model), (std::vector<std::string>{"a.mp4", "c.mp4"}));
+    EXPECT_EQ(listedNames(), (std::vector<std::string>{"a.mp4", "c.mp4"}));
     EXPECT_FALSE(model->selectedFilePathKeys().contains(keyOf(b)));
     EXPECT_EQ(model->results(keyOf(b)), nullptr);
     EXPECT_EQ(model->statusMessage(), "2 file(s), 2 selected \u2022 scanned 2/2 \u2022 ready");
 
     model->toggleSelection(keyOf(c));
     model->removeSelectedFiles();
-    EXPECT_EQ(listedNames(*model), std::vector<std::string>{"c.mp4"});
+    EXPECT_EQ(listedNames(), std::vector<std::string>{"c.mp4"});
     EXPECT_TRUE(model->selectedFilePathKeys().empty());
     EXPECT_EQ(withThumbnail(), 1);
 }
 
-TEST_F(FileList, OpenFilesAddsWhatThePanelReturns) {
-    model->openFiles();  // cancelled
-    EXPECT_TRUE(model->droppedFiles().empty());
-    EXPECT_EQ(model->statusMessage(), "Drop MP4 files to begin");
-
-    panel->inputFiles = std::vector<std::filesystem::path>{drive("a.mp4")};
-    model->openFiles();
-    EXPECT_EQ(listedNames(*model), std::vector<std::string>{"a.mp4"});
-}
-
+// A skipped file (here one cut short in a copy) is never the shown file, even where a stale
+// list selection still holds it.
 TEST_F(FileList, ThePrimaryFileIsTheFirstListedOfTheTableSelectionThenOfTheExportSelection) {
     const auto a = drive("a.mp4"), b = drive("b.mp4"), c = drive("c.mp4");
-    model->addFiles({a, b, c});
+    const auto cut = drive("0-cut.mp4");  // listed first
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+    const PathKey skipped = keyOf(cut);
+    model->addFiles({a, b, c, cut});
+    ASSERT_TRUE(waitFor([&] { return allScanned(); }));
+    ASSERT_EQ(model->skippedFiles().size(), 1u);
     EXPECT_EQ(model->primaryFilePathKey({keyOf(c), keyOf(b)}), keyOf(b));
+    EXPECT_EQ(model->primaryFilePathKey({skipped, keyOf(c)}), keyOf(c));
+    EXPECT_FALSE(model->isHighlightAnalysisInProgress(skipped));
     model->toggleSelection(keyOf(a));
     EXPECT_EQ(model->primaryFilePathKey({}), keyOf(b));
+    EXPECT_EQ(model->primaryFilePathKey({skipped}), keyOf(b));
     model->setAllSelected(false);
     EXPECT_EQ(model->primaryFilePathKey({}), std::nullopt);
+    EXPECT_EQ(model->primaryFilePathKey({skipped}), std::nullopt);
 }
 
 }  // namespace

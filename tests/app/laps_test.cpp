@@ -16,18 +16,10 @@ namespace {
 // sessions (the laps' only use of it) wait at a gate.
 class Laps : public ModelTest {
   protected:
-    Laps() {
-        provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
-            extractor, std::make_shared<TelemetrySessionCache>()));
-        testing::writeCircuitRecording(club, drive());
-        key = keyOf(club);
-    }
+    Laps() { testing::writeCircuitRecording(club, drive()); }
     static const testing::CircuitDrive& drive() {
         static const testing::CircuitDrive drive(testing::clubCircuit(), {.flyingLaps = 3});
         return drive;
-    }
-    const StubbornProvider& stubborn() const {
-        return static_cast<const StubbornProvider&>(*provider);
     }
     const laps::LapAnalysis& found() const { return *model->laps(key)->analysis; }
     bool foundWithLine(std::optional<double> line) {
@@ -44,8 +36,9 @@ class Laps : public ModelTest {
         return nearest;
     }
 
+    const StubbornProvider& stubborn = useStubbornProvider();
     std::filesystem::path club = dir / "club.mp4";
-    PathKey key;
+    PathKey key = keyOf(club);
 };
 
 TEST_F(Laps, ComeAfterTheHighlightsOffTheWindowsThreadWithoutASecondExtraction) {
@@ -59,8 +52,8 @@ TEST_F(Laps, ComeAfterTheHighlightsOffTheWindowsThreadWithoutASecondExtraction) 
     ASSERT_EQ(found().laps.size(), direct.laps.size());
     for (std::size_t i = 0; i < direct.laps.size(); ++i)
         EXPECT_NEAR(found().laps[i].startSeconds, direct.laps[i].startSeconds, 0.05);
-    ASSERT_EQ(stubborn().sessionThreads().size(), 1u);
-    EXPECT_NE(stubborn().sessionThreads().front(), std::this_thread::get_id());
+    ASSERT_EQ(stubborn.sessionThreads().size(), 1u);
+    EXPECT_NE(stubborn.sessionThreads().front(), std::this_thread::get_id());
     // The session the highlights were found in holds the telemetry: read once.
     EXPECT_EQ(extractor->analyses.arrivals().size(), 1u);
 
@@ -71,27 +64,27 @@ TEST_F(Laps, ComeAfterTheHighlightsOffTheWindowsThreadWithoutASecondExtraction) 
 }
 
 TEST_F(Laps, AreAppliedOnlyWhileTheFileIsListedAndTheLineIsTheOneTheyWereFoundWith) {
-    stubborn().sessionGate.close();
+    stubborn.sessionGate.close();
     makeModel();
     model->addFiles({club});
-    ASSERT_TRUE(waitFor([&] { return stubborn().sessionGate.waiting() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return stubborn.sessionGate.waiting() == 1; }));
     model->removeFile(key);
-    stubborn().sessionGate.openAll();
-    ASSERT_TRUE(waitFor([&] { return stubborn().sessionsReturned() == 1; }));
+    stubborn.sessionGate.openAll();
+    ASSERT_TRUE(waitFor([&] { return stubborn.sessionsReturned() == 1; }));
     QTest::qWait(100);
     EXPECT_EQ(withLaps(), 0);
     EXPECT_EQ(model->queues().activeLapAnalyses, 0);
 
     // Undo brings it back without laps: they are found now, and the line moves meanwhile.
-    stubborn().sessionGate.close();
+    stubborn.sessionGate.close();
     model->undo();
-    ASSERT_TRUE(waitFor([&] { return stubborn().sessionGate.waiting() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return stubborn.sessionGate.waiting() == 1; }));
     model->setStartFinishLine(key, 100.0);
-    ASSERT_TRUE(waitFor([&] { return stubborn().sessionGate.waiting() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return stubborn.sessionGate.waiting() == 2; }));
     EXPECT_EQ(model->queues().activeLapAnalyses, 1);
-    stubborn().sessionGate.openAll();
+    stubborn.sessionGate.openAll();
     ASSERT_TRUE(foundWithLine(100.0));
-    EXPECT_EQ(stubborn().sessionsReturned(), 3);
+    EXPECT_EQ(stubborn.sessionsReturned(), 3);
     EXPECT_LT(nearestStart(100.0), 0.05);
 }
 

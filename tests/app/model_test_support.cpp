@@ -5,12 +5,10 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
-#include <string_view>
 
 #include "core/cancellation.hpp"
-#include "core/path_key.hpp"
-#include "kovra_writer/kovra_writer.hpp"
-#include "samples/sample_recording.hpp"
+#include "highlights/session_cache.hpp"
+#include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/sample_files.hpp"
 #include "tests/support/staged_drive.hpp"
 
@@ -18,26 +16,20 @@ namespace skelder::apptest {
 
 using namespace std::chrono_literals;
 
-// --- Gate -----------------------------------------------------------------------------------
-
 void Gate::close() {
     const std::lock_guard lock(mutex_);
     closed_ = true;
 }
 
 void Gate::open(const std::string& name) {
-    {
-        const std::lock_guard lock(mutex_);
-        opened_.insert(name);
-    }
+    const std::lock_guard lock(mutex_);
+    opened_.insert(name);
     changed_.notify_all();
 }
 
 void Gate::openAll() {
-    {
-        const std::lock_guard lock(mutex_);
-        closed_ = false;
-    }
+    const std::lock_guard lock(mutex_);
+    closed_ = false;
     changed_.notify_all();
 }
 
@@ -59,8 +51,6 @@ int Gate::waiting() const {
     return waiting_;
 }
 
-// --- ConcurrencyMeter -----------------------------------------------------------------------
-
 void ConcurrencyMeter::enter() {
     const int now = ++now_;
     int most = most_.load();
@@ -71,8 +61,6 @@ void ConcurrencyMeter::enter() {
 void ConcurrencyMeter::leave() {
     --now_;
 }
-
-// --- GatedExtractor -------------------------------------------------------------------------
 
 ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path& inputURL,
                                                      bool includeFeatureBuckets,
@@ -88,8 +76,6 @@ ParsedTelemetryData GatedExtractor::extractTelemetry(const std::filesystem::path
     } leave{meter};
     return real_.extractTelemetry(inputURL, includeFeatureBuckets, includePacketTiming, stop);
 }
-
-// --- StubbornProvider -----------------------------------------------------------------------
 
 TelemetrySession StubbornProvider::loadSession(const std::filesystem::path& url,
                                                HighlightFilterMode filterMode,
@@ -131,59 +117,6 @@ std::vector<HighlightFilterMode> StubbornProvider::modesAsked() const {
     return modes_;
 }
 
-// --- FakeExportService ----------------------------------------------------------------------
-
-ExportReport FakeExportService::exportOverlayVideo(const OverlayExportJob& job,
-                                                   const std::filesystem::path& outputURL,
-                                                   const ProgressCallback& progress,
-                                                   std::stop_token stop) {
-    run({outputURL, job.overlayOptions, {}}, progress, std::move(stop));
-    return {.notices = notices};
-}
-
-ExportReport FakeExportService::exportHudLayer(const OverlayExportJob& job,
-                                               const std::filesystem::path& outputURL,
-                                               media::LayerCodec, const ProgressCallback& progress,
-                                               std::stop_token stop) {
-    run({outputURL, job.overlayOptions, {}, true}, progress, std::move(stop));
-    return {.notices = notices};
-}
-
-ExportReport FakeExportService::exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                                     const HighlightsOverlayOptions& overlayOptions,
-                                                     const std::filesystem::path& outputURL,
-                                                     const ProgressCallback& progress,
-                                                     std::stop_token stop) {
-    run({outputURL, overlayOptions, inputs}, progress, std::move(stop));
-    return {.notices = notices};
-}
-
-void FakeExportService::run(Call call, const ProgressCallback& progress, std::stop_token stop) {
-    {
-        const std::lock_guard lock(mutex_);
-        calls_.push_back(std::move(call));
-    }
-    progress(0.0);
-    progress(0.5);
-    if (holdUntilCancelled) {
-        std::mutex mutex;
-        std::condition_variable_any cancelled;
-        std::unique_lock lock(mutex);
-        ++waitingForCancel;
-        cancelled.wait_for(lock, stop, 60s, [] { return false; });
-        --waitingForCancel;
-    }
-    throwIfCancelled(stop);
-    progress(1.0);
-}
-
-std::vector<FakeExportService::Call> FakeExportService::calls() const {
-    const std::lock_guard lock(mutex_);
-    return calls_;
-}
-
-// --- FakeFilePanel --------------------------------------------------------------------------
-
 std::optional<std::vector<std::filesystem::path>> FakeFilePanel::chooseInputFiles() {
     return inputFiles;
 }
@@ -197,8 +130,6 @@ std::optional<OutputTarget> FakeFilePanel::chooseOutputTarget(
     lastDefaultReelName = defaultReelName;
     return outputTarget;
 }
-
-// --- ThumbnailRecorder ----------------------------------------------------------------------
 
 ThumbnailRecorder::ThumbnailRecorder() {
     QImage picture(32, 18, QImage::Format_RGB32);
@@ -224,8 +155,6 @@ std::vector<std::pair<std::string, double>> ThumbnailRecorder::requests() const 
     return shared_->requests;
 }
 
-// --- Recordings -----------------------------------------------------------------------------
-
 void writeDrive(const std::filesystem::path& path, double seconds, bool withoutGForce) {
     testing::writeStagedDrive(path, seconds, [withoutGForce](double t) {
         samples::DriveState s = t >= 20 && t < 27   ? testing::cornering(t, 20, 1.35)
@@ -240,25 +169,12 @@ void writeDrive(const std::filesystem::path& path, double seconds, bool withoutG
 }
 
 void writeRecordingWithoutTelemetry(const std::filesystem::path& path) {
-    kovra::RecordingOptions options;
-    options.durationSeconds = 2;
-    kovra::Bytes bytes = kovra::buildRecording(options);
-    // The same track under another handler type is no longer the recorder's telemetry.
-    const std::string_view handler = "adrv";
-    for (std::size_t i = 0; i + handler.size() <= bytes.size(); ++i) {
-        if (std::equal(handler.begin(), handler.end(), bytes.begin() + static_cast<long>(i)))
-            std::copy_n("vide", 4, bytes.begin() + static_cast<long>(i));
-    }
-    testing::writeFile(path, bytes);
+    testing::makeTestVideo(path, {.seconds = 1, .audio = false});
 }
 
 bool waitFor(const std::function<bool()>& condition) {
     return QTest::qWaitFor(condition, 30000);
 }
-
-// --- ModelTest ------------------------------------------------------------------------------
-
-ModelTest::ModelTest() = default;
 
 ModelTest::~ModelTest() {
     // Let every waiting thread go before the model waits for its threads.
@@ -301,6 +217,29 @@ std::shared_ptr<QSettings> ModelTest::settingsFile() const {
                                        QSettings::IniFormat);
 }
 
+const StubbornProvider& ModelTest::useStubbornProvider() {
+    auto stubborn = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
+        extractor, std::make_shared<TelemetrySessionCache>()));
+    provider = stubborn;
+    return *stubborn;
+}
+
+void ModelTest::addAnalysed(const std::vector<std::filesystem::path>& files) {
+    model->addFiles(files);
+    ASSERT_TRUE(waitFor([&] {
+        const auto listed = static_cast<int>(model->droppedFiles().size());
+        return allScanned() && analysed() == listed && withThumbnail() == listed &&
+               withLaps() == listed;
+    }));
+}
+
+std::vector<std::string> ModelTest::listedNames() const {
+    std::vector<std::string> names;
+    for (const DroppedFileItem& item : model->droppedFiles())
+        names.push_back(item.url.filename().string());
+    return names;
+}
+
 std::filesystem::path ModelTest::drive(const std::string& name, double seconds) {
     const std::filesystem::path path = dir / name;
     if (!std::filesystem::exists(path)) {
@@ -323,10 +262,6 @@ std::filesystem::path ModelTest::videoRecording(const std::string& name, double 
     testing::copySampleRecording(path,
                                  {.seconds = seconds, .width = 320, .height = 180, .audio = false});
     return path;
-}
-
-PathKey ModelTest::keyOf(const std::filesystem::path& path) {
-    return pathKey(path);
 }
 
 int ModelTest::countResults(const std::function<bool(const FileResults&)>& has) const {

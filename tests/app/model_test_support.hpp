@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "app/app_view_model.hpp"
+#include "core/path_key.hpp"
+#include "tests/support/fake_export_service.hpp"
 #include "tests/support/temp_dir.hpp"
 
 // Readable QString values in failure messages.
@@ -120,42 +122,7 @@ class StubbornProvider : public TelemetrySessionProviding {
     mutable std::vector<std::thread::id> sessionThreads_;
 };
 
-// Records what it is asked to export and reports 0, 0.5 and 1. While `holdUntilCancelled`
-// is set it waits after 0.5 until the export is cancelled, then ends with CancellationError.
-class FakeExportService : public ExportServicing {
-  public:
-    ExportReport exportOverlayVideo(const OverlayExportJob& job,
-                                    const std::filesystem::path& outputURL,
-                                    const ProgressCallback& progress,
-                                    std::stop_token stop) override;
-    ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                      const HighlightsOverlayOptions& overlayOptions,
-                                      const std::filesystem::path& outputURL,
-                                      const ProgressCallback& progress,
-                                      std::stop_token stop) override;
-    ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
-                                media::LayerCodec, const ProgressCallback& progress,
-                                std::stop_token stop) override;
-
-    std::atomic<bool> holdUntilCancelled{false};
-    std::atomic<int> waitingForCancel{0};
-    // What every export reports beside its file (set before the export starts).
-    std::vector<std::string> notices;
-
-    struct Call {
-        std::filesystem::path outputURL;
-        HighlightsOverlayOptions options;
-        std::vector<HighlightsReelInput> reel;  // empty for a full export
-        bool layer = false;                     // a HUD layer
-    };
-    std::vector<Call> calls() const;
-
-  private:
-    void run(Call call, const ProgressCallback& progress, std::stop_token stop);
-
-    mutable std::mutex mutex_;
-    std::vector<Call> calls_;
-};
+using testing::FakeExportService;
 
 // Answers the panels with what the test set; counts how often they were shown.
 class FakeFilePanel : public FilePanelServicing {
@@ -194,7 +161,7 @@ class ThumbnailRecorder {
 // a full-throttle run from second 40 (when long enough), so both highlight plans find
 // something. `withoutGForce` keeps both accelerations at 0 (no peak second).
 void writeDrive(const std::filesystem::path& path, double seconds, bool withoutGForce = false);
-// A well-formed MP4 whose only track is not the recorder's telemetry ("No Kovra Data").
+// A camera's video without the recorder's telemetry, as ffmpeg writes it ("No Kovra Data").
 void writeRecordingWithoutTelemetry(const std::filesystem::path& path);
 
 // Processes events until the condition holds (at most 30 s); false when it never did.
@@ -202,13 +169,18 @@ bool waitFor(const std::function<bool()>& condition);
 
 class ModelTest : public ::testing::Test {
   protected:
-    ModelTest();
     ~ModelTest() override;
 
     // The services over the fakes above; a test may change them before makeModel().
     AppServices services();
     void makeModel();
     std::shared_ptr<QSettings> settingsFile() const;
+    // Puts a StubbornProvider over a real provider of the extractor above (before makeModel()).
+    const StubbornProvider& useStubbornProvider();
+    // Adds the files and waits until each is scanned, analysed and has its thumbnail and laps.
+    void addAnalysed(const std::vector<std::filesystem::path>& files);
+    // The listed files' names, in list order.
+    std::vector<std::string> listedNames() const;
 
     // A drive recording in the temporary folder (written once per name).
     std::filesystem::path drive(const std::string& name, double seconds = 30);
@@ -216,7 +188,7 @@ class ModelTest : public ::testing::Test {
                                               double seconds = 30);
     // A small sample recording with video (320 x 180, no sound), as full exports need.
     std::filesystem::path videoRecording(const std::string& name, double seconds = 2);
-    static PathKey keyOf(const std::filesystem::path& path);
+    static PathKey keyOf(const std::filesystem::path& path) { return pathKey(path); }
 
     // Files whose record holds what `has` asks for; with analysed highlights, a thumbnail, laps.
     int countResults(const std::function<bool(const FileResults&)>& has) const;
@@ -243,6 +215,12 @@ class ModelTest : public ::testing::Test {
     std::map<std::string, double> durationsByName;              // the duration loader's answers
     std::shared_ptr<const TelemetrySessionProviding> provider;  // empty: the model's own
     std::unique_ptr<AppViewModel> model;
+};
+
+// A ModelTest whose model is made before each test.
+class ReadyModelTest : public ModelTest {
+  protected:
+    void SetUp() override { makeModel(); }
 };
 
 }  // namespace skelder::apptest

@@ -9,10 +9,7 @@
 namespace skelder::apptest {
 namespace {
 
-class Quitting : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-};
+class Quitting : public ReadyModelTest {};
 
 TEST_F(Quitting, AScanThatIgnoresItsStopDoesNotHoldUpTheModelsEnd) {
     extractor->quickScans.close();

@@ -2,7 +2,6 @@
 // after a cancel, and a prompt stop when its owner goes while it listens.
 #include "app/telemetry_advance_estimator.hpp"
 
-#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -19,17 +18,6 @@ namespace skelder {
 namespace {
 
 using namespace std::chrono_literals;
-
-// An estimate that listens until it is stopped (or a minute passes).
-sync::TelemetryOffsetEstimate listenUntilStopped(std::atomic<int>& started, std::stop_token stop) {
-    ++started;
-    std::mutex mutex;
-    std::condition_variable_any stopped;
-    std::unique_lock lock(mutex);
-    stopped.wait_for(lock, stop, 60s, [] { return false; });
-    throwIfCancelled(stop);
-    return {};
-}
 
 TEST(TelemetryAdvanceEstimator, ReportsOnTheOwnersThreadAndSaysWhatFailed) {
     TelemetryAdvanceEstimator estimator([](const std::filesystem::path& recording,
@@ -64,8 +52,15 @@ TEST(TelemetryAdvanceEstimator, ReportsOnTheOwnersThreadAndSaysWhatFailed) {
 
 TEST(TelemetryAdvanceEstimator, ACancelOrANewStartDropsTheRunningEstimate) {
     std::atomic<int> started = 0;
+    // Each estimate listens until it is stopped (or a minute passes).
     TelemetryAdvanceEstimator estimator([&](const std::filesystem::path&, std::stop_token stop) {
-        return listenUntilStopped(started, stop);
+        ++started;
+        std::mutex mutex;
+        std::condition_variable_any stopped;
+        std::unique_lock lock(mutex);
+        stopped.wait_for(lock, stop, 60s, [] { return false; });
+        throwIfCancelled(stop);
+        return sync::TelemetryOffsetEstimate{};
     });
     QSignalSpy finished(&estimator, &TelemetryAdvanceEstimator::finished);
     estimator.start("/rec/a.mp4");

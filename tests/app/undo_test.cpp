@@ -9,27 +9,7 @@
 namespace skelder::apptest {
 namespace {
 
-class Undo : public ModelTest {
-  protected:
-    void SetUp() override { makeModel(); }
-
-    // Adds the files and waits until each is scanned, analysed and has its thumbnail and laps.
-    void addAnalysed(const std::vector<std::filesystem::path>& files) {
-        model->addFiles(files);
-        ASSERT_TRUE(waitFor([&] {
-            const auto listed = static_cast<int>(model->droppedFiles().size());
-            return allScanned() && analysed() == listed && withThumbnail() == listed &&
-                   withLaps() == listed;
-        }));
-    }
-
-    std::vector<std::string> listedNames() const {
-        std::vector<std::string> names;
-        for (const DroppedFileItem& item : model->droppedFiles())
-            names.push_back(item.url.filename().string());
-        return names;
-    }
-};
+class Undo : public ReadyModelTest {};
 
 TEST_F(Undo, BringsBackARemovedFileWithEverythingKnownOfIt) {
     const auto files = drives({"a.mp4", "b.mp4"}, 60);

@@ -1,11 +1,9 @@
 // The background work queues: quick scans, highlight analyses and thumbnails, their limits,
 // and how stale or cancelled results are dropped.
-#include <QSignalSpy>
 #include <QTest>
 #include <chrono>
 #include <thread>
 
-#include "highlights/session_cache.hpp"
 #include "tests/app/model_test_support.hpp"
 
 namespace skelder::apptest {
@@ -70,9 +68,7 @@ TEST_F(WorkQueues, OnlyOneHighlightAnalysisRunsAtATime) {
 }
 
 TEST_F(WorkQueues, AFilterChangeDropsTheRunningResultAndEmptiesTheResults) {
-    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
-        extractor, std::make_shared<TelemetrySessionCache>()));
-    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    const StubbornProvider& stubborn = useStubbornProvider();
     stubborn.gate.close();
     stubborn.gate.open("a.mp4");
     makeModel();
@@ -112,9 +108,7 @@ TEST_F(WorkQueues, AFilterChangeDropsTheRunningResultAndEmptiesTheResults) {
 }
 
 TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
-    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
-        extractor, std::make_shared<TelemetrySessionCache>()));
-    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    const StubbornProvider& stubborn = useStubbornProvider();
     stubborn.gate.close();
     makeModel();
     const auto a = drive("a.mp4", 60), b = drive("b.mp4", 60);
@@ -138,7 +132,7 @@ TEST_F(WorkQueues, AFileRemovedWhileItsAnalysisRunsGetsNothingStored) {
     EXPECT_NE(model->highlightSegments(keyOf(dir / other)), nullptr);
 }
 
-TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
+TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDurationWhichTheTimelineSpans) {
     durationsByName = {{"flat.mp4", 40.0}, {"drive.mp4", 30.0}};
     makeModel();
     writeDrive(dir / "flat.mp4", 40, /*withoutGForce=*/true);
@@ -164,6 +158,11 @@ TEST_F(WorkQueues, WithoutAPeakTheThumbnailComesFromAQuarterOfTheDuration) {
     model->requestThumbnail(keyOf(dir / "flat.mp4"), 3.0);
     QTest::qWait(50);
     EXPECT_EQ(thumbnails.requests().size(), 2u);
+
+    // The timeline lasts as long as the duration read, not only to the last segment's end.
+    ASSERT_TRUE(waitFor([&] { return analysed() == 2; }));
+    EXPECT_EQ(model->timelineDurationSeconds(keyOf(dir / "drive.mp4")), 30.0);
+    EXPECT_FALSE(model->timelineDurationSeconds(keyOf(dir / "other.mp4")));
 }
 
 TEST_F(WorkQueues, TheScanCarriesHowThePictureIsShownReadOffTheMainThread) {
@@ -184,20 +183,8 @@ TEST_F(WorkQueues, TheScanCarriesHowThePictureIsShownReadOffTheMainThread) {
     EXPECT_NE(readOn.front(), std::this_thread::get_id());
 }
 
-TEST_F(WorkQueues, TheTimelineLastsAsLongAsTheScanOrTheLastSegment) {
-    durationsByName = {{"a.mp4", 61.5}};
-    makeModel();
-    const auto a = drive("a.mp4", 60);
-    EXPECT_FALSE(model->timelineDurationSeconds(keyOf(a)));
-    model->addFiles({a});
-    ASSERT_TRUE(waitFor([&] { return model->highlightSegments(keyOf(a)) != nullptr; }));
-    EXPECT_EQ(model->timelineDurationSeconds(keyOf(a)), 61.5);
-}
-
 TEST_F(WorkQueues, AFinishedAnalysisWhoseReportStillWaitsIsNotTakenForCancelled) {
-    provider = std::make_shared<StubbornProvider>(std::make_shared<TelemetrySessionProvider>(
-        extractor, std::make_shared<TelemetrySessionCache>()));
-    auto& stubborn = static_cast<const StubbornProvider&>(*provider);
+    const StubbornProvider& stubborn = useStubbornProvider();
     stubborn.gate.close();
     makeModel();
     const auto a = drive("a.mp4", 60);

@@ -12,6 +12,7 @@
 #include "export/export_service.hpp"
 #include "media/input_file.hpp"
 #include "telemetry/extraction_error.hpp"
+#include "tests/support/fake_export_service.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -43,54 +44,9 @@ class FakeProvider : public TelemetrySessionProviding {
                                              HighlightFilterMode mode,
                                              std::stop_token stop) const override {
         TieredTelemetrySession tiered{loadSession(url, mode, stop), {}};
-        for (const auto& s : tiered.session.highlightSegments) {
+        for (const auto& s : tiered.session.highlightSegments)
             tiered.tiers[PlannedSegmentKey::of(s)] = HighlightTier::best;
-        }
         return tiered;
-    }
-};
-
-// Records what it is asked to export, reports 0, 0.5 and 1, and can fail or be cancelled.
-class FakeExportService : public ExportServicing {
-  public:
-    std::vector<std::filesystem::path> outputs;
-    std::vector<std::vector<HighlightsReelInput>> reels;
-    std::vector<HighlightsOverlayOptions> options;
-    std::function<void(int call)> beforeFinishing;  // may throw or request a stop
-    int calls = 0;
-
-    ExportReport exportOverlayVideo(const OverlayExportJob& job,
-                                    const std::filesystem::path& outputURL,
-                                    const ProgressCallback& progress, std::stop_token) override {
-        options.push_back(job.overlayOptions);
-        run(outputURL, progress);
-        return {notices};
-    }
-    ExportReport exportHighlightsReel(const std::vector<HighlightsReelInput>& inputs,
-                                      const HighlightsOverlayOptions& overlayOptions,
-                                      const std::filesystem::path& outputURL,
-                                      const ProgressCallback& progress, std::stop_token) override {
-        reels.push_back(inputs);
-        options.push_back(overlayOptions);
-        run(outputURL, progress);
-        return {notices};
-    }
-    ExportReport exportHudLayer(const OverlayExportJob& job, const std::filesystem::path& outputURL,
-                                media::LayerCodec, const ProgressCallback& progress,
-                                std::stop_token stop) override {
-        return exportOverlayVideo(job, outputURL, progress, stop);
-    }
-    std::vector<std::string> notices;  // what every export reports
-
-  private:
-    void run(const std::filesystem::path& outputURL, const ProgressCallback& progress) {
-        ++calls;
-        progress(0.0);
-        progress(0.5);
-        if (beforeFinishing)
-            beforeFinishing(calls);
-        progress(1.0);
-        outputs.push_back(outputURL);
     }
 };
 
@@ -123,9 +79,8 @@ class Workflow : public ::testing::Test {
     std::filesystem::path video(const std::string& relative) {
         const auto path = dir / relative;
         std::filesystem::create_directories(path.parent_path());
-        if (!std::filesystem::exists(path)) {
+        if (!std::filesystem::exists(path))
             testing::makeTestVideo(path, {.fps = 5, .seconds = 1, .audio = false});
-        }
         return path;
     }
     ExportWorkflowResult full(std::vector<std::filesystem::path> inputs, OutputTarget target,
@@ -146,7 +101,8 @@ class Workflow : public ::testing::Test {
 
     testing::TempDir dir;
     std::shared_ptr<FakeProvider> provider = std::make_shared<FakeProvider>();
-    std::shared_ptr<FakeExportService> service = std::make_shared<FakeExportService>();
+    std::shared_ptr<testing::FakeExportService> service =
+        std::make_shared<testing::FakeExportService>();
     AppExportWorkflow workflow{provider, service};
     RunLoopExecutor executor;
     HookLog log;
@@ -179,7 +135,7 @@ TEST_F(Workflow, FullExportSkipsAFileWithoutTelemetry) {
     EXPECT_EQ(result.completion->outputURLs,
               (std::vector<std::filesystem::path>{dir / "out" / "a.full.overlay.mp4",
                                                   dir / "out" / "c.full.overlay.mp4"}));
-    EXPECT_EQ(service->options.front().timeOffsetSeconds, 0.65);
+    EXPECT_EQ(service->calls().front().options.timeOffsetSeconds, 0.65);
     EXPECT_EQ(log.activeFiles.front(), "a.mp4");
 }
 
@@ -215,21 +171,21 @@ TEST_F(Workflow, EveryJobGetsTheUnitAndItsRecordingsAdvance) {
                                HighlightFilterMode::onlyBest, false, offsets, log.hooks(), {},
                                executor, {}, SpeedUnit::kmh);
     executor.runPending();
-    ASSERT_EQ(service->options.size(), 5u);
+    const auto calls = service->calls();
+    ASSERT_EQ(calls.size(), 5u);
     const std::vector<std::pair<double, SpeedUnit>> expected{{0.65, SpeedUnit::mph},
                                                              {0.65, SpeedUnit::mph},
                                                              {0.65, SpeedUnit::kmh},
                                                              {-0.12, SpeedUnit::kmh},
                                                              {0.65, SpeedUnit::kmh}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(service->options[i].timeOffsetSeconds, expected[i].first) << i;
-        EXPECT_EQ(service->options[i].speedUnit, expected[i].second) << i;
+        EXPECT_EQ(calls[i].options.timeOffsetSeconds, expected[i].first) << i;
+        EXPECT_EQ(calls[i].options.speedUnit, expected[i].second) << i;
     }
-    EXPECT_FALSE(service->options[4].debugHUDEnabled);
-    ASSERT_EQ(service->reels.size(), 1u);
-    ASSERT_EQ(service->reels[0].size(), 2u);
-    EXPECT_EQ(service->reels[0][0].timeOffsetSeconds, 0.65);
-    EXPECT_EQ(service->reels[0][1].timeOffsetSeconds, -0.12);
+    EXPECT_FALSE(calls[4].options.debugHUDEnabled);
+    ASSERT_EQ(calls[4].reel.size(), 2u);
+    EXPECT_EQ(calls[4].reel[0].timeOffsetSeconds, 0.65);
+    EXPECT_EQ(calls[4].reel[1].timeOffsetSeconds, -0.12);
 }
 
 TEST_F(Workflow, ProgressOfTheThirdOfFourFilesAtHalfway) {
@@ -247,8 +203,8 @@ TEST_F(Workflow, AFailingFileStillReservesItsName) {
     std::filesystem::create_directories(first.parent_path());
     testing::writeFile(first, std::vector<std::uint8_t>(64, 'x'));  // no video
     const auto result = full({first, video("y/clip.mp4")}, FolderTarget{dir / "out"});
-    EXPECT_EQ(service->outputs,
-              std::vector<std::filesystem::path>{dir / "out" / "clip.full.overlay-2.mp4"});
+    ASSERT_EQ(service->calls().size(), 1u);
+    EXPECT_EQ(service->calls()[0].outputURL, dir / "out" / "clip.full.overlay-2.mp4");
     EXPECT_EQ(result.statusMessage, "Done: 1 exported, 1 failed");
 }
 
@@ -297,15 +253,15 @@ TEST_F(Workflow, ReelTakesIncludedSegmentsAndCountsEverySelectedFile) {
     EXPECT_EQ(result.completion->title, "Highlights Reel Ready");
     EXPECT_EQ(result.completion->message, "Created one highlights reel from 4 selected file(s).");
 
-    ASSERT_EQ(service->reels.size(), 1u);
-    const auto& inputs = service->reels.front();
+    ASSERT_EQ(service->calls().size(), 1u);
+    const auto inputs = service->calls()[0].reel;
     ASSERT_EQ(inputs.size(), 2u);  // c was skipped, d had every segment excluded
     EXPECT_EQ(inputs[0].inputURL, a);
     ASSERT_EQ(inputs[0].highlightSegments.size(), 1u);
     EXPECT_EQ(inputs[0].highlightSegments[0].startSecond, 3);
     EXPECT_EQ(inputs[1].inputURL, b);
-    EXPECT_EQ(service->options.front().timeOffsetSeconds, 0.4);
-    EXPECT_TRUE(service->options.front().debugHUDEnabled);
+    EXPECT_EQ(service->calls()[0].options.timeOffsetSeconds, 0.4);
+    EXPECT_TRUE(service->calls()[0].options.debugHUDEnabled);
 
     ASSERT_EQ(log.previewText.size(), 1u);
     const std::string& preview = log.previewText.front();

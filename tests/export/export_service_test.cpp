@@ -1,18 +1,14 @@
 #include "export/export_service.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cmath>
+#include <fstream>
 
-#include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "export/render_workers.hpp"
-#include "media/asset.hpp"
-#include "media/input_file.hpp"
 #include "media/pixel_conversion.hpp"
 #include "media/video_reader.hpp"
-#include "telemetry/extraction_service.hpp"
 #include "tests/export/full_export_job.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/played_back_video.hpp"
@@ -50,26 +46,14 @@ kovra::RecordingOptions climbingSpeed(double seconds) {
 class ExportServiceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::filesystem::create_directories(temporary);
-        previousTemporary = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-        ::setenv("TMPDIR", temporary.c_str(), 1);
         testing::makeRecordingWithVideo(
             input, {.width = 160, .height = 96, .fps = 10, .seconds = 3}, climbingSpeed(3));
     }
-    void TearDown() override {
-        if (previousTemporary.empty()) {
-            ::unsetenv("TMPDIR");
-        } else {
-            ::setenv("TMPDIR", previousTemporary.c_str(), 1);
-        }
-    }
-    bool temporaryIsEmpty() const { return std::filesystem::is_empty(temporary); }
 
     testing::TempDir dir;
-    std::filesystem::path temporary = dir / "tmp";
+    testing::TemporaryFolderOverride temporary;
     std::filesystem::path input = dir / "lap.mp4";
     std::filesystem::path output = dir / "lap.full.overlay.mp4";
-    std::string previousTemporary;
     ExportService service{ParallelExportConfig{3, 6, 0.0}};
 };
 
@@ -78,7 +62,7 @@ TEST_F(ExportServiceTest, KeepsFramesTimesAndAudioAndReportsProgress) {
     service.exportOverlayVideo(testing::fullExportJob(input), output,
                                [&](double p) { progress.push_back(p); }, {});
     ASSERT_TRUE(std::filesystem::exists(output));
-    EXPECT_TRUE(temporaryIsEmpty());
+    EXPECT_TRUE(temporary.isEmpty());
 
     const auto streams = testing::ffprobe(output)["streams"];
     ASSERT_EQ(streams.size(), 2u);
@@ -109,12 +93,16 @@ TEST_F(ExportServiceTest, PanelsLaidOnTheDecodedPictureMatchPanelsDrawnInBgra) {
     const OverlayRenderSharedState shared(job, width, height);
     OverlayRenderContext context;
     media::FramePool pool(width, height);
+    const auto yuvFrame = [&] {
+        media::FramePtr frame = media::allocateFrame();
+        frame->format = AV_PIX_FMT_YUV420P;
+        frame->width = width;
+        frame->height = height;
+        EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+        return frame;
+    };
     const auto encoded = [&](bool decoderStillHoldsIt, std::size_t& modifiedRegions) {
-        media::FramePtr picture = media::allocateFrame();
-        picture->format = AV_PIX_FMT_YUV420P;
-        picture->width = width;
-        picture->height = height;
-        EXPECT_EQ(av_frame_get_buffer(picture.get(), 0), 0);
+        media::FramePtr picture = yuvFrame();
         // Colours a camera records (RGB can show them): a gradient in 2 × 2 squares, encoded.
         std::vector<std::uint8_t> bgra(width * height * 4);
         for (int y = 0; y < height; ++y) {
@@ -138,11 +126,7 @@ TEST_F(ExportServiceTest, PanelsLaidOnTheDecodedPictureMatchPanelsDrawnInBgra) {
             picture.reset();
         renderFrame(shared, context, frame);
         modifiedRegions = frame.modifiedRegions().size();
-        media::FramePtr out = media::allocateFrame();
-        out->format = AV_PIX_FMT_YUV420P;
-        out->width = width;
-        out->height = height;
-        EXPECT_EQ(av_frame_get_buffer(out.get(), 0), 0);
+        media::FramePtr out = yuvFrame();
         media::ToYuv420Converter(width, height, {AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG})
             .convert(frame, *out);
         return out;
@@ -243,29 +227,18 @@ TEST_F(ExportServiceTest, InputWithoutVideoFailsAndLeavesNothing) {
         EXPECT_EQ(error.errorCase(), ExportError::Case::missingVideoTrack);
         EXPECT_STREQ(error.what(), "Input has no video track");
     }
-    EXPECT_TRUE(temporaryIsEmpty());
+    EXPECT_TRUE(temporary.isEmpty());
     EXPECT_FALSE(std::filesystem::exists(output));
 }
 
-TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
+// A cancel at any moment is what the export fault tests check.
+TEST_F(ExportServiceTest, FailuresLeaveTheOldOutputUntouched) {
     testing::writeFile(output, std::vector<std::uint8_t>{'o', 'l', 'd'});
-    std::stop_source stop;
-    EXPECT_THROW(service.exportOverlayVideo(
-                     testing::fullExportJob(input), output,
-                     [&](double p) {
-                         if (p > 0.2)
-                             stop.request_stop();
-                     },
-                     stop.get_token()),
-                 CancellationError);
-    EXPECT_EQ(testing::readTextFile(output), "old");
-    EXPECT_TRUE(temporaryIsEmpty());
-
     // Nowhere to move the finished file: the file system's error, nothing left behind.
     EXPECT_THROW(service.exportOverlayVideo(testing::fullExportJob(input),
                                             dir / "missing" / "out.mp4", {}, {}),
                  std::filesystem::filesystem_error);
-    EXPECT_TRUE(temporaryIsEmpty());
+    EXPECT_TRUE(temporary.isEmpty());
 
     // A broken input: the reader's failure, and the old output still there.
     const auto broken = dir / "broken.mp4";
@@ -274,10 +247,47 @@ TEST_F(ExportServiceTest, CancelAndFailureLeaveTheOldOutputUntouched) {
     job.asset = media::MediaSource::file(broken);
     EXPECT_THROW(service.exportOverlayVideo(job, output, {}, {}), std::exception);
     EXPECT_EQ(testing::readTextFile(output), "old");
-    EXPECT_TRUE(temporaryIsEmpty());
+    EXPECT_TRUE(temporary.isEmpty());
 
     service.exportOverlayVideo(testing::fullExportJob(input), output, {}, {});
     EXPECT_GT(std::filesystem::file_size(output), 3u);
+}
+
+// Pictures ffmpeg decodes from a file.
+std::size_t decodedPictures(const std::filesystem::path& file) {
+    const auto result =
+        testing::runCommand({"ffmpeg", "-v", "quiet", "-i", file.string(), "-vf", "scale=8:8", "-f",
+                             "rawvideo", "-pix_fmt", "gray", "-"});
+    return result.standardOutput.size() / 64;
+}
+
+// Every file an export writes keeps its index (the movie box) before its media data, so a
+// browser or a phone starts playing it as the first bytes arrive.
+TEST_F(ExportServiceTest, ExportsAndLayersPlayFromTheirFirstBytes) {
+    const auto drive = dir / "drive.mp4";
+    kovra::RecordingOptions telemetry;
+    telemetry.durationSeconds = 11;
+    testing::makeRecordingWithVideo(
+        drive, {.width = 160, .height = 96, .fps = 10, .seconds = 10, .audio = true}, telemetry);
+    const auto full = dir / "drive.full.overlay.mp4";
+    service.exportOverlayVideo(testing::fullExportJob(drive), full, {}, {});
+    const auto layer = dir / "drive.hud.mov";
+    service.exportHudLayer(testing::fullExportJob(drive), layer, media::LayerCodec::animation, {},
+                           {});
+    EXPECT_TRUE(testing::indexPrecedesMediaData(full));
+    EXPECT_TRUE(testing::indexPrecedesMediaData(layer));
+
+    // The first fifth of the file, as a browser has it a moment after it started fetching:
+    // its first seconds play.
+    const auto cut = dir / "cut.mp4";
+    {
+        std::ifstream in(full, std::ios::binary);
+        std::vector<char> bytes(std::filesystem::file_size(full) / 5);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(cut, std::ios::binary).write(bytes.data(), in.gcount());
+    }
+    EXPECT_EQ(decodedPictures(full), 100u);
+    EXPECT_GE(decodedPictures(cut), 10u);
 }
 
 }  // namespace

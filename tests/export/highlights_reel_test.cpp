@@ -1,11 +1,11 @@
 #include "export/highlights_reel.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/cancellation.hpp"
 #include "export/export_error.hpp"
 #include "export/export_service.hpp"
-#include "media/asset.hpp"
 #include "media/video_reader.hpp"
 #include "samples/sample_recording.hpp"
 #include "telemetry/extraction_service.hpp"
@@ -62,12 +62,12 @@ TEST(HighlightsReelJob, NothingLeftOfTheSegmentsOrAStopFails) {
     const auto a = dir / "a.mp4";
     testing::makeTestVideo(a, {.fps = 5, .seconds = 2, .audio = false});
     // The only segment lies past the end of the recording.
-    try {
-        makeHighlightsReelJob({{a, {segment(5, 6)}, gridOf(0)}}, {}, {});
-        ADD_FAILURE();
-    } catch (const ExportError& error) {
-        EXPECT_STREQ(error.what(), "No highlight segments were selected");
-    }
+    EXPECT_THAT(
+        [&] {
+            makeHighlightsReelJob({{a, {segment(5, 6)}, gridOf(0)}}, {}, {});
+        },
+        ::testing::ThrowsMessage<ExportError>(
+            ::testing::StrEq("No highlight segments were selected")));
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(makeHighlightsReelJob({{a, {segment(0, 0)}, gridOf(0)}}, {}, stop.get_token()),
@@ -77,13 +77,10 @@ TEST(HighlightsReelJob, NothingLeftOfTheSegmentsOrAStopFails) {
 class ReelExport : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::filesystem::create_directories(temporary);
-        ::setenv("TMPDIR", temporary.c_str(), 1);
         testing::copySampleRecording(first, {.seconds = 6, .width = 640, .height = 360});
         testing::copySampleRecording(
             second, {.seconds = 6, .width = 640, .height = 360, .audio = false, .seed = 2});
     }
-    void TearDown() override { ::unsetenv("TMPDIR"); }
 
     std::vector<HighlightsReelInput> inputs() const {
         const BasicTelemetryExtractionService extractor;
@@ -96,7 +93,7 @@ class ReelExport : public ::testing::Test {
     }
 
     testing::TempDir dir;
-    std::filesystem::path temporary = dir / "tmp";
+    testing::TemporaryFolderOverride temporary;
     std::filesystem::path first = dir / "first.mp4";
     std::filesystem::path second = dir / "second.mp4";
     std::filesystem::path reel = dir / "reel.mp4";
@@ -130,7 +127,7 @@ TEST_F(ReelExport, PiecesShowTheirSourceFramesWithSoundInStepAndTheDebugPanelOnl
         testing::runCommand({"ffmpeg", "-v", "error", "-i", reel.string(), "-f", "null", "-"});
     EXPECT_EQ(decode.exitStatus, 0);
     EXPECT_EQ(decode.standardError, "");
-    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+    EXPECT_TRUE(temporary.isEmpty());
 
     const auto debug = dir / "debug.mp4";
     service.exportHighlightsReel(inputs(), {0.65, true}, debug, {}, {});
@@ -162,7 +159,7 @@ TEST_F(ReelExport, PiecesShowTheirSourceFramesWithSoundInStepAndTheDebugPanelOnl
                      stop.get_token()),
                  CancellationError);
     EXPECT_FALSE(std::filesystem::exists(cancelled));
-    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+    EXPECT_TRUE(temporary.isEmpty());
 }
 
 }  // namespace

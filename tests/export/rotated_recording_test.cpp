@@ -40,10 +40,8 @@ testing::RegionComparison comparePlayback(const std::filesystem::path& a,
                                           const std::filesystem::path& b) {
     const auto size = testing::displayedSize(a);
     const auto sizeB = testing::displayedSize(b);
-    EXPECT_EQ(sizeB.width, size.width)
-        << "displayed width of " << b.filename() << " against " << a.filename();
-    EXPECT_EQ(sizeB.height, size.height)
-        << "displayed height of " << b.filename() << " against " << a.filename();
+    EXPECT_EQ(std::pair(sizeB.width, sizeB.height), std::pair(size.width, size.height))
+        << "displayed size of " << b.filename() << " against " << a.filename();
     const testing::PictureRegion whole{0, 0, std::min(size.width, sizeB.width),
                                        std::min(size.height, sizeB.height)};
     const auto framesA = testing::playedBackFrames(a, whole);

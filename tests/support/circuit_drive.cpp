@@ -68,9 +68,8 @@ std::vector<double> curvatureByMetre(const Circuit& circuit, bool wraps) {
     double pieceEnd = 0;
     for (const CircuitPiece& piece : circuit.pieces) {
         pieceEnd += piece.lengthMetres;
-        while (static_cast<double>(raw.size()) + 0.5 < pieceEnd) {
+        while (static_cast<double>(raw.size()) + 0.5 < pieceEnd)
             raw.push_back(piece.curvaturePerMetre);
-        }
     }
     const auto n = static_cast<std::ptrdiff_t>(raw.size());
     std::vector<double> eased(raw.size());
@@ -90,9 +89,8 @@ std::vector<double> curvatureByMetre(const Circuit& circuit, bool wraps) {
 
 double Circuit::lengthMetres() const {
     double length = 0;
-    for (const CircuitPiece& piece : pieces) {
+    for (const CircuitPiece& piece : pieces)
         length += piece.lengthMetres;
-    }
     return std::round(length);
 }
 
@@ -147,9 +145,8 @@ CircuitDrive::CircuitDrive(Circuit circuit, DriveOptions options) : circuit_(std
     const std::vector<double> bends = curvatureByMetre(circuit_, !options.openRoad);
     const double lap = static_cast<double>(bends.size());
     const auto bendAt = [&](double metres) {
-        if (options.openRoad) {
+        if (options.openRoad)
             return bends[static_cast<std::size_t>(std::clamp(metres, 0.0, lap - 1))];
-        }
         const double wrapped = std::fmod(std::fmod(metres, lap) + lap, lap);
         return bends[std::min(static_cast<std::size_t>(wrapped), bends.size() - 1)];
     };
@@ -216,13 +213,11 @@ CircuitDrive::CircuitDrive(Circuit circuit, DriveOptions options) : circuit_(std
             }
             return false;
         };
-        if (startEvent(options.spinAtSeconds, 5)) {
+        if (startEvent(options.spinAtSeconds, 5))
             spinning = true;
-        }
         startEvent(options.stopAtSeconds, 22);
-        if (seconds < eventUntil) {
+        if (seconds < eventUntil)
             target = 0;
-        }
         double acceleration = 0;
         double throttle = 0;
         const double drive = 7 * (1 - speed / 80);
@@ -237,9 +232,8 @@ CircuitDrive::CircuitDrive(Circuit circuit, DriveOptions options) : circuit_(std
         const double factor = lineFactor(metres);
         metres += speed * kStep / factor;
         double lateral = speed * speed * bendAt(metres) / factor;
-        if (spinning && seconds < eventStart + 2) {
+        if (spinning && seconds < eventStart + 2)
             lateral = 8 * std::sin(2 * std::numbers::pi * 1.3 * (seconds - eventStart));
-        }
         seconds_.push_back(seconds);
         circuitMetres_.push_back(metres);
         readings_.push_back(
@@ -274,12 +268,10 @@ double CircuitDrive::circuitMetresAt(double seconds) const {
 
 double CircuitDrive::secondsAtCircuitMetres(double metres) const {
     const auto upper = std::lower_bound(circuitMetres_.begin(), circuitMetres_.end(), metres);
-    if (upper == circuitMetres_.begin()) {
+    if (upper == circuitMetres_.begin())
         return 0;
-    }
-    if (upper == circuitMetres_.end()) {
+    if (upper == circuitMetres_.end())
         return seconds_.back();
-    }
     const auto i = static_cast<std::size_t>(upper - circuitMetres_.begin()) - 1;
     const double span = circuitMetres_[i + 1] - circuitMetres_[i];
     return seconds_[i] + (span > 0 ? (metres - circuitMetres_[i]) / span : 0) * kStep;
@@ -297,18 +289,14 @@ void writeCircuitRecording(const std::filesystem::path& path, const CircuitDrive
     options.durationSeconds = std::floor(drive.endSeconds());
     options.valueAt = [&drive](const kovra::ChannelDefinition& channel, double seconds) {
         const CircuitDrive::Readings readings = drive.readingsAt(seconds);
-        if (channel.id == kovra::kSpeedChannel) {
+        if (channel.id == kovra::kSpeedChannel)
             return readings.speedMps;
-        }
-        if (channel.id == kovra::kLateralAccelChannel) {
+        if (channel.id == kovra::kLateralAccelChannel)
             return readings.lateralMps2;
-        }
-        if (channel.id == kovra::kThrottleChannel) {
+        if (channel.id == kovra::kThrottleChannel)
             return readings.throttle;
-        }
-        if (channel.id == kovra::kGearChannel) {
+        if (channel.id == kovra::kGearChannel)
             return 3.0;
-        }
         return 0.0;
     };
     if (cameraVideo) {

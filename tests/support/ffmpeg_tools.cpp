@@ -27,6 +27,13 @@ nlohmann::json ffprobe(const std::filesystem::path& file, const std::vector<std:
     return nlohmann::json::parse(result.standardOutput);
 }
 
+bool indexPrecedesMediaData(const std::filesystem::path& file) {
+    const std::string boxes = runCommand({"ffprobe", "-v", "trace", file.string()}).standardError;
+    const auto moov = boxes.find("type:'moov' parent:'root'");
+    const auto mdat = boxes.find("type:'mdat' parent:'root'");
+    return moov != std::string::npos && mdat != std::string::npos && moov < mdat;
+}
+
 void makeTestVideo(const std::filesystem::path& file, const TestVideoOptions& o) {
     const std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
     std::vector<std::string> arguments{

@@ -17,6 +17,10 @@ void ffmpeg(const std::vector<std::string>& arguments);
 nlohmann::json ffprobe(const std::filesystem::path& file,
                        const std::vector<std::string>& extra = {});
 
+// Whether the file's index (the movie box) comes before its media data, as ffprobe reads the
+// top-level boxes: a browser or a phone then plays it from its first bytes.
+bool indexPrecedesMediaData(const std::filesystem::path& file);
+
 // A test video made by ffmpeg alone: frame n is uniformly grey with luma 16 + 6·n (for the
 // first 36 frames; so a decoded frame tells its number), optionally with a sine tone, H.264
 // yuv420p BT.709 limited range.

@@ -14,24 +14,6 @@
 
 namespace skelder::testing {
 
-namespace {
-
-double meanSquaredError(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) {
-    double sum = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const double d = double(a[i]) - double(b[i]);
-        sum += d * d;
-    }
-    return count == 0 ? 0 : sum / double(count);
-}
-
-double psnrOf(double mse) {
-    return mse == 0 ? std::numeric_limits<double>::infinity()
-                    : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
-}  // namespace
-
 RgbFrames playedBackFrames(const std::filesystem::path& file, const PictureRegion& region,
                            const std::string& conversion) {
     TempDir dir;
@@ -99,7 +81,12 @@ DisplayedSize displayedSize(const std::filesystem::path& file) {
 
 double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
     EXPECT_EQ(a.size(), b.size());
-    return psnrOf(meanSquaredError(a.data(), b.data(), std::min(a.size(), b.size())));
+    const std::size_t count = std::min(a.size(), b.size());
+    double squares = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        squares += (double(a[i]) - double(b[i])) * (double(a[i]) - double(b[i]));
+    return squares == 0 ? std::numeric_limits<double>::infinity()
+                        : 10 * std::log10(255.0 * 255.0 * double(count) / squares);
 }
 
 RegionComparison compareRegions(const RgbFrames& a, const RgbFrames& b) {

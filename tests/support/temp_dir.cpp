@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -26,6 +27,19 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+TemporaryFolderOverride::TemporaryFolderOverride() {
+    if (const char* previous = std::getenv("TMPDIR"))
+        previous_ = previous;
+    ::setenv("TMPDIR", folder_.path().c_str(), 1);
+}
+
+TemporaryFolderOverride::~TemporaryFolderOverride() {
+    if (previous_)
+        ::setenv("TMPDIR", previous_->c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
 }
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {

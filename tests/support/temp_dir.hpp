@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -20,6 +21,21 @@ class TempDir {
 
   private:
     std::filesystem::path path_;
+};
+
+// A fresh folder of its own as the system temporary directory (TMPDIR) while the object lives,
+// so that a test sees what an export leaves there; the previous setting comes back after.
+class TemporaryFolderOverride {
+  public:
+    TemporaryFolderOverride();
+    ~TemporaryFolderOverride();
+
+    const std::filesystem::path& path() const { return folder_.path(); }
+    bool isEmpty() const { return std::filesystem::is_empty(folder_.path()); }
+
+  private:
+    TempDir folder_;
+    std::optional<std::string> previous_;
 };
 
 void writeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);

@@ -1,18 +1,12 @@
 #include "ui/export_progress_sheet.hpp"
 
-#include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextDocument>
-#include <QToolButton>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -31,24 +25,21 @@ class ExportProgressSheetTest : public ::testing::Test {
     std::vector<std::pair<QString, bool>> buttons() {
         std::vector<QPushButton*> shown;
         for (auto* button : sheet.findChildren<QPushButton*>()) {
-            if (button->isVisible()) {
+            if (button->isVisible())
                 shown.push_back(button);
-            }
         }
         std::sort(shown.begin(), shown.end(),
                   [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
         std::vector<std::pair<QString, bool>> result;
-        for (auto* button : shown) {
+        for (auto* button : shown)
             result.emplace_back(button->text(), button->isEnabled());
-        }
         return result;
     }
 
     QPushButton* button(const QString& title) {
         for (auto* candidate : sheet.findChildren<QPushButton*>()) {
-            if (candidate->text() == title) {
+            if (candidate->text() == title)
                 return candidate;
-            }
         }
         return nullptr;
     }

@@ -3,8 +3,6 @@
 #include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QFileSystemModel>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -20,8 +18,6 @@ namespace skelder::ui {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
 
 void touch(const fs::path& path) {
     std::ofstream(path) << "x";
@@ -148,19 +144,16 @@ class InputFilesPanelTest : public ::testing::Test {
     bool chooseInList(QFileDialog& dialog, const QStringList& names) {
         dialog.setDirectory(q(directory.path()));
         dialog.show();
-        if (!QTest::qWaitForWindowExposed(&dialog)) {
+        if (!QTest::qWaitForWindowExposed(&dialog))
             return false;
-        }
         auto* view = dialog.findChild<QAbstractItemView*>("listView");
         auto* model = qobject_cast<QFileSystemModel*>(view->model());
-        if (model == nullptr) {
+        if (model == nullptr)
             return false;
-        }
         for (const QString& name : names) {
             const QString path = q(directory / name.toStdString());
-            if (!QTest::qWaitFor([&] { return model->index(path).isValid(); }, 5000)) {
+            if (!QTest::qWaitFor([&] { return model->index(path).isValid(); }, 5000))
                 return false;
-            }
             view->selectionModel()->select(model->index(path),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }

@@ -22,12 +22,6 @@ const laps::LapAnalysis& clubLaps() {
     return analysis;
 }
 
-ShownLaps found(std::shared_ptr<const laps::LapAnalysis> analysis) {
-    ShownLaps shown;
-    shown.analysis = std::move(analysis);
-    return shown;
-}
-
 // Each row as "Lap|Time|Gap", with a star when it is bold and a tilde when it is greyed.
 std::vector<std::string> shownRows(const QTableWidget& table) {
     std::vector<std::string> rows;
@@ -47,7 +41,8 @@ TEST(LapTableView, ListsThePartialLapsGreyedAroundTheLapsWithTheBestInBold) {
     const laps::LapAnalysis& analysis = clubLaps();
     ASSERT_GE(analysis.laps.size(), 3u);
     LapTableView view;
-    view.setLaps(found(std::make_shared<laps::LapAnalysis>(analysis)), true);
+    view.setLaps(
+        ShownLaps{.analysis = std::make_shared<laps::LapAnalysis>(analysis), .failure = {}}, true);
     view.show();
     const QTableWidget& table = *view.table();
     ASSERT_TRUE(table.isVisible());
@@ -74,20 +69,17 @@ TEST(LapTableView, SaysWhyThereAreNoLapsAndWhatItIsWaitingFor) {
     view.show();
     const auto road = std::make_shared<laps::LapAnalysis>(
         laps::analyseLaps(testing::CircuitDrive(testing::road(), {.openRoad = true}).grid()));
-    view.setLaps(found(road), true);
+    view.setLaps(ShownLaps{.analysis = road, .failure = {}}, true);
     EXPECT_FALSE(view.table()->isVisible());
     EXPECT_EQ(view.note()->text(),
               "No laps: the drive never comes back on itself (a road, a hill climb or an "
               "autocross)");
 
-    ShownLaps failed;
-    failed.failure = QStringLiteral("Failed to read file: gone");
-    view.setLaps(failed, true);
+    view.setLaps(ShownLaps{.analysis = {}, .failure = QStringLiteral("Failed to read file: gone")},
+                 true);
     EXPECT_EQ(view.note()->text(), "Lap analysis failed: Failed to read file: gone");
-    ShownLaps finding;
-    finding.isInProgress = true;
-    finding.isLineSet = true;
-    view.setLaps(finding, false);
+    view.setLaps(ShownLaps{.analysis = {}, .failure = {}, .isInProgress = true, .isLineSet = true},
+                 false);
     EXPECT_EQ(view.note()->text(), "Finding Laps\u2026");
     // The line can be put back, but not set without a picture to take the moment from.
     EXPECT_TRUE(view.resetLineButton()->isEnabled());

@@ -16,7 +16,6 @@
 #include <optional>
 
 #include "samples/frame_code.hpp"
-#include "samples/sample_recording.hpp"
 #include "tests/support/sample_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "ui/media_player_playback.hpp"
@@ -32,9 +31,8 @@ constexpr int kWaitMs = 15000;  // generous: the sanitizer build decodes slowly 
 
 std::optional<std::int64_t> shownFrameNumber(QVideoSink* sink) {
     const QVideoFrame frame = sink->videoFrame();
-    if (!frame.isValid()) {
+    if (!frame.isValid())
         return std::nullopt;
-    }
     const QImage image = frame.toImage().convertToFormat(QImage::Format_ARGB32);
     return samples::readBurnedFrameNumber(image.constBits(), image.width(), image.height(),
                                           static_cast<int>(image.bytesPerLine()));
@@ -44,11 +42,7 @@ class PreviewPlayerTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         directory = new testing::TempDir;
-        samples::SampleOptions options;
-        options.seconds = 4;
-        options.width = 320;
-        options.height = 180;
-        testing::copySampleRecording(recording(), options);
+        testing::copySampleRecording(recording(), {.seconds = 4, .width = 320, .height = 180});
     }
     static void TearDownTestSuite() {
         delete directory;
@@ -132,13 +126,9 @@ TEST_F(PreviewPlayerTest, ARecordingFromATurnedRecorderPlaysUpright) {
     // preview must show it the way up the display matrix says, so its frame code reads.
     for (const int degrees : {90, 270, 180}) {
         SCOPED_TRACE(degrees);
-        samples::SampleOptions options;
-        options.seconds = 1;
-        options.width = 320;
-        options.height = 180;
-        options.rotationDegrees = degrees;
         const auto turned = *directory / ("turned" + std::to_string(degrees) + ".mp4");
-        testing::copySampleRecording(turned, options);
+        testing::copySampleRecording(
+            turned, {.seconds = 1, .width = 320, .height = 180, .rotationDegrees = degrees});
         preview.setSource(turned, {degrees, false});
         // The previous file's first frame may still be up, with the same frame code: wait for
         // this file's, in its own shape.

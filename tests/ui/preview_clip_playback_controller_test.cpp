@@ -46,9 +46,8 @@ class FakePlayer : public PreviewPlaybackControlling {
     void tick(double seconds) {
         const auto installed = observers;
         for (const auto& [token, callback] : installed) {
-            if (observers.count(token) != 0) {
+            if (observers.count(token) != 0)
                 callback(MediaTime::fromSeconds(seconds));
-            }
         }
     }
 

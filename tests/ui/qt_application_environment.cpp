@@ -13,12 +13,10 @@ namespace {
 class QtApplicationEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-        }
-        if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) {
+        if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
             qputenv("QT_MEDIA_BACKEND", QByteArrayLiteral("ffmpeg"));
-        }
         application_ = std::make_unique<QApplication>(argc_, argv_);
     }
 

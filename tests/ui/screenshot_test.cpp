@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 
-#include "samples/sample_recording.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/sample_files.hpp"
@@ -18,11 +17,7 @@ namespace {
 class ScreenshotRun : public ::testing::Test {
   protected:
     ScreenshotRun() {
-        samples::SampleOptions options;
-        options.seconds = 12;
-        options.width = 320;
-        options.height = 180;
-        testing::copySampleRecording(recording, options);
+        testing::copySampleRecording(recording, {.seconds = 12, .width = 320, .height = 180});
         // The run keeps its settings out of the user's, draws offscreen, and leaves leak
         // checking to the test programs (Qt Multimedia 6.4 leaks at exit).
         ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);

@@ -48,26 +48,24 @@ TEST(TimelineBarFor, ClampsSegmentsToTheTimelineAndKeepsThemVisible) {
     EXPECT_THAT(barOn(0, 0, std::numeric_limits<double>::quiet_NaN()).widthRatio, DoubleEq(1));
 }
 
-TEST(TimelineBarLayouts, ATenSecondHighlightIsCentredInItsHitArea) {
+// A ten-second highlight is centred in its hit area; bars at the ends are pushed inwards.
+TEST(TimelineBarLayouts, HitAreasAroundSingleBars) {
     const auto layouts = timelineBarLayouts({barOn(300, 309, 600)}, 600);
     ASSERT_EQ(layouts.size(), 1u);
     EXPECT_THAT(layouts[0].visualWidth, DoubleEq(10));
     EXPECT_THAT(layouts[0].visualStart, DoubleEq(300));
     EXPECT_THAT(layouts[0].hitWidth, DoubleEq(18));
     EXPECT_THAT(layouts[0].hitStart, DoubleEq(296));
-}
 
-TEST(TimelineBarLayouts, BarsAtTheEndsArePushedInwards) {
     const auto first = timelineBarLayouts({barOn(0, 9, 600)}, 600);
     EXPECT_THAT(first[0].hitStart, DoubleEq(0));
     EXPECT_THAT(first[0].visualStart, DoubleEq(4));
-
     const auto last = timelineBarLayouts({barOn(590, 599, 600)}, 600);
     EXPECT_THAT(last[0].hitStart + last[0].hitWidth, DoubleEq(600));
     EXPECT_THAT(last[0].visualStart + last[0].visualWidth, DoubleEq(596));
 }
 
-TEST(TimelineBarLayouts, NeighboursSplitTheirContestedSpaceHalfway) {
+TEST(TimelineBarLayouts, NeighboursSplitTheirContestedSpaceHalfwayAndKeepTheirOrder) {
     // One second is one point: the visible bars cover [100, 101) and [102, 103).
     const auto layouts = timelineBarLayouts({barOn(100, 100, 400), barOn(102, 102, 400)}, 400);
     ASSERT_EQ(layouts.size(), 2u);
@@ -78,15 +76,14 @@ TEST(TimelineBarLayouts, NeighboursSplitTheirContestedSpaceHalfway) {
     // The drawn bars stay where they are.
     EXPECT_THAT(layouts[0].visualStart, DoubleEq(100));
     EXPECT_THAT(layouts[1].visualStart, DoubleEq(102));
-}
 
-TEST(TimelineBarLayouts, ThreeCrowdedBarsKeepOrderedNonOverlappingHitAreas) {
-    const auto layouts =
+    // Three crowded bars keep ordered hit areas that do not overlap.
+    const auto crowded =
         timelineBarLayouts({barOn(100, 100, 600), barOn(101, 101, 600), barOn(102, 102, 600)}, 600);
-    ASSERT_EQ(layouts.size(), 3u);
-    for (std::size_t i = 0; i + 1 < layouts.size(); ++i) {
-        EXPECT_LE(layouts[i].hitStart + layouts[i].hitWidth, layouts[i + 1].hitStart + 1e-9);
-        EXPECT_GE(layouts[i].hitWidth, 0);
+    ASSERT_EQ(crowded.size(), 3u);
+    for (std::size_t i = 0; i + 1 < crowded.size(); ++i) {
+        EXPECT_LE(crowded[i].hitStart + crowded[i].hitWidth, crowded[i + 1].hitStart + 1e-9);
+        EXPECT_GE(crowded[i].hitWidth, 0);
     }
 }
 

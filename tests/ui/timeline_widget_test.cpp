@@ -115,9 +115,8 @@ TEST_F(TimelineWidgetTest, TheContextMenuTogglesInclusion) {
     auto answerMenu = [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        for (QAction* action : menu->actions()) {
+        for (QAction* action : menu->actions())
             titles.push_back(action->text());
-        }
         menu->actions().front()->trigger();
         menu->close();
     };
