@@ -179,7 +179,6 @@ class ModelTest : public ::testing::Test {
     const StubbornProvider& useStubbornProvider();
     // Adds the files and waits until each is scanned, analysed and has its thumbnail and laps.
     void addAnalysed(const std::vector<std::filesystem::path>& files);
-    // The listed files' names, in list order.
     std::vector<std::string> listedNames() const;
 
     // A drive recording in the temporary folder (written once per name).

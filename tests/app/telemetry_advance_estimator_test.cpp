@@ -24,11 +24,10 @@ TEST(TelemetryAdvanceEstimator, ReportsOnTheOwnersThreadAndSaysWhatFailed) {
                                            std::stop_token) -> sync::TelemetryOffsetEstimate {
         if (recording.filename() == "cut.mp4")
             throw std::runtime_error("Failed to read file: the file changed while it was read");
-        sync::TelemetryOffsetEstimate estimate;
-        estimate.offsetMilliseconds = 240.6;
-        estimate.confidence = 0.9;
-        estimate.trusted = true;
-        return estimate;
+        return sync::TelemetryOffsetEstimate{.offsetMilliseconds = 240.6,
+                                             .confidence = 0.9,
+                                             .trusted = true,
+                                             .noEstimateReason = {}};
     });
     QSignalSpy finished(&estimator, &TelemetryAdvanceEstimator::finished);
     QSignalSpy running(&estimator, &TelemetryAdvanceEstimator::runningChanged);

@@ -48,11 +48,8 @@ double lapValue(const kovra::ChannelDefinition& channel, double t) {
 class HighlightsCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        kovra::RecordingOptions options;
-        options.durationSeconds = 180;
-        options.valueAt = lapValue;
         lap = (dir / "lap.mp4").string();
-        kovra::writeRecording(lap, options);
+        kovra::writeRecording(lap, {.durationSeconds = 180, .valueAt = lapValue});
     }
 
     TieredTelemetrySession analyse(HighlightFilterMode mode) const {

@@ -56,9 +56,8 @@ class HudCommand : public ::testing::Test {
         options.durationSeconds = 8;
         // Full throttle from 3 s on, nothing before: which one shows tells the sampled time.
         options.valueAt = [](const kovra::ChannelDefinition& channel, double seconds) {
-            if (channel.tag == std::string(kovra::kVendorPrefix) + "channel.throttle.position") {
+            if (channel.tag == std::string(kovra::kVendorPrefix) + "channel.throttle.position")
                 return seconds >= 3.0 ? 1.0 : 0.0;
-            }
             return kovra::syntheticValue(channel, seconds);
         };
         recording = dir / "lap.mp4";
@@ -141,9 +140,8 @@ TEST_F(HudCommand, FailuresAndUsageErrorsPrintTheirMessage) {
     }
     const auto help = runCommand({skelderExecutable(), "hud", "--help"});
     EXPECT_EQ(help.exitStatus, 0);
-    for (const char* option : {"--at", "--size", "--offset-ms", "--debug", "--output"}) {
+    for (const char* option : {"--at", "--size", "--offset-ms", "--debug", "--output"})
         EXPECT_NE(help.standardOutput.find(option), std::string::npos) << option;
-    }
     for (const std::string size : {"12x", "0x100", "100000x10"}) {
         const auto result = runCommand(
             {skelderExecutable(), "hud", recording, "--at", "1", "--size", size, "-o", output});

@@ -28,22 +28,17 @@ using testing::skelderExecutable;
 class LapsCommand : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        directory = new testing::TempDir;
-        club = new testing::CircuitDrive(testing::clubCircuit(), {.flyingLaps = 5});
+        directory = std::make_unique<testing::TempDir>();
+        club = std::make_unique<testing::CircuitDrive>(testing::clubCircuit(),
+                                                       testing::DriveOptions{.flyingLaps = 5});
         testing::writeCircuitRecording(*directory / "club.mp4", *club);
         testing::writeCircuitRecording(*directory / "road.mp4",
                                        testing::CircuitDrive(testing::road(), {.openRoad = true}));
     }
-    static void TearDownTestSuite() {
-        delete club;
-        delete directory;
-    }
     static std::string path(const char* name) { return (*directory / name).string(); }
-    static testing::TempDir* directory;
-    static testing::CircuitDrive* club;
+    static inline std::unique_ptr<testing::TempDir> directory;
+    static inline std::unique_ptr<testing::CircuitDrive> club;
 };
-testing::TempDir* LapsCommand::directory = nullptr;
-testing::CircuitDrive* LapsCommand::club = nullptr;
 
 // The pixels of a PNG file, row by row from the top, as 0xAARRGGBB.
 std::vector<std::uint32_t> pngPixels(const std::string& file) {
@@ -112,9 +107,8 @@ TEST_F(LapsCommand, JsonHasTheLapsInTelemetrySecondsAndTheMap) {
         EXPECT_DOUBLE_EQ(lap["endSeconds"].get<double>() - start, lap["timeSeconds"].get<double>());
         fastest = std::min(fastest, lap["timeSeconds"].get<double>());
     }
-    for (const auto& lap : laps["laps"]) {
+    for (const auto& lap : laps["laps"])
         EXPECT_EQ(lap["best"].get<bool>(), lap["timeSeconds"].get<double>() == fastest);
-    }
     EXPECT_EQ(laps["outLap"]["startSeconds"], 0.0);
     EXPECT_EQ(laps["outLap"]["endSeconds"], laps["laps"][0]["startSeconds"]);
     EXPECT_EQ(laps["inLap"]["startSeconds"], laps["laps"][4]["endSeconds"]);
@@ -137,9 +131,8 @@ TEST_F(LapsCommand, LineAtPutsTheLineWhereTheCarWasThen) {
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     const auto laps = nlohmann::json::parse(result.standardOutput)[0]["laps"];
     double nearest = 1e9;
-    for (const auto& lap : laps) {
+    for (const auto& lap : laps)
         nearest = std::min(nearest, std::abs(lap["startSeconds"].get<double>() - chosen));
-    }
     EXPECT_LT(nearest, 0.05);
 }
 

@@ -22,11 +22,6 @@ using testing::runCommand;
 using testing::skelderExecutable;
 using testing::TempDir;
 
-std::string fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::size_t entriesIn(const std::filesystem::path& directory) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory),
                                                   std::filesystem::directory_iterator()));
@@ -45,9 +40,8 @@ TerminalRun runInTerminal(const std::vector<std::string>& arguments,
     const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
     if (pid == 0) {
         std::vector<char*> argv;
-        for (const auto& argument : arguments) {
+        for (const auto& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
-        }
         argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -70,9 +64,8 @@ TerminalRun runInTerminal(const std::vector<std::string>& arguments,
             break;  // the program ended and closed the terminal
         }
         run.output.append(buffer, static_cast<std::size_t>(count));
-        if (watch) {
+        if (watch)
             watch(pid, run.output);
-        }
     }
     ::close(terminal);
     int status = 0;
@@ -92,9 +85,8 @@ TEST(SampleCommand, WritesTheLibrarysRecordingAndSaysWhere) {
     EXPECT_EQ(result.exitStatus, 0);
     // Off a terminal, progress comes as plain lines and nothing else is said on stderr.
     std::istringstream progressLines(result.standardError);
-    for (std::string line; std::getline(progressLines, line);) {
+    for (std::string line; std::getline(progressLines, line);)
         EXPECT_TRUE(line.starts_with("Writing cli.mp4: ") && line.ends_with("%")) << line;
-    }
     EXPECT_EQ(result.standardOutput, "Wrote " + (directory / "cli.mp4").string() + "\n");
 
     samples::writeSampleRecording(directory / "library.mp4", {.seconds = 1.5,
@@ -104,9 +96,9 @@ TEST(SampleCommand, WritesTheLibrarysRecordingAndSaysWhere) {
                                                               .rotationDegrees = 180,
                                                               .audio = false,
                                                               .seed = 9});
-    const std::string written = fileBytes(directory / "cli.mp4");
+    const std::string written = testing::readTextFile(directory / "cli.mp4");
     EXPECT_GT(written.size(), 1000u);
-    EXPECT_EQ(written, fileBytes(directory / "library.mp4"));
+    EXPECT_EQ(written, testing::readTextFile(directory / "library.mp4"));
     EXPECT_EQ(entriesIn(directory.path()), 3u);  // sub, cli.mp4, library.mp4
 }
 

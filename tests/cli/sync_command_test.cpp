@@ -21,10 +21,7 @@ constexpr double kSampleAdvanceMilliseconds = 570;
 class SyncCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        samples::SampleOptions options;
-        options.seconds = 30;
-        options.width = 64;
-        options.height = 64;
+        samples::SampleOptions options{.seconds = 30, .width = 64, .height = 64};
         testing::copySampleRecording(withSound, options);
         options.audio = false;
         testing::copySampleRecording(mute, options);

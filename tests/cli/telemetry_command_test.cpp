@@ -21,11 +21,8 @@ using testing::skelderExecutable;
 class TelemetryCommand : public ::testing::Test {
   protected:
     void SetUp() override {
-        kovra::RecordingOptions options;
-        options.durationSeconds = 12;
-        options.headerOffsetTicks = 6'500'000;
         recording = dir / "session.mp4";
-        kovra::writeRecording(recording, options);
+        kovra::writeRecording(recording, {.durationSeconds = 12, .headerOffsetTicks = 6'500'000});
         data = BasicTelemetryExtractionService().extractTelemetry(recording, true, true);
         for (const auto& line : telemetryTimingReport(
                  data.packetRecords, data.overlaySamplesByDecisecond, data.headerMinusPTSSeconds))

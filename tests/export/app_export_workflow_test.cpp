@@ -35,10 +35,7 @@ class FakeProvider : public TelemetrySessionProviding {
             throw TelemetryExtractionError::telemetryMissing(
                 "No telemetry track with handler type 'adrv' found");
         }
-        TelemetrySession session;
-        session.inputURL = url;
-        session.highlightSegments = found->second;
-        return session;
+        return {.inputURL = url, .highlightSegmentLines = {}, .highlightSegments = found->second};
     }
     TieredTelemetrySession loadTieredSession(const std::filesystem::path& url,
                                              HighlightFilterMode mode,

@@ -26,7 +26,6 @@ using namespace std::chrono_literals;
 
 constexpr int kFrames = 30;
 
-// How one export ended.
 struct Outcome {
     bool finished = false;  // false: still running when the watchdog gave up
     bool completed = false;

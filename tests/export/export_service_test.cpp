@@ -10,6 +10,7 @@
 #include "media/pixel_conversion.hpp"
 #include "media/video_reader.hpp"
 #include "tests/export/full_export_job.hpp"
+#include "tests/media/test_frames.hpp"
 #include "tests/support/ffmpeg_tools.hpp"
 #include "tests/support/played_back_video.hpp"
 #include "tests/support/run_command.hpp"
@@ -93,16 +94,8 @@ TEST_F(ExportServiceTest, PanelsLaidOnTheDecodedPictureMatchPanelsDrawnInBgra) {
     const OverlayRenderSharedState shared(job, width, height);
     OverlayRenderContext context;
     media::FramePool pool(width, height);
-    const auto yuvFrame = [&] {
-        media::FramePtr frame = media::allocateFrame();
-        frame->format = AV_PIX_FMT_YUV420P;
-        frame->width = width;
-        frame->height = height;
-        EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
-        return frame;
-    };
     const auto encoded = [&](bool decoderStillHoldsIt, std::size_t& modifiedRegions) {
-        media::FramePtr picture = yuvFrame();
+        media::FramePtr picture = media::decodedPicture(width, height);
         // Colours a camera records (RGB can show them): a gradient in 2 × 2 squares, encoded.
         std::vector<std::uint8_t> bgra(width * height * 4);
         for (int y = 0; y < height; ++y) {
@@ -126,7 +119,7 @@ TEST_F(ExportServiceTest, PanelsLaidOnTheDecodedPictureMatchPanelsDrawnInBgra) {
             picture.reset();
         renderFrame(shared, context, frame);
         modifiedRegions = frame.modifiedRegions().size();
-        media::FramePtr out = yuvFrame();
+        media::FramePtr out = media::decodedPicture(width, height);
         media::ToYuv420Converter(width, height, {AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG})
             .convert(frame, *out);
         return out;
@@ -253,7 +246,6 @@ TEST_F(ExportServiceTest, FailuresLeaveTheOldOutputUntouched) {
     EXPECT_GT(std::filesystem::file_size(output), 3u);
 }
 
-// Pictures ffmpeg decodes from a file.
 std::size_t decodedPictures(const std::filesystem::path& file) {
     const auto result =
         testing::runCommand({"ffmpeg", "-v", "quiet", "-i", file.string(), "-vf", "scale=8:8", "-f",

@@ -73,11 +73,8 @@ TEST(VerticalVideo, ALandscapeRecordingIsCroppedAndTheHudLaidOutForTheVerticalFr
     const auto theirs = testing::playedBackFrames(reference, whole);
     ASSERT_EQ(ours.frames.size(), theirs.frames.size());
     OverlayRenderContext context;
-    OverlayTelemetrySample readings;
-    readings.speedMps = 88;
-    readings.rpm = 8888;
-    readings.gear = 6;
-    readings.steeringDeg = -188;
+    const OverlayTelemetrySample readings{
+        .speedMps = 88, .rpm = 8888, .gear = 6, .steeringDeg = -188};
     const auto staticHUD = OverlayRenderer::makeStaticHUD(kWidth, kHeight);
     const auto footprint = OverlayRenderer::overlayFootprint(
         context, BgraFrame{nullptr, kWidth, kHeight, kWidth * 4, 0},

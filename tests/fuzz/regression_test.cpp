@@ -30,13 +30,10 @@ TEST(FuzzRegressions, SavedInputsRunClean) {
 }
 
 TEST(FuzzRegressions, EveryTruncationOfARecordingRunsClean) {
-    skelder::kovra::RecordingOptions options;
-    options.durationSeconds = 0.3;
-    options.packetDurationTicks = 1'000'000;
-    const auto bytes = skelder::kovra::buildRecording(options);
-    for (std::size_t size = 0; size <= bytes.size(); ++size) {
+    const auto bytes =
+        skelder::kovra::buildRecording({.durationSeconds = 0.3, .packetDurationTicks = 1'000'000});
+    for (std::size_t size = 0; size <= bytes.size(); ++size)
         skelder::fuzz::exerciseExtraction(bytes.data(), size);
-    }
     // The whole recording itself extracts: the loop above did real work at its end.
     EXPECT_EQ(
         skelder::extractTelemetryFromBuffer(bytes, true, true).overlaySamplesByDecisecond.size(),

@@ -59,20 +59,6 @@ TEST(TelemetrySessionKey, JoinsPathModeSizeAndModificationTime) {
               expectedPrefix + "|onlyBest|1234|1700000000.0");
 }
 
-TEST(TelemetrySessionKey, ChangesWhenTheFileIsTouchedOrRewritten) {
-    TempDir dir;
-    const auto file = dir / "lap.mp4";
-    testing::writeFile(file, std::vector<std::uint8_t>(10, 1));
-    setModificationTime(file, 1600000000, 0);
-    const std::string before = telemetrySessionKey(file, HighlightFilterMode::onlyBest);
-    setModificationTime(file, 1600000001, 0);
-    const std::string touched = telemetrySessionKey(file, HighlightFilterMode::onlyBest);
-    EXPECT_NE(before, touched);
-    testing::writeFile(file, std::vector<std::uint8_t>(11, 1));
-    setModificationTime(file, 1600000001, 0);
-    EXPECT_NE(telemetrySessionKey(file, HighlightFilterMode::onlyBest), touched);
-}
-
 TEST(TelemetrySessionKey, UnreadableAttributesAreMarkedUnknown) {
     EXPECT_EQ(telemetrySessionKey("/no/such/dir/../lap.mp4", HighlightFilterMode::onlyBest),
               "/no/such/lap.mp4|onlyBest|unknown-size|unknown-mtime");

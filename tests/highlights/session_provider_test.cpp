@@ -9,9 +9,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -171,33 +169,27 @@ TEST_F(SessionProvider, CancelledBeforeExtractionEndsWithCancellationAndStoresNo
     EXPECT_EQ(cache->size(), 0u);
 }
 
-// Holds every extraction until released (or until a generous safety limit passes).
+// Polls until `done` holds or a generous safety limit passes.
+bool waitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Holds every extraction until released.
 struct Gate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool started = false;
-    bool released = false;
-    bool finished = false;
+    std::atomic<bool> started = false;
+    std::atomic<bool> released = false;
+    std::atomic<bool> finished = false;
 
     void hold() {
-        std::unique_lock lock(mutex);
         started = true;
-        changed.notify_all();
-        changed.wait_for(lock, 20s, [&] { return released; });
+        waitUntil([&] { return released.load(); });
         finished = true;
-    }
-    void awaitStart() {
-        std::unique_lock lock(mutex);
-        changed.wait_for(lock, 20s, [&] { return started; });
-    }
-    void release() {
-        const std::lock_guard lock(mutex);
-        released = true;
-        changed.notify_all();
-    }
-    bool hasFinished() {
-        const std::lock_guard lock(mutex);
-        return finished;
     }
 };
 
@@ -212,27 +204,16 @@ void expectPromptCancellation(Gate& gate, FakeExtractor& extractor, Load load) {
         } catch (...) {
             outcome = std::current_exception();
         }
-        extractionFinishedWhenCallerReturned = gate.hasFinished();
+        extractionFinishedWhenCallerReturned = gate.finished;
     });
-    gate.awaitStart();
+    waitUntil([&] { return gate.started.load(); });
     stop.request_stop();
     caller.join();
-    gate.release();
+    gate.released = true;
     ASSERT_TRUE(outcome);
     EXPECT_THROW(std::rethrow_exception(outcome), CancellationError);
     EXPECT_FALSE(extractionFinishedWhenCallerReturned);
     EXPECT_EQ(extractor.calls, 1);
-}
-
-// Waits until the cache holds `count` sessions; the abandoned work stores what it built.
-bool awaitCacheSize(const TelemetrySessionCache& cache, std::size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (cache.size() < count) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
 }
 
 TEST_F(SessionProvider, CancellingTheWaitingCallerReturnsWhileExtractionStillRuns) {
@@ -250,7 +231,7 @@ TEST_F(SessionProvider, CancellingTheWaitingCallerReturnsWhileExtractionStillRun
                 provider.loadSession(file, kStrict, stop);
         });
         // Extraction had begun, so it ran to the end and its sessions were kept.
-        ASSERT_TRUE(awaitCacheSize(*cache, tiered ? 2 : 1));
+        ASSERT_TRUE(waitUntil([&] { return cache->size() >= (tiered ? 2u : 1u); }));
         if (tiered) {
             provider.loadTieredSession(file, kLenient, {});
         } else {

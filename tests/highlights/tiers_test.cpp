@@ -20,12 +20,10 @@ PlannedSegment segment(std::int64_t start, std::int64_t end, double total, doubl
 }
 
 TelemetrySession sessionWith(std::vector<PlannedSegment> segments, std::uint64_t size = 1000) {
-    TelemetrySession session;
-    session.inputURL = "/recordings/lap.mp4";
-    session.fileSizeBytes = size;
-    session.highlightSegments = std::move(segments);
-    session.highlightSegmentLines = {"plan lines"};
-    return session;
+    return {.inputURL = "/recordings/lap.mp4",
+            .fileSizeBytes = size,
+            .highlightSegmentLines = {"plan lines"},
+            .highlightSegments = std::move(segments)};
 }
 
 PlannedSegmentKey key(std::int64_t start, std::int64_t end) {

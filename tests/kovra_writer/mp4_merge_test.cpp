@@ -109,9 +109,7 @@ TEST(Mp4Merge, RelocatesCo64TablesOfExistingTracks) {
     inner.useCo64 = true;
     inner.valueAt = [](const ChannelDefinition&, double) { return 1.0; };
     const auto samples = buildTelemetrySamples(inner);
-    Mp4Layout layout;
-    layout.moovFirst = true;
-    layout.movieDuration = 2000;
+    const Mp4Layout layout{.moovFirst = true, .movieDuration = 2000};
     const Bytes file = assembleMp4(
         concatAll(samples),
         [&](std::uint64_t offset) {

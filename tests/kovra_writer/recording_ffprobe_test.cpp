@@ -16,11 +16,8 @@ namespace {
 TEST(RecordingFfprobe, ReadsTheVideoAndTelemetryTracksAndTheSamplesThroughTheTables) {
     testing::TempDir dir;
     const auto path = dir / "rec.mp4";
-    RecordingOptions o;
-    o.durationSeconds = 5;
-    o.includeVideoTrack = true;
-    o.samplesPerChunk = 2;
-    o.useCo64 = true;
+    const RecordingOptions o{
+        .durationSeconds = 5, .samplesPerChunk = 2, .useCo64 = true, .includeVideoTrack = true};
     writeRecording(path, o);
 
     const auto probe =
@@ -44,10 +41,8 @@ TEST(RecordingFfprobe, ReadsTheVideoAndTelemetryTracksAndTheSamplesThroughTheTab
 TEST(LargeFile, SamplesBehindFourGiBOfHoleNeedCo64) {
     testing::TempDir dir;
     const auto path = dir / "far.mp4";
-    RecordingOptions o;
-    o.durationSeconds = 2;
-    o.mdatPaddingBytes = 1ull << 32;
-    o.paddingBeforeSamples = true;
+    RecordingOptions o{
+        .durationSeconds = 2, .mdatPaddingBytes = 1ull << 32, .paddingBeforeSamples = true};
     EXPECT_THROW(writeRecording(path, o), std::out_of_range);
 
     o.useCo64 = true;

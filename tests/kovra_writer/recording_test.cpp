@@ -31,9 +31,7 @@ struct LayoutCase {
 
 std::vector<LayoutCase> layoutCases() {
     const auto with = [](auto change) {
-        RecordingOptions o;
-        o.durationSeconds = 4;
-        o.valueAt = line;
+        RecordingOptions o{.durationSeconds = 4, .valueAt = line};
         change(o);
         return o;
     };

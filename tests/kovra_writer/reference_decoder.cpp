@@ -10,29 +10,25 @@ namespace skelder::kovra::test {
 
 namespace {
 
-// Cursor over an in-memory byte range.
 struct Cursor {
     const std::vector<std::uint8_t>& bytes;
     std::size_t pos = 0;
 
     bool has(std::size_t n) const { return pos + n <= bytes.size(); }
     std::uint64_t be(int n) {
-        if (!has(static_cast<std::size_t>(n))) {
+        if (!has(static_cast<std::size_t>(n)))
             throw std::runtime_error("read out of bounds");
-        }
         std::uint64_t v = 0;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
             v = v << 8 | bytes[pos++];
-        }
         return v;
     }
     std::string text() {
         std::string s;
         while (true) {
             const auto c = static_cast<char>(be(1));
-            if (c == 0) {
+            if (c == 0)
                 return s;
-            }
             s.push_back(c);
         }
     }
@@ -58,9 +54,8 @@ int widthOf(std::uint8_t type) {
 // Value and sign- or zero-extended bit pattern; nullopt for unknown codes or too few bytes.
 std::optional<std::pair<double, std::uint64_t>> readRaw(Cursor& c, std::uint8_t type) {
     const int w = widthOf(type);
-    if (!c.has(static_cast<std::size_t>(w))) {
+    if (!c.has(static_cast<std::size_t>(w)))
         return std::nullopt;
-    }
     const std::uint64_t u = c.be(w);
     const int shift = 64 - 8 * w;
     const auto s = static_cast<std::int64_t>(u << shift) >> shift;
@@ -86,9 +81,8 @@ std::optional<std::pair<double, std::uint64_t>> readRaw(Cursor& c, std::uint8_t 
 
 Box need(const Mp4Source& s, const Box& parent, const char* type) {
     const auto b = s.child(parent, type);
-    if (!b) {
+    if (!b)
         throw std::runtime_error(std::string("missing ") + type);
-    }
     return *b;
 }
 
@@ -163,16 +157,14 @@ void readSamples(const Mp4Source& s, const Box& stbl, DecodedTrack& t) {
     const auto defaultSize = stsz.be(4);
     const auto count = stsz.be(4);
     std::vector<std::uint64_t> sizes;
-    for (std::uint64_t i = 0; i < count; ++i) {
+    for (std::uint64_t i = 0; i < count; ++i)
         sizes.push_back(defaultSize != 0 ? defaultSize : stsz.be(4));
-    }
     const bool co64 = !s.child(stbl, "stco").has_value();
     const auto chunkBytes = table(co64 ? "co64" : "stco");
     Cursor chunks{chunkBytes, 4};
     std::vector<std::uint64_t> offsets(chunks.be(4));
-    for (auto& o : offsets) {
+    for (auto& o : offsets)
         o = chunks.be(co64 ? 8 : 4);
-    }
     const auto stscBytes = table("stsc");
     Cursor stsc{stscBytes, 4};
     std::vector<std::array<std::uint64_t, 2>> runs(stsc.be(4));
@@ -199,17 +191,15 @@ void readSamples(const Mp4Source& s, const Box& stbl, DecodedTrack& t) {
     for (std::uint64_t e = 0; e < entries; ++e) {
         const auto n = stts.be(4);
         const auto delta = stts.be(4);
-        for (std::uint64_t j = 0; j < n && index < t.samples.size(); ++j, decode += delta) {
+        for (std::uint64_t j = 0; j < n && index < t.samples.size(); ++j, decode += delta)
             t.samples[index++].ptsSeconds = static_cast<double>(decode) / t.timescale;
-        }
     }
 }
 
 void decodePayloads(DecodedTrack& t) {
     std::uint64_t m = ~0ull;
-    for (const auto& r : t.rates) {
+    for (const auto& r : t.rates)
         m = std::min(m, r.intervalTicks);
-    }
     m = (m == ~0ull || m == 0) ? 1 : m;
     for (const auto& p : t.packets) {
         const auto pts = static_cast<std::int64_t>(t.samples[p.sampleIndex].ptsSeconds * 1e7);
@@ -225,9 +215,8 @@ void decodePayloads(DecodedTrack& t) {
                 due = true;
                 for (const auto& [id, type] : rate.channels) {
                     const auto raw = readRaw(c, type);
-                    if (!raw) {
+                    if (!raw)
                         return;
-                    }
                     const auto& ch = t.channels.at(id);
                     double v = raw->first;
                     if (ch.calibrationType == 1) {
@@ -238,9 +227,8 @@ void decodePayloads(DecodedTrack& t) {
                     t.values.push_back({id, v, pts + static_cast<std::int64_t>(k * m), headerTime});
                 }
             }
-            if (!due) {
+            if (!due)
                 break;
-            }
         }
     }
 }
@@ -250,14 +238,12 @@ void decodePayloads(DecodedTrack& t) {
 DecodedTrack decodeTelemetry(const Mp4Source& s) {
     DecodedTrack t;
     const auto moov = s.find({"moov"});
-    if (!moov) {
+    if (!moov)
         throw std::runtime_error("no moov");
-    }
     bool found = false;
     for (const auto& trak : s.children(*moov)) {
-        if (trak.type != "trak") {
+        if (trak.type != "trak")
             continue;
-        }
         const auto mdia = s.child(trak, "mdia");
         const auto hdlr = mdia ? s.child(*mdia, "hdlr") : std::nullopt;
         if (hdlr) {
@@ -269,9 +255,8 @@ DecodedTrack decodeTelemetry(const Mp4Source& s) {
             }
         }
     }
-    if (!found) {
+    if (!found)
         throw std::runtime_error("no adrv track");
-    }
     const Box mdia = need(s, t.trak, "mdia");
     const Box mdhd = need(s, mdia, "mdhd");
     const bool v1 = s.be(mdhd.payload(), 1) == 1;
@@ -290,9 +275,8 @@ DecodedTrack decodeTelemetry(const Mp4Source& s) {
         while (c.has(14)) {
             DecodedPacket p{i, c.be(8), static_cast<std::uint16_t>(c.be(2)), {}};
             const auto length = c.be(4);
-            if (!c.has(length)) {
+            if (!c.has(length))
                 break;
-            }
             p.payload.assign(bytes.begin() + static_cast<std::ptrdiff_t>(c.pos),
                              bytes.begin() + static_cast<std::ptrdiff_t>(c.pos + length));
             c.pos += length;

@@ -7,8 +7,8 @@
 #include <stop_token>
 #include <string>
 
-#include "tests/support/circuit_drive.hpp"
 #include "core/cancellation.hpp"
+#include "tests/support/circuit_drive.hpp"
 
 namespace skelder::laps {
 namespace {
@@ -27,25 +27,22 @@ double linePlace(const CircuitDrive& drive, const LapAnalysis& analysis) {
     const double length = drive.circuitLengthMetres();
     const double first = drive.circuitMetresAt(analysis.crossings.front().seconds);
     double sum = 0;
-    for (const LineCrossing& crossing : analysis.crossings) {
+    for (const LineCrossing& crossing : analysis.crossings)
         sum += aroundCircuit(first, drive.circuitMetresAt(crossing.seconds), length);
-    }
     return first + sum / static_cast<double>(analysis.crossings.size());
 }
 
 // The points of a closed outline at even steps along it.
 std::vector<Point> evenlySpaced(const std::vector<Point>& outline, std::size_t count) {
     std::vector<double> along{0};
-    for (std::size_t i = 1; i < outline.size(); ++i) {
+    for (std::size_t i = 1; i < outline.size(); ++i)
         along.push_back(along.back() + std::abs(outline[i] - outline[i - 1]));
-    }
     std::vector<Point> points;
     std::size_t i = 0;
     for (std::size_t k = 0; k < count; ++k) {
         const double at = along.back() * static_cast<double>(k) / static_cast<double>(count);
-        while (i + 2 < along.size() && along[i + 1] < at) {
+        while (i + 2 < along.size() && along[i + 1] < at)
             ++i;
-        }
         const double u = (at - along[i]) / std::max(along[i + 1] - along[i], 1e-9);
         points.push_back(outline[i] + u * (outline[i + 1] - outline[i]));
     }
@@ -65,9 +62,8 @@ double mapError(const CircuitDrive& drive, const LapAnalysis& analysis, double l
         circuit.emplace_back(x, y);
     }
     std::vector<Point> map;
-    for (const MapPoint& point : analysis.map) {
+    for (const MapPoint& point : analysis.map)
         map.emplace_back(point.x, point.y);
-    }
     const std::size_t count = 1000;
     std::vector<Point> a = evenlySpaced(map, count);
     std::vector<Point> b = evenlySpaced(circuit, count);
@@ -85,9 +81,8 @@ double mapError(const CircuitDrive& drive, const LapAnalysis& analysis, double l
     }
     const Point fit = product / norm;
     double worst = 0;
-    for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t k = 0; k < count; ++k)
         worst = std::max(worst, std::abs(b[k] - meanB - fit * (a[k] - meanA)));
-    }
     return worst / drive.circuitLengthMetres();
 }
 
@@ -96,9 +91,8 @@ std::vector<double> passages(const CircuitDrive& drive, double place) {
     const double length = drive.circuitLengthMetres();
     std::vector<double> times;
     const double first = place + length * std::ceil((drive.circuitMetresAt(0) - place) / length);
-    for (double at = first; at <= drive.circuitMetresAt(drive.endSeconds()); at += length) {
+    for (double at = first; at <= drive.circuitMetresAt(drive.endSeconds()); at += length)
         times.push_back(drive.secondsAtCircuitMetres(at));
-    }
     return times;
 }
 
@@ -137,9 +131,8 @@ TEST_P(LapsOfASession, AreFoundTimedAndMapped) {
         const Lap& lap = analysis.laps[k];
         EXPECT_EQ(lap.number, static_cast<int>(k) + 1);
         EXPECT_NEAR(lap.timeSeconds(), truth[k + 1] - truth[k], 0.05) << "lap " << lap.number;
-        if (lap.timeSeconds() < fastest->timeSeconds()) {
+        if (lap.timeSeconds() < fastest->timeSeconds())
             fastest = &lap;
-        }
     }
     EXPECT_EQ(analysis.bestLap(), fastest);
     ASSERT_TRUE(analysis.outLap && analysis.inLap);

@@ -12,18 +12,13 @@ namespace {
 class LapClockOfAClubSession : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        drive = new testing::CircuitDrive(testing::clubCircuit(), {.flyingLaps = 3});
-        clock = new LapClock(analyseLaps(drive->grid()));
+        drive = std::make_unique<testing::CircuitDrive>(testing::clubCircuit(),
+                                                        testing::DriveOptions{.flyingLaps = 3});
+        clock = std::make_unique<LapClock>(analyseLaps(drive->grid()));
     }
-    static void TearDownTestSuite() {
-        delete clock;
-        delete drive;
-    }
-    static testing::CircuitDrive* drive;
-    static LapClock* clock;
+    static inline std::unique_ptr<testing::CircuitDrive> drive;
+    static inline std::unique_ptr<LapClock> clock;
 };
-testing::CircuitDrive* LapClockOfAClubSession::drive = nullptr;
-LapClock* LapClockOfAClubSession::clock = nullptr;
 
 // On the best lap itself the gap is nil all the way round; on another lap it grows to the
 // difference of the two lap times at the line; the running time is the time since the line.
@@ -78,9 +73,8 @@ TEST_F(LapClockOfAClubSession, TheMapPointFollowsTheShareAlongTheOutline) {
     EXPECT_DOUBLE_EQ(start.x, map.front().x);
     EXPECT_DOUBLE_EQ(start.y, map.front().y);
     double length = 0;
-    for (std::size_t i = 1; i < map.size(); ++i) {
+    for (std::size_t i = 1; i < map.size(); ++i)
         length += std::hypot(map[i].x - map[i - 1].x, map[i].y - map[i - 1].y);
-    }
     EXPECT_NEAR(length, drive->circuitLengthMetres(), 0.02 * drive->circuitLengthMetres());
     double along = 0;
     std::size_t i = 1;

@@ -96,9 +96,8 @@ TEST_F(Writing, RoundTripKeepsPictureColoursTimesAndAudio) {
     EXPECT_EQ(video["profile"], "High");
     EXPECT_EQ(video["pix_fmt"], "yuv420p");
     EXPECT_EQ(video["nb_frames"], "60");
-    for (const char* tag : {"color_space", "color_range", "color_primaries", "color_transfer"}) {
+    for (const char* tag : {"color_space", "color_range", "color_primaries", "color_transfer"})
         EXPECT_EQ(video[tag], sourceVideo[tag]) << tag;
-    }
     EXPECT_EQ(testing::audioPacketDigests(output), testing::audioPacketDigests(source));
 }
 

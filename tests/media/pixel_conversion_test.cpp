@@ -63,7 +63,6 @@ FramePtr convertedBySwscale(const Picture& picture, AVColorSpace matrix, bool fu
     return out;
 }
 
-// A BGRA frame with the picture's pixels.
 VideoFrame frameOf(FramePool& pool, const Picture& picture) {
     VideoFrame frame = pool.makeFrame();
     for (int y = 0; y < picture.height; ++y)

@@ -114,9 +114,8 @@ TEST_F(VideoReading, CompositionReadsRangesBackToBack) {
         const std::vector<int> expected{12, 13, 14, 15, 16, 17, 18, 19, 5, 6, 7, 8, 9};
         EXPECT_EQ(decoded.frameNumbers, expected) << heldBack;
         ASSERT_EQ(decoded.seconds.size(), expected.size());
-        for (std::size_t i = 0; i < expected.size(); ++i) {
+        for (std::size_t i = 0; i < expected.size(); ++i)
             EXPECT_NEAR(decoded.seconds[i], i / 10.0, 1e-9) << i;
-        }
     }
 
     const SourceProperties properties = describe(MediaSource::composition(composition));

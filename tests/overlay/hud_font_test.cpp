@@ -19,9 +19,8 @@ long inkOf(const ScaledFontPtr& font, const char* text) {
     cairo_surface_flush(image->surface());
     long ink = 0;
     for (int y = 0; y < image->height(); ++y) {
-        for (int x = 0; x < image->width(); ++x) {
+        for (int x = 0; x < image->width(); ++x)
             ink += image->pixel(x, y).a;
-        }
     }
     return ink;
 }

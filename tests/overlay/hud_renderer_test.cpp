@@ -27,32 +27,20 @@ constexpr Rgba kBrakeLit{0.95, 0.18, 0.12, 1};
 constexpr Rgba kThrottleLit{0.12, 0.85, 0.25, 1};
 
 OverlayRenderSample sampleOf(OverlayTelemetrySample telemetry) {
-    OverlayRenderSample sample;
-    sample.telemetry = telemetry;
-    sample.gHistory = {{telemetry.latG, telemetry.lonG}};
-    sample.currentTotalG = std::hypot(telemetry.latG, telemetry.lonG);
-    sample.heldPeakG = sample.currentTotalG;
-    return sample;
+    const double total = std::hypot(telemetry.latG, telemetry.lonG);
+    return {telemetry, {{telemetry.latG, telemetry.lonG}}, total, total};
 }
 
 OverlayTelemetrySample cruising() {
-    OverlayTelemetrySample t;
-    t.speedMps = 26.8224;
-    t.throttle = 0.5;
-    t.brake = 0;
-    t.rpm = 3500;
-    t.gear = 3;
-    t.steeringDeg = 12.4;
-    return t;
+    return {.speedMps = 26.8224, .throttle = 0.5, .rpm = 3500, .gear = 3, .steeringDeg = 12.4};
 }
 
 // One static layer per frame size for the whole test program: made once, like a job does.
 std::shared_ptr<const StaticHUD> staticLayerOfSize(int width, int height) {
     static std::map<std::pair<int, int>, std::shared_ptr<const StaticHUD>> layers;
     auto& layer = layers[{width, height}];
-    if (!layer) {
+    if (!layer)
         layer = OverlayRenderer::makeStaticHUD(width, height);
-    }
     return layer;
 }
 
@@ -343,9 +331,8 @@ TEST(HudRenderer, GForceLabelsReadTheDirectionsInOrderWithTheirColours) {
     const Drawn drawn = drawFrame(1920, 1080, sample);
     TextEntries labels;
     for (const auto& entry : drawn.texts) {
-        if (entry.style.font.size == 13 * s || entry.style.font.size == 30 * s) {
+        if (entry.style.font.size == 13 * s || entry.style.font.size == 30 * s)
             labels.push_back(entry);
-        }
     }
     // Up (braking), right, down, left, then the peak; the readout "RPM …" also uses 30 s.
     ASSERT_GE(labels.size(), 5u);
@@ -380,9 +367,8 @@ TEST(HudRenderer, DrawsIntoPaddedRowsWithoutTouchingThePadding) {
     const int stride = width * 4 + 96;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stride) * height, 0xAB);
     for (int row = 0; row < height; ++row) {
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < width; ++x)
             std::memcpy(&buffer[static_cast<std::size_t>(row) * stride + x * 4], &kGrey, 4);
-        }
     }
     OverlayRenderContext context;
     const auto layer = staticLayerOfSize(width, height);
@@ -392,9 +378,8 @@ TEST(HudRenderer, DrawsIntoPaddedRowsWithoutTouchingThePadding) {
     cairo_surface_flush(packed.frame.surface());
     for (int row = 0; row < height; ++row) {
         const std::uint8_t* line = &buffer[static_cast<std::size_t>(row) * stride];
-        for (int b = width * 4; b < stride; ++b) {
+        for (int b = width * 4; b < stride; ++b)
             ASSERT_EQ(line[b], 0xAB) << "row " << row;
-        }
         ASSERT_EQ(std::memcmp(line, packed.frame.data() + row * packed.frame.stride(), width * 4),
                   0)
             << "row " << row;
@@ -413,9 +398,8 @@ TEST(HudRenderer, ReusedFrameBuffersShowTheDecodersNewPixels) {
     cairo_surface_flush(buffer.surface());
     std::uint8_t* data = buffer.data();
     for (int row = 0; row < 720; ++row) {
-        for (int x = 0; x < 1280; ++x) {
+        for (int x = 0; x < 1280; ++x)
             std::memcpy(data + row * buffer.stride() + x * 4, &kGrey, 4);
-        }
     }
     ASSERT_TRUE(OverlayRenderer::drawOverlay(context, buffer.frame(), sampleOf(cruising()),
                                              std::nullopt, layer.get()));
@@ -442,9 +426,8 @@ TEST(HudRenderer, WorkersDrawingAtOnceGetTheSamePixelsAsOneAtATime) {
                                      layer.get());
     }
     std::vector<BgraImage> parallel;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
+    for (std::size_t i = 0; i < samples.size(); ++i)
         parallel.push_back(filledFrame(1280, 720));
-    }
     {
         std::vector<std::jthread> workers;
         for (std::size_t i = 0; i < samples.size(); ++i) {

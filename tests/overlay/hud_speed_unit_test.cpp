@@ -23,16 +23,10 @@ constexpr int kHeight = 1080;
 constexpr double kTopBaseline = 884;
 
 OverlayRenderSample sixtyMilesPerHour() {
-    OverlayRenderSample sample;
-    sample.telemetry.speedMps = 26.8224;
-    sample.telemetry.throttle = 0.4;
-    sample.telemetry.rpm = 4200;
-    sample.telemetry.gear = 4;
-    sample.telemetry.latG = 0.3;
-    sample.gHistory = {{0.3, 0}};
-    sample.currentTotalG = 0.3;
-    sample.heldPeakG = 0.3;
-    return sample;
+    return {{.speedMps = 26.8224, .throttle = 0.4, .rpm = 4200, .gear = 4, .latG = 0.3},
+            {{0.3, 0}},
+            0.3,
+            0.3};
 }
 
 struct Drawn {

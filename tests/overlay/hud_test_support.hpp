@@ -85,9 +85,8 @@ inline InkSummary inkWithin(const BgraImage& image, const Rect& area, BgraPixel 
         for (int x = x0; x < x1; ++x) {
             const BgraPixel p = pixelAt(view, x, y);
             const int d = difference(p, background);
-            if (d == 0) {
+            if (d == 0)
                 continue;
-            }
             ++ink.changedPixels;
             ink.lowestInkedRow = std::min(ink.lowestInkedRow, y);
             ink.highestInkedRow = std::max(ink.highestInkedRow, y);
@@ -110,9 +109,8 @@ inline bool sameBytesWithin(const BgraImage& image, const BgraImage& reference, 
         const auto row = [&](const BgraImage& i) {
             return i.data() + static_cast<std::ptrdiff_t>(i.height() - 1 - y) * i.stride() + x0 * 4;
         };
-        if (std::memcmp(row(image), row(reference), bytes) != 0) {
+        if (std::memcmp(row(image), row(reference), bytes) != 0)
             return false;
-        }
     }
     return true;
 }

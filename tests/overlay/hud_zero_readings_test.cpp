@@ -29,12 +29,7 @@ std::vector<std::string> hudTextsOf(const OverlayRenderSample& sample) {
 }
 
 OverlayRenderSample standingStill(double zero) {
-    OverlayRenderSample sample;
-    sample.telemetry = {zero, zero, zero, zero, 1, zero, zero, 0.0};
-    sample.gHistory = {{zero, zero}, {zero, zero}};
-    sample.currentTotalG = zero;
-    sample.heldPeakG = zero;
-    return sample;
+    return {{zero, zero, zero, zero, 1, zero, zero, 0.0}, {{zero, zero}, {zero, zero}}, zero, zero};
 }
 
 TEST(HudZeroReadings, NoUnsignedReadingShowsAMinus) {

@@ -35,9 +35,8 @@ TEST(LapHud, TextsReadAsDriversExpect) {
     const std::pair<double, const char*> gaps[] = {
         {-0.42, "-0.42"},   {0.18, "+0.18"},    {0.004, "0.00"}, {-0.004, "0.00"},
         {-0.0051, "-0.01"}, {12.345, "+12.35"}, {-1.5, "-1.50"}};
-    for (const auto& [gap, text] : gaps) {
+    for (const auto& [gap, text] : gaps)
         EXPECT_EQ(lapGapText(gap), text) << gap;
-    }
 }
 
 // The laps of a short club session, read where the second lap is under way.
@@ -59,13 +58,8 @@ bool overlaps(const PixelBox& a, const PixelBox& b) {
 // Landscape and portrait, small and 4K, with and without the timing panel: the lap elements
 // never cover a specified element, whatever it shows (three-digit speeds, the widest labels).
 TEST(LapHud, ElementsLieWhereNoSpecifiedElementIs) {
-    OverlayTelemetrySample fast;
-    fast.speedMps = 88;
-    fast.rpm = 8888;
-    fast.gear = 6;
-    fast.steeringDeg = -188;
-    fast.latG = 1.8;
-    fast.lonG = -1.8;
+    const OverlayTelemetrySample fast{
+        .speedMps = 88, .rpm = 8888, .gear = 6, .latG = 1.8, .lonG = -1.8, .steeringDeg = -188};
     OverlayRenderSample sample{fast, {{1.8, -1.8}}, 2.5, 2.5};
     const OverlayFrameDebugInfo debug{8888,   8888, 8888,
                                       -8.888, 9,    "a-very-long-recording-name.mp4"};

@@ -26,9 +26,8 @@ struct SparseSource {
 // Ticks 0..count-1 with speed k, gear 1 + k % 5, and a G point that moves every tick.
 DecisecondGrid movingGrid(int count) {
     std::vector<OverlayTelemetrySample> samples;
-    for (int k = 0; k < count; ++k) {
+    for (int k = 0; k < count; ++k)
         samples.push_back(sampleWith(k, 1 + k % 5, k * 0.01, -k * 0.02));
-    }
     return DecisecondGrid(0, std::move(samples));
 }
 
@@ -53,9 +52,8 @@ TEST(RenderSample, InterpolatesRealFieldsAndSwitchesGearAtHalfway) {
 
 TEST(RenderSample, BeforeTheFirstTickShowsTheFirstSample) {
     std::vector<OverlayTelemetrySample> samples;
-    for (int k = 30; k < 60; ++k) {
+    for (int k = 30; k < 60; ++k)
         samples.push_back(sampleWith(k, 3, 0.1, 0.2));
-    }
     const DecisecondGrid grid(30, std::move(samples));
     for (const double seconds : {0.0, 1.0, 2.85}) {
         const auto result = buildRenderSample(grid, boundsOf(grid), seconds);
@@ -123,9 +121,8 @@ TEST(RenderSample, PeakHoldCoversTheLastSixTicks) {
 TEST(RenderSample, OneMissingTickIsBridgedTwoGiveNoHUD) {
     SparseSource source;
     for (std::int64_t k = 0; k <= 30; ++k) {
-        if (k != 10 && k != 20 && k != 21) {
+        if (k != 10 && k != 20 && k != 21)
             source.samples[k] = sampleWith(static_cast<double>(k), 2, 0, 0);
-        }
     }
     const OverlaySampleBounds bounds{0, 30};
     // Tick 9 present, 10 missing: tick 9 unchanged, not interpolated.

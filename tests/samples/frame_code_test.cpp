@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -12,7 +13,6 @@
 namespace skelder::samples {
 namespace {
 
-// A 4:2:0 picture with its own buffers.
 struct OwnedPicture {
     OwnedPicture(int width, int height)
         : luma(static_cast<std::size_t>(width * height)),
@@ -61,15 +61,6 @@ std::optional<std::int64_t> readBgra(const std::vector<std::uint8_t>& bgra, int 
     return readBurnedFrameNumber(bgra.data(), width, height, width * 4);
 }
 
-void fillBgra(std::vector<std::uint8_t>& bgra, int width, int x0, int y0, int x1, int y1,
-              std::uint8_t value) {
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            std::fill_n(&bgra[static_cast<std::size_t>((y * width + x) * 4)], 3, value);
-        }
-    }
-}
-
 TEST(FrameCode, ReadsBackEveryBitPattern) {
     for (const std::int64_t frame : std::initializer_list<std::int64_t>{
              0, 1, 2, 1023, 1024, 12345, 699050, 349525, kLargestBurnedFrameNumber}) {
@@ -87,42 +78,30 @@ TEST(FrameCode, PicturesWithoutAValidCodeReadAsNothing) {
 
     std::vector<std::uint8_t> random(grey.size());
     const SeededNoise noise(9);
-    for (std::size_t i = 0; i < random.size(); ++i) {
+    for (std::size_t i = 0; i < random.size(); ++i)
         random[i] = static_cast<std::uint8_t>(128 + 127 * noise.uniform(1, i));
-    }
     EXPECT_EQ(readBgra(random, width, height), std::nullopt);
 
-    const FrameCodeLayout layout = frameCodeLayout(width, height);
-    const auto cell = [&](int row, int column) {
-        return std::array{
-            layout.left + column * layout.cellSize, layout.top + row * layout.cellSize,
-            layout.left + (column + 1) * layout.cellSize, layout.top + (row + 1) * layout.cellSize};
-    };
     const std::vector<std::uint8_t> good = toBgra(paintedFrame(width, height, 5));
     ASSERT_EQ(readBgra(good, width, height), 5);
-    {
-        // One data bit flipped: the row's parity no longer matches.
-        std::vector<std::uint8_t> flipped = good;
-        const auto c = cell(1, 3);
-        fillBgra(flipped, width, c[0], c[1], c[2], c[3], 255);
-        EXPECT_EQ(readBgra(flipped, width, height), std::nullopt);
-    }
-    {
-        // A cell that is neither black nor white.
-        std::vector<std::uint8_t> unclear = good;
-        const auto c = cell(0, 5);
-        fillBgra(unclear, width, c[0], c[1], c[2], c[3], 128);
-        EXPECT_EQ(readBgra(unclear, width, height), std::nullopt);
-    }
-    {
-        // Markers swapped: an upside-down or inverted code.
-        std::vector<std::uint8_t> swapped = good;
-        const auto white = cell(0, 0);
-        const auto black = cell(1, 0);
-        fillBgra(swapped, width, white[0], white[1], white[2], white[3], 16);
-        fillBgra(swapped, width, black[0], black[1], black[2], black[3], 235);
-        EXPECT_EQ(readBgra(swapped, width, height), std::nullopt);
-    }
+    // The good code with cells painted over: {row, column, grey level}.
+    const FrameCodeLayout layout = frameCodeLayout(width, height);
+    const auto readPainted = [&](std::initializer_list<std::array<int, 3>> cells) {
+        std::vector<std::uint8_t> bgra = good;
+        const int size = layout.cellSize;
+        for (const auto& [row, column, level] : cells)
+            for (int y = layout.top + row * size; y < layout.top + (row + 1) * size; ++y)
+                std::fill_n(
+                    &bgra[static_cast<std::size_t>(y * width + layout.left + column * size) * 4],
+                    size * 4, static_cast<std::uint8_t>(level));
+        return readBgra(bgra, width, height);
+    };
+    // One data bit flipped: the row's parity no longer matches.
+    EXPECT_EQ(readPainted({{1, 3, 255}}), std::nullopt);
+    // A cell that is neither black nor white.
+    EXPECT_EQ(readPainted({{0, 5, 128}}), std::nullopt);
+    // Markers swapped: an upside-down or inverted code.
+    EXPECT_EQ(readPainted({{0, 0, 16}, {1, 0, 235}}), std::nullopt);
     EXPECT_EQ(readBurnedFrameNumber(nullptr, width, height, width * 4), std::nullopt);
     EXPECT_EQ(readBurnedFrameNumber(good.data(), width, height, width * 4 - 1), std::nullopt);
     EXPECT_EQ(readBurnedFrameNumber(good.data(), 0, 0, 0), std::nullopt);

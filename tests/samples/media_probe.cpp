@@ -43,9 +43,8 @@ std::vector<std::string> bgraFramesNumbered(const std::filesystem::path& file,
     const auto frameSize = static_cast<std::size_t>(width * height * 4);
     EXPECT_EQ(bytes.size(), frameIndexes.size() * frameSize);
     std::vector<std::string> frames;
-    for (std::size_t at = 0; at + frameSize <= bytes.size(); at += frameSize) {
+    for (std::size_t at = 0; at + frameSize <= bytes.size(); at += frameSize)
         frames.push_back(bytes.substr(at, frameSize));
-    }
     return frames;
 }
 

@@ -21,14 +21,10 @@ namespace skelder::samples {
 namespace {
 
 using skelder::testing::ffprobe;
+using skelder::testing::readTextFile;
 using skelder::testing::runCommand;
 using skelder::testing::TempDir;
 using testing::bgraFrameAt;
-
-std::string fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::optional<std::int64_t> burnedNumber(const std::string& bgra, int width, int height) {
     if (bgra.size() != static_cast<std::size_t>(width * height * 4)) {
@@ -125,10 +121,10 @@ TEST(SampleRecordings, AreTheSameBytesForTheSameSeed) {
     SampleOptions otherSeed = options;
     otherSeed.seed = 8;
     writeSampleRecording(directory / "c.mp4", otherSeed);
-    const std::string first = fileBytes(directory / "a.mp4");
+    const std::string first = readTextFile(directory / "a.mp4");
     EXPECT_GT(first.size(), 10'000u);
-    EXPECT_EQ(first, fileBytes(directory / "b.mp4"));
-    EXPECT_NE(first, fileBytes(directory / "c.mp4"));
+    EXPECT_EQ(first, readTextFile(directory / "b.mp4"));
+    EXPECT_NE(first, readTextFile(directory / "c.mp4"));
 }
 
 TEST(SampleRecordings, CarryTheRotationAsTheDisplayMatrix) {
@@ -193,7 +189,7 @@ TEST(SampleRecordings, ReplaceAnOldFileOnlyWhenCompleteAndLeaveNoTemporaryFiles)
     };
     EXPECT_THROW(writeSampleRecording(path, options), CancellationError);
     EXPECT_EQ(frames, 10);
-    EXPECT_EQ(fileBytes(path), "old content");
+    EXPECT_EQ(readTextFile(path), "old content");
     EXPECT_EQ(filesIn(directory.path()), 1u);
 
     writeSampleRecording(path, {.seconds = 0.2, .width = 64, .height = 64});
@@ -248,10 +244,8 @@ TEST(SampleOptionsValidation, NamesTheOptionThatCannotBeWritten) {
 // sample paints that picture upright before storing it turned. Wide readings give the
 // widest texts.
 TEST(SamplePictures, ThePlatesStayClearOfTheHudInEveryOrientation) {
-    OverlayRenderSample widest;
-    widest.telemetry = {.speedMps = 89, .rpm = 8888, .gear = 6, .latG = 2.5, .steeringDeg = -540};
-    widest.currentTotalG = 2.5;
-    widest.heldPeakG = 2.5;
+    const OverlayRenderSample widest{
+        {.speedMps = 89, .rpm = 8888, .gear = 6, .latG = 2.5, .steeringDeg = -540}, {}, 2.5, 2.5};
     OverlayRenderContext context;
     for (const auto& [storedWidth, storedHeight] : {std::pair{640, 360}, std::pair{1920, 1080}}) {
         for (const int rotation : {0, 90, 180, 270}) {

@@ -99,9 +99,8 @@ TEST(SampleTelemetry, ReadsBackAsTheDriveWithTheRecordersLagAndItsEvents) {
     EXPECT_LT(at(apex).speedMps, 15);
     // The per-second buckets see the same peaks.
     double peakLateral = 0;
-    for (const auto& bucket : data.contiguousBuckets) {
+    for (const auto& bucket : data.contiguousBuckets)
         peakLateral = std::max(peakLateral, bucket.bucket.latAbsMaxG);
-    }
     EXPECT_NEAR(peakLateral, hairpin.peakLateralG, 0.05);
 }
 

@@ -249,12 +249,10 @@ CircuitDrive::CircuitDrive(Circuit circuit, DriveOptions options) : circuit_(std
     // The recorder: speed every 0.1 s, the rest at 100 Hz; a decisecond keeps its last value.
     std::vector<OverlayTelemetrySample> samples;
     for (std::size_t i = 0; i + 10 <= seconds_.size(); i += 10) {
-        OverlayTelemetrySample sample;
-        sample.speedMps = std::max(0.0, readings_[i].speedMps + 0.05 * normal(random));
-        sample.latG = readings_[i + 9].lateralMps2 / kGravity;
-        sample.throttle = readings_[i + 9].throttle;
-        sample.gear = 3;
-        samples.push_back(sample);
+        samples.push_back({.speedMps = std::max(0.0, readings_[i].speedMps + 0.05 * normal(random)),
+                           .throttle = readings_[i + 9].throttle,
+                           .gear = 3,
+                           .latG = readings_[i + 9].lateralMps2 / kGravity});
     }
     grid_ = DecisecondGrid(0, std::move(samples));
 }

@@ -22,7 +22,6 @@ struct ForgedRecording {
     Bytes build() const;
 };
 
-// The type of an encoded box.
 std::string_view boxType(const Bytes& box);
 void removeBox(std::vector<Bytes>& boxes, std::string_view type);
 void replaceBox(std::vector<Bytes>& boxes, std::string_view type, Bytes replacement);

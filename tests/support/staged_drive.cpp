@@ -22,21 +22,17 @@ double rpmOf(double radiansPerSecond) {
 }  // namespace
 
 samples::DriveState idling() {
-    samples::DriveState state;
-    state.engineRpm = rpmOf(85);
-    return state;
+    return {.engineRpm = rpmOf(85)};
 }
 
 samples::DriveState cruising(double t) {
-    samples::DriveState state;
-    state.speedMps = 30 + 3 * wave(t, 23);
-    state.throttle = 0.45 + 0.15 * wave(t, 17);
-    state.engineRpm = rpmOf(400 + 50 * wave(t, 11));
-    state.gear = 4;
-    state.lateralAccelerationMps2 = 0.25 * kG * wave(t, 9);
-    state.longitudinalAccelerationMps2 = 0.1 * kG * wave(t, 13);
-    state.steeringAngleRadians = 0.1 * wave(t, 9);
-    return state;
+    return {.speedMps = 30 + 3 * wave(t, 23),
+            .throttle = 0.45 + 0.15 * wave(t, 17),
+            .engineRpm = rpmOf(400 + 50 * wave(t, 11)),
+            .gear = 4,
+            .lateralAccelerationMps2 = 0.25 * kG * wave(t, 9),
+            .longitudinalAccelerationMps2 = 0.1 * kG * wave(t, 13),
+            .steeringAngleRadians = 0.1 * wave(t, 9)};
 }
 
 samples::DriveState cornering(double t, double start, double lateralG) {

@@ -14,12 +14,8 @@ namespace {
 // An engine-like tone (fundamental and two harmonics) whose fundamental glides exponentially,
 // f(t) = startHz x e^(rate t), so every pitch change over the span is rate x span.
 media::MonoAudio glidingTone(double startSeconds, double seconds, double startHz, double rate) {
-    media::MonoAudio audio;
-    audio.startSeconds = startSeconds;
-    audio.sampleRate = kPitchSampleRate;
     const auto count = static_cast<std::size_t>(seconds * kPitchSampleRate);
-    audio.samples.resize(count);
-    audio.decodedSamples = count;
+    media::MonoAudio audio{startSeconds, kPitchSampleRate, std::vector<float>(count), count};
     double phase = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / kPitchSampleRate;

@@ -50,11 +50,7 @@ class TelemetryOffsetTest : public ::testing::Test {
     }
 
     static samples::SampleOptions smallSample() {
-        samples::SampleOptions options;
-        options.seconds = 30;
-        options.width = 64;
-        options.height = 64;
-        return options;
+        return {.seconds = 30, .width = 64, .height = 64};
     }
 
     testing::TempDir dir_;
@@ -72,16 +68,15 @@ TEST_F(TelemetryOffsetTest, FindsTheAdvanceOfToneRecordingsMadeByAnotherGenerato
     const char* colours[] = {"pink", "brown", "pink", "white", "pink", "brown"};
     int withinAFrame = 0;
     for (int i = 0; i < 6; ++i) {
-        testing::EngineToneSpec spec;
-        spec.soundDelaySeconds = delays[i];
-        spec.telemetryLagSeconds = lags[i];
-        spec.cylinders = cylinders[i];
-        spec.noiseAmplitude = noise[i];
-        spec.noiseColour = colours[i];
-        spec.seed = i + 1;
-        spec.seconds = 20;
-        spec.gearSeconds = 2.93 + 0.37 * i;
-        spec.baseRpm = 3000 + 150 * i;
+        const testing::EngineToneSpec spec{.seconds = 20,
+                                           .cylinders = cylinders[i],
+                                           .baseRpm = 3000 + 150.0 * i,
+                                           .gearSeconds = 2.93 + 0.37 * i,
+                                           .soundDelaySeconds = delays[i],
+                                           .telemetryLagSeconds = lags[i],
+                                           .noiseColour = colours[i],
+                                           .noiseAmplitude = noise[i],
+                                           .seed = i + 1};
         const auto path = writeTone(spec, fmt::format("tone{}.mp4", i));
         const TelemetryOffsetEstimate estimate = estimateTelemetryOffset(path);
         std::filesystem::remove(path);

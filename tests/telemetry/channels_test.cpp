@@ -8,12 +8,8 @@ namespace {
 std::map<std::uint16_t, ChannelInfo> table(
     std::initializer_list<std::pair<std::uint16_t, std::string>> entries) {
     std::map<std::uint16_t, ChannelInfo> channels;
-    for (const auto& [id, tag] : entries) {
-        ChannelInfo info;
-        info.channelID = id;
-        info.tag = tag;
-        channels[id] = info;
-    }
+    for (const auto& [id, tag] : entries)
+        channels[id] = {.channelID = id, .tag = tag, .rawType = {}};
     return channels;
 }
 
@@ -78,9 +74,8 @@ TEST(ChannelClassification, RulesInOrder) {
         {"q.longitudinalacceleration.q", TelemetrySignalKind::lonAccel},
         {"steering.wheel.angle", TelemetrySignalKind::steering},
     };
-    for (const auto& [tag, kind] : cases) {
+    for (const auto& [tag, kind] : cases)
         EXPECT_EQ(classifySignalKind(tag, 1), kind) << tag;
-    }
     EXPECT_FALSE(classifySignalKind("com.kovra.channel.steerangle", 1).has_value());
     EXPECT_FALSE(classifySignalKind("com.kovra.channel.temperature", 1).has_value());
 }

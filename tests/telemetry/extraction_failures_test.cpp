@@ -38,29 +38,21 @@ std::function<std::filesystem::path(const testing::TempDir&)> file(std::function
     };
 }
 
-// A recording whose telemetry "stbl" children are edited.
-std::function<Bytes()> stbl(std::function<void(std::vector<Bytes>&)> edit) {
-    return [edit] {
-        ForgedRecording recording;
-        recording.editTables = [edit](kovra::TrackTables& tables) { tables.editStbl = edit; };
-        return recording.build();
-    };
-}
-
-std::function<Bytes()> mdia(std::function<void(std::vector<Bytes>&)> edit) {
-    return [edit] {
-        ForgedRecording recording;
-        recording.editTables = [edit](kovra::TrackTables& tables) { tables.editMdia = edit; };
-        return recording.build();
-    };
-}
-
 std::function<Bytes()> tables(std::function<void(kovra::TrackTables&)> edit) {
     return [edit] {
         ForgedRecording recording;
         recording.editTables = edit;
         return recording.build();
     };
+}
+
+// A recording whose telemetry "stbl" or "mdia" children are edited.
+std::function<Bytes()> stbl(std::function<void(std::vector<Bytes>&)> edit) {
+    return tables([edit](kovra::TrackTables& t) { t.editStbl = edit; });
+}
+
+std::function<Bytes()> mdia(std::function<void(std::vector<Bytes>&)> edit) {
+    return tables([edit](kovra::TrackTables& t) { t.editMdia = edit; });
 }
 
 std::function<Bytes()> withTail(Bytes tail) {
@@ -80,22 +72,12 @@ Bytes words(std::initializer_list<std::uint32_t> values) {
     return std::move(out).take();
 }
 
-Bytes adcoWithChildren(std::vector<Bytes> children) {
-    return kovra::adcoBox(children);
-}
-
 std::vector<FailureCase> failureCases() {
     const auto channels = kovra::standardChannels();
     const Bytes adcr = kovra::adcrBox(kovra::ratesOf(channels));
     const Bytes adcp = kovra::adcpBox(channels);
-    kovra::ByteWriter cutRate;
-    cutRate.u8(1);
-    cutRate.u8(0);
-    cutRate.u8(1);
-    cutRate.u32(0);  // half of a 64-bit interval
-    kovra::ByteWriter openTag;
-    openTag.u16(1);
-    openTag.raw(Bytes{'g', 'e', 'a', 'r'});
+    const Bytes cutRate{1, 0, 1, 0, 0, 0, 0};  // half of a 64-bit interval
+    const Bytes openTag{0, 1, 'g', 'e', 'a', 'r'};
 
     const auto entries = [](std::vector<Bytes> sampleEntries) {
         return tables([sampleEntries](kovra::TrackTables& t) { t.sampleEntries = sampleEntries; });
@@ -224,7 +206,7 @@ std::vector<FailureCase> failureCases() {
              kovra::ByteWriter stsd;
              stsd.u32(0);
              stsd.u32(2);
-             stsd.raw(adcoWithChildren({adcr, adcp}));
+             stsd.raw(kovra::adcoBox({adcr, adcp}));
              stsd.raw(Bytes(4, 0));
              replaceBox(c, "stsd", kovra::box("stsd", stsd.bytes()));
          })),
@@ -239,13 +221,13 @@ std::vector<FailureCase> failureCases() {
              return bytes;
          }),
          Case::decodeFailed, "Invalid box size"},
-        {"cut adcr", file(entries({adcoWithChildren({kovra::box("adcr", cutRate.bytes()), adcp})})),
+        {"cut adcr", file(entries({kovra::adcoBox({kovra::box("adcr", cutRate), adcp})})),
          Case::decodeFailed, "Binary read out of bounds"},
-        {"open tag", file(entries({adcoWithChildren({adcr, kovra::box("adcp", openTag.bytes())})})),
+        {"open tag", file(entries({kovra::adcoBox({adcr, kovra::box("adcp", openTag)})})),
          Case::decodeFailed, "Missing null-terminated string terminator"},
         {"short adco", file(entries({kovra::box("adco", Bytes(7, 0))})), Case::decodeFailed,
          "Invalid adco sample entry payload"},
-        {"no adcp", file(entries({adcoWithChildren({adcr})})), Case::decodeFailed,
+        {"no adcp", file(entries({kovra::adcoBox({adcr})})), Case::decodeFailed,
          "adco missing required adcr/adcp boxes"},
     };
     return cases;

@@ -46,10 +46,7 @@ TEST_F(ExtractionService, QuickExtractionKeepsOnlyTheGrid) {
 }
 
 TEST_F(ExtractionService, TimingReportOfAHeaderClockRunningAhead) {
-    kovra::RecordingOptions options;
-    options.durationSeconds = 20;
-    options.headerOffsetTicks = 6'500'000;
-    const auto path = write(options);
+    const auto path = write({.durationSeconds = 20, .headerOffsetTicks = 6'500'000});
     const ParsedTelemetryData data = service.extractTelemetry(path, true, true);
     ASSERT_TRUE(data.headerMinusPTSSeconds.has_value());
     EXPECT_NEAR(*data.headerMinusPTSSeconds, 0.65, 1e-9);

@@ -70,10 +70,7 @@ kovra::Bytes interleavedDrive(const kovra::RecordingOptions& options) {
 class FileReading : public ::testing::Test {
   protected:
     void SetUp() override {
-        kovra::RecordingOptions options;
-        options.durationSeconds = 6;
-        options.samplesPerChunk = 1;
-        contents = interleavedDrive(options);
+        contents = interleavedDrive({.durationSeconds = 6, .samplesPerChunk = 1});
         testing::writeFile(path, contents);
         reference = extract(false, false, [](int) { return std::nullopt; });
         HookedFileSource counting(path, [](int) { return std::nullopt; });

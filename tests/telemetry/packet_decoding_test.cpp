@@ -44,10 +44,7 @@ TEST(PacketSplitting, TrailingBytesAndIncompletePackets) {
 }
 
 ChannelInfo channel(std::uint16_t id, CalibrationInfo calibration = NoCalibration{}) {
-    ChannelInfo info;
-    info.channelID = id;
-    info.calibration = calibration;
-    return info;
+    return {.channelID = id, .tag = {}, .rawType = {}, .calibration = calibration};
 }
 
 TEST(Calibration, NumericBitfieldAndNone) {
