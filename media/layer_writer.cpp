@@ -61,12 +61,10 @@ VideoFrameTimes videoFrameTimes(const std::filesystem::path& path, std::stop_tok
 
 LayerEncoder::LayerEncoder(int width, int height, AVRational timeBase, LayerCodec codec)
     : width_(width), height_(height), timeBase_(timeBase), codec_(codec) {
-    if (codec == LayerCodec::animation) {
-        // Transparent to begin with; the first picture is coded whole anyway.
-        argb_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0);
-        changedRows_.resize(static_cast<std::size_t>(height));
+    // Animation's picture is made with the first picture encoded: an encoder made only to
+    // describe the stream for the muxer holds no picture.
+    if (codec == LayerCodec::animation)
         return;
-    }
     const AVCodec* encoder = avcodec_find_encoder_by_name("prores_ks");
     if (encoder == nullptr)
         throw MediaError("no encoder for the layer's codec");
@@ -197,12 +195,14 @@ void LayerEncoder::encode(const std::uint8_t* bgra, int stride, const std::vecto
                           std::int64_t pts, std::int64_t duration, std::vector<PacketPtr>& out) {
     const Box whole{0, 0, width_, height_};
     if (codec_ == LayerCodec::animation) {
-        std::fill(changedRows_.begin(), changedRows_.end(), RowSpan{});
         if (first_) {
-            convertNotingChanges(bgra, stride, whole);
+            argb_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4,
+                         0);
             // A key picture codes every pixel, so a reader may start there.
-            std::fill(changedRows_.begin(), changedRows_.end(), RowSpan{0, width_});
+            changedRows_.assign(static_cast<std::size_t>(height_), RowSpan{0, width_});
+            convertNotingChanges(bgra, stride, whole);
         } else {
+            std::fill(changedRows_.begin(), changedRows_.end(), RowSpan{});
             for (const Box& box : changed)
                 convertNotingChanges(bgra, stride, box);
         }
